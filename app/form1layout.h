@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+#include <span>
+
+// Where everything of the main window sits, in twips as designed (15 twips are one pixel at
+// 96 dpi). This table is the one source of the window's geometry and tab order.
+namespace Form1Layout {
+
+inline constexpr int kTwipsPerPixel = 15;
+
+constexpr int twipsToPixels(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+inline constexpr int kClientWidthTwips = 10905;
+inline constexpr int kClientHeightTwips = 7530;
+inline constexpr int kClientLeftTwips = 2025;
+inline constexpr int kClientTopTwips = 2115;
+
+enum class Kind { TextBox, KeyButton, ClockLabel, PlotArea };
+
+struct Control
+{
+    const char *name;
+    int index;          // keypad buttons that share a name differ by index; -1 elsewhere
+    Kind kind;
+    const char *text;   // text, caption or the key's face
+    const char *face;   // key face image in the resources; nullptr elsewhere
+    int left, top, width, height; // twips
+    int tabIndex;
+
+    QRect pixelRect() const
+    {
+        return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                     twipsToPixels(height));
+    }
+};
+
+std::span<const Control> controls();
+
+QSize clientSize();
+QPoint clientTopLeft();
+
+} // namespace Form1Layout

@@ -1,0 +1,181 @@
+#include "serialcontrol.h"
+
+#include <QStringList>
+
+SerialControl::SerialControl(QObject *parent)
+    : QObject(parent)
+{
+}
+
+QString SerialControl::deviceForPort(int port) const
+{
+    if (const auto it = m_portMap.constFind(port); it != m_portMap.constEnd())
+        return it.value();
+    if (port < 1)
+        return {};
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+bool SerialControl::portOpen() const
+{
+    return m_port && m_port->isOpen();
+}
+
+QString SerialControl::openDevice() const
+{
+    return portOpen() ? m_device : QString();
+}
+
+bool SerialControl::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port) {
+            m_port->close();
+            delete m_port;
+            m_port = nullptr;
+        }
+        return true;
+    }
+
+    const QString device = deviceForPort(m_commPort);
+    if (device.isEmpty()) {
+        m_errorString = tr("端口 %1 不存在：端口号从 1 开始").arg(m_commPort);
+        return false;
+    }
+    // Reopening the port that is already open keeps it; only the settings are applied again.
+    if (portOpen() && m_device == device)
+        return applySettings(m_port);
+
+    auto *port = new QSerialPort(device, this);
+    if (!port->open(QIODevice::ReadWrite)) {
+        m_errorString = tr("无法打开端口 %1（%2）：%3").arg(m_commPort).arg(device, port->errorString());
+        delete port;
+        return false;
+    }
+    if (!applySettings(port)) {
+        port->close();
+        delete port;
+        return false;
+    }
+    // The port opened on its own; only now give up the old one.
+    setPortOpen(false);
+    m_port = port;
+    m_device = device;
+    connect(m_port, &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
+    connect(m_port, &QSerialPort::errorOccurred, this, &SerialControl::onErrorOccurred);
+    return true;
+}
+
+bool SerialControl::setSettings(const QString &settings)
+{
+    LineSettings line;
+    if (!parseSettings(settings, &line)) {
+        m_errorString = tr("串口参数“%1”无效").arg(settings);
+        return false;
+    }
+    m_settings = settings;
+    m_line = line;
+    return !portOpen() || applySettings(m_port);
+}
+
+bool SerialControl::parseSettings(const QString &text, LineSettings *out)
+{
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4)
+        return false;
+
+    bool ok = false;
+    out->baudRate = parts[0].trimmed().toInt(&ok);
+    if (!ok || out->baudRate <= 0)
+        return false;
+
+    const QString parity = parts[1].trimmed().toLower();
+    if (parity == u"n")
+        out->parity = QSerialPort::NoParity;
+    else if (parity == u"e")
+        out->parity = QSerialPort::EvenParity;
+    else if (parity == u"o")
+        out->parity = QSerialPort::OddParity;
+    else if (parity == u"m")
+        out->parity = QSerialPort::MarkParity;
+    else if (parity == u"s")
+        out->parity = QSerialPort::SpaceParity;
+    else
+        return false;
+
+    const int dataBits = parts[2].trimmed().toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8)
+        return false;
+    out->dataBits = QSerialPort::DataBits(dataBits);
+
+    const QString stop = parts[3].trimmed();
+    if (stop == u"1")
+        out->stopBits = QSerialPort::OneStop;
+    else if (stop == u"1.5")
+        out->stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == u"2")
+        out->stopBits = QSerialPort::TwoStop;
+    else
+        return false;
+    return true;
+}
+
+bool SerialControl::applySettings(QSerialPort *port)
+{
+    const bool ok = port->setBaudRate(m_line.baudRate) && port->setParity(m_line.parity)
+        && port->setDataBits(m_line.dataBits) && port->setStopBits(m_line.stopBits)
+        && port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok)
+        m_errorString = tr("端口 %1 不接受参数“%2”：%3").arg(port->portName(), m_settings, port->errorString());
+    return ok;
+}
+
+bool SerialControl::setOutput(const QByteArray &bytes)
+{
+    if (!portOpen()) {
+        m_errorString = tr("通信端口未打开");
+        return false;
+    }
+    if (m_port->write(bytes) != bytes.size()) {
+        m_errorString = m_port->errorString();
+        return false;
+    }
+    // Hand the bytes to the system now rather than at the next turn of the event loop, so a
+    // frame is on its way before the next event is handled (or the program ends).
+    m_port->flush();
+    return true;
+}
+
+QByteArray SerialControl::input()
+{
+    if (!portOpen())
+        return {};
+    return m_inputLen > 0 ? m_port->read(m_inputLen) : m_port->readAll();
+}
+
+void SerialControl::onReadyRead()
+{
+    if (m_rThreshold > 0 && portOpen() && m_port->bytesAvailable() >= m_rThreshold) {
+        m_commEvent = kEventReceive;
+        Q_EMIT OnComm();
+    }
+}
+
+void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !portOpen())
+        return;
+    const QString reason = tr("端口 %1（%2）出错：%3").arg(m_commPort).arg(m_device, m_port->errorString());
+    m_errorString = reason;
+    // Close before telling anyone: a hung-up line keeps reporting read errors for as long as
+    // the port stays open. The port object itself goes later, outside its own signal.
+    m_port->close();
+    m_port->disconnect(this);
+    m_port->deleteLater();
+    m_port = nullptr;
+    Q_EMIT failed(reason);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// The panel's serial control. It gives the pump link the operations it relies on, under the
+// control's own names (CommPort, PortOpen, Settings, InputLen, RThreshold, Output, Input,
+// CommEvent, OnComm), over a QSerialPort:
+// - OnComm is raised with CommEvent 2 when characters arrive and at least RThreshold of them
+//   wait (RThreshold 0: never).
+// - Port number N is a device of the operating system: by default /dev/ttyS{N-1} (COMN on
+//   Windows); setPortMap() points any number at any device, such as a pseudo-terminal.
+// - Asking to open while a port is open switches ports: the new one is opened first and the
+//   old one is closed only once the new one works; if the new one fails, the old stays.
+// - A port that fails while open (unplugged, hung up, a read or write error) is closed at once
+//   and failed() is emitted once; nothing is retried, so a hung-up line cannot spin the loop.
+class SerialControl : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int CommPort READ commPort WRITE setCommPort)
+    Q_PROPERTY(bool PortOpen READ portOpen)
+    Q_PROPERTY(QString Settings READ settings)
+    Q_PROPERTY(int InputLen READ inputLen WRITE setInputLen)
+    Q_PROPERTY(int RThreshold READ rThreshold WRITE setRThreshold)
+    Q_PROPERTY(int CommEvent READ commEvent)
+
+public:
+    static constexpr int kEventReceive = 2;
+
+    explicit SerialControl(QObject *parent = nullptr);
+
+    void setPortMap(const QHash<int, QString> &devices) { m_portMap = devices; }
+    QString deviceForPort(int port) const;
+
+    int commPort() const { return m_commPort; }
+    void setCommPort(int port) { m_commPort = port; }
+
+    bool portOpen() const;
+    // Opens the port named by CommPort, or closes the open one. On failure returns false and
+    // errorString() tells the device and the system's reason.
+    bool setPortOpen(bool open);
+    // Device of the open port; empty while closed.
+    QString openDevice() const;
+
+    QString settings() const { return m_settings; }
+    // "baud,parity,data,stop", e.g. "9600,n,8,1". Applied to the open port at once and to
+    // every port opened later. False for text that does not parse or a port that refuses it.
+    bool setSettings(const QString &settings);
+
+    int inputLen() const { return m_inputLen; }
+    void setInputLen(int count) { m_inputLen = count; }
+    int rThreshold() const { return m_rThreshold; }
+    void setRThreshold(int count) { m_rThreshold = count; }
+    int commEvent() const { return m_commEvent; }
+
+    // Writes the bytes in one write. False (and nothing written) while closed or when the port
+    // does not take them all.
+    bool setOutput(const QByteArray &bytes);
+    // Takes the waiting characters: all of them for InputLen 0, else at most InputLen.
+    QByteArray input();
+
+    QString errorString() const { return m_errorString; }
+
+Q_SIGNALS:
+    void OnComm();
+    void failed(const QString &reason);
+
+private:
+    struct LineSettings
+    {
+        qint32 baudRate = 9600;
+        QSerialPort::Parity parity = QSerialPort::NoParity;
+        QSerialPort::DataBits dataBits = QSerialPort::Data8;
+        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    };
+
+    static bool parseSettings(const QString &text, LineSettings *out);
+    bool applySettings(QSerialPort *port);
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+
+    QHash<int, QString> m_portMap;
+    QSerialPort *m_port = nullptr;
+    QString m_device;
+    int m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,n,8,1");
+    LineSettings m_line;
+    int m_inputLen = 0;
+    int m_rThreshold = 0;
+    int m_commEvent = 0;
+    QString m_errorString;
+};

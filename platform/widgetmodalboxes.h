@@ -1,0 +1,19 @@
+#pragma once
+
+#include "modalboxes.h"
+
+class QWidget;
+
+// The modal boxes as real dialogs over the panel's window.
+class WidgetModalBoxes final : public ModalBoxes
+{
+public:
+    explicit WidgetModalBoxes(QWidget *parent) : m_parent(parent) {}
+
+    QString inputBox(const QString &prompt, const QString &title,
+                     const QString &defaultAnswer) override;
+    void messageBox(const QString &prompt, const QString &title) override;
+
+private:
+    QWidget *m_parent;
+};

@@ -1,0 +1,202 @@
+#include "pseudoterminal.h"
+#include "serialcontrol.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// The serial control against pseudo-terminals: real ttys with the panel on the slave side.
+class TestSerialControl : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void opensMappedPortWithLineSettings();
+    void framesGoOutWhole();
+    void receiveEventWaitsForThreshold();
+    void hangUpClosesOnceWithoutSpinning();
+    void settingsText_data();
+    void settingsText();
+    void openFailuresNameDeviceAndReason_data();
+    void openFailuresNameDeviceAndReason();
+    void switchingPortsKeepsOldUntilNewOpens();
+    void outputWhileClosedIsRefused();
+
+private:
+    bool openOn(SerialControl &control, PseudoTerminal &pty, int port = 1);
+
+    PseudoTerminal m_pty;
+};
+
+bool TestSerialControl::openOn(SerialControl &control, PseudoTerminal &pty, int port)
+{
+    if (!pty.isOpen() && !pty.open())
+        return false;
+    control.setPortMap({{port, pty.slavePath()}});
+    control.setCommPort(port);
+    return control.setPortOpen(true) && control.setSettings(QStringLiteral("9600,n,8,1"));
+}
+
+void TestSerialControl::init()
+{
+    m_pty.hangUp();
+    QVERIFY(m_pty.open());
+}
+
+void TestSerialControl::opensMappedPortWithLineSettings()
+{
+    SerialControl control;
+    QVERIFY(openOn(control, m_pty, 7));
+    QCOMPARE(control.openDevice(), m_pty.slavePath());
+
+    termios line{};
+    QVERIFY(m_pty.slaveSettings(&line));
+    QCOMPARE(cfgetispeed(&line), speed_t(B9600));
+    QCOMPARE(cfgetospeed(&line), speed_t(B9600));
+    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    QCOMPARE(line.c_iflag & (IXON | IXOFF), tcflag_t(0));
+}
+
+void TestSerialControl::framesGoOutWhole()
+{
+    SerialControl control;
+    QVERIFY(openOn(control, m_pty));
+    QVERIFY(control.setOutput("Q00F0000Y"));
+    QVERIFY(control.setOutput("Q00R0000Y"));
+    // Everything that arrives within the wait: two frames and nothing else, no CR or LF.
+    QCOMPARE(m_pty.readExactly(19, 1000), QByteArray("Q00F0000YQ00R0000Y"));
+}
+
+void TestSerialControl::receiveEventWaitsForThreshold()
+{
+    SerialControl control;
+    QVERIFY(openOn(control, m_pty));
+    control.setRThreshold(9);
+    QSignalSpy events(&control, &SerialControl::OnComm);
+
+    QVERIFY(m_pty.writeAll("Q00N01"));
+    QVERIFY(m_pty.writeAll("."));
+    QVERIFY(m_pty.writeAll("5"));
+    QTest::qWait(300);
+    QCOMPARE(events.count(), 0);
+
+    QVERIFY(m_pty.writeAll("Y"));
+    QTRY_COMPARE(events.count(), 1);
+    QCOMPARE(control.commEvent(), SerialControl::kEventReceive);
+    QCOMPARE(control.input(), QByteArray("Q00N01.5Y"));
+    QCOMPARE(control.input(), QByteArray());
+
+    control.setInputLen(4);
+    QVERIFY(m_pty.writeAll("Q00P02.0Y"));
+    QTRY_COMPARE(events.count(), 2);
+    QCOMPARE(control.input(), QByteArray("Q00P"));
+}
+
+void TestSerialControl::hangUpClosesOnceWithoutSpinning()
+{
+    SerialControl control;
+    QVERIFY(openOn(control, m_pty));
+    control.setRThreshold(9);
+    QSignalSpy failures(&control, &SerialControl::failed);
+
+    m_pty.hangUp();
+    QTRY_COMPARE(failures.count(), 1);
+    QVERIFY(!control.portOpen());
+    QVERIFY(failures.first().first().toString().contains(control.deviceForPort(1)));
+
+    // A hung-up tty that stayed open would report errors again and again.
+    QTest::qWait(300);
+    QCOMPARE(failures.count(), 1);
+
+    // And the control opens again once a line is there.
+    PseudoTerminal another;
+    QVERIFY(openOn(control, another));
+    QVERIFY(control.setOutput("Q00F0000Y"));
+    QCOMPARE(another.readExactly(9, 1000), QByteArray("Q00F0000Y"));
+}
+
+void TestSerialControl::settingsText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("the panel's own") << "9600,n,8,1" << true;
+    QTest::newRow("19200 baud, 2 stop bits") << "19200,n,8,2" << true;
+    QTest::newRow("blanks") << " 9600 , n , 8 , 1 " << true;
+    QTest::newRow("unknown parity") << "9600,x,8,1" << false;
+    QTest::newRow("nine data bits") << "9600,n,9,1" << false;
+    QTest::newRow("three stop bits") << "9600,n,8,3" << false;
+    QTest::newRow("no baud") << ",n,8,1" << false;
+    QTest::newRow("too few fields") << "9600,n,8" << false;
+}
+
+void TestSerialControl::settingsText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    SerialControl control;
+    QVERIFY(openOn(control, m_pty));
+    QCOMPARE(control.setSettings(text), accepted);
+    if (!accepted) {
+        QCOMPARE(control.settings(), QStringLiteral("9600,n,8,1"));
+        QVERIFY(!control.errorString().isEmpty());
+    }
+}
+
+void TestSerialControl::openFailuresNameDeviceAndReason_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::newRow("no such device") << "/dev/corvane-no-such-port";
+    QTest::newRow("not a serial port") << "/dev/null";
+}
+
+void TestSerialControl::openFailuresNameDeviceAndReason()
+{
+    QFETCH(QString, device);
+    SerialControl control;
+    control.setPortMap({{1, device}});
+    QVERIFY(!control.setPortOpen(true));
+    QVERIFY(!control.portOpen());
+    QVERIFY2(control.errorString().contains(device), qPrintable(control.errorString()));
+
+    control.setCommPort(0);
+    QVERIFY(!control.setPortOpen(true));
+    QVERIFY(!control.errorString().isEmpty());
+}
+
+void TestSerialControl::switchingPortsKeepsOldUntilNewOpens()
+{
+    SerialControl control;
+    QVERIFY(openOn(control, m_pty));
+
+    control.setPortMap({{1, m_pty.slavePath()}, {2, QStringLiteral("/dev/corvane-no-such-port")}});
+    control.setCommPort(2);
+    QVERIFY(!control.setPortOpen(true));
+    QVERIFY(control.portOpen());
+    QCOMPARE(control.openDevice(), m_pty.slavePath());
+
+    PseudoTerminal second;
+    QVERIFY(second.open());
+    control.setPortMap({{1, m_pty.slavePath()}, {3, second.slavePath()}});
+    control.setCommPort(3);
+    QVERIFY(control.setPortOpen(true));
+    QCOMPARE(control.openDevice(), second.slavePath());
+    QVERIFY(control.setOutput("Q00S0000Y"));
+    QCOMPARE(second.readExactly(9, 1000), QByteArray("Q00S0000Y"));
+    QCOMPARE(m_pty.readAvailable(), QByteArray());
+
+    // Choosing the port that is already open keeps it.
+    QVERIFY(control.setPortOpen(true));
+    QCOMPARE(control.openDevice(), second.slavePath());
+}
+
+void TestSerialControl::outputWhileClosedIsRefused()
+{
+    SerialControl control;
+    QVERIFY(!control.setOutput("Q00R0000Y"));
+    QVERIFY(!control.errorString().isEmpty());
+    QCOMPARE(control.input(), QByteArray());
+}
+
+QTEST_GUILESS_MAIN(TestSerialControl)
+#include "tst_serialcontrol.moc"

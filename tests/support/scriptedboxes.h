@@ -1,0 +1,40 @@
+#pragma once
+
+#include "modalboxes.h"
+
+#include <QList>
+#include <QStringList>
+
+// Answers the panel's modal boxes from a script and remembers what was asked.
+class ScriptedBoxes final : public ModalBoxes
+{
+public:
+    struct Question
+    {
+        QString prompt;
+        QString title;
+        QString defaultAnswer;
+    };
+    struct Message
+    {
+        QString prompt;
+        QString title;
+    };
+
+    // The answers given to the next input boxes, in order; an empty answer is a cancel.
+    QStringList answers;
+    QList<Question> questions;
+    QList<Message> messages;
+
+    QString inputBox(const QString &prompt, const QString &title,
+                     const QString &defaultAnswer) override
+    {
+        questions.append({prompt, title, defaultAnswer});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+
+    void messageBox(const QString &prompt, const QString &title) override
+    {
+        messages.append({prompt, title});
+    }
+};

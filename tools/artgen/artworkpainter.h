@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QString>
+
+// Paints the panel's fixed bitmaps: the window background, the keypad key
+// faces and the application icon. Geometry here must match where the panel
+// places its widgets over the background.
+class ArtworkPainter
+{
+public:
+    enum class Arrow { Up, Down };
+
+    static constexpr int BackgroundWidth = 820;
+    static constexpr int BackgroundHeight = 616;
+    static constexpr int KeyWidth = 39;
+    static constexpr int KeyHeight = 21;
+    static constexpr int IconSize = 32;
+
+    QImage background() const;
+    QImage textKeyFace(const QString &label) const;
+    QImage arrowKeyFace(Arrow arrow) const;
+    QImage icon() const;
+
+private:
+    static QFont panelFont(int pixelSize, bool bold);
+    static QImage blankKey();
+};

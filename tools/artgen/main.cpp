@@ -1,0 +1,91 @@
+// corvane-artgen OUTDIR: writes the panel's background, key faces and icon
+// into OUTDIR. Needs a QGuiApplication so the font database is available;
+// run with QT_QPA_PLATFORM=offscreen on a machine without a display.
+
+#include "artworkpainter.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+bool save(const QImage &image, const QDir &dir, const QString &name, const char *format,
+          int quality)
+{
+    const QString path = dir.filePath(name);
+    if (!image.save(path, format, quality)) {
+        std::fprintf(stderr, "corvane-artgen: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+// Qt's default ARGB -> Indexed8 conversion always quantises to a fixed cube
+// with dithering, which leaves noise all over a 32 px icon. When the picture
+// has few enough colours, hand it its own exact palette instead.
+QImage toIndexed(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            colours.insert(line[x]);
+    }
+    if (colours.size() > 256)
+        return argb.convertToFormat(QImage::Format_Indexed8);
+    // Sorted so that regenerating yields a byte-identical file.
+    QList<QRgb> palette(colours.begin(), colours.end());
+    std::sort(palette.begin(), palette.end());
+    return argb.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: corvane-artgen OUTDIR\n");
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "corvane-artgen: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    const ArtworkPainter painter;
+    bool ok = save(painter.background(), out, QStringLiteral("background.jpg"), "JPEG", 92);
+
+    for (int digit = 0; digit <= 9; ++digit) {
+        const QString label = QString::number(digit);
+        ok &= save(painter.textKeyFace(label), out, QStringLiteral("key_%1.jpg").arg(label), "JPEG",
+                   95);
+    }
+    ok &= save(painter.arrowKeyFace(ArtworkPainter::Arrow::Up), out, QStringLiteral("key_up.jpg"),
+               "JPEG", 95);
+    ok &= save(painter.arrowKeyFace(ArtworkPainter::Arrow::Down), out,
+               QStringLiteral("key_down.jpg"), "JPEG", 95);
+    const struct
+    {
+        const char *file;
+        const char *label;
+    } lettered[] = {
+        {"key_l.jpg", "L"}, {"key_p.jpg", "P"}, {"key_run.jpg", "RUN"}, {"key_stop.jpg", "STOP"}};
+    for (const auto &key : lettered)
+        ok &= save(painter.textKeyFace(QString::fromLatin1(key.label)), out,
+                   QString::fromLatin1(key.file), "JPEG", 95);
+
+    // A palette PNG keeps the icon small and loadable by old resource tools.
+    ok &= save(toIndexed(painter.icon()), out, QStringLiteral("icon.png"), "PNG", -1);
+
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,137 @@
+#include "paneldriver.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QThread>
+
+#include <optional>
+
+namespace {
+
+const QString kCaption = QStringLiteral("^Corvane\\(KMW7R35\\)V2\\.0$");
+constexpr int kClientHeight = 502;
+
+// Dark enough to be the text of an enabled item; greyed items and the bar itself are lighter.
+bool isEnabledText(QRgb pixel)
+{
+    return qGray(pixel) < 90;
+}
+
+} // namespace
+
+bool PanelDriver::xdotool(const QStringList &arguments, QString *output, int timeoutMs)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished(1000);
+        m_lastError = QStringLiteral("xdotool %1 failed: %2")
+                          .arg(arguments.join(u' '), QString::fromLocal8Bit(process.readAllStandardError()));
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return true;
+}
+
+bool PanelDriver::findWindow(int timeoutMs)
+{
+    QString ids;
+    for (int waited = 0; waited <= timeoutMs; waited += 200) {
+        if (xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), kCaption}, &ids)
+            && !ids.trimmed().isEmpty())
+            break;
+        QThread::msleep(200);
+    }
+    m_windowId = ids.split(u'\n', Qt::SkipEmptyParts).value(0);
+    if (m_windowId.isEmpty()) {
+        m_lastError = QStringLiteral("the panel's window did not appear");
+        return false;
+    }
+    QString shell;
+    if (!xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), m_windowId}, &shell))
+        return false;
+    QHash<QString, int> values;
+    for (const QString &line : shell.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList pair = line.split(u'=');
+        if (pair.size() == 2)
+            values.insert(pair[0], pair[1].toInt());
+    }
+    m_windowRect = QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+                         values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+    return true;
+}
+
+QRect PanelDriver::clientRect() const
+{
+    const int menuHeight = m_windowRect.height() - kClientHeight;
+    return QRect(m_windowRect.x(), m_windowRect.y() + menuHeight, m_windowRect.width(), kClientHeight);
+}
+
+QImage PanelDriver::grabWindow() const
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    return screen->grabWindow(0).toImage().copy(m_windowRect);
+}
+
+std::optional<QPoint> PanelDriver::communicationItem() const
+{
+    const QImage window = grabWindow();
+    const int menuHeight = m_windowRect.height() - kClientHeight;
+    const int row = menuHeight / 2;
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < window.width(); ++x) {
+        bool dark = false;
+        for (int y = qMax(0, row - 5); y <= qMin(menuHeight - 1, row + 5) && !dark; ++y)
+            dark = isEnabledText(window.pixel(x, y));
+        if (dark) {
+            if (first < 0)
+                first = x;
+            else if (x - last > 8) // the gap to the next item: the first one is complete
+                break;
+            last = x;
+        }
+    }
+    if (first < 0)
+        return std::nullopt;
+    return m_windowRect.topLeft() + QPoint((first + last) / 2, row);
+}
+
+bool PanelDriver::openPort(const QString &answer, int timeoutMs)
+{
+    const std::optional<QPoint> item = communicationItem();
+    if (!item) {
+        m_lastError = QStringLiteral("no enabled item found in the menu bar");
+        return false;
+    }
+    if (!xdotool({QStringLiteral("mousemove"), QString::number(item->x()), QString::number(item->y()),
+                  QStringLiteral("click"), QStringLiteral("1")}))
+        return false;
+    QString ids;
+    for (int waited = 0; waited <= timeoutMs && ids.trimmed().isEmpty(); waited += 200) {
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                 QStringLiteral("^Commport$")}, &ids);
+        QThread::msleep(200);
+    }
+    const QString box = ids.split(u'\n', Qt::SkipEmptyParts).value(0);
+    if (box.isEmpty()) {
+        m_lastError = QStringLiteral("the port box did not appear");
+        return false;
+    }
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box})
+        && xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")})
+        && xdotool({QStringLiteral("type"), answer})
+        && xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+}
+
+bool PanelDriver::clickClient(QPoint clientPoint, int button)
+{
+    const QPoint at = clientRect().topLeft() + clientPoint;
+    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                    QStringLiteral("click"), QString::number(button)});
+}
