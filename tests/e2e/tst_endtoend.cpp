@@ -1,0 +1,139 @@
+#include "paneldriver.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The panel as an operator meets it: started as a program on an X display beside the
+// simulated pump, looked at through screenshots, and driven with the mouse and keyboard.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void opensAsDesigned();
+    void showsLivePressure();
+
+private:
+    static bool isBlue(QRgb pixel) { return qRed(pixel) < 40 && qGreen(pixel) < 40 && qBlue(pixel) > 215; }
+    static bool isRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
+    static int countPixels(const QImage &image, const QRect &area, bool (*test)(QRgb));
+    QImage clientShot(const QString &name);
+
+    QTemporaryDir m_dir;
+    QProcess m_pump;
+    QProcess m_panel;
+    PanelDriver m_driver;
+    QImage m_closedShot;
+};
+
+int TestEndToEnd::countPixels(const QImage &image, const QRect &area, bool (*test)(QRgb))
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += test(image.pixel(x, y)) ? 1 : 0;
+    }
+    return count;
+}
+
+QImage TestEndToEnd::clientShot(const QString &name)
+{
+    const QImage window = m_driver.grabWindow();
+    QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
+    window.save(QStringLiteral(SCREENSHOT_DIR "/") + name);
+    const QRect client = m_driver.clientRect().translated(-m_driver.windowRect().topLeft());
+    return window.copy(client);
+}
+
+void TestEndToEnd::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_pump.start(QStringLiteral(PUMPSIM_EXECUTABLE),
+                 {QStringLiteral("--running"), QStringLiteral("--seed"), QStringLiteral("7"),
+                  QStringLiteral("--log"), m_dir.filePath(QStringLiteral("frames.log"))});
+    QVERIFY(m_pump.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(m_pump.canReadLine(), 10000);
+    const QString line = QString::fromLocal8Bit(m_pump.readLine()).trimmed();
+    const QString device = line.section(QStringLiteral("listening on "), 1);
+    QVERIFY2(device.startsWith(u'/'), qPrintable(line));
+
+    m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_panel.start(QStringLiteral(PANEL_EXECUTABLE), {QStringLiteral("--port"), QStringLiteral("1=") + device});
+    QVERIFY(m_panel.waitForStarted());
+    QVERIFY2(m_driver.findWindow(20000), qPrintable(m_driver.lastError()));
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    for (QProcess *process : {&m_panel, &m_pump}) {
+        process->terminate();
+        if (!process->waitForFinished(5000))
+            process->kill();
+    }
+}
+
+void TestEndToEnd::opensAsDesigned()
+{
+    // Wait for the first complete paint: the keypad's faces and the white plot.
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT((shot = clientShot(QStringLiteral("panel-closed.png")),
+                              countPixels(shot, QRect(60, 330, 600, 100), [](QRgb p) { return qGray(p) > 245; }) > 50000),
+                             10000);
+    m_closedShot = shot;
+    QCOMPARE(m_driver.windowRect().width(), 727);
+    QCOMPARE(shot.size(), QSize(727, 502));
+
+    // The blue background outside the plot, and the plot white inside its frame.
+    for (const QPoint p : {QPoint(300, 20), QPoint(20, 480), QPoint(700, 480), QPoint(380, 150)})
+        QVERIFY2(isBlue(shot.pixel(p)), qPrintable(QStringLiteral("(%1, %2)").arg(p.x()).arg(p.y())));
+    QCOMPARE(countPixels(shot, QRect(45, 317, 655, 135), isBlue), 0);
+
+    // The three text boxes: blue inside, cyan digits.
+    for (const int top : {40, 64, 88}) {
+        const QRect box(537, top + 1, 39, 19);
+        QVERIFY(countPixels(shot, box, isBlue) > box.width() * box.height() / 3);
+        QVERIFY(countPixels(shot, box, [](QRgb p) { return qRed(p) < 90 && qGreen(p) > 180 && qBlue(p) > 180; }) > 20);
+    }
+
+    // Sixteen keys, each showing its white sign; blue between the rows.
+    for (const int top : {144, 176, 208, 240}) {
+        for (const int left : {448, 491, 535, 579}) {
+            const QRect key(left + 3, top + 3, 35, 19);
+            QVERIFY2(countPixels(shot, key, [](QRgb p) { return qGray(p) > 200; }) > 10,
+                     qPrintable(QStringLiteral("key at %1,%2").arg(left).arg(top)));
+        }
+    }
+    QVERIFY(isBlue(shot.pixel(470, 172)));
+
+    // The clock row is hidden at start-up: only the background shows there.
+    QVERIFY(countPixels(shot, QRect(0, 0, 170, 24), isBlue) > 170 * 24 * 9 / 10);
+}
+
+void TestEndToEnd::showsLivePressure()
+{
+    QVERIFY(!m_closedShot.isNull());
+    QVERIFY2(m_driver.openPort(QStringLiteral("1"), 10000), qPrintable(m_driver.lastError()));
+
+    // A few polls later: a red trend above the base line and a new number in the top box.
+    const QRect plot(42, 314, 661, 141);
+    const int zeroRow = 314 + 141 * 2 / 3;
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT((shot = clientShot(QStringLiteral("panel-live.png")),
+                              countPixels(shot, QRect(plot.left(), plot.top(), plot.width(), zeroRow - 3 - plot.top()), isRed) >= 20),
+                             20000);
+    const QRect pnow(537, 41, 39, 19);
+    QVERIFY(shot.copy(pnow) != m_closedShot.copy(pnow));
+    // The set-pressure and flow boxes have not been touched.
+    QCOMPARE(shot.copy(QRect(537, 65, 39, 19)), m_closedShot.copy(QRect(537, 65, 39, 19)));
+
+    QFile log(m_dir.filePath(QStringLiteral("frames.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains("Q00F0000Y"));
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
