@@ -1,0 +1,60 @@
+// corvane-pumpsim: a simulated pump on a pseudo-terminal, for running the panel without the
+// hardware and for the tests. stdout carries only the lines that scripts parse (the slave path,
+// the symlink, the hang-up); everything else goes to stderr or the --log file.
+
+#include "pumpsimulator.h"
+#include "signalwatcher.h"
+#include "simoptions.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+void announce(const QString &text)
+{
+    std::printf("corvane-pumpsim: %s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Before QCoreApplication, so that no thread can catch SIGINT/SIGTERM in the default way.
+    if (!SignalWatcher::blockTerminationSignals())
+        std::fprintf(stderr, "corvane-pumpsim: cannot block SIGINT/SIGTERM\n");
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvane-pumpsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    SimOptions options;
+    QString error;
+    if (!options.parse(QCoreApplication::arguments(), &error)) {
+        std::fprintf(stderr, "corvane-pumpsim: %s\nTry --help.\n", qPrintable(error));
+        return kExitUsage;
+    }
+
+    auto *watcher = new SignalWatcher(&app);
+    QObject::connect(watcher, &SignalWatcher::terminationRequested, &app,
+                     [](int) { QCoreApplication::exit(0); });
+
+    auto *simulator = new PumpSimulator(options, &app);
+    QObject::connect(simulator, &PumpSimulator::hungUp, &app, [] {
+        announce(QStringLiteral("hung up"));
+        QCoreApplication::exit(0);
+    });
+    if (!simulator->start(&error)) {
+        std::fprintf(stderr, "corvane-pumpsim: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    announce(QStringLiteral("listening on ") + simulator->slavePath());
+    if (!options.linkPath.isEmpty())
+        announce(QStringLiteral("linked ") + options.linkPath);
+    return app.exec();
+}

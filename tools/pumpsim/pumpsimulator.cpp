@@ -1,0 +1,276 @@
+#include "pumpsimulator.h"
+
+#include "commandframe.h"
+#include "linkprotocol.h"
+#include "numbertext.h"
+
+#include <QDateTime>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr char kBroadcastAddress[] = "00";
+// Roughly one stray byte in four is a start character, the case a reader must resynchronise on.
+constexpr int kStartCharOdds = 4;
+
+// Printable ASCII as it is, everything else as \xNN, so stray bytes show in a log line.
+QString escaped(const QByteArray &bytes)
+{
+    QString text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\')
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return text;
+}
+
+} // namespace
+
+PumpSimulator::PumpSimulator(const SimOptions &options, QObject *parent)
+    : QObject(parent), m_options(options), m_model(options.modelParameters()),
+      m_ownAddress(addressField(options.address)),
+      // Its own stream, so that turning stray bytes on does not change the pressure noise.
+      m_random({options.seed, 0x5eedu}), m_tickTimer(new QTimer(this)),
+      m_replyTimer(new QTimer(this)), m_splitTimer(new QTimer(this))
+{
+    m_model.setFlowSetpoint(options.flowMlPerMin);
+    m_model.setProtectionLimit(options.limitMPa);
+    if (options.running)
+        m_model.run();
+
+    m_tickTimer->setInterval(kTickMs);
+    m_tickTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_tickTimer, &QTimer::timeout, this, &PumpSimulator::onTick);
+    m_replyTimer->setSingleShot(true);
+    m_replyTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_replyTimer, &QTimer::timeout, this, &PumpSimulator::onReplyTimer);
+    m_splitTimer->setSingleShot(true);
+    m_splitTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_splitTimer, &QTimer::timeout, this, &PumpSimulator::onSplitTimer);
+}
+
+PumpSimulator::~PumpSimulator()
+{
+    // The notifier must let go of the master before the pty member closes it.
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+}
+
+bool PumpSimulator::start(QString *error)
+{
+    if (!m_pty.open(error))
+        return false;
+    if (!m_options.linkPath.isEmpty() && !m_pty.makeSymlink(m_options.linkPath, error))
+        return false;
+    if (!m_options.logPath.isEmpty()) {
+        m_log.setFileName(m_options.logPath);
+        if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+            *error = QStringLiteral("cannot open log %1: %2")
+                         .arg(m_options.logPath, m_log.errorString());
+            return false;
+        }
+    }
+
+    m_notifier = new QSocketNotifier(m_pty.masterFd(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PumpSimulator::onMasterReadable);
+    m_sinceTick.start();
+    m_tickTimer->start();
+    return true;
+}
+
+void PumpSimulator::onMasterReadable()
+{
+    const QByteArray bytes = m_pty.readAvailable();
+    if (bytes.isEmpty())
+        return;
+    const quint64 droppedBefore = m_reader.droppedBytes();
+    const QList<QByteArray> frames = m_reader.feed(bytes);
+    const quint64 dropped = m_reader.droppedBytes() - droppedBefore;
+    if (dropped > 0)
+        logLine(QStringLiteral("? %1 stray byte(s) dropped from input \"%2\"")
+                    .arg(dropped)
+                    .arg(escaped(bytes)));
+    for (const QByteArray &frame : frames) {
+        handleFrame(frame);
+        if (!m_pty.isOpen())
+            return;
+    }
+}
+
+void PumpSimulator::onTick()
+{
+    const bool wasRunning = m_model.isRunning();
+    m_model.step(double(m_sinceTick.restart()) / 1000.0);
+    if (wasRunning && m_model.hasTripped())
+        logLine(
+            QStringLiteral("! pressure %1 MPa above the %2 MPa limit: pump stopped")
+                .arg(pressureField(m_model.reading()), pressureField(m_model.protectionLimit())));
+}
+
+void PumpSimulator::handleFrame(const QByteArray &frame)
+{
+    ++m_framesReceived;
+    const QString text = QString::fromLatin1(frame);
+    const QString address = text.mid(1, 2);
+    const QChar letter = text.at(3);
+    const QString value = text.mid(4, 4);
+
+    if (!isWellFormedFrame(text)) {
+        logFrame(frame, QStringLiteral("ignored: not a well-formed frame"));
+    } else if (address != QLatin1String(kBroadcastAddress) && address != m_ownAddress) {
+        logFrame(frame, QStringLiteral("ignored: addressed to %1").arg(address));
+    } else if (letter == u'F') {
+        logFrame(frame);
+        answer('N', pressureField(m_model.reading()));
+    } else if (letter == u'L') {
+        const std::optional<double> flow = NumberText::toDouble(value);
+        if (flow && m_model.setFlowSetpoint(*flow)) {
+            logFrame(frame);
+            answer('L', flowField(m_model.flowSetpoint()));
+        } else {
+            logFrame(frame, QStringLiteral("ignored: flow \"%1\" not accepted").arg(value));
+        }
+    } else if (letter == u'P') {
+        const std::optional<double> limit = NumberText::toDouble(value);
+        if (limit && m_model.setProtectionLimit(*limit)) {
+            logFrame(frame);
+            answer('P', pressureField(m_model.protectionLimit()));
+        } else {
+            logFrame(frame,
+                     QStringLiteral("ignored: pressure limit \"%1\" not accepted").arg(value));
+        }
+    } else if (letter == u'R') {
+        logFrame(frame);
+        m_model.run();
+    } else if (letter == u'S') {
+        logFrame(frame);
+        m_model.stop();
+    } else {
+        logFrame(frame, QStringLiteral("ignored: unknown command"));
+    }
+
+    if (m_options.hangupAfter > 0 && m_framesReceived >= quint64(m_options.hangupAfter))
+        hangUp();
+}
+
+void PumpSimulator::answer(char letter, const QString &value)
+{
+    ++m_answerableFrames;
+    if (m_options.dropEvery > 0 && m_answerableFrames % quint64(m_options.dropEvery) == 0) {
+        logLine(QStringLiteral("- reply %1 dropped").arg(m_answerableFrames));
+        return;
+    }
+    const QByteArray frame =
+        MakeFrame(m_ownAddress, QString(QLatin1Char(letter)), value).toLatin1();
+    m_replies.append(
+        {QDeadlineTimer(kFrameTransmitMs + m_options.delayMs, Qt::PreciseTimer), frame});
+    if (!m_replyTimer->isActive())
+        armReplyTimer();
+}
+
+void PumpSimulator::onReplyTimer()
+{
+    // Every reply has the same latency, so due times are in queue order.
+    while (!m_replies.isEmpty() && m_replies.front().due.hasExpired())
+        sendReply(m_replies.takeFirst().frame);
+    armReplyTimer();
+}
+
+void PumpSimulator::armReplyTimer()
+{
+    if (!m_replies.isEmpty())
+        m_replyTimer->start(int(qMax<qint64>(0, m_replies.front().due.remainingTime())));
+}
+
+void PumpSimulator::sendReply(const QByteArray &frame)
+{
+    ++m_repliesSent;
+    QByteArray chunk = frame;
+    if (m_options.noiseEvery > 0 && m_repliesSent % quint64(m_options.noiseEvery) == 0)
+        chunk.prepend(strayBytes());
+    if (m_options.coalesce) {
+        if (m_repliesSent % 2 == 1) {
+            m_heldReply = chunk;
+            return;
+        }
+        chunk.prepend(m_heldReply);
+        m_heldReply.clear();
+    }
+    sendChunk(chunk);
+}
+
+void PumpSimulator::sendChunk(const QByteArray &chunk)
+{
+    if (!m_splitTail.isEmpty()) {
+        m_queued.append(chunk);
+        return;
+    }
+    if (m_options.split && chunk.size() > kSplitHeadBytes) {
+        write(chunk.left(kSplitHeadBytes));
+        m_splitTail = chunk.mid(kSplitHeadBytes);
+        m_splitTimer->start(m_options.splitGapMs);
+        return;
+    }
+    write(chunk);
+}
+
+void PumpSimulator::onSplitTimer()
+{
+    write(m_splitTail);
+    m_splitTail.clear();
+    if (!m_queued.isEmpty())
+        sendChunk(m_queued.takeFirst());
+}
+
+void PumpSimulator::write(const QByteArray &bytes)
+{
+    if (!m_pty.isOpen())
+        return;
+    if (!m_pty.writeAll(bytes))
+        std::fprintf(stderr, "corvane-pumpsim: reply lost: %s\n", qPrintable(m_pty.errorString()));
+}
+
+QByteArray PumpSimulator::strayBytes()
+{
+    QByteArray bytes;
+    const int count = int(m_random.bounded(1, 4));
+    for (int i = 0; i < count; ++i) {
+        const bool start = m_random.bounded(kStartCharOdds) == 0;
+        bytes += start ? LinkProtocol::kStartChar : char(m_random.bounded(256));
+    }
+    return bytes;
+}
+
+void PumpSimulator::logLine(const QString &text)
+{
+    if (!m_log.isOpen())
+        return;
+    const QString line =
+        QDateTime::currentDateTime().toString(Qt::ISODateWithMs) + QLatin1Char(' ') + text + '\n';
+    m_log.write(line.toUtf8());
+    // Readers follow the log while the simulator runs.
+    m_log.flush();
+}
+
+void PumpSimulator::logFrame(const QByteArray &frame, const QString &note)
+{
+    logLine(note.isEmpty() ? escaped(frame) : escaped(frame) + QLatin1Char(' ') + note);
+}
+
+void PumpSimulator::hangUp()
+{
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    m_tickTimer->stop();
+    m_replyTimer->stop();
+    m_splitTimer->stop();
+    m_pty.hangUp();
+    logLine(QStringLiteral("! hung up after %1 frame(s)").arg(m_framesReceived));
+    emit hungUp();
+}

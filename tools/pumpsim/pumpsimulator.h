@@ -1,0 +1,90 @@
+#pragma once
+
+#include "framereader.h"
+#include "pseudoterminal.h"
+#include "pumpmodel.h"
+#include "simoptions.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QList>
+#include <QObject>
+#include <QRandomGenerator>
+
+class QSocketNotifier;
+class QTimer;
+
+// The pump behind a pseudo-terminal: cuts the panel's bytes into frames, obeys the ones
+// addressed to "00" or to its own address, steps the PumpModel every 100 ms, and answers polls
+// and settings after the time a frame takes on the wire at 9600 baud. Replies pass through the
+// line faults chosen in SimOptions (drop, stray bytes, split, coalesce) in that order, and leave
+// strictly in the order they were made. Every received frame, and every ignored input, goes to
+// the log file when one is given.
+class PumpSimulator : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A 9-character frame is 90 bits at 9600 baud: 9.4 ms, rounded up.
+    static constexpr int kFrameTransmitMs = 10;
+    static constexpr int kTickMs = 100;
+    static constexpr int kSplitHeadBytes = 4;
+
+    explicit PumpSimulator(const SimOptions &options, QObject *parent);
+    ~PumpSimulator() override;
+
+    // Opens the pty (and the symlink and log file if asked for) and starts the pump.
+    bool start(QString *error);
+    QString slavePath() const { return m_pty.slavePath(); }
+
+signals:
+    // --hangup-after was reached; the line is closed.
+    void hungUp();
+
+private:
+    struct PendingReply
+    {
+        QDeadlineTimer due;
+        QByteArray frame;
+    };
+
+    void onMasterReadable();
+    void onTick();
+    void handleFrame(const QByteArray &frame);
+    void answer(char letter, const QString &value);
+    void onReplyTimer();
+    void armReplyTimer();
+    void sendReply(const QByteArray &frame);
+    void sendChunk(const QByteArray &chunk);
+    void onSplitTimer();
+    void write(const QByteArray &bytes);
+    QByteArray strayBytes();
+    void logLine(const QString &text);
+    void logFrame(const QByteArray &frame, const QString &note = QString());
+    void hangUp();
+
+    SimOptions m_options;
+    PumpModel m_model;
+    QString m_ownAddress;
+    PseudoTerminal m_pty;
+    FrameReader m_reader;
+    QRandomGenerator m_random;
+    QFile m_log;
+
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer *m_tickTimer;
+    QTimer *m_replyTimer;
+    QTimer *m_splitTimer;
+    QElapsedTimer m_sinceTick;
+
+    QList<PendingReply> m_replies;
+    QByteArray m_heldReply;     // --coalesce: the odd-numbered reply waiting for its partner
+    QByteArray m_splitTail;     // --split: second half waiting for the gap to pass
+    QList<QByteArray> m_queued; // chunks made while a split reply was still going out
+
+    quint64 m_framesReceived = 0;
+    quint64 m_answerableFrames = 0;
+    quint64 m_repliesSent = 0;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "pumpmodel.h"
+
+#include <QString>
+#include <QStringList>
+
+// The simulated pump's command line: the pump's settings at start, its physics, and the line
+// faults it can be told to inject. A count of 0 turns the matching fault off. --help and
+// --version print and exit the process, as QCommandLineParser does.
+class SimOptions
+{
+public:
+    // False, with a message for the user, when an option is unknown or out of range.
+    bool parse(const QStringList &arguments, QString *error);
+
+    PumpModel::Parameters modelParameters() const;
+
+    double flowMlPerMin = 500.0;
+    double limitMPa = 2.0;
+    bool running = false;
+    int address = 0;
+    double backPressureMPaPerMlMin = 0.002;
+    double timeConstantS = 3.0;
+    double noiseMPa = 0.01;
+    quint32 seed = 1;
+
+    int delayMs = 0;
+    int dropEvery = 0;
+    int noiseEvery = 0;
+    bool split = false;
+    int splitGapMs = 30;
+    bool coalesce = false;
+    int hangupAfter = 0;
+
+    QString logPath;
+    QString linkPath;
+};
