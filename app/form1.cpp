@@ -126,6 +126,7 @@ void Form1::buildControls()
             button->setIconSize(QSize(39, 21));
             button->setAccessibleName(text);
             button->setFocusPolicy(Qt::StrongFocus);
+            button->setAttribute(Qt::WA_NoMousePropagation); // no surface pop-up from a key
             if (control.index >= 0)
                 button->setProperty("index", control.index);
             widget = button;
