@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -263,15 +262,15 @@ void Form1::mousePressEvent(QMouseEvent *event)
 {
     // Presses on controls stay with them; what arrives here fell on the window's surface.
     if (centralWidget()->geometry().contains(event->position().toPoint()))
-        Form_MouseDown(event->button());
+        Form_MouseDown(event->button(), event->globalPosition().toPoint());
     QMainWindow::mousePressEvent(event);
 }
 
-void Form1::Form_MouseDown(Qt::MouseButton button)
+void Form1::Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos)
 {
     if (button != Qt::RightButton || !rightkey->isEnabled())
         return;
-    rightkey->popup(QCursor::pos());
+    rightkey->popup(globalPos);
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -283,6 +282,8 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::Form_Unload()
 {
     MSComm1->setPortOpen(false);
+    // No poll may go out to a closed port while the program winds down.
+    Timer2->stop();
 }
 
 void Form1::Communication_Click()

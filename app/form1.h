@@ -63,7 +63,7 @@ private:
     void buildControls();
     void buildMenus();
     void Form_Load();
-    void Form_MouseDown(Qt::MouseButton button);
+    void Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos);
     void Form_Unload();
 
     void Communication_Click();
