@@ -4,9 +4,8 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake
+  build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  qt6-qpa-plugins libqt6svg6
   fonts-wqy-zenhei
   xvfb xauth xdotool
 )
