@@ -2,6 +2,7 @@
 
 #include "commandframe.h"
 #include "form1layout.h"
+#include "form1ui.h"
 #include "linkprotocol.h"
 #include "numbertext.h"
 #include "plotarea.h"
@@ -9,7 +10,6 @@
 #include "serialcontrol.h"
 #include "widgetmodalboxes.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,22 +21,10 @@
 
 namespace {
 
-constexpr QColor kPanelBlue(0, 0, 255);
 constexpr QColor kPanelCyan(0, 255, 255);
 constexpr QColor kStaleGrey(150, 150, 150);
 constexpr QColor kTrendRed(255, 0, 0);
 constexpr auto kClockInterval = std::chrono::milliseconds(1000);
-
-// SimSun where the machine has it, else another font with Chinese glyphs.
-QFont panelFont(double pointSize)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
-                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSizeF(pointSize);
-    font.setBold(true);
-    return font;
-}
 
 void setTextColor(QLineEdit *box, const QColor &color)
 {
@@ -75,8 +63,9 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent)
     connect(MSComm1, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &SerialControl::failed, this, &Form1::onPortFailed);
 
-    buildControls();
-    buildMenus();
+    ui = std::make_unique<Form1Ui>();
+    ui->setupUi(this);
+    connectHandlers();
 
     // The client area sits at its designed place; the menu bar comes on top of it.
     const int menuHeight = menuBar()->sizeHint().height();
@@ -89,142 +78,17 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent)
 
 Form1::~Form1() = default;
 
-void Form1::buildControls()
+void Form1::connectHandlers()
 {
-    auto *surface = new QWidget(this);
-    surface->setObjectName(QStringLiteral("surface"));
-    surface->setAttribute(Qt::WA_StyledBackground);
-    surface->setStyleSheet(QStringLiteral(
-        "#surface { background-color: rgb(0, 0, 255);"
-        " background-image: url(:/artwork/background.jpg);"
-        " background-repeat: no-repeat; background-position: top left; }"));
-    QPalette surfacePalette = surface->palette();
-    surfacePalette.setColor(QPalette::WindowText, kPanelCyan);
-    surface->setPalette(surfacePalette);
-    setCentralWidget(surface);
-
-    QMap<int, QWidget *> tabOrder;
-    for (const Form1Layout::Control &control : Form1Layout::controls()) {
-        QWidget *widget = nullptr;
-        const QString text = QString::fromUtf8(control.text);
-        switch (control.kind) {
-        case Form1Layout::Kind::TextBox: {
-            auto *box = new QLineEdit(text, surface);
-            box->setFont(panelFont(12));
-            box->setTextMargins(0, 0, 0, 0);
-            QPalette palette = box->palette();
-            palette.setColor(QPalette::Base, kPanelBlue);
-            palette.setColor(QPalette::Text, kPanelCyan);
-            box->setPalette(palette);
-            widget = box;
-            break;
-        }
-        case Form1Layout::Kind::KeyButton: {
-            auto *button = new QPushButton(surface);
-            button->setIcon(QIcon(QString::fromLatin1(control.face)));
-            button->setIconSize(QSize(39, 21));
-            button->setAccessibleName(text);
-            button->setFocusPolicy(Qt::StrongFocus);
-            button->setAttribute(Qt::WA_NoMousePropagation); // no surface pop-up from a key
-            if (control.index >= 0)
-                button->setProperty("index", control.index);
-            widget = button;
-            break;
-        }
-        case Form1Layout::Kind::ClockLabel: {
-            auto *label = new QLabel(text, surface);
-            label->setFont(panelFont(15.75));
-            label->setAutoFillBackground(true);
-            QPalette palette = label->palette();
-            palette.setColor(QPalette::Window, kPanelBlue);
-            palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
-            label->setPalette(palette);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            // A shown clock label takes its presses; the surface behind it never sees them.
-            label->setAttribute(Qt::WA_NoMousePropagation);
-            m_clockLabels.append(label);
-            widget = label;
-            break;
-        }
-        case Form1Layout::Kind::PlotArea:
-            widget = Picture1 = new PlotArea(surface);
-            break;
-        }
-        widget->setObjectName(QString::fromLatin1(control.name));
-        widget->setGeometry(control.pixelRect());
-        tabOrder.insert(control.tabIndex, widget);
-    }
-
-    pnow = surface->findChild<QLineEdit *>(QStringLiteral("pnow"));
-    prset = surface->findChild<QLineEdit *>(QStringLiteral("prset"));
-    lqset = surface->findChild<QLineEdit *>(QStringLiteral("lqset"));
-    Cmdr = surface->findChild<QPushButton *>(QStringLiteral("Cmdr"));
-    Cmds = surface->findChild<QPushButton *>(QStringLiteral("Cmds"));
-    connect(Cmdr, &QPushButton::clicked, this, &Form1::runPump);
-    connect(Cmds, &QPushButton::clicked, this, &Form1::stopPump);
-
-    QWidget *previous = nullptr;
-    for (QWidget *widget : std::as_const(tabOrder)) {
-        if (previous)
-            setTabOrder(previous, widget);
-        previous = widget;
-    }
-}
-
-void Form1::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    const auto addMenu = [](QWidget *parent, const char *name, const char *caption) {
-        auto *menu = new QMenu(QString::fromUtf8(caption), parent);
-        menu->setObjectName(QString::fromLatin1(name));
-        menu->menuAction()->setObjectName(QString::fromLatin1(name));
-        return menu;
-    };
-    const auto addItem = [](QMenu *menu, const char *name, const char *caption) {
-        QAction *action = menu->addAction(QString::fromUtf8(caption));
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
-    };
-
-    file = addMenu(bar, "file", "文件(F)");
-    addItem(file, "save", "保存");
-    addItem(file, "print", "打印");
-    connect(addItem(file, "end", "退出"), &QAction::triggered, this, &Form1::endRequested);
-    bar->addMenu(file);
-
-    settime = addMenu(bar, "settime", "定时(T)");
-    addItem(settime, "stset", "设定");
-    QMenu *operation = addMenu(settime, "operation", "操作");
-    addItem(operation, "ststart", "开始");
-    addItem(operation, "stzanting", "暂停");
-    addItem(operation, "stcontiune", "继续");
-    addItem(operation, "stend", "结束");
-    settime->addMenu(operation);
-    bar->addMenu(settime);
-
-    Pump = addMenu(bar, "Pump", "泵(O)");
-    connect(addItem(Pump, "run", "运行"), &QAction::triggered, this, &Form1::runPump);
-    connect(addItem(Pump, "stop", "停止"), &QAction::triggered, this, &Form1::stopPump);
-    bar->addMenu(Pump);
-
-    seting = addMenu(bar, "seting", "设定(S)");
-    addItem(seting, "liquid", "流量");
-    addItem(seting, "pressure", "压力");
-    connect(addItem(seting, "Pump_NO", "泵编号"), &QAction::triggered, this, &Form1::Pump_NO_Click);
-    bar->addMenu(seting);
-
-    QAction *communication = bar->addAction(QStringLiteral("通信"));
-    communication->setObjectName(QStringLiteral("Communication"));
-    connect(communication, &QAction::triggered, this, &Form1::Communication_Click);
-
-    // Hidden from the bar: it serves only as the right-button pop-up menu.
-    rightkey = addMenu(bar, "rightkey", "右键");
-    connect(addItem(rightkey, "rrun", "运行"), &QAction::triggered, this, &Form1::runPump);
-    connect(addItem(rightkey, "rstop", "停止"), &QAction::triggered, this, &Form1::stopPump);
-    bar->addMenu(rightkey)->setVisible(false);
-
-    // Choosing 帮助(H) does nothing.
-    bar->addAction(QStringLiteral("帮助(H)"))->setObjectName(QStringLiteral("help"));
+    connect(ui->Cmdr, &QPushButton::clicked, this, &Form1::runPump);
+    connect(ui->Cmds, &QPushButton::clicked, this, &Form1::stopPump);
+    connect(ui->run, &QAction::triggered, this, &Form1::runPump);
+    connect(ui->stop, &QAction::triggered, this, &Form1::stopPump);
+    connect(ui->rrun, &QAction::triggered, this, &Form1::runPump);
+    connect(ui->rstop, &QAction::triggered, this, &Form1::stopPump);
+    connect(ui->Pump_NO, &QAction::triggered, this, &Form1::Pump_NO_Click);
+    connect(ui->Communication, &QAction::triggered, this, &Form1::Communication_Click);
+    connect(ui->end, &QAction::triggered, this, &Form1::endRequested);
 }
 
 void Form1::Form_Load()
@@ -237,12 +101,11 @@ void Form1::Form_Load()
     Timer1->stop();
     Timer2->setInterval(LinkProtocol::kPollInterval);
     Timer2->stop();
-    for (QLabel *label : std::as_const(m_clockLabels))
+    for (QLabel *label : std::as_const(ui->clockRow))
         label->hide();
-    Picture1->setScale(QPointF(0, 10), QPointF(100, -5));
+    ui->Picture1->setScale(QPointF(0, 10), QPointF(100, -5));
     m_trend.setPrhistory(0, 0.0);
-    if (QWidget *firstKey = centralWidget()->findChild<QWidget *>(QStringLiteral("Cmd1")))
-        firstKey->setFocus();
+    ui->Cmd1->setFocus();
 }
 
 QString Form1::recordFilePath() const
@@ -252,7 +115,7 @@ QString Form1::recordFilePath() const
 
 void Form1::setLinkMenusEnabled(bool enabled)
 {
-    for (QMenu *menu : {file, settime, Pump, rightkey, seting}) {
+    for (QMenu *menu : {ui->file, ui->settime, ui->Pump, ui->rightkey, ui->seting}) {
         menu->menuAction()->setEnabled(enabled);
         menu->setEnabled(enabled);
     }
@@ -268,9 +131,9 @@ void Form1::mousePressEvent(QMouseEvent *event)
 
 void Form1::Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos)
 {
-    if (button != Qt::RightButton || !rightkey->isEnabled())
+    if (button != Qt::RightButton || !ui->rightkey->isEnabled())
         return;
-    rightkey->popup(globalPos);
+    ui->rightkey->popup(globalPos);
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -400,33 +263,33 @@ void Form1::handleReply(const QByteArray &frame)
     const QString value = QString::fromLatin1(frame.mid(4, 4));
     switch (letter) {
     case 'N':
-        pnow->setText(value);
+        ui->pnow->setText(value);
         m_pollsWithoutReading = 0;
         setReadingStale(false);
         break;
     // A setting reported while the operator types one of that kind would break the entry.
     case 'P':
         if (m_state.pr != 1)
-            prset->setText(value);
+            ui->prset->setText(value);
         break;
     case 'L':
         if (m_state.lq != 1)
-            lqset->setText(value);
+            ui->lqset->setText(value);
         break;
     default:
         break;
     }
 
     for (const QLineF &axis : PressureTrend::axisLines())
-        Picture1->line(axis);
-    const PressureTrend::Step step = m_trend.addSample(pnow->text());
-    Picture1->line(step.segment, kTrendRed);
+        ui->Picture1->line(axis);
+    const PressureTrend::Step step = m_trend.addSample(ui->pnow->text());
+    ui->Picture1->line(step.segment, kTrendRed);
     if (step.sweepEnded)
-        Picture1->cls();
+        ui->Picture1->cls();
 }
 
 void Form1::setReadingStale(bool stale)
 {
     m_readingStale = stale;
-    setTextColor(pnow, stale ? kStaleGrey : kPanelCyan);
+    setTextColor(ui->pnow, stale ? kStaleGrey : kPanelCyan);
 }

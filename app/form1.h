@@ -7,13 +7,9 @@
 
 #include <memory>
 
+class Form1Ui;
 class ModalBoxes;
-class PlotArea;
-class QAction;
-class QLabel;
-class QLineEdit;
 class QMenu;
-class QPushButton;
 class QTimer;
 class SerialControl;
 
@@ -60,8 +56,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildControls();
-    void buildMenus();
+    void connectHandlers();
     void Form_Load();
     void Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos);
     void Form_Unload();
@@ -88,20 +83,7 @@ private:
     bool m_readingStale = false;
     QHash<QChar, QString> m_driveFolders;
 
-    QLineEdit *pnow = nullptr;
-    QLineEdit *prset = nullptr;
-    QLineEdit *lqset = nullptr;
-    QPushButton *Cmdr = nullptr;
-    QPushButton *Cmds = nullptr;
-    QList<QLabel *> m_clockLabels;
-    PlotArea *Picture1 = nullptr;
-
-    QMenu *file = nullptr;
-    QMenu *settime = nullptr;
-    QMenu *Pump = nullptr;
-    QMenu *seting = nullptr;
-    QMenu *rightkey = nullptr;
-
+    std::unique_ptr<Form1Ui> ui;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
     SerialControl *MSComm1 = nullptr;

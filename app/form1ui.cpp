@@ -1,0 +1,208 @@
+#include "form1ui.h"
+
+#include "form1layout.h"
+#include "plotarea.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMap>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace {
+
+constexpr QColor kPanelBlue(0, 0, 255);
+constexpr QColor kPanelCyan(0, 255, 255);
+constexpr QSize kKeyFaceSize(39, 21);
+
+// SimSun where the machine has it, else another font with Chinese glyphs.
+QFont panelFont(double pointSize)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(pointSize);
+    font.setBold(true);
+    return font;
+}
+
+QLineEdit *makeTextBox(const QString &text, QWidget *parent)
+{
+    auto *box = new QLineEdit(text, parent);
+    box->setFont(panelFont(12));
+    box->setTextMargins(0, 0, 0, 0);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, kPanelBlue);
+    palette.setColor(QPalette::Text, kPanelCyan);
+    box->setPalette(palette);
+    return box;
+}
+
+QPushButton *makeKey(const Form1Layout::Control &control, QWidget *parent)
+{
+    auto *key = new QPushButton(parent);
+    key->setIcon(QIcon(QString::fromLatin1(control.face)));
+    key->setIconSize(kKeyFaceSize);
+    key->setAccessibleName(QString::fromUtf8(control.text));
+    key->setFocusPolicy(Qt::StrongFocus);
+    // A key handles the left button only; the others must not fall through to the surface.
+    key->setAttribute(Qt::WA_NoMousePropagation);
+    if (control.index >= 0)
+        key->setProperty("index", control.index);
+    return key;
+}
+
+QLabel *makeClockLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(panelFont(15.75));
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, kPanelBlue);
+    palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A shown clock label takes its presses; the surface behind it never sees them.
+    label->setAttribute(Qt::WA_NoMousePropagation);
+    return label;
+}
+
+QMenu *makeMenu(QWidget *parent, const char *name, const char *caption)
+{
+    auto *menu = new QMenu(QString::fromUtf8(caption), parent);
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+QAction *addItem(QWidget *menu, const char *name, const char *caption)
+{
+    auto *action = new QAction(QString::fromUtf8(caption), menu);
+    action->setObjectName(QString::fromLatin1(name));
+    menu->addAction(action);
+    return action;
+}
+
+} // namespace
+
+void Form1Ui::setupUi(QMainWindow *form)
+{
+    surface = new QWidget(form);
+    surface->setObjectName(QStringLiteral("surface"));
+    surface->setAttribute(Qt::WA_StyledBackground);
+    // The picture is drawn once, unscaled, from the top-left corner; beyond it, plain blue.
+    surface->setStyleSheet(QStringLiteral(
+        "#surface { background-color: rgb(0, 0, 255);"
+        " background-image: url(:/artwork/background.jpg);"
+        " background-repeat: no-repeat; background-position: top left; }"));
+    QPalette palette = surface->palette();
+    palette.setColor(QPalette::WindowText, kPanelCyan);
+    surface->setPalette(palette);
+    form->setCentralWidget(surface);
+
+    setupControls();
+    setupMenus(form);
+}
+
+void Form1Ui::setupControls()
+{
+    const QHash<QString, QPushButton **> singleKeys{
+        {QStringLiteral("Cmd1"), &Cmd1}, {QStringLiteral("Cmd2"), &Cmd2},
+        {QStringLiteral("Cmd3"), &Cmd3}, {QStringLiteral("Cmd4"), &Cmd4},
+        {QStringLiteral("Cmd5"), &Cmd5}, {QStringLiteral("Cmd6"), &Cmd6},
+        {QStringLiteral("Cmd7"), &Cmd7}, {QStringLiteral("Cmd8"), &Cmd8},
+        {QStringLiteral("Cmd9"), &Cmd9}, {QStringLiteral("Cmdl"), &Cmdl},
+        {QStringLiteral("Cmdp"), &Cmdp}, {QStringLiteral("Cmdr"), &Cmdr},
+        {QStringLiteral("Cmds"), &Cmds}};
+    const QHash<QString, QLineEdit **> textBoxes{
+        {QStringLiteral("pnow"), &pnow}, {QStringLiteral("prset"), &prset},
+        {QStringLiteral("lqset"), &lqset}};
+    const QHash<QString, QLabel **> clockLabels{
+        {QStringLiteral("lhour"), &lhour}, {QStringLiteral("Label1"), &Label1},
+        {QStringLiteral("lmin"), &lmin}, {QStringLiteral("Label2"), &Label2},
+        {QStringLiteral("lsed"), &lsed}, {QStringLiteral("Label3"), &Label3}};
+
+    QMap<int, QWidget *> tabOrder;
+    for (const Form1Layout::Control &control : Form1Layout::controls()) {
+        const QString name = QString::fromLatin1(control.name);
+        const QString text = QString::fromUtf8(control.text);
+        QWidget *widget = nullptr;
+        switch (control.kind) {
+        case Form1Layout::Kind::TextBox:
+            widget = *textBoxes.value(name) = makeTextBox(text, surface);
+            break;
+        case Form1Layout::Kind::KeyButton: {
+            QPushButton *key = makeKey(control, surface);
+            if (name == u"Cmd0")
+                Cmd0.append(key);
+            else
+                *singleKeys.value(name) = key;
+            widget = key;
+            break;
+        }
+        case Form1Layout::Kind::ClockLabel:
+            widget = *clockLabels.value(name) = makeClockLabel(text, surface);
+            clockRow.append(static_cast<QLabel *>(widget));
+            break;
+        case Form1Layout::Kind::PlotArea:
+            widget = Picture1 = new PlotArea(surface);
+            break;
+        }
+        widget->setObjectName(name);
+        widget->setGeometry(control.pixelRect());
+        tabOrder.insert(control.tabIndex, widget);
+    }
+
+    QWidget *previous = nullptr;
+    for (QWidget *widget : std::as_const(tabOrder)) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+void Form1Ui::setupMenus(QMainWindow *form)
+{
+    QMenuBar *bar = form->menuBar();
+
+    file = makeMenu(bar, "file", "文件(F)");
+    save = addItem(file, "save", "保存");
+    print = addItem(file, "print", "打印");
+    end = addItem(file, "end", "退出");
+    bar->addMenu(file);
+
+    settime = makeMenu(bar, "settime", "定时(T)");
+    stset = addItem(settime, "stset", "设定");
+    operation = makeMenu(settime, "operation", "操作");
+    ststart = addItem(operation, "ststart", "开始");
+    stzanting = addItem(operation, "stzanting", "暂停");
+    stcontiune = addItem(operation, "stcontiune", "继续");
+    stend = addItem(operation, "stend", "结束");
+    settime->addMenu(operation);
+    bar->addMenu(settime);
+
+    Pump = makeMenu(bar, "Pump", "泵(O)");
+    run = addItem(Pump, "run", "运行");
+    stop = addItem(Pump, "stop", "停止");
+    bar->addMenu(Pump);
+
+    seting = makeMenu(bar, "seting", "设定(S)");
+    liquid = addItem(seting, "liquid", "流量");
+    pressure = addItem(seting, "pressure", "压力");
+    Pump_NO = addItem(seting, "Pump_NO", "泵编号");
+    bar->addMenu(seting);
+
+    // A menu-bar item with an action of its own, no menu under it.
+    Communication = addItem(bar, "Communication", "通信");
+
+    // Hidden from the bar: it serves only as the right-button pop-up menu.
+    rightkey = makeMenu(bar, "rightkey", "右键");
+    rrun = addItem(rightkey, "rrun", "运行");
+    rstop = addItem(rightkey, "rstop", "停止");
+    bar->addMenu(rightkey)->setVisible(false);
+
+    help = addItem(bar, "help", "帮助(H)");
+}
