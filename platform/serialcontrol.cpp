@@ -177,5 +177,7 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
     m_port->disconnect(this);
     m_port->deleteLater();
     m_port = nullptr;
-    Q_EMIT failed(reason);
+    // Told from the event loop, not from inside the port's own signal: whoever listens may
+    // well open a modal box.
+    QMetaObject::invokeMethod(this, [this, reason] { Q_EMIT failed(reason); }, Qt::QueuedConnection);
 }

@@ -359,6 +359,24 @@ void TestForm1::realDialogsOpenThePort()
     answerInput(QStringLiteral("1"));
     form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
     QVERIFY(form.serialControl()->portOpen());
+
+    // Pulling the line while open: one real box, and the panel goes on running, closed.
+    // The box runs its own event loop, so it is answered from a timer, as an operator would.
+    QString failurePrompt;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            failurePrompt = box->text();
+            box->accept();
+        }
+    });
+    answerer.start(50);
+    m_pty.hangUp();
+    QTRY_VERIFY(!failurePrompt.isEmpty());
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY(failurePrompt.contains(m_pty.slavePath()));
+    QVERIFY(!form.serialControl()->portOpen());
+    QVERIFY(!form.findChild<QMenu *>(QStringLiteral("Pump"))->isEnabled());
 }
 
 QTEST_MAIN(TestForm1)
