@@ -5,6 +5,7 @@
 #include "form1ui.h"
 #include "linkprotocol.h"
 #include "numbertext.h"
+#include "panelpalette.h"
 #include "plotarea.h"
 #include "recordpath.h"
 #include "serialcontrol.h"
@@ -21,9 +22,6 @@
 
 namespace {
 
-constexpr QColor kPanelCyan(0, 255, 255);
-constexpr QColor kStaleGrey(150, 150, 150);
-constexpr QColor kTrendRed(255, 0, 0);
 constexpr auto kClockInterval = std::chrono::milliseconds(1000);
 
 void setTextColor(QLineEdit *box, const QColor &color)
@@ -151,27 +149,29 @@ void Form1::Form_Unload()
 
 void Form1::Communication_Click()
 {
-    const QString title = tr("通信");
     const QString answer = m_boxes->inputBox(QStringLiteral("Input communication port"),
                                              QStringLiteral("Commport"), QStringLiteral("1"));
     if (answer.isEmpty())
         return;
-    const std::optional<qint16> port = NumberText::toInt16(answer);
-    if (!port) {
-        m_boxes->messageBox(tr("“%1”不是有效的端口号。请输入端口的编号，例如 1。").arg(answer), title);
-        return;
-    }
 
-    const bool wasOpen = MSComm1->portOpen();
     const int previousPort = MSComm1->commPort();
     const QString previousDevice = MSComm1->openDevice();
+    // A port already in use stays in use whatever went wrong with the new answer.
+    const auto refuse = [&](QString message) {
+        if (!previousDevice.isEmpty())
+            message += tr("\n端口 %1（%2）仍在使用。").arg(previousPort).arg(previousDevice);
+        m_boxes->messageBox(message, tr("通信"));
+    };
+
+    const std::optional<qint16> port = NumberText::toInt16(answer);
+    if (!port) {
+        refuse(tr("“%1”不是有效的端口号。请输入端口的编号，例如 1。").arg(answer));
+        return;
+    }
     MSComm1->setCommPort(*port);
     if (!MSComm1->setPortOpen(true)) {
         MSComm1->setCommPort(previousPort);
-        QString message = MSComm1->errorString();
-        if (wasOpen)
-            message += tr("\n端口 %1（%2）仍在使用。").arg(previousPort).arg(previousDevice);
-        m_boxes->messageBox(message, title);
+        refuse(MSComm1->errorString());
         return;
     }
     if (!MSComm1->setSettings(QString::fromLatin1(LinkProtocol::kLineSettings))) {
@@ -179,7 +179,7 @@ void Form1::Communication_Click()
         MSComm1->setPortOpen(false);
         setLinkMenusEnabled(false);
         Timer2->stop();
-        m_boxes->messageBox(message, title);
+        m_boxes->messageBox(message, tr("通信"));
         return;
     }
     MSComm1->setInputLen(0);
@@ -187,7 +187,7 @@ void Form1::Communication_Click()
     m_reader.clear();
 
     setLinkMenusEnabled(true);
-    m_pollsWithoutReading = 0;
+    m_readingWatch.restart();
     Timer2->start();
 }
 
@@ -241,8 +241,11 @@ void Form1::Pump_NO_Click()
 
 void Form1::Timer2_Timer()
 {
+    // A tick already queued when the port failed finds it closed: the failure has its own box.
+    if (!MSComm1->portOpen())
+        return;
     SendFrame(QString::fromLatin1(LinkProtocol::kPollFrame));
-    if (++m_pollsWithoutReading >= LinkProtocol::kPollsUntilStale)
+    if (m_readingWatch.pollSent())
         setReadingStale(true);
 }
 
@@ -264,7 +267,7 @@ void Form1::handleReply(const QByteArray &frame)
     switch (letter) {
     case 'N':
         ui->pnow->setText(value);
-        m_pollsWithoutReading = 0;
+        m_readingWatch.readingArrived();
         setReadingStale(false);
         break;
     // A setting reported while the operator types one of that kind would break the entry.
@@ -283,7 +286,7 @@ void Form1::handleReply(const QByteArray &frame)
     for (const QLineF &axis : PressureTrend::axisLines())
         ui->Picture1->line(axis);
     const PressureTrend::Step step = m_trend.addSample(ui->pnow->text());
-    ui->Picture1->line(step.segment, kTrendRed);
+    ui->Picture1->line(step.segment, PanelPalette::kTrendRed);
     if (step.sweepEnded)
         ui->Picture1->cls();
 }
@@ -291,5 +294,5 @@ void Form1::handleReply(const QByteArray &frame)
 void Form1::setReadingStale(bool stale)
 {
     m_readingStale = stale;
-    setTextColor(ui->pnow, stale ? kStaleGrey : kPanelCyan);
+    setTextColor(ui->pnow, stale ? PanelPalette::kStaleGrey : PanelPalette::kCyan);
 }

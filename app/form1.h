@@ -1,7 +1,9 @@
 #pragma once
 
 #include "framereader.h"
+#include "linkprotocol.h"
 #include "pressuretrend.h"
+#include "stalereadingwatch.h"
 
 #include <QMainWindow>
 
@@ -79,7 +81,7 @@ private:
     State m_state;
     PressureTrend m_trend;
     FrameReader m_reader;
-    int m_pollsWithoutReading = 0;
+    StaleReadingWatch m_readingWatch{LinkProtocol::kPollsUntilStale};
     bool m_readingStale = false;
     QHash<QChar, QString> m_driveFolders;
 

@@ -1,6 +1,7 @@
 #include "form1ui.h"
 
 #include "form1layout.h"
+#include "panelpalette.h"
 #include "plotarea.h"
 
 #include <QApplication>
@@ -14,8 +15,6 @@
 
 namespace {
 
-constexpr QColor kPanelBlue(0, 0, 255);
-constexpr QColor kPanelCyan(0, 255, 255);
 constexpr QSize kKeyFaceSize(39, 21);
 
 // SimSun where the machine has it, else another font with Chinese glyphs.
@@ -35,8 +34,8 @@ QLineEdit *makeTextBox(const QString &text, QWidget *parent)
     box->setFont(panelFont(12));
     box->setTextMargins(0, 0, 0, 0);
     QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, kPanelBlue);
-    palette.setColor(QPalette::Text, kPanelCyan);
+    palette.setColor(QPalette::Base, PanelPalette::kBlue);
+    palette.setColor(QPalette::Text, PanelPalette::kCyan);
     box->setPalette(palette);
     return box;
 }
@@ -61,7 +60,7 @@ QLabel *makeClockLabel(const QString &text, QWidget *parent)
     label->setFont(panelFont(15.75));
     label->setAutoFillBackground(true);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, kPanelBlue);
+    palette.setColor(QPalette::Window, PanelPalette::kBlue);
     palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
     label->setPalette(palette);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -99,7 +98,7 @@ void Form1Ui::setupUi(QMainWindow *form)
         " background-image: url(:/artwork/background.jpg);"
         " background-repeat: no-repeat; background-position: top left; }"));
     QPalette palette = surface->palette();
-    palette.setColor(QPalette::WindowText, kPanelCyan);
+    palette.setColor(QPalette::WindowText, PanelPalette::kCyan);
     surface->setPalette(palette);
     form->setCentralWidget(surface);
 

@@ -3,16 +3,20 @@
 #include "serialcontrol.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("corvane-panel"));
-
+    // The command line is read before the window system is touched, so --help and a wrong
+    // option answer on a machine without a display too.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     PanelCommandLine commandLine;
-    if (!commandLine.parse(QApplication::arguments())) {
+    if (!commandLine.parse(arguments)) {
         std::fprintf(stderr, "corvane-panel: %s\n%s", qPrintable(commandLine.errorText()),
                      qPrintable(PanelCommandLine::helpText()));
         return 2;
@@ -21,6 +25,15 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(PanelCommandLine::helpText()), stdout);
         return 0;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("corvane-panel"));
+    // The panel speaks Chinese whatever the machine's locale: Qt's own texts too (the OK and
+    // Cancel of the boxes, the text boxes' edit menu).
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     Form1 form;
     form.serialControl()->setPortMap(commandLine.portDevices());

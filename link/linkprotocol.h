@@ -21,7 +21,4 @@ inline constexpr auto kPollInterval = std::chrono::milliseconds(1500);
 // A reading counts as stale once this many polls have gone out without an N reply.
 inline constexpr int kPollsUntilStale = 3;
 
-inline constexpr double kFlowLimitMlPerMin = 1000.0;
-inline constexpr double kPressureLimitMPa = 2.0;
-
 } // namespace LinkProtocol

@@ -33,11 +33,8 @@ QString SerialControl::openDevice() const
 bool SerialControl::setPortOpen(bool open)
 {
     if (!open) {
-        if (m_port) {
-            m_port->close();
-            delete m_port;
-            m_port = nullptr;
-        }
+        m_port.reset();
+        m_device.clear();
         return true;
     }
 
@@ -48,25 +45,20 @@ bool SerialControl::setPortOpen(bool open)
     }
     // Reopening the port that is already open keeps it; only the settings are applied again.
     if (portOpen() && m_device == device)
-        return applySettings(m_port);
+        return applySettings(m_port.get());
 
-    auto *port = new QSerialPort(device, this);
+    auto port = std::make_unique<QSerialPort>(device);
     if (!port->open(QIODevice::ReadWrite)) {
         m_errorString = tr("无法打开端口 %1（%2）：%3").arg(m_commPort).arg(device, port->errorString());
-        delete port;
         return false;
     }
-    if (!applySettings(port)) {
-        port->close();
-        delete port;
+    if (!applySettings(port.get()))
         return false;
-    }
-    // The port opened on its own; only now give up the old one.
-    setPortOpen(false);
-    m_port = port;
+    // The new port works; only now give up the old one.
+    m_port = std::move(port);
     m_device = device;
-    connect(m_port, &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
-    connect(m_port, &QSerialPort::errorOccurred, this, &SerialControl::onErrorOccurred);
+    connect(m_port.get(), &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
+    connect(m_port.get(), &QSerialPort::errorOccurred, this, &SerialControl::onErrorOccurred);
     return true;
 }
 
@@ -79,7 +71,7 @@ bool SerialControl::setSettings(const QString &settings)
     }
     m_settings = settings;
     m_line = line;
-    return !portOpen() || applySettings(m_port);
+    return !portOpen() || applySettings(m_port.get());
 }
 
 bool SerialControl::parseSettings(const QString &text, LineSettings *out)
@@ -165,18 +157,40 @@ void SerialControl::onReadyRead()
     }
 }
 
+QString SerialControl::failureText(QSerialPort::SerialPortError error, const QString &systemText)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+        // What a pulled cable or a hung-up line looks like; the system's own text at that point
+        // is left over from an earlier call and would mislead.
+        return tr("线路已断开（连线被拔出或对方已挂断）");
+    case QSerialPort::WriteError:
+        return tr("写入失败：%1").arg(systemText);
+    default:
+        return systemText;
+    }
+}
+
 void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !portOpen())
+    // Only these mean the line itself is gone. The others answer a call that has already
+    // reported its own failure (a refused setting, an operation on a closed port).
+    const bool lineFailed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+        || error == QSerialPort::WriteError || error == QSerialPort::UnknownError;
+    if (!lineFailed || !portOpen())
         return;
-    const QString reason = tr("端口 %1（%2）出错：%3").arg(m_commPort).arg(m_device, m_port->errorString());
+    const QString reason = tr("端口 %1（%2）：%3")
+                               .arg(m_commPort)
+                               .arg(m_device, failureText(error, m_port->errorString()));
     m_errorString = reason;
     // Close before telling anyone: a hung-up line keeps reporting read errors for as long as
     // the port stays open. The port object itself goes later, outside its own signal.
-    m_port->close();
-    m_port->disconnect(this);
-    m_port->deleteLater();
-    m_port = nullptr;
+    QSerialPort *failedPort = m_port.release();
+    failedPort->close();
+    failedPort->disconnect(this);
+    failedPort->deleteLater();
+    m_device.clear();
     // Told from the event loop, not from inside the port's own signal: whoever listens may
     // well open a modal box.
     QMetaObject::invokeMethod(this, [this, reason] { Q_EMIT failed(reason); }, Qt::QueuedConnection);

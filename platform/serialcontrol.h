@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <memory>
+
 // The panel's serial control. It gives the pump link the operations it relies on, under the
 // control's own names (CommPort, PortOpen, Settings, InputLen, RThreshold, Output, Input,
 // CommEvent, OnComm), over a QSerialPort:
@@ -78,12 +80,15 @@ private:
     };
 
     static bool parseSettings(const QString &text, LineSettings *out);
+    static QString failureText(QSerialPort::SerialPortError error, const QString &systemText);
     bool applySettings(QSerialPort *port);
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
 
     QHash<int, QString> m_portMap;
-    QSerialPort *m_port = nullptr;
+    // Not parented: the control alone decides when a port goes, and a failed one must outlive
+    // the signal it is reporting from.
+    std::unique_ptr<QSerialPort> m_port;
     QString m_device;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");

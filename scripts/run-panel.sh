@@ -16,6 +16,7 @@ cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
 headless=0
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 if [ -z "${DISPLAY:-}" ]; then
   headless=1
   exec {displayfd}<> <(:)
@@ -41,9 +42,15 @@ fi
 QT_QPA_PLATFORM=xcb "$build/app/corvane-panel" --port "1=$device" &
 pids+=($!)
 driver="$build/tools/paneldriver/corvane-paneldriver"
-QT_QPA_PLATFORM=xcb "$driver" open-port 1 2>/dev/null
+if ! QT_QPA_PLATFORM=xcb "$driver" open-port 1; then
+  echo "run-panel: could not open port 1 through the panel's 通信 menu" >&2
+  exit 1
+fi
 sleep 10
 mkdir -p "$build/screenshots"
 shot="$build/screenshots/run-panel.png"
-QT_QPA_PLATFORM=xcb "$driver" screenshot "$shot" 2>/dev/null
+if ! QT_QPA_PLATFORM=xcb "$driver" screenshot "$shot"; then
+  echo "run-panel: could not take the screenshot" >&2
+  exit 1
+fi
 echo "No display: the panel ran under Xvfb with live pressure; screenshot saved to $shot"
