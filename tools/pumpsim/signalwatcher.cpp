@@ -29,8 +29,12 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
 {
     const sigset_t set = terminationSignals();
     m_fd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (m_fd < 0)
+    // Without the descriptor nobody would ever read the blocked signals: let them act as
+    // usual, so the simulator can still be stopped (without tidying its symlink).
+    if (m_fd < 0) {
+        ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
         return;
+    }
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::onReadable);
 }

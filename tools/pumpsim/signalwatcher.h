@@ -17,8 +17,6 @@ public:
     explicit SignalWatcher(QObject *parent);
     ~SignalWatcher() override;
 
-    bool isValid() const { return m_fd >= 0; }
-
 signals:
     void terminationRequested(int signalNumber);
 
