@@ -31,9 +31,13 @@ int main(int argc, char *argv[])
     // The panel speaks Chinese whatever the machine's locale: Qt's own texts too (the OK and
     // Cancel of the boxes, the text boxes' edit menu).
     QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QTranslator serialTexts;
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (qtTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"), translations))
         QApplication::installTranslator(&qtTexts);
+    if (serialTexts.load(chinese, QStringLiteral("qtserialport"), QStringLiteral("_"), translations))
+        QApplication::installTranslator(&serialTexts);
 
     Form1 form;
     form.serialControl()->setPortMap(commandLine.portDevices());

@@ -49,7 +49,9 @@ bool SerialControl::setPortOpen(bool open)
 
     auto port = std::make_unique<QSerialPort>(device);
     if (!port->open(QIODevice::ReadWrite)) {
-        m_errorString = tr("无法打开端口 %1（%2）：%3").arg(m_commPort).arg(device, port->errorString());
+        m_errorString = tr("无法打开端口 %1（%2）：%3")
+                            .arg(m_commPort)
+                            .arg(device, openFailureText(port->error(), port->errorString()));
         return false;
     }
     if (!applySettings(port.get()))
@@ -154,6 +156,19 @@ void SerialControl::onReadyRead()
     if (m_rThreshold > 0 && portOpen() && m_port->bytesAvailable() >= m_rThreshold) {
         m_commEvent = kEventReceive;
         Q_EMIT OnComm();
+    }
+}
+
+QString SerialControl::openFailureText(QSerialPort::SerialPortError error, const QString &systemText)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return tr("设备不存在（%1）").arg(systemText);
+    case QSerialPort::PermissionError:
+        // The same error stands for a port held by another program and for missing rights.
+        return tr("设备正被其他程序使用，或没有访问权限（%1）").arg(systemText);
+    default:
+        return systemText;
     }
 }
 

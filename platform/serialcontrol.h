@@ -80,6 +80,7 @@ private:
     };
 
     static bool parseSettings(const QString &text, LineSettings *out);
+    static QString openFailureText(QSerialPort::SerialPortError error, const QString &systemText);
     static QString failureText(QSerialPort::SerialPortError error, const QString &systemText);
     bool applySettings(QSerialPort *port);
     void onReadyRead();

@@ -9,10 +9,66 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+
+namespace {
+
+// Every control as designed: name, index among keys sharing a name (-1: none), twips, tab index.
+struct DesignedControl
+{
+    const char *name;
+    int index;
+    QRect twips;
+    int tabIndex;
+    bool takesFocus;
+};
+
+const DesignedControl kDesigned[] = {
+    {"pnow", -1, {8040, 600, 615, 315}, 14, true},
+    {"prset", -1, {8040, 960, 615, 315}, 15, true},
+    {"lqset", -1, {8040, 1320, 615, 315}, 16, true},
+    {"Cmd0", 13, {6720, 2160, 615, 375}, 12, true},
+    {"Cmd1", -1, {7360, 2160, 615, 375}, 0, true},
+    {"Cmd2", -1, {8020, 2160, 615, 375}, 1, true},
+    {"Cmd3", -1, {8680, 2160, 615, 375}, 2, true},
+    {"Cmd4", -1, {6720, 2640, 615, 375}, 4, true},
+    {"Cmd5", -1, {7360, 2640, 615, 375}, 5, true},
+    {"Cmd6", -1, {8020, 2640, 615, 375}, 6, true},
+    {"Cmd7", -1, {8680, 2640, 615, 375}, 8, true},
+    {"Cmd8", -1, {6720, 3120, 615, 375}, 9, true},
+    {"Cmd9", -1, {7360, 3120, 615, 375}, 10, true},
+    {"Cmd0", 0, {8020, 3120, 615, 375}, 20, true},
+    {"Cmd0", 1, {8680, 3120, 615, 375}, 21, true},
+    {"Cmdl", -1, {6720, 3600, 615, 375}, 3, true},
+    {"Cmdp", -1, {7360, 3600, 615, 375}, 7, true},
+    {"Cmdr", -1, {8020, 3600, 615, 375}, 11, true},
+    {"Cmds", -1, {8680, 3600, 615, 375}, 13, true},
+    {"lhour", -1, {0, 0, 615, 375}, 17, false},
+    {"Label1", -1, {600, 0, 495, 375}, 22, false},
+    {"lmin", -1, {1080, 0, 495, 375}, 18, false},
+    {"Label2", -1, {1560, 0, 495, 375}, 23, false},
+    {"lsed", -1, {2040, 0, 615, 375}, 19, false},
+    {"Label3", -1, {2640, 0, 495, 375}, 24, false},
+    {"Picture1", -1, {600, 4680, 9975, 2175}, 25, false},
+};
+
+QString controlLabel(const QString &name, int index)
+{
+    return index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index);
+}
+
+QString controlLabel(const QWidget *widget)
+{
+    const QVariant index = widget->property("index");
+    return controlLabel(widget->objectName(), index.isValid() ? index.toInt() : -1);
+}
+
+} // namespace
 
 // The main window: how it comes up, where its controls sit, and opening the serial link with
 // 通信, including every way that can fail.
@@ -25,6 +81,10 @@ private Q_SLOTS:
     void cleanup();
 
     void startsClosed();
+    void recordFileFollowsDriveFolders();
+    void menuBarAsDesigned();
+    void menuItems_data();
+    void menuItems();
     void controlsSitWhereDesigned_data();
     void controlsSitWhereDesigned();
     void keypadFacesAndTabOrder();
@@ -120,20 +180,74 @@ void TestForm1::startsClosed()
     QCOMPARE(m_form->trend().prhistory(0), 0.0);
 }
 
+void TestForm1::recordFileFollowsDriveFolders()
+{
+    QCOMPARE(m_form->recordFilePath(), QStringLiteral("/mnt/d/mytext.txt"));
+    m_form->setDriveFolders({{u'd', QStringLiteral("/tmp/x")}});
+    QCOMPARE(m_form->recordFilePath(), QStringLiteral("/tmp/x/mytext.txt"));
+}
+
+void TestForm1::menuBarAsDesigned()
+{
+    QStringList visible;
+    QStringList all;
+    for (const QAction *action : m_form->menuBar()->actions()) {
+        all << action->objectName();
+        if (action->isVisible())
+            visible << action->text();
+    }
+    QCOMPARE(visible, QStringList({"文件(F)", "定时(T)", "泵(O)", "设定(S)", "通信", "帮助(H)"}));
+    QCOMPARE(all, QStringList({"file", "settime", "Pump", "seting", "Communication", "rightkey", "help"}));
+    QCOMPARE(child<QMenu>("rightkey")->title(), QStringLiteral("右键"));
+
+    // No item of any menu answers a key of its own or carries a check mark.
+    QList<QAction *> actions = m_form->menuBar()->actions();
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        const QAction *action = actions.at(i);
+        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->objectName()));
+        QVERIFY2(!action->isCheckable(), qPrintable(action->objectName()));
+        if (action->menu())
+            actions += action->menu()->actions();
+    }
+    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2);
+}
+
+void TestForm1::menuItems_data()
+{
+    // Each item as objectName=caption, in menu order.
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("文件") << "file" << QStringList{"save=保存", "print=打印", "end=退出"};
+    QTest::newRow("定时") << "settime" << QStringList{"stset=设定", "operation=操作"};
+    QTest::newRow("定时 操作") << "operation"
+                             << QStringList{"ststart=开始", "stzanting=暂停", "stcontiune=继续", "stend=结束"};
+    QTest::newRow("泵") << "Pump" << QStringList{"run=运行", "stop=停止"};
+    QTest::newRow("设定") << "seting" << QStringList{"liquid=流量", "pressure=压力", "Pump_NO=泵编号"};
+    QTest::newRow("右键") << "rightkey" << QStringList{"rrun=运行", "rstop=停止"};
+}
+
+void TestForm1::menuItems()
+{
+    QFETCH(QString, menu);
+    QFETCH(QStringList, items);
+    const QMenu *found = m_form->findChild<QMenu *>(menu);
+    QVERIFY(found);
+    QStringList shown;
+    for (const QAction *action : found->actions())
+        shown << action->objectName() + u'=' + action->text();
+    QCOMPARE(shown, items);
+}
+
 void TestForm1::controlsSitWhereDesigned_data()
 {
     // Twips as designed, 15 to a pixel.
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("index");
     QTest::addColumn<QRect>("twips");
-    QTest::newRow("pnow") << "pnow" << -1 << QRect(8040, 600, 615, 315);
-    QTest::newRow("lqset") << "lqset" << -1 << QRect(8040, 1320, 615, 315);
-    QTest::newRow("key 0") << "Cmd0" << 13 << QRect(6720, 2160, 615, 375);
-    QTest::newRow("key up") << "Cmd0" << 0 << QRect(8020, 3120, 615, 375);
-    QTest::newRow("key down") << "Cmd0" << 1 << QRect(8680, 3120, 615, 375);
-    QTest::newRow("STOP") << "Cmds" << -1 << QRect(8680, 3600, 615, 375);
-    QTest::newRow("seconds") << "lsed" << -1 << QRect(2040, 0, 615, 375);
-    QTest::newRow("plot") << "Picture1" << -1 << QRect(600, 4680, 9975, 2175);
+    for (const DesignedControl &control : kDesigned) {
+        const QString name = QString::fromLatin1(control.name);
+        QTest::newRow(qPrintable(controlLabel(name, control.index))) << name << control.index << control.twips;
+    }
 }
 
 void TestForm1::controlsSitWhereDesigned()
@@ -162,18 +276,26 @@ void TestForm1::keypadFacesAndTabOrder()
         QCOMPARE(key->icon().pixmap(QSize(39, 21)).size(), QSize(39, 21));
     }
 
+    // Tab walks the controls that take focus in the designed order, then starts over at 1.
+    QMap<int, QString> designedOrder;
+    for (const DesignedControl &control : kDesigned) {
+        if (control.takesFocus)
+            designedOrder.insert(control.tabIndex, controlLabel(QString::fromLatin1(control.name), control.index));
+    }
+    const QStringList expected = designedOrder.values() << designedOrder.first();
+    for (QWidget *widget : m_form->centralWidget()->findChildren<QWidget *>()) {
+        const bool designedToTakeFocus = designedOrder.values().contains(controlLabel(widget));
+        QCOMPARE(widget->focusPolicy() != Qt::NoFocus, designedToTakeFocus);
+    }
+
     m_form->show();
     QVERIFY(QTest::qWaitForWindowActive(m_form));
-    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Cmd1"));
-    // The first steps of the designed tab order: 1 2 3 L 4 5 6 P.
-    QStringList order;
-    QWidget *widget = QApplication::focusWidget();
-    for (int i = 0; i < 8; ++i, widget = widget->nextInFocusChain()) {
-        while (widget->focusPolicy() == Qt::NoFocus)
-            widget = widget->nextInFocusChain();
-        order << widget->objectName();
+    QStringList order{controlLabel(QApplication::focusWidget())};
+    while (order.size() < expected.size()) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << controlLabel(QApplication::focusWidget());
     }
-    QCOMPARE(order, QStringList({"Cmd1", "Cmd2", "Cmd3", "Cmdl", "Cmd4", "Cmd5", "Cmd6", "Cmdp"}));
+    QCOMPARE(order, expected);
 }
 
 void TestForm1::enlargingMovesNothing()
@@ -299,13 +421,23 @@ void TestForm1::frameWhileClosedIsNotSent()
 
 void TestForm1::hangUpReturnsToClosedState()
 {
-    m_boxes->answers << "1";
+    const QString device = m_pty.slavePath();
+    m_form->serialControl()->setPortMap({{7, device}});
+    m_boxes->answers << "7";
     choose("Communication");
     QVERIFY(m_form->serialControl()->portOpen());
 
     m_pty.hangUp();
     QTRY_COMPARE(m_boxes->messages.size(), 1);
-    QVERIFY(m_boxes->messages[0].prompt.contains(QStringLiteral("通信")));
+    // The port by number and device, and in Chinese that the line is gone; none of the
+    // system's own English.
+    QString prompt = m_boxes->messages[0].prompt;
+    QVERIFY2(prompt.contains(device), qPrintable(prompt));
+    prompt.remove(device);
+    QVERIFY2(prompt.contains(u'7'), qPrintable(prompt));
+    QVERIFY2(prompt.contains(QStringLiteral("断开")), qPrintable(prompt));
+    QVERIFY2(!prompt.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(prompt));
+    QCOMPARE(m_boxes->messages[0].title, QStringLiteral("通信"));
     QVERIFY(!m_form->serialControl()->portOpen());
     QVERIFY(linkMenusEnabled(false));
     QVERIFY(!child<QTimer>("Timer2")->isActive());
@@ -315,8 +447,8 @@ void TestForm1::hangUpReturnsToClosedState()
 
     // 通信 opens the line again once it is back.
     QVERIFY(m_pty.open());
-    m_form->serialControl()->setPortMap({{1, m_pty.slavePath()}});
-    m_boxes->answers << "1";
+    m_form->serialControl()->setPortMap({{7, m_pty.slavePath()}});
+    m_boxes->answers << "7";
     choose("Communication");
     QVERIFY(m_form->serialControl()->portOpen());
     QVERIFY(linkMenusEnabled(true));
@@ -325,56 +457,52 @@ void TestForm1::hangUpReturnsToClosedState()
 
 void TestForm1::realDialogsOpenThePort()
 {
-    // Through the real input and message boxes, answered as an operator would.
+    // Through the real input and message boxes, answered as an operator would. Each box runs
+    // its own event loop, so one timer answers whichever box is up, however late it shows.
     Form1 form;
     form.serialControl()->setPortMap({{1, m_pty.slavePath()}, {9, QStringLiteral("/dev/corvane-no-such-port")}});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    QString shownPrompt;
-    const auto answerInput = [&](const QString &answer) {
-        QTimer::singleShot(50, this, [&, answer] {
-            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("Commport"));
-            QCOMPARE(dialog->textValue(), QStringLiteral("1"));
-            dialog->setTextValue(answer);
-            dialog->accept();
-        });
-    };
-
-    answerInput(QStringLiteral("9"));
-    QTimer::singleShot(300, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        QCOMPARE(box->icon(), QMessageBox::NoIcon);
-        QCOMPARE(box->buttons().size(), 1);
-        shownPrompt = box->text();
-        box->accept();
-    });
-    form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
-    QVERIFY(shownPrompt.contains(QStringLiteral("/dev/corvane-no-such-port")));
-    QVERIFY(!form.serialControl()->portOpen());
-
-    answerInput(QStringLiteral("1"));
-    form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
-    QVERIFY(form.serialControl()->portOpen());
-
-    // Pulling the line while open: one real box, and the panel goes on running, closed.
-    // The box runs its own event loop, so it is answered from a timer, as an operator would.
-    QString failurePrompt;
+    QStringList answers;       // for the next input boxes, in order
+    QStringList inputsSeen;    // title|offered text of each input box
+    QStringList messagesSeen;  // text of each message box
     QTimer answerer;
     connect(&answerer, &QTimer::timeout, this, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            failurePrompt = box->text();
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<QInputDialog *>(modal)) {
+            inputsSeen << dialog->windowTitle() + u'|' + dialog->textValue();
+            dialog->setTextValue(answers.isEmpty() ? QString() : answers.takeFirst());
+            dialog->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            if (box->icon() != QMessageBox::NoIcon || box->buttons().size() != 1)
+                messagesSeen << QStringLiteral("<unexpected box>");
+            messagesSeen << box->text();
             box->accept();
         }
     });
     answerer.start(50);
+    QAction *communication = form.findChild<QAction *>(QStringLiteral("Communication"));
+
+    answers << QStringLiteral("9");
+    communication->trigger();
+    QCOMPARE(inputsSeen, QStringList{"Commport|1"});
+    QCOMPARE(messagesSeen.size(), 1);
+    QVERIFY2(messagesSeen[0].contains(QStringLiteral("/dev/corvane-no-such-port")), qPrintable(messagesSeen[0]));
+    QVERIFY(!form.serialControl()->portOpen());
+
+    answers << QStringLiteral("1");
+    communication->trigger();
+    QCOMPARE(inputsSeen.size(), 2);
+    QCOMPARE(inputsSeen[1], QStringLiteral("Commport|1"));
+    QVERIFY(form.serialControl()->portOpen());
+    QCOMPARE(messagesSeen.size(), 1);
+
+    // Pulling the line while open: one real box, and the panel goes on running, closed.
     m_pty.hangUp();
-    QTRY_VERIFY(!failurePrompt.isEmpty());
+    QTRY_COMPARE(messagesSeen.size(), 2);
     QTRY_VERIFY(!QApplication::activeModalWidget());
-    QVERIFY(failurePrompt.contains(m_pty.slavePath()));
+    QVERIFY2(messagesSeen[1].contains(m_pty.slavePath()), qPrintable(messagesSeen[1]));
     QVERIFY(!form.serialControl()->portOpen());
     QVERIFY(!form.findChild<QMenu *>(QStringLiteral("Pump"))->isEnabled());
 }

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "panelport.h"
 #include "pseudoterminal.h"
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
@@ -17,15 +18,6 @@ namespace {
 
 constexpr qsizetype kFrameLength = 9;
 const QByteArray kPollFrame("Q00F0000Y");
-
-// Opens port 1 on the pseudo-terminal the way the operator does: 通信, then "1".
-bool openPanelPort(Form1 &form, ScriptedBoxes &boxes, const PseudoTerminal &pty)
-{
-    form.serialControl()->setPortMap({{1, pty.slavePath()}});
-    boxes.answers << QStringLiteral("1");
-    form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
-    return form.serialControl()->portOpen() && boxes.messages.isEmpty();
-}
 
 // The frames the panel has written since the last call, less the status polls that go out
 // on their own while the port is open. The panel writes whole frames, so any stray byte shows.

@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 // The panel as an operator meets it: started as a program on an X display beside the
 // simulated pump, looked at through screenshots, and driven with the mouse and keyboard.
 class TestEndToEnd : public QObject
@@ -16,19 +19,30 @@ private Q_SLOTS:
     void cleanupTestCase();
     void opensAsDesigned();
     void showsLivePressure();
+    void exitEndsWithoutStopFrame();
 
 private:
     static bool isBlue(QRgb pixel) { return qRed(pixel) < 40 && qGreen(pixel) < 40 && qBlue(pixel) > 215; }
     static bool isRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
+    // Text of a fresh reading; the grey of a stale one (and its blend into blue) is no match.
+    static bool isCyan(QRgb pixel) { return qRed(pixel) < 90 && qGreen(pixel) > 180 && qBlue(pixel) > 180; }
+    QByteArray frameLog() const;
     static int countPixels(const QImage &image, const QRect &area, bool (*test)(QRgb));
     QImage clientShot(const QString &name);
 
     QTemporaryDir m_dir;
     QProcess m_pump;
     QProcess m_panel;
+    QString m_device;
     PanelDriver m_driver;
     QImage m_closedShot;
 };
+
+QByteArray TestEndToEnd::frameLog() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("frames.log")));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
 
 int TestEndToEnd::countPixels(const QImage &image, const QRect &area, bool (*test)(QRgb))
 {
@@ -58,11 +72,11 @@ void TestEndToEnd::initTestCase()
     QVERIFY(m_pump.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(m_pump.canReadLine(), 10000);
     const QString line = QString::fromLocal8Bit(m_pump.readLine()).trimmed();
-    const QString device = line.section(QStringLiteral("listening on "), 1);
-    QVERIFY2(device.startsWith(u'/'), qPrintable(line));
+    m_device = line.section(QStringLiteral("listening on "), 1);
+    QVERIFY2(m_device.startsWith(u'/'), qPrintable(line));
 
     m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_panel.start(QStringLiteral(PANEL_EXECUTABLE), {QStringLiteral("--port"), QStringLiteral("1=") + device});
+    m_panel.start(QStringLiteral(PANEL_EXECUTABLE), {QStringLiteral("--port"), QStringLiteral("1=") + m_device});
     QVERIFY(m_panel.waitForStarted());
     QVERIFY2(m_driver.findWindow(20000), qPrintable(m_driver.lastError()));
 }
@@ -96,7 +110,7 @@ void TestEndToEnd::opensAsDesigned()
     for (const int top : {40, 64, 88}) {
         const QRect box(537, top + 1, 39, 19);
         QVERIFY(countPixels(shot, box, isBlue) > box.width() * box.height() / 3);
-        QVERIFY(countPixels(shot, box, [](QRgb p) { return qRed(p) < 90 && qGreen(p) > 180 && qBlue(p) > 180; }) > 20);
+        QVERIFY(countPixels(shot, box, isCyan) > 20);
     }
 
     // Sixteen keys, each showing its white sign; blue between the rows.
@@ -118,21 +132,49 @@ void TestEndToEnd::showsLivePressure()
     QVERIFY(!m_closedShot.isNull());
     QVERIFY2(m_driver.openPort(QStringLiteral("1"), 10000), qPrintable(m_driver.lastError()));
 
-    // A few polls later: a red trend above the base line and a new number in the top box.
+    // A few polls later: a red trend above the base line and a new number in the top box, in
+    // the cyan of a fresh reading.
     const QRect plot(42, 314, 661, 141);
     const int zeroRow = 314 + 141 * 2 / 3;
-    QImage shot;
-    QTRY_VERIFY_WITH_TIMEOUT((shot = clientShot(QStringLiteral("panel-live.png")),
-                              countPixels(shot, QRect(plot.left(), plot.top(), plot.width(), zeroRow - 3 - plot.top()), isRed) >= 20),
-                             20000);
     const QRect pnow(537, 41, 39, 19);
-    QVERIFY(shot.copy(pnow) != m_closedShot.copy(pnow));
+    QImage shot;
+    QString seen;
+    const auto live = [&] {
+        shot = clientShot(QStringLiteral("panel-live.png"));
+        const int red = countPixels(shot, QRect(plot.left(), plot.top(), plot.width(), zeroRow - 3 - plot.top()), isRed);
+        const int cyan = countPixels(shot, pnow, isCyan);
+        const bool changed = shot.copy(pnow) != m_closedShot.copy(pnow);
+        seen = QStringLiteral("%1 red pixels of trend, %2 cyan pixels in pnow, pnow %3")
+                   .arg(red).arg(cyan).arg(changed ? "changed" : "as at start-up");
+        return red >= 20 && cyan > 20 && changed;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(live(), qPrintable(seen), 20000);
     // The set-pressure and flow boxes have not been touched.
     QCOMPARE(shot.copy(QRect(537, 65, 39, 19)), m_closedShot.copy(QRect(537, 65, 39, 19)));
+    QVERIFY(frameLog().contains("Q00F0000Y"));
+}
 
-    QFile log(m_dir.filePath(QStringLiteral("frames.log")));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().contains("Q00F0000Y"));
+void TestEndToEnd::exitEndsWithoutStopFrame()
+{
+    QCOMPARE(m_panel.state(), QProcess::Running);
+    // 文件(F) is the first menu once the port is open; 退出 is its last item.
+    QVERIFY2(m_driver.openFirstEnabledMenu(10000), qPrintable(m_driver.lastError()));
+    QVERIFY2(m_driver.pressKeys({QStringLiteral("Up"), QStringLiteral("Return")}), qPrintable(m_driver.lastError()));
+    QTRY_COMPARE_WITH_TIMEOUT(m_panel.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(m_panel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_panel.exitCode(), 0);
+
+    // A marker behind whatever the panel wrote last: once the pump has logged it, it has
+    // logged everything before it too.
+    const int line = ::open(qPrintable(m_device), O_WRONLY | O_NOCTTY);
+    QVERIFY2(line >= 0, qPrintable(m_device));
+    const bool written = ::write(line, "Q99F0000Y", 9) == 9;
+    ::close(line);
+    QVERIFY(written);
+    QTRY_VERIFY_WITH_TIMEOUT(frameLog().contains("Q99F0000Y"), 10000);
+    const QByteArray log = frameLog();
+    QVERIFY(log.contains("Q00F0000Y"));
+    QVERIFY(!log.contains("Q00S0000Y"));
 }
 
 QTEST_MAIN(TestEndToEnd)

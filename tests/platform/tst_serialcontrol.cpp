@@ -1,8 +1,23 @@
 #include "pseudoterminal.h"
 #include "serialcontrol.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <ctime>
+
+namespace {
+
+// CPU time this process has used so far, in milliseconds.
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+} // namespace
 
 // The serial control against pseudo-terminals: real ttys with the panel on the slave side.
 class TestSerialControl : public QObject
@@ -19,6 +34,7 @@ private Q_SLOTS:
     void settingsText();
     void openFailuresNameDeviceAndReason_data();
     void openFailuresNameDeviceAndReason();
+    void portHeldByAnotherFailsToOpen();
     void switchingPortsKeepsOldUntilNewOpens();
     void outputWhileClosedIsRefused();
 
@@ -104,10 +120,18 @@ void TestSerialControl::hangUpClosesOnceWithoutSpinning()
     m_pty.hangUp();
     QTRY_COMPARE(failures.count(), 1);
     QVERIFY(!control.portOpen());
-    QVERIFY(failures.first().first().toString().contains(control.deviceForPort(1)));
+    const QString reason = failures.first().first().toString();
+    QVERIFY2(reason.contains(control.deviceForPort(1)), qPrintable(reason));
 
-    // A hung-up tty that stayed open would report errors again and again.
-    QTest::qWait(300);
+    // A hung-up tty that stayed open would report errors again and again, and a loop that
+    // kept waking up for it would use the whole processor while the event loop idles here.
+    QElapsedTimer wall;
+    const double cpuBefore = processCpuMs();
+    wall.start();
+    QTest::qWait(500);
+    const double cpuUsed = processCpuMs() - cpuBefore;
+    const qint64 wallUsed = wall.elapsed();
+    QVERIFY2(cpuUsed < 0.4 * wallUsed, qPrintable(QStringLiteral("%1 ms of CPU in %2 ms").arg(cpuUsed).arg(wallUsed)));
     QCOMPARE(failures.count(), 1);
 
     // And the control opens again once a line is there.
@@ -171,6 +195,22 @@ void TestSerialControl::openFailuresNameDeviceAndReason()
     control.setCommPort(0);
     QVERIFY(!control.setPortOpen(true));
     QVERIFY(!control.errorString().isEmpty());
+}
+
+void TestSerialControl::portHeldByAnotherFailsToOpen()
+{
+    SerialControl first;
+    QVERIFY(openOn(first, m_pty));
+    SerialControl second;
+    second.setPortMap({{2, m_pty.slavePath()}});
+    second.setCommPort(2);
+    QVERIFY(!second.setPortOpen(true));
+    QVERIFY(!second.portOpen());
+    QVERIFY2(second.errorString().contains(m_pty.slavePath()), qPrintable(second.errorString()));
+
+    // The holder goes on unharmed.
+    QVERIFY(first.setOutput("Q00F0000Y"));
+    QCOMPARE(m_pty.readExactly(9, 1000), QByteArray("Q00F0000Y"));
 }
 
 void TestSerialControl::switchingPortsKeepsOldUntilNewOpens()

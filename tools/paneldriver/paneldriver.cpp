@@ -6,11 +6,10 @@
 #include <QScreen>
 #include <QThread>
 
-#include <optional>
-
 namespace {
 
 const QString kCaption = QStringLiteral("^Corvane\\(KMW7R35\\)V2\\.0$");
+const QString kClass = QStringLiteral("^corvane-panel$");
 constexpr int kClientHeight = 502;
 
 // Dark enough to be the text of an enabled item; greyed items and the bar itself are lighter.
@@ -78,7 +77,7 @@ QImage PanelDriver::grabWindow() const
     return screen->grabWindow(0).toImage().copy(m_windowRect);
 }
 
-std::optional<QPoint> PanelDriver::communicationItem() const
+bool PanelDriver::clickFirstEnabledItem()
 {
     const QImage window = grabWindow();
     const int menuHeight = m_windowRect.height() - kClientHeight;
@@ -97,20 +96,26 @@ std::optional<QPoint> PanelDriver::communicationItem() const
             last = x;
         }
     }
-    if (first < 0)
-        return std::nullopt;
-    return m_windowRect.topLeft() + QPoint((first + last) / 2, row);
+    if (first < 0) {
+        m_lastError = QStringLiteral("no enabled item found in the menu bar");
+        return false;
+    }
+    const QPoint item = m_windowRect.topLeft() + QPoint((first + last) / 2, row);
+    return xdotool({QStringLiteral("mousemove"), QString::number(item.x()), QString::number(item.y()),
+                    QStringLiteral("click"), QStringLiteral("1")});
+}
+
+QStringList PanelDriver::visibleWindows()
+{
+    QString ids;
+    // No match is an exit code of 1 from xdotool, and simply no window here.
+    xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"), kClass}, &ids);
+    return ids.split(u'\n', Qt::SkipEmptyParts);
 }
 
 bool PanelDriver::openPort(const QString &answer, int timeoutMs)
 {
-    const std::optional<QPoint> item = communicationItem();
-    if (!item) {
-        m_lastError = QStringLiteral("no enabled item found in the menu bar");
-        return false;
-    }
-    if (!xdotool({QStringLiteral("mousemove"), QString::number(item->x()), QString::number(item->y()),
-                  QStringLiteral("click"), QStringLiteral("1")}))
+    if (!clickFirstEnabledItem())
         return false;
     QString ids;
     for (int waited = 0; waited <= timeoutMs && ids.trimmed().isEmpty(); waited += 200) {
@@ -129,9 +134,21 @@ bool PanelDriver::openPort(const QString &answer, int timeoutMs)
         && xdotool({QStringLiteral("key"), QStringLiteral("Return")});
 }
 
-bool PanelDriver::clickClient(QPoint clientPoint, int button)
+bool PanelDriver::openFirstEnabledMenu(int timeoutMs)
 {
-    const QPoint at = clientRect().topLeft() + clientPoint;
-    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                    QStringLiteral("click"), QString::number(button)});
+    const qsizetype before = visibleWindows().size();
+    if (!clickFirstEnabledItem())
+        return false;
+    for (int waited = 0; waited <= timeoutMs; waited += 200) {
+        if (visibleWindows().size() > before)
+            return true;
+        QThread::msleep(200);
+    }
+    m_lastError = QStringLiteral("no menu dropped down");
+    return false;
+}
+
+bool PanelDriver::pressKeys(const QStringList &keys)
+{
+    return xdotool(QStringList{QStringLiteral("key")} + keys);
 }

@@ -4,7 +4,6 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <optional>
 #include <QStringList>
 
 // Drives the running panel from outside, as an operator at the X display would: finds its
@@ -24,14 +23,20 @@ public:
 
     // Chooses 通信 in the menu bar, answers its box with `answer` and presses Enter.
     bool openPort(const QString &answer, int timeoutMs);
-    bool clickClient(QPoint clientPoint, int button = 1);
+    // Clicks the first enabled menu of the bar (文件(F) once the port is open) and waits for
+    // it to drop down.
+    bool openFirstEnabledMenu(int timeoutMs);
+    // Presses keys (xdotool key names, such as Up or Return) in turn, wherever the focus is.
+    bool pressKeys(const QStringList &keys);
 
     QString lastError() const { return m_lastError; }
 
 private:
     bool xdotool(const QStringList &arguments, QString *output = nullptr, int timeoutMs = 15000);
-    // x of the first enabled menu-bar item, read off the screen: the items before it are greyed.
-    std::optional<QPoint> communicationItem() const;
+    // Clicks the first enabled menu-bar item, found on the screen: the items before it are greyed.
+    bool clickFirstEnabledItem();
+    // The panel's windows on the screen: its own and any menu that drops down from it.
+    QStringList visibleWindows();
 
     QString m_windowId;
     QRect m_windowRect;
