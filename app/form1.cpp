@@ -35,8 +35,7 @@ void setTextColor(QLineEdit *box, const QColor &color)
 
 } // namespace
 
-Form1::Form1(ModalBoxes *boxes, QWidget *parent)
-    : QMainWindow(parent)
+Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 {
     if (!boxes) {
         m_ownBoxes = std::make_unique<WidgetModalBoxes>(this);
@@ -69,7 +68,8 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent)
     const int menuHeight = menuBar()->sizeHint().height();
     const QSize client = Form1Layout::clientSize();
     const QPoint topLeft = Form1Layout::clientTopLeft();
-    setGeometry(topLeft.x(), topLeft.y() - menuHeight, client.width(), client.height() + menuHeight);
+    setGeometry(topLeft.x(), topLeft.y() - menuHeight, client.width(),
+                client.height() + menuHeight);
 
     Form_Load();
 }
@@ -198,8 +198,8 @@ void Form1::onPortFailed(const QString &reason)
     setLinkMenusEnabled(false);
     m_reader.clear();
     setReadingStale(true);
-    m_boxes->messageBox(tr("%1\n通信端口已关闭。请检查连线，然后选择“通信”重新打开端口。").arg(reason),
-                        tr("通信"));
+    m_boxes->messageBox(
+        tr("%1\n通信端口已关闭。请检查连线，然后选择“通信”重新打开端口。").arg(reason), tr("通信"));
 }
 
 void Form1::SendFrame(const QString &frame)
@@ -210,8 +210,8 @@ void Form1::SendFrame(const QString &frame)
         return;
     }
     if (!MSComm1->portOpen()) {
-        m_boxes->messageBox(tr("通信端口未打开，命令 %1 未发送。请先选择“通信”打开端口。").arg(frame),
-                            title);
+        m_boxes->messageBox(
+            tr("通信端口未打开，命令 %1 未发送。请先选择“通信”打开端口。").arg(frame), title);
         return;
     }
     if (!MSComm1->setOutput(frame.toLatin1()))

@@ -26,10 +26,10 @@ enum class Kind { TextBox, KeyButton, ClockLabel, PlotArea };
 struct Control
 {
     const char *name;
-    int index;          // keypad buttons that share a name differ by index; -1 elsewhere
+    int index; // keypad buttons that share a name differ by index; -1 elsewhere
     Kind kind;
-    const char *text;   // text, caption or the key's face
-    const char *face;   // key face image in the resources; nullptr elsewhere
+    const char *text;             // text, caption or the key's face
+    const char *face;             // key face image in the resources; nullptr elsewhere
     int left, top, width, height; // twips
     int tabIndex;
 

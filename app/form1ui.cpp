@@ -93,10 +93,10 @@ void Form1Ui::setupUi(QMainWindow *form)
     surface->setObjectName(QStringLiteral("surface"));
     surface->setAttribute(Qt::WA_StyledBackground);
     // The picture is drawn once, unscaled, from the top-left corner; beyond it, plain blue.
-    surface->setStyleSheet(QStringLiteral(
-        "#surface { background-color: rgb(0, 0, 255);"
-        " background-image: url(:/artwork/background.jpg);"
-        " background-repeat: no-repeat; background-position: top left; }"));
+    surface->setStyleSheet(
+        QStringLiteral("#surface { background-color: rgb(0, 0, 255);"
+                       " background-image: url(:/artwork/background.jpg);"
+                       " background-repeat: no-repeat; background-position: top left; }"));
     QPalette palette = surface->palette();
     palette.setColor(QPalette::WindowText, PanelPalette::kCyan);
     surface->setPalette(palette);
@@ -116,13 +116,13 @@ void Form1Ui::setupControls()
         {QStringLiteral("Cmd9"), &Cmd9}, {QStringLiteral("Cmdl"), &Cmdl},
         {QStringLiteral("Cmdp"), &Cmdp}, {QStringLiteral("Cmdr"), &Cmdr},
         {QStringLiteral("Cmds"), &Cmds}};
-    const QHash<QString, QLineEdit **> textBoxes{
-        {QStringLiteral("pnow"), &pnow}, {QStringLiteral("prset"), &prset},
-        {QStringLiteral("lqset"), &lqset}};
+    const QHash<QString, QLineEdit **> textBoxes{{QStringLiteral("pnow"), &pnow},
+                                                 {QStringLiteral("prset"), &prset},
+                                                 {QStringLiteral("lqset"), &lqset}};
     const QHash<QString, QLabel **> clockLabels{
         {QStringLiteral("lhour"), &lhour}, {QStringLiteral("Label1"), &Label1},
-        {QStringLiteral("lmin"), &lmin}, {QStringLiteral("Label2"), &Label2},
-        {QStringLiteral("lsed"), &lsed}, {QStringLiteral("Label3"), &Label3}};
+        {QStringLiteral("lmin"), &lmin},   {QStringLiteral("Label2"), &Label2},
+        {QStringLiteral("lsed"), &lsed},   {QStringLiteral("Label3"), &Label3}};
 
     QMap<int, QWidget *> tabOrder;
     for (const Form1Layout::Control &control : Form1Layout::controls()) {

@@ -36,7 +36,8 @@ int main(int argc, char *argv[])
     const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     if (qtTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"), translations))
         QApplication::installTranslator(&qtTexts);
-    if (serialTexts.load(chinese, QStringLiteral("qtserialport"), QStringLiteral("_"), translations))
+    if (serialTexts.load(chinese, QStringLiteral("qtserialport"), QStringLiteral("_"),
+                         translations))
         QApplication::installTranslator(&serialTexts);
 
     Form1 form;

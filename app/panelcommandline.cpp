@@ -24,7 +24,8 @@ QString PanelCommandLine::helpText()
         "用法: corvane-panel [--port N=DEVICE]... [--drive L=DIR]...\n"
         "  --port N=DEVICE  通信端口 N 使用设备 DEVICE（例如 --port 1=/dev/ttyUSB0）；\n"
         "                   未指定时端口 N 为 /dev/ttyS{N-1}\n"
-        "  --drive L=DIR    记录文件的驱动器 L: 使用文件夹 DIR（例如 --drive d=/home/lab/records）；\n"
+        "  --drive L=DIR    记录文件的驱动器 L: 使用文件夹 DIR（例如 --drive "
+        "d=/home/lab/records）；\n"
         "                   未指定时驱动器 d: 为 /mnt/d\n"
         "  --help           显示本说明\n");
 }
@@ -68,7 +69,8 @@ bool PanelCommandLine::parse(const QStringList &arguments)
             m_portDevices.insert(port, target);
         } else if (option == u"--drive") {
             if (!splitAssignment(value, &key, &target))
-                return fail(tr("--drive 的参数“%1”应为 盘符=文件夹，例如 d=/home/lab/records").arg(value));
+                return fail(
+                    tr("--drive 的参数“%1”应为 盘符=文件夹，例如 d=/home/lab/records").arg(value));
             if (key.endsWith(u':'))
                 key.chop(1);
             if (key.size() != 1 || !key.at(0).isLetter() || key.at(0).unicode() > 0x7f)

@@ -110,9 +110,10 @@ int main(int argc, char **argv)
 
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: %s [--seconds S | --quick]\n"
-                             "  --seconds S  length of each paced run (default %.0f s)\n"
-                             "  --quick      a short smoke run (%.1f s per paced run)\n",
+        std::fprintf(stderr,
+                     "usage: %s [--seconds S | --quick]\n"
+                     "  --seconds S  length of each paced run (default %.0f s)\n"
+                     "  --quick      a short smoke run (%.1f s per paced run)\n",
                      argv[0], kDefaultSeconds, kQuickSeconds);
         return 2;
     }
@@ -158,8 +159,8 @@ int main(int argc, char **argv)
                 qgetenv("QT_QPA_PLATFORM").constData(), line);
     std::printf("%-26s %8s %8s %6s %10s %7s %8s %8s %8s %10s\n", "run", "written", "accepted",
                 "lost", "CPU µs/fr", "CPU %", "lat p50", "lat p95", "lat max", "accepted/s");
-    std::printf("%-26s %8s %8s %6s %10s %7s %8s %8s %8s %10s\n", "", "", "", "", "", "1 core",
-                "ms", "ms", "ms", "");
+    std::printf("%-26s %8s %8s %6s %10s %7s %8s %8s %8s %10s\n", "", "", "", "", "", "1 core", "ms",
+                "ms", "ms", "");
 
     QList<ReceptionRun::Result> results;
     bool failed = false;

@@ -16,11 +16,11 @@ namespace {
 
 using namespace std::chrono;
 
-constexpr int kReadingCount = 20;                   // "00.0" .. "01.9"
-constexpr auto kDrainLimit = seconds(2);            // a frame not shown by then is lost
-constexpr auto kPortSettle = milliseconds(50);      // lets the port read the last piece
-constexpr auto kGuardSlack = seconds(5);            // a run that never ends is a failure
-constexpr char kStrayBytes[] = {'\0', 'Q', 'Y'};    // noise, a false start, a false end
+constexpr int kReadingCount = 20;                // "00.0" .. "01.9"
+constexpr auto kDrainLimit = seconds(2);         // a frame not shown by then is lost
+constexpr auto kPortSettle = milliseconds(50);   // lets the port read the last piece
+constexpr auto kGuardSlack = seconds(5);         // a run that never ends is a failure
+constexpr char kStrayBytes[] = {'\0', 'Q', 'Y'}; // noise, a false start, a false end
 
 // CPU time of the whole process, every thread; glibc reads the process CPU-time clock.
 double processCpuSeconds()
@@ -42,10 +42,8 @@ double secondsBetween(ReceptionRun::Clock::time_point from, ReceptionRun::Clock:
 } // namespace
 
 ReceptionRun::ReceptionRun(Form1 &form, PseudoTerminal &pty, QObject *parent)
-    : QObject(parent)
-    , m_form(form)
-    , m_pty(pty)
-    , m_pnow(form.findChild<QLineEdit *>(QStringLiteral("pnow")))
+    : QObject(parent), m_form(form), m_pty(pty),
+      m_pnow(form.findChild<QLineEdit *>(QStringLiteral("pnow")))
 {
     m_feedTimer.setSingleShot(true);
     m_feedTimer.setTimerType(Qt::PreciseTimer);
@@ -53,7 +51,8 @@ ReceptionRun::ReceptionRun(Form1 &form, PseudoTerminal &pty, QObject *parent)
     m_drainTimer.setSingleShot(true);
     connect(&m_drainTimer, &QTimer::timeout, this, &ReceptionRun::finish);
     m_guardTimer.setSingleShot(true);
-    connect(&m_guardTimer, &QTimer::timeout, this, [this] { fail(QStringLiteral("run did not end")); });
+    connect(&m_guardTimer, &QTimer::timeout, this,
+            [this] { fail(QStringLiteral("run did not end")); });
 }
 
 ReceptionRun::Result ReceptionRun::run(const Plan &plan)
@@ -82,8 +81,9 @@ ReceptionRun::Result ReceptionRun::run(const Plan &plan)
     m_nextPiece = 0;
     const int piecesPerFrame = plan.split ? 2 : 1;
     m_totalPieces = plan.framesPerSecond > 0
-        ? piecesPerFrame * std::max<qint64>(1, std::llround(plan.framesPerSecond * plan.seconds))
-        : 0;
+                        ? piecesPerFrame *
+                              std::max<qint64>(1, std::llround(plan.framesPerSecond * plan.seconds))
+                        : 0;
 
     QEventLoop loop;
     m_loop = &loop;
@@ -116,8 +116,8 @@ ReceptionRun::Result ReceptionRun::run(const Plan &plan)
         serial->setRThreshold(LinkProtocol::kReceiveThreshold);
     }
     const int itimeAfter = m_form.trend().itime();
-    m_result.trendAgrees = (itimeBefore + m_result.accepted) % PressureTrend::kSamplesPerSweep
-        == itimeAfter;
+    m_result.trendAgrees =
+        (itimeBefore + m_result.accepted) % PressureTrend::kSamplesPerSweep == itimeAfter;
     return m_result;
 }
 

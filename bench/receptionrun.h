@@ -44,7 +44,7 @@ public:
         double wallSeconds = 0;   // first write to the end of the drain
         double acceptSeconds = 0; // first frame shown to the last
         std::vector<double> latenciesMs;
-        bool trendAgrees = true;  // the trend advanced once per frame shown
+        bool trendAgrees = true; // the trend advanced once per frame shown
         QString error;
     };
 

@@ -8,8 +8,8 @@
 
 QString MakeFrame(const QString &address, const QString &letter, const QString &value)
 {
-    return QLatin1Char(LinkProtocol::kStartChar) + address + letter + value
-        + QLatin1Char(LinkProtocol::kEndChar);
+    return QLatin1Char(LinkProtocol::kStartChar) + address + letter + value +
+           QLatin1Char(LinkProtocol::kEndChar);
 }
 
 QString addressField(int pumpNumber)
@@ -87,7 +87,8 @@ QString formatDecimalMask(double value, int integerDigits, int decimals)
     if (decimals > 0)
         scaled.insert(scaled.size() - decimals, 1, '.');
 
-    const bool negative = std::signbit(value) && scaled.find_first_not_of("0.") != std::string::npos;
+    const bool negative =
+        std::signbit(value) && scaled.find_first_not_of("0.") != std::string::npos;
     return QString::fromLatin1((negative ? "-" : "") + scaled);
 }
 
@@ -95,8 +96,8 @@ bool isWellFormedFrame(const QString &frame)
 {
     if (frame.size() != LinkProtocol::kFrameLength)
         return false;
-    if (frame.front() != QLatin1Char(LinkProtocol::kStartChar)
-        || frame.back() != QLatin1Char(LinkProtocol::kEndChar))
+    if (frame.front() != QLatin1Char(LinkProtocol::kStartChar) ||
+        frame.back() != QLatin1Char(LinkProtocol::kEndChar))
         return false;
     for (QChar c : frame) {
         if (c.unicode() < 0x21 || c.unicode() > 0x7e)

@@ -10,9 +10,9 @@
 
 QString MakeFrame(const QString &address, const QString &letter, const QString &value);
 
-QString addressField(int pumpNumber);   // mask "00"
-QString flowField(double mlPerMin);     // mask "0000"
-QString pressureField(double mpa);      // mask "00.0"
+QString addressField(int pumpNumber); // mask "00"
+QString flowField(double mlPerMin);   // mask "0000"
+QString pressureField(double mpa);    // mask "00.0"
 
 // Rounds to `decimals` places, half away from zero, and writes at least `integerDigits`
 // integer digits; "." is always the decimal point. Empty for a value that is not finite.

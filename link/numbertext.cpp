@@ -40,7 +40,8 @@ std::optional<qint16> toInt16(const QString &text)
     if (!value)
         return std::nullopt;
     const double rounded = std::nearbyint(*value); // default rounding mode: half to even
-    if (rounded < std::numeric_limits<qint16>::min() || rounded > std::numeric_limits<qint16>::max())
+    if (rounded < std::numeric_limits<qint16>::min() ||
+        rounded > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return qint16(rounded);
 }

@@ -19,8 +19,8 @@ public:
 
     struct Step
     {
-        QLineF segment;      // from the previous sample to this one
-        bool sweepEnded;     // the plot is to be cleared after drawing the segment
+        QLineF segment;  // from the previous sample to this one
+        bool sweepEnded; // the plot is to be cleared after drawing the segment
     };
 
     // Base line and the three short tick marks at y = 2.5, 5 and 7.5, in plot units.

@@ -8,8 +8,7 @@ namespace {
 constexpr qsizetype kMaxRememberedLines = 4096;
 } // namespace
 
-PlotArea::PlotArea(QWidget *parent)
-    : QFrame(parent)
+PlotArea::PlotArea(QWidget *parent) : QFrame(parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);

@@ -2,10 +2,7 @@
 
 #include <QStringList>
 
-SerialControl::SerialControl(QObject *parent)
-    : QObject(parent)
-{
-}
+SerialControl::SerialControl(QObject *parent) : QObject(parent) {}
 
 QString SerialControl::deviceForPort(int port) const
 {
@@ -120,11 +117,12 @@ bool SerialControl::parseSettings(const QString &text, LineSettings *out)
 
 bool SerialControl::applySettings(QSerialPort *port)
 {
-    const bool ok = port->setBaudRate(m_line.baudRate) && port->setParity(m_line.parity)
-        && port->setDataBits(m_line.dataBits) && port->setStopBits(m_line.stopBits)
-        && port->setFlowControl(QSerialPort::NoFlowControl);
+    const bool ok = port->setBaudRate(m_line.baudRate) && port->setParity(m_line.parity) &&
+                    port->setDataBits(m_line.dataBits) && port->setStopBits(m_line.stopBits) &&
+                    port->setFlowControl(QSerialPort::NoFlowControl);
     if (!ok)
-        m_errorString = tr("端口 %1 不接受参数“%2”：%3").arg(port->portName(), m_settings, port->errorString());
+        m_errorString =
+            tr("端口 %1 不接受参数“%2”：%3").arg(port->portName(), m_settings, port->errorString());
     return ok;
 }
 
@@ -159,7 +157,8 @@ void SerialControl::onReadyRead()
     }
 }
 
-QString SerialControl::openFailureText(QSerialPort::SerialPortError error, const QString &systemText)
+QString SerialControl::openFailureText(QSerialPort::SerialPortError error,
+                                       const QString &systemText)
 {
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
@@ -191,8 +190,9 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
 {
     // Only these mean the line itself is gone. The others answer a call that has already
     // reported its own failure (a refused setting, an operation on a closed port).
-    const bool lineFailed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
-        || error == QSerialPort::WriteError || error == QSerialPort::UnknownError;
+    const bool lineFailed = error == QSerialPort::ResourceError ||
+                            error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
+                            error == QSerialPort::UnknownError;
     if (!lineFailed || !portOpen())
         return;
     const QString reason = tr("端口 %1（%2）：%3")
@@ -208,5 +208,6 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
     m_device.clear();
     // Told from the event loop, not from inside the port's own signal: whoever listens may
     // well open a modal box.
-    QMetaObject::invokeMethod(this, [this, reason] { Q_EMIT failed(reason); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, reason] { Q_EMIT failed(reason); }, Qt::QueuedConnection);
 }

@@ -100,8 +100,7 @@ private Q_SLOTS:
     void realDialogsOpenThePort();
 
 private:
-    template<typename T>
-    T *child(const char *name) const
+    template <typename T> T *child(const char *name) const
     {
         return m_form->findChild<T *>(QString::fromLatin1(name));
     }
@@ -197,7 +196,8 @@ void TestForm1::menuBarAsDesigned()
             visible << action->text();
     }
     QCOMPARE(visible, QStringList({"文件(F)", "定时(T)", "泵(O)", "设定(S)", "通信", "帮助(H)"}));
-    QCOMPARE(all, QStringList({"file", "settime", "Pump", "seting", "Communication", "rightkey", "help"}));
+    QCOMPARE(all, QStringList(
+                      {"file", "settime", "Pump", "seting", "Communication", "rightkey", "help"}));
     QCOMPARE(child<QMenu>("rightkey")->title(), QStringLiteral("右键"));
 
     // No item of any menu answers a key of its own or carries a check mark.
@@ -220,9 +220,11 @@ void TestForm1::menuItems_data()
     QTest::newRow("文件") << "file" << QStringList{"save=保存", "print=打印", "end=退出"};
     QTest::newRow("定时") << "settime" << QStringList{"stset=设定", "operation=操作"};
     QTest::newRow("定时 操作") << "operation"
-                             << QStringList{"ststart=开始", "stzanting=暂停", "stcontiune=继续", "stend=结束"};
+                               << QStringList{"ststart=开始", "stzanting=暂停", "stcontiune=继续",
+                                              "stend=结束"};
     QTest::newRow("泵") << "Pump" << QStringList{"run=运行", "stop=停止"};
-    QTest::newRow("设定") << "seting" << QStringList{"liquid=流量", "pressure=压力", "Pump_NO=泵编号"};
+    QTest::newRow("设定") << "seting"
+                          << QStringList{"liquid=流量", "pressure=压力", "Pump_NO=泵编号"};
     QTest::newRow("右键") << "rightkey" << QStringList{"rrun=运行", "rstop=停止"};
 }
 
@@ -246,7 +248,8 @@ void TestForm1::controlsSitWhereDesigned_data()
     QTest::addColumn<QRect>("twips");
     for (const DesignedControl &control : kDesigned) {
         const QString name = QString::fromLatin1(control.name);
-        QTest::newRow(qPrintable(controlLabel(name, control.index))) << name << control.index << control.twips;
+        QTest::newRow(qPrintable(controlLabel(name, control.index)))
+            << name << control.index << control.twips;
     }
 }
 
@@ -257,12 +260,14 @@ void TestForm1::controlsSitWhereDesigned()
     QFETCH(QRect, twips);
     QWidget *found = nullptr;
     for (QWidget *widget : m_form->findChildren<QWidget *>(name)) {
-        if (widget->property("index").toInt() == index || (index < 0 && !widget->property("index").isValid()))
+        if (widget->property("index").toInt() == index ||
+            (index < 0 && !widget->property("index").isValid()))
             found = widget;
     }
     QVERIFY(found);
     const auto px = [](int t) { return qRound(t / 15.0); };
-    QCOMPARE(found->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+    QCOMPARE(found->geometry(),
+             QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
     QCOMPARE(found->parentWidget(), m_form->centralWidget());
 }
 
@@ -280,7 +285,8 @@ void TestForm1::keypadFacesAndTabOrder()
     QMap<int, QString> designedOrder;
     for (const DesignedControl &control : kDesigned) {
         if (control.takesFocus)
-            designedOrder.insert(control.tabIndex, controlLabel(QString::fromLatin1(control.name), control.index));
+            designedOrder.insert(control.tabIndex,
+                                 controlLabel(QString::fromLatin1(control.name), control.index));
     }
     const QStringList expected = designedOrder.values() << designedOrder.first();
     for (QWidget *widget : m_form->centralWidget()->findChildren<QWidget *>()) {
@@ -356,8 +362,10 @@ void TestForm1::badAnswersKeepPanelClosed_data()
     QTest::newRow("cancelled") << "" << QString() << 0;
     QTest::newRow("not a number") << "abc" << QString() << 1;
     QTest::newRow("out of range") << "40000" << QString() << 1;
-    QTest::newRow("no such device") << "1" << "/dev/corvane-no-such-port" << 1;
-    QTest::newRow("not a serial port") << "1" << "/dev/null" << 1;
+    QTest::newRow("no such device") << "1"
+                                    << "/dev/corvane-no-such-port" << 1;
+    QTest::newRow("not a serial port") << "1"
+                                       << "/dev/null" << 1;
     QTest::newRow("port 0") << "0" << QString() << 1;
 }
 
@@ -375,7 +383,8 @@ void TestForm1::badAnswersKeepPanelClosed()
     if (messages) {
         QCOMPARE(m_boxes->messages[0].title, QStringLiteral("通信"));
         if (!device.isEmpty())
-            QVERIFY2(m_boxes->messages[0].prompt.contains(device), qPrintable(m_boxes->messages[0].prompt));
+            QVERIFY2(m_boxes->messages[0].prompt.contains(device),
+                     qPrintable(m_boxes->messages[0].prompt));
     }
     QVERIFY(!m_form->serialControl()->portOpen());
     QVERIFY(linkMenusEnabled(false));
@@ -387,9 +396,12 @@ void TestForm1::secondCommunicationSwitchesOrKeepsPort()
     PseudoTerminal second;
     QVERIFY(second.open());
     SerialControl *serial = m_form->serialControl();
-    serial->setPortMap({{1, m_pty.slavePath()}, {2, second.slavePath()},
+    serial->setPortMap({{1, m_pty.slavePath()},
+                        {2, second.slavePath()},
                         {3, QStringLiteral("/dev/corvane-no-such-port")}});
-    m_boxes->answers << "1" << "3" << "2";
+    m_boxes->answers << "1"
+                     << "3"
+                     << "2";
     choose("Communication");
     QVERIFY(serial->portOpen());
 
@@ -460,13 +472,14 @@ void TestForm1::realDialogsOpenThePort()
     // Through the real input and message boxes, answered as an operator would. Each box runs
     // its own event loop, so one timer answers whichever box is up, however late it shows.
     Form1 form;
-    form.serialControl()->setPortMap({{1, m_pty.slavePath()}, {9, QStringLiteral("/dev/corvane-no-such-port")}});
+    form.serialControl()->setPortMap(
+        {{1, m_pty.slavePath()}, {9, QStringLiteral("/dev/corvane-no-such-port")}});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    QStringList answers;       // for the next input boxes, in order
-    QStringList inputsSeen;    // title|offered text of each input box
-    QStringList messagesSeen;  // text of each message box
+    QStringList answers;      // for the next input boxes, in order
+    QStringList inputsSeen;   // title|offered text of each input box
+    QStringList messagesSeen; // text of each message box
     QTimer answerer;
     connect(&answerer, &QTimer::timeout, this, [&] {
         QWidget *modal = QApplication::activeModalWidget();
@@ -488,7 +501,8 @@ void TestForm1::realDialogsOpenThePort()
     communication->trigger();
     QCOMPARE(inputsSeen, QStringList{"Commport|1"});
     QCOMPARE(messagesSeen.size(), 1);
-    QVERIFY2(messagesSeen[0].contains(QStringLiteral("/dev/corvane-no-such-port")), qPrintable(messagesSeen[0]));
+    QVERIFY2(messagesSeen[0].contains(QStringLiteral("/dev/corvane-no-such-port")),
+             qPrintable(messagesSeen[0]));
     QVERIFY(!form.serialControl()->portOpen());
 
     answers << QStringLiteral("1");

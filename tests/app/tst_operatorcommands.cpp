@@ -152,8 +152,10 @@ void TestOperatorCommands::commandWhilePortClosed_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("frame");
-    QTest::newRow("RUN") << "Cmdr" << "Q00R0000Y";
-    QTest::newRow("STOP") << "Cmds" << "Q00S0000Y";
+    QTest::newRow("RUN") << "Cmdr"
+                         << "Q00R0000Y";
+    QTest::newRow("STOP") << "Cmds"
+                          << "Q00S0000Y";
 }
 
 void TestOperatorCommands::commandWhilePortClosed()
@@ -252,8 +254,10 @@ void TestOperatorCommands::rightButtonPopup_data()
     QTest::newRow("keypad key") << true << Qt::RightButton << "Cmd5" << QPoint() << false << false;
     QTest::newRow("text box") << true << Qt::RightButton << "pnow" << QPoint() << false << false;
     QTest::newRow("plot") << true << Qt::RightButton << "Picture1" << QPoint() << false << false;
-    QTest::newRow("shown clock label") << true << Qt::RightButton << "lmin" << QPoint() << true << false;
-    QTest::newRow("hidden clock label") << true << Qt::RightButton << "lmin" << QPoint() << false << true;
+    QTest::newRow("shown clock label")
+        << true << Qt::RightButton << "lmin" << QPoint() << true << false;
+    QTest::newRow("hidden clock label")
+        << true << Qt::RightButton << "lmin" << QPoint() << false << true;
 }
 
 void TestOperatorCommands::rightButtonPopup()

@@ -31,8 +31,8 @@ QColor textColor(const QLineEdit *box)
 
 bool isGrey(const QColor &color)
 {
-    return color.red() == color.green() && color.green() == color.blue() && color.red() > 0
-        && color.red() < 255;
+    return color.red() == color.green() && color.green() == color.blue() && color.red() > 0 &&
+           color.red() < 255;
 }
 
 bool isRed(const QImage &image, QPoint pixel)
@@ -123,16 +123,32 @@ void TestReception::replyHandling_data()
     QTest::addColumn<double>("sample");
 
     // Before each reply the current-pressure box reads 00.7, the settings 02.0 and 0000.
-    QTest::newRow("reading") << QByteArray("Q00N01.5Y") << true << "01.5" << "02.0" << "0000" << 1.5;
-    QTest::newRow("pressure setting") << QByteArray("Q00P01.8Y") << true << "00.7" << "01.8" << "0000" << 0.7;
-    QTest::newRow("flow setting") << QByteArray("Q00L0500Y") << true << "00.7" << "02.0" << "0500" << 0.7;
-    QTest::newRow("other letter") << QByteArray("Q00Z1234Y") << true << "00.7" << "02.0" << "0000" << 0.7;
-    QTest::newRow("other address") << QByteArray("Q07N01.0Y") << true << "01.0" << "02.0" << "0000" << 1.0;
+    QTest::newRow("reading") << QByteArray("Q00N01.5Y") << true << "01.5"
+                             << "02.0"
+                             << "0000" << 1.5;
+    QTest::newRow("pressure setting") << QByteArray("Q00P01.8Y") << true << "00.7"
+                                      << "01.8"
+                                      << "0000" << 0.7;
+    QTest::newRow("flow setting") << QByteArray("Q00L0500Y") << true << "00.7"
+                                  << "02.0"
+                                  << "0500" << 0.7;
+    QTest::newRow("other letter") << QByteArray("Q00Z1234Y") << true << "00.7"
+                                  << "02.0"
+                                  << "0000" << 0.7;
+    QTest::newRow("other address") << QByteArray("Q07N01.0Y") << true << "01.0"
+                                   << "02.0"
+                                   << "0000" << 1.0;
     // Shown as it came; not a number, so the sample slot keeps what it had.
-    QTest::newRow("letters in the reading") << QByteArray("Q00Nab.cY") << true << "ab.c" << "02.0" << "0000" << 0.0;
+    QTest::newRow("letters in the reading") << QByteArray("Q00Nab.cY") << true << "ab.c"
+                                            << "02.0"
+                                            << "0000" << 0.0;
     // Not replies: a good one sent behind them is the only one counted.
-    QTest::newRow("lower-case start") << QByteArray("q00N01.5Y") << false << "00.7" << "02.0" << "0009" << 0.7;
-    QTest::newRow("wrong end character") << QByteArray("Q00N01.5X") << false << "00.7" << "02.0" << "0009" << 0.7;
+    QTest::newRow("lower-case start") << QByteArray("q00N01.5Y") << false << "00.7"
+                                      << "02.0"
+                                      << "0009" << 0.7;
+    QTest::newRow("wrong end character") << QByteArray("Q00N01.5X") << false << "00.7"
+                                         << "02.0"
+                                         << "0009" << 0.7;
 }
 
 void TestReception::replyHandling()
@@ -196,32 +212,37 @@ void TestReception::lineTroubleLosesNoFrame_data()
     QTest::addColumn<QString>("prset");
     QTest::addColumn<QList<double>>("samples");
 
-    QTest::newRow("noise before a reply")
-        << QByteArrayList{"\x13\xff~Q-Q00N01.5Y"} << "01.5" << "02.0" << QList<double>{1.5};
+    QTest::newRow("noise before a reply") << QByteArrayList{"\x13\xff~Q-Q00N01.5Y"} << "01.5"
+                                          << "02.0" << QList<double>{1.5};
     QTest::newRow("noise and a stray Q between replies")
-        << QByteArrayList{"Q00N01.2Y#Q!Q00P01.8Y"} << "01.2" << "01.8" << QList<double>{1.2, 1.2};
-    QTest::newRow("two replies in one write")
-        << QByteArrayList{"Q00N01.2YQ00P01.8Y"} << "01.2" << "01.8" << QList<double>{1.2, 1.2};
-    QTest::newRow("two readings in one write")
-        << QByteArrayList{"Q00N01.2YQ00N01.8Y"} << "01.8" << "02.0" << QList<double>{1.2, 1.8};
-    QTest::newRow("reply in two pieces")
-        << QByteArrayList{"Q00N", "01.5Y"} << "01.5" << "02.0" << QList<double>{1.5};
-    QTest::newRow("reply in three pieces")
-        << QByteArrayList{"Q0", "0N0", "1.5Y"} << "01.5" << "02.0" << QList<double>{1.5};
+        << QByteArrayList{"Q00N01.2Y#Q!Q00P01.8Y"} << "01.2"
+        << "01.8" << QList<double>{1.2, 1.2};
+    QTest::newRow("two replies in one write") << QByteArrayList{"Q00N01.2YQ00P01.8Y"} << "01.2"
+                                              << "01.8" << QList<double>{1.2, 1.2};
+    QTest::newRow("two readings in one write") << QByteArrayList{"Q00N01.2YQ00N01.8Y"} << "01.8"
+                                               << "02.0" << QList<double>{1.2, 1.8};
+    QTest::newRow("reply in two pieces") << QByteArrayList{"Q00N", "01.5Y"} << "01.5"
+                                         << "02.0" << QList<double>{1.5};
+    QTest::newRow("reply in three pieces") << QByteArrayList{"Q0", "0N0", "1.5Y"} << "01.5"
+                                           << "02.0" << QList<double>{1.5};
     // In these the first piece is handled on its own and leaves part of a frame waiting; the
     // rest is shorter than a frame and has to be handled without another reply behind it.
     QTest::newRow("rest of a reply after a whole one")
-        << QByteArrayList{"Q00N01.2YQ00P", "01.8Y"} << "01.2" << "01.8" << QList<double>{1.2, 1.2};
+        << QByteArrayList{"Q00N01.2YQ00P", "01.8Y"} << "01.2"
+        << "01.8" << QList<double>{1.2, 1.2};
     QTest::newRow("rest of a reply after a lone Q")
-        << QByteArrayList{"Q00N01.2YQ", "00P01.8Y"} << "01.2" << "01.8" << QList<double>{1.2, 1.2};
-    QTest::newRow("rest of a reply after noise")
-        << QByteArrayList{"~~~~~Q00N", "01.5Y"} << "01.5" << "02.0" << QList<double>{1.5};
+        << QByteArrayList{"Q00N01.2YQ", "00P01.8Y"} << "01.2"
+        << "01.8" << QList<double>{1.2, 1.2};
+    QTest::newRow("rest of a reply after noise") << QByteArrayList{"~~~~~Q00N", "01.5Y"} << "01.5"
+                                                 << "02.0" << QList<double>{1.5};
     QTest::newRow("rest of a reply after a bad frame")
-        << QByteArrayList{"Q00N09.9XQ0", "0N01.2Y"} << "01.2" << "02.0" << QList<double>{1.2};
-    QTest::newRow("bad end, then a good reply")
-        << QByteArrayList{"Q00N09.9XQ00N01.2Y"} << "01.2" << "02.0" << QList<double>{1.2};
+        << QByteArrayList{"Q00N09.9XQ0", "0N01.2Y"} << "01.2"
+        << "02.0" << QList<double>{1.2};
+    QTest::newRow("bad end, then a good reply") << QByteArrayList{"Q00N09.9XQ00N01.2Y"} << "01.2"
+                                                << "02.0" << QList<double>{1.2};
     QTest::newRow("cut-short reply, then a good one")
-        << QByteArrayList{"Q00N09.9", "Q00N01.2Y"} << "01.2" << "02.0" << QList<double>{1.2};
+        << QByteArrayList{"Q00N09.9", "Q00N01.2Y"} << "01.2"
+        << "02.0" << QList<double>{1.2};
 }
 
 void TestReception::lineTroubleLosesNoFrame()
@@ -323,11 +344,13 @@ void TestReception::readingGoesStaleWithoutReadings()
         const char *box;
         const char *shown;
     };
-    const SettingReply settings[] = {
-        {"Q00P01.1Y", "prset", "01.1"}, {"Q00L0300Y", "lqset", "0300"}, {"Q00P01.8Y", "prset", "01.8"}};
+    const SettingReply settings[] = {{"Q00P01.1Y", "prset", "01.1"},
+                                     {"Q00L0300Y", "lqset", "0300"},
+                                     {"Q00P01.8Y", "prset", "01.8"}};
     for (const SettingReply &setting : settings) {
         QVERIFY(m_pty.writeAll(setting.reply));
-        QTRY_COMPARE_WITH_TIMEOUT(textBox(form, setting.box)->text(), QLatin1String(setting.shown), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(textBox(form, setting.box)->text(), QLatin1String(setting.shown),
+                                  5000);
         const qsizetype before = pollsSeen();
         QTRY_VERIFY_WITH_TIMEOUT(pollsSeen() > before, 10000);
         // Seen from here, between two turns of the event loop, a poll and its count are one
@@ -384,7 +407,8 @@ void TestReception::pollsOnlyWhileOpen()
     QVERIFY(openPanelPort(form, boxes, m_pty));
     QVERIFY(poll->isActive());
     QByteArray polled;
-    QTRY_VERIFY_WITH_TIMEOUT((polled += m_pty.readAvailable()).size() >= 3 * kPollFrame.size(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((polled += m_pty.readAvailable()).size() >= 3 * kPollFrame.size(),
+                             10000);
     QCOMPARE(polled.size() % kPollFrame.size(), 0);
     for (qsizetype i = 0; i < polled.size(); i += kPollFrame.size())
         QCOMPARE(polled.mid(i, kPollFrame.size()), kPollFrame);

@@ -27,11 +27,11 @@ void TestPanelCommandLine::accepted_data()
     QTest::newRow("no options") << QStringList{"corvane-panel"} << PortDevices() << DriveFolders()
                                 << false;
     QTest::newRow("port, separate value")
-        << QStringList{"corvane-panel", "--port", "1=/dev/pts/3"}
-        << PortDevices{{1, "/dev/pts/3"}} << DriveFolders() << false;
+        << QStringList{"corvane-panel", "--port", "1=/dev/pts/3"} << PortDevices{{1, "/dev/pts/3"}}
+        << DriveFolders() << false;
     QTest::newRow("port, joined value")
-        << QStringList{"corvane-panel", "--port=2=/dev/ttyUSB0"}
-        << PortDevices{{2, "/dev/ttyUSB0"}} << DriveFolders() << false;
+        << QStringList{"corvane-panel", "--port=2=/dev/ttyUSB0"} << PortDevices{{2, "/dev/ttyUSB0"}}
+        << DriveFolders() << false;
     QTest::newRow("port repeated")
         << QStringList{"corvane-panel", "--port", "1=/dev/pts/3", "--port=2=/dev/pts/4"}
         << PortDevices{{1, "/dev/pts/3"}, {2, "/dev/pts/4"}} << DriveFolders() << false;
@@ -92,7 +92,8 @@ void TestPanelCommandLine::rejected_data()
     QTest::newRow("port without =") << QStringList{"corvane-panel", "--port", "/dev/a"} << "/dev/a";
     QTest::newRow("drive two letters") << QStringList{"corvane-panel", "--drive", "dd=/x"} << "dd";
     QTest::newRow("drive digit") << QStringList{"corvane-panel", "--drive", "1=/x"} << "1";
-    QTest::newRow("drive colon only") << QStringList{"corvane-panel", "--drive", ":=/x"} << "--drive";
+    QTest::newRow("drive colon only")
+        << QStringList{"corvane-panel", "--drive", ":=/x"} << "--drive";
     QTest::newRow("drive non-ASCII letter")
         << QStringList{"corvane-panel", "--drive", QString::fromUtf8("é=/x")}
         << QString::fromUtf8("é");

@@ -22,10 +22,19 @@ private Q_SLOTS:
     void exitEndsWithoutStopFrame();
 
 private:
-    static bool isBlue(QRgb pixel) { return qRed(pixel) < 40 && qGreen(pixel) < 40 && qBlue(pixel) > 215; }
-    static bool isRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
+    static bool isBlue(QRgb pixel)
+    {
+        return qRed(pixel) < 40 && qGreen(pixel) < 40 && qBlue(pixel) > 215;
+    }
+    static bool isRed(QRgb pixel)
+    {
+        return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+    }
     // Text of a fresh reading; the grey of a stale one (and its blend into blue) is no match.
-    static bool isCyan(QRgb pixel) { return qRed(pixel) < 90 && qGreen(pixel) > 180 && qBlue(pixel) > 180; }
+    static bool isCyan(QRgb pixel)
+    {
+        return qRed(pixel) < 90 && qGreen(pixel) > 180 && qBlue(pixel) > 180;
+    }
     QByteArray frameLog() const;
     static int countPixels(const QImage &image, const QRect &area, bool (*test)(QRgb));
     QImage clientShot(const QString &name);
@@ -76,7 +85,8 @@ void TestEndToEnd::initTestCase()
     QVERIFY2(m_device.startsWith(u'/'), qPrintable(line));
 
     m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_panel.start(QStringLiteral(PANEL_EXECUTABLE), {QStringLiteral("--port"), QStringLiteral("1=") + m_device});
+    m_panel.start(QStringLiteral(PANEL_EXECUTABLE),
+                  {QStringLiteral("--port"), QStringLiteral("1=") + m_device});
     QVERIFY(m_panel.waitForStarted());
     QVERIFY2(m_driver.findWindow(20000), qPrintable(m_driver.lastError()));
 }
@@ -95,7 +105,8 @@ void TestEndToEnd::opensAsDesigned()
     // Wait for the first complete paint: the keypad's faces and the white plot.
     QImage shot;
     QTRY_VERIFY_WITH_TIMEOUT((shot = clientShot(QStringLiteral("panel-closed.png")),
-                              countPixels(shot, QRect(60, 330, 600, 100), [](QRgb p) { return qGray(p) > 245; }) > 50000),
+                              countPixels(shot, QRect(60, 330, 600, 100),
+                                          [](QRgb p) { return qGray(p) > 245; }) > 50000),
                              10000);
     m_closedShot = shot;
     QCOMPARE(m_driver.windowRect().width(), 727);
@@ -103,7 +114,8 @@ void TestEndToEnd::opensAsDesigned()
 
     // The blue background outside the plot, and the plot white inside its frame.
     for (const QPoint p : {QPoint(300, 20), QPoint(20, 480), QPoint(700, 480), QPoint(380, 150)})
-        QVERIFY2(isBlue(shot.pixel(p)), qPrintable(QStringLiteral("(%1, %2)").arg(p.x()).arg(p.y())));
+        QVERIFY2(isBlue(shot.pixel(p)),
+                 qPrintable(QStringLiteral("(%1, %2)").arg(p.x()).arg(p.y())));
     QCOMPARE(countPixels(shot, QRect(45, 317, 655, 135), isBlue), 0);
 
     // The three text boxes: blue inside, cyan digits.
@@ -141,11 +153,14 @@ void TestEndToEnd::showsLivePressure()
     QString seen;
     const auto live = [&] {
         shot = clientShot(QStringLiteral("panel-live.png"));
-        const int red = countPixels(shot, QRect(plot.left(), plot.top(), plot.width(), zeroRow - 3 - plot.top()), isRed);
+        const int red = countPixels(
+            shot, QRect(plot.left(), plot.top(), plot.width(), zeroRow - 3 - plot.top()), isRed);
         const int cyan = countPixels(shot, pnow, isCyan);
         const bool changed = shot.copy(pnow) != m_closedShot.copy(pnow);
         seen = QStringLiteral("%1 red pixels of trend, %2 cyan pixels in pnow, pnow %3")
-                   .arg(red).arg(cyan).arg(changed ? "changed" : "as at start-up");
+                   .arg(red)
+                   .arg(cyan)
+                   .arg(changed ? "changed" : "as at start-up");
         return red >= 20 && cyan > 20 && changed;
     };
     QTRY_VERIFY2_WITH_TIMEOUT(live(), qPrintable(seen), 20000);
@@ -159,7 +174,8 @@ void TestEndToEnd::exitEndsWithoutStopFrame()
     QCOMPARE(m_panel.state(), QProcess::Running);
     // 文件(F) is the first menu once the port is open; 退出 is its last item.
     QVERIFY2(m_driver.openFirstEnabledMenu(10000), qPrintable(m_driver.lastError()));
-    QVERIFY2(m_driver.pressKeys({QStringLiteral("Up"), QStringLiteral("Return")}), qPrintable(m_driver.lastError()));
+    QVERIFY2(m_driver.pressKeys({QStringLiteral("Up"), QStringLiteral("Return")}),
+             qPrintable(m_driver.lastError()));
     QTRY_COMPARE_WITH_TIMEOUT(m_panel.state(), QProcess::NotRunning, 10000);
     QCOMPARE(m_panel.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_panel.exitCode(), 0);

@@ -119,7 +119,8 @@ void TestCommandFrame::decimalPointIgnoresDefaultLocale()
 
 void TestCommandFrame::makeFrame()
 {
-    const QString frame = MakeFrame(QStringLiteral("03"), QStringLiteral("L"), QStringLiteral("0100"));
+    const QString frame =
+        MakeFrame(QStringLiteral("03"), QStringLiteral("L"), QStringLiteral("0100"));
     QCOMPARE(frame, QStringLiteral("Q03L0100Y"));
     QCOMPARE(frame.mid(1), QStringLiteral("03L0100Y"));
     QCOMPARE(MakeFrame(::addressField(1), QStringLiteral("P"), ::pressureField(1.5)),
@@ -140,7 +141,9 @@ void TestCommandFrame::isWellFormedFrame_data()
     QTest::newRow("Y first, Q last") << "Y03L0100Q" << false;
     QTest::newRow("CR inside") << "Q03L\r100Y" << false;
     QTest::newRow("LF inside") << "Q03L01\n0Y" << false;
-    QTest::newRow("DEL inside") << "Q03L01\x7f" "0Y" << false;
+    QTest::newRow("DEL inside") << "Q03L01\x7f"
+                                   "0Y"
+                                << false;
     QTest::newRow("non-ASCII") << QString::fromUtf8("Q03L01é0Y") << false;
     QTest::newRow("negative flow") << MakeFrame(::addressField(3), "L", ::flowField(-5)) << false;
     QTest::newRow("flow 12345") << MakeFrame(::addressField(3), "L", ::flowField(12345)) << false;

@@ -30,21 +30,24 @@ void TestFrameReader::stream_data()
     QTest::addColumn<quint64>("dropped");
     QTest::addColumn<qsizetype>("pending");
 
-    QTest::newRow("clean frame") << QByteArrayList{kReply} << QByteArrayList{kReply}
-                                 << quint64(0) << qsizetype(0);
+    QTest::newRow("clean frame") << QByteArrayList{kReply} << QByteArrayList{kReply} << quint64(0)
+                                 << qsizetype(0);
     QTest::newRow("two frames in one feed")
-        << QByteArrayList{kReply + kOtherReply} << QByteArrayList{kReply, kOtherReply}
-        << quint64(0) << qsizetype(0);
-    QTest::newRow("empty feed") << QByteArrayList{QByteArray()} << QByteArrayList{}
-                                << quint64(0) << qsizetype(0);
-    QTest::newRow("noise before frame") << QByteArrayList{QByteArray("\x00\xff" "ab", 4) + kReply}
+        << QByteArrayList{kReply + kOtherReply} << QByteArrayList{kReply, kOtherReply} << quint64(0)
+        << qsizetype(0);
+    QTest::newRow("empty feed") << QByteArrayList{QByteArray()} << QByteArrayList{} << quint64(0)
+                                << qsizetype(0);
+    QTest::newRow("noise before frame") << QByteArrayList{QByteArray("\x00\xff"
+                                                                     "ab",
+                                                                     4) +
+                                                          kReply}
                                         << QByteArrayList{kReply} << quint64(4) << qsizetype(0);
-    QTest::newRow("stray Q before frame") << QByteArrayList{"Q", kReply} << QByteArrayList{kReply}
-                                          << quint64(1) << qsizetype(0);
-    QTest::newRow("stray Q in same feed") << QByteArrayList{"Q" + kReply} << QByteArrayList{kReply}
-                                          << quint64(1) << qsizetype(0);
-    QTest::newRow("noise and half a frame") << QByteArrayList{"xQ00", "N01.5Y"}
-                                            << QByteArrayList{kReply} << quint64(1) << qsizetype(0);
+    QTest::newRow("stray Q before frame")
+        << QByteArrayList{"Q", kReply} << QByteArrayList{kReply} << quint64(1) << qsizetype(0);
+    QTest::newRow("stray Q in same feed")
+        << QByteArrayList{"Q" + kReply} << QByteArrayList{kReply} << quint64(1) << qsizetype(0);
+    QTest::newRow("noise and half a frame")
+        << QByteArrayList{"xQ00", "N01.5Y"} << QByteArrayList{kReply} << quint64(1) << qsizetype(0);
     QTest::newRow("bad candidate then good frame")
         << QByteArrayList{"Q00N01.5X", kReply} << QByteArrayList{kReply} << quint64(9)
         << qsizetype(0);
@@ -56,8 +59,8 @@ void TestFrameReader::stream_data()
     QTest::newRow("longer truncated frame then complete frame")
         << QByteArrayList{"Q00N01.", kOtherReply} << QByteArrayList{kOtherReply} << quint64(7)
         << qsizetype(0);
-    QTest::newRow("noise after frame") << QByteArrayList{kReply + "zz"} << QByteArrayList{kReply}
-                                       << quint64(2) << qsizetype(0);
+    QTest::newRow("noise after frame")
+        << QByteArrayList{kReply + "zz"} << QByteArrayList{kReply} << quint64(2) << qsizetype(0);
     QTest::newRow("partial frame waits") << QByteArrayList{kReply + "Q00F00"}
                                          << QByteArrayList{kReply} << quint64(0) << qsizetype(6);
     QTest::newRow("frames keep arrival order")

@@ -102,7 +102,8 @@ void TestPlotArea::clsClearsImageAndScreen()
     m_plot->cls();
     const QImage image = m_plot->image();
     QCOMPARE(image.size(), m_plot->contentsRect().size());
-    const QImage shown = m_plot->grab(m_plot->contentsRect()).toImage().convertToFormat(image.format());
+    const QImage shown =
+        m_plot->grab(m_plot->contentsRect()).toImage().convertToFormat(image.format());
     QCOMPARE(shown, image);
     QImage blank(image.size(), image.format());
     blank.fill(Qt::white);

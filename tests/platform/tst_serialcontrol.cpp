@@ -131,7 +131,8 @@ void TestSerialControl::hangUpClosesOnceWithoutSpinning()
     QTest::qWait(500);
     const double cpuUsed = processCpuMs() - cpuBefore;
     const qint64 wallUsed = wall.elapsed();
-    QVERIFY2(cpuUsed < 0.4 * wallUsed, qPrintable(QStringLiteral("%1 ms of CPU in %2 ms").arg(cpuUsed).arg(wallUsed)));
+    QVERIFY2(cpuUsed < 0.4 * wallUsed,
+             qPrintable(QStringLiteral("%1 ms of CPU in %2 ms").arg(cpuUsed).arg(wallUsed)));
     QCOMPARE(failures.count(), 1);
 
     // And the control opens again once a line is there.
@@ -145,7 +146,7 @@ void TestSerialControl::settingsText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<uint>("speed");     // what the tty shows afterwards
+    QTest::addColumn<uint>("speed"); // what the tty shows afterwards
     QTest::addColumn<bool>("twoStopBits");
     QTest::newRow("the panel's own") << "9600,n,8,1" << true << uint(B9600) << false;
     QTest::newRow("19200 baud, 2 stop bits") << "19200,n,8,2" << true << uint(B19200) << true;

@@ -27,8 +27,8 @@ void TestRecordPath::toLocalPath_data()
         << "d:\\mytext.txt" << DriveFolders{{u'd', QStringLiteral("/tmp/rec/")}}
         << "/tmp/rec/mytext.txt";
     QTest::newRow("uppercase drive, mapped") << "D:\\mytext.txt" << rec << "/tmp/rec/mytext.txt";
-    QTest::newRow("uppercase drive, no map") << "D:\\mytext.txt" << DriveFolders()
-                                             << "/mnt/d/mytext.txt";
+    QTest::newRow("uppercase drive, no map")
+        << "D:\\mytext.txt" << DriveFolders() << "/mnt/d/mytext.txt";
     QTest::newRow("other drive not mapped") << "e:\\mytext.txt" << rec << "/mnt/e/mytext.txt";
     QTest::newRow("subfolders") << "d:\\runs\\2024\\mytext.txt" << rec
                                 << "/tmp/rec/runs/2024/mytext.txt";

@@ -24,12 +24,13 @@ bool PanelDriver::xdotool(const QStringList &arguments, QString *output, int tim
 {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
         process.kill();
         process.waitForFinished(1000);
-        m_lastError = QStringLiteral("xdotool %1 failed: %2")
-                          .arg(arguments.join(u' '), QString::fromLocal8Bit(process.readAllStandardError()));
+        m_lastError =
+            QStringLiteral("xdotool %1 failed: %2")
+                .arg(arguments.join(u' '), QString::fromLocal8Bit(process.readAllStandardError()));
         return false;
     }
     if (output)
@@ -41,8 +42,10 @@ bool PanelDriver::findWindow(int timeoutMs)
 {
     QString ids;
     for (int waited = 0; waited <= timeoutMs; waited += 200) {
-        if (xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), kCaption}, &ids)
-            && !ids.trimmed().isEmpty())
+        if (xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"), kCaption},
+                    &ids) &&
+            !ids.trimmed().isEmpty())
             break;
         QThread::msleep(200);
     }
@@ -52,7 +55,8 @@ bool PanelDriver::findWindow(int timeoutMs)
         return false;
     }
     QString shell;
-    if (!xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), m_windowId}, &shell))
+    if (!xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), m_windowId},
+                 &shell))
         return false;
     QHash<QString, int> values;
     for (const QString &line : shell.split(u'\n', Qt::SkipEmptyParts)) {
@@ -60,15 +64,17 @@ bool PanelDriver::findWindow(int timeoutMs)
         if (pair.size() == 2)
             values.insert(pair[0], pair[1].toInt());
     }
-    m_windowRect = QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
-                         values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+    m_windowRect =
+        QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+              values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
     return true;
 }
 
 QRect PanelDriver::clientRect() const
 {
     const int menuHeight = m_windowRect.height() - kClientHeight;
-    return QRect(m_windowRect.x(), m_windowRect.y() + menuHeight, m_windowRect.width(), kClientHeight);
+    return QRect(m_windowRect.x(), m_windowRect.y() + menuHeight, m_windowRect.width(),
+                 kClientHeight);
 }
 
 QImage PanelDriver::grabWindow() const
@@ -101,15 +107,17 @@ bool PanelDriver::clickFirstEnabledItem()
         return false;
     }
     const QPoint item = m_windowRect.topLeft() + QPoint((first + last) / 2, row);
-    return xdotool({QStringLiteral("mousemove"), QString::number(item.x()), QString::number(item.y()),
-                    QStringLiteral("click"), QStringLiteral("1")});
+    return xdotool({QStringLiteral("mousemove"), QString::number(item.x()),
+                    QString::number(item.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 QStringList PanelDriver::visibleWindows()
 {
     QString ids;
     // No match is an exit code of 1 from xdotool, and simply no window here.
-    xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"), kClass}, &ids);
+    xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+             kClass},
+            &ids);
     return ids.split(u'\n', Qt::SkipEmptyParts);
 }
 
@@ -119,8 +127,9 @@ bool PanelDriver::openPort(const QString &answer, int timeoutMs)
         return false;
     QString ids;
     for (int waited = 0; waited <= timeoutMs && ids.trimmed().isEmpty(); waited += 200) {
-        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                 QStringLiteral("^Commport$")}, &ids);
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--name"), QStringLiteral("^Commport$")},
+                &ids);
         QThread::msleep(200);
     }
     const QString box = ids.split(u'\n', Qt::SkipEmptyParts).value(0);
@@ -128,10 +137,10 @@ bool PanelDriver::openPort(const QString &answer, int timeoutMs)
         m_lastError = QStringLiteral("the port box did not appear");
         return false;
     }
-    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box})
-        && xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")})
-        && xdotool({QStringLiteral("type"), answer})
-        && xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box}) &&
+           xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")}) &&
+           xdotool({QStringLiteral("type"), answer}) &&
+           xdotool({QStringLiteral("key"), QStringLiteral("Return")});
 }
 
 bool PanelDriver::openFirstEnabledMenu(int timeoutMs)
