@@ -176,9 +176,7 @@ void Form1::Communication_Click()
     }
     if (!MSComm1->setSettings(QString::fromLatin1(LinkProtocol::kLineSettings))) {
         const QString message = MSComm1->errorString();
-        MSComm1->setPortOpen(false);
-        setLinkMenusEnabled(false);
-        Timer2->stop();
+        closeLink();
         m_boxes->messageBox(message, tr("通信"));
         return;
     }
@@ -193,13 +191,19 @@ void Form1::Communication_Click()
 
 void Form1::onPortFailed(const QString &reason)
 {
-    // The port is already closed; back to the closed state so that 通信 can open it again.
-    Timer2->stop();
-    setLinkMenusEnabled(false);
-    m_reader.clear();
+    closeLink();
     setReadingStale(true);
     m_boxes->messageBox(
         tr("%1\n通信端口已关闭。请检查连线，然后选择“通信”重新打开端口。").arg(reason), tr("通信"));
+}
+
+void Form1::closeLink()
+{
+    // Back to the state of start-up, so that 通信 can open the port again.
+    MSComm1->setPortOpen(false);
+    Timer2->stop();
+    setLinkMenusEnabled(false);
+    m_reader.clear();
 }
 
 void Form1::SendFrame(const QString &frame)

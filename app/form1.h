@@ -71,6 +71,7 @@ private:
     void MSComm1_OnComm();
     void handleReply(const QByteArray &frame);
     void onPortFailed(const QString &reason);
+    void closeLink();
 
     void SendFrame(const QString &frame);
     void setLinkMenusEnabled(bool enabled);

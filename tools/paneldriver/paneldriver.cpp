@@ -38,18 +38,24 @@ bool PanelDriver::xdotool(const QStringList &arguments, QString *output, int tim
     return true;
 }
 
-bool PanelDriver::findWindow(int timeoutMs)
+QString PanelDriver::waitForWindow(const QString &namePattern, int timeoutMs)
 {
     QString ids;
     for (int waited = 0; waited <= timeoutMs; waited += 200) {
+        // No match is an exit code of 1 from xdotool: keep waiting.
         if (xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--name"), kCaption},
+                     QStringLiteral("--name"), namePattern},
                     &ids) &&
             !ids.trimmed().isEmpty())
             break;
         QThread::msleep(200);
     }
-    m_windowId = ids.split(u'\n', Qt::SkipEmptyParts).value(0);
+    return ids.split(u'\n', Qt::SkipEmptyParts).value(0);
+}
+
+bool PanelDriver::findWindow(int timeoutMs)
+{
+    m_windowId = waitForWindow(kCaption, timeoutMs);
     if (m_windowId.isEmpty()) {
         m_lastError = QStringLiteral("the panel's window did not appear");
         return false;
@@ -125,14 +131,7 @@ bool PanelDriver::openPort(const QString &answer, int timeoutMs)
 {
     if (!clickFirstEnabledItem())
         return false;
-    QString ids;
-    for (int waited = 0; waited <= timeoutMs && ids.trimmed().isEmpty(); waited += 200) {
-        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--name"), QStringLiteral("^Commport$")},
-                &ids);
-        QThread::msleep(200);
-    }
-    const QString box = ids.split(u'\n', Qt::SkipEmptyParts).value(0);
+    const QString box = waitForWindow(QStringLiteral("^Commport$"), timeoutMs);
     if (box.isEmpty()) {
         m_lastError = QStringLiteral("the port box did not appear");
         return false;

@@ -33,6 +33,8 @@ public:
 
 private:
     bool xdotool(const QStringList &arguments, QString *output = nullptr, int timeoutMs = 15000);
+    // Id of the first shown window whose title matches, or empty once timeoutMs has passed.
+    QString waitForWindow(const QString &namePattern, int timeoutMs);
     // Clicks the first enabled menu-bar item, found on the screen: the items before it are greyed.
     bool clickFirstEnabledItem();
     // The panel's windows on the screen: its own and any menu that drops down from it.
