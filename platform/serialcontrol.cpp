@@ -32,6 +32,7 @@ bool SerialControl::setPortOpen(bool open)
     if (!open) {
         m_port.reset();
         m_device.clear();
+        ++m_generation;
         return true;
     }
 
@@ -56,6 +57,7 @@ bool SerialControl::setPortOpen(bool open)
     // The new port works; only now give up the old one.
     m_port = std::move(port);
     m_device = device;
+    ++m_generation;
     connect(m_port.get(), &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
     connect(m_port.get(), &QSerialPort::errorOccurred, this, &SerialControl::onErrorOccurred);
     return true;
@@ -207,7 +209,13 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
     failedPort->deleteLater();
     m_device.clear();
     // Told from the event loop, not from inside the port's own signal: whoever listens may
-    // well open a modal box.
+    // well open a modal box. By then another port may have been opened; the report belongs
+    // to the failed one and must not close its successor.
     QMetaObject::invokeMethod(
-        this, [this, reason] { Q_EMIT failed(reason); }, Qt::QueuedConnection);
+        this,
+        [this, reason, generation = m_generation] {
+            if (generation == m_generation)
+                Q_EMIT failed(reason);
+        },
+        Qt::QueuedConnection);
 }

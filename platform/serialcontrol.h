@@ -18,7 +18,9 @@
 // - Asking to open while a port is open switches ports: the new one is opened first and the
 //   old one is closed only once the new one works; if the new one fails, the old stays.
 // - A port that fails while open (unplugged, hung up, a read or write error) is closed at once
-//   and failed() is emitted once; nothing is retried, so a hung-up line cannot spin the loop.
+//   and failed() is emitted once, from the event loop; nothing is retried, so a hung-up line
+//   cannot spin the loop. A report still on its way when another port is opened (or the port
+//   closed) is dropped: it would blame and close a port that works.
 class SerialControl : public QObject
 {
     Q_OBJECT
@@ -98,4 +100,5 @@ private:
     int m_rThreshold = 0;
     int m_commEvent = 0;
     QString m_errorString;
+    quint64 m_generation = 0; // counts the ports opened and closed, to date failure reports
 };

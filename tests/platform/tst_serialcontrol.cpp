@@ -36,6 +36,7 @@ private Q_SLOTS:
     void openFailuresNameDeviceAndReason();
     void portHeldByAnotherFailsToOpen();
     void switchingPortsKeepsOldUntilNewOpens();
+    void lateFailureReportSparesNextPort();
     void outputWhileClosedIsRefused();
 
 private:
@@ -238,6 +239,28 @@ void TestSerialControl::switchingPortsKeepsOldUntilNewOpens()
     // Choosing the port that is already open keeps it.
     QVERIFY(control.setPortOpen(true));
     QCOMPARE(control.openDevice(), second.slavePath());
+}
+
+void TestSerialControl::lateFailureReportSparesNextPort()
+{
+    SerialControl control;
+    QVERIFY(openOn(control, m_pty));
+    QSignalSpy failures(&control, &SerialControl::failed);
+
+    // A write to the hung-up line fails on the spot; its report waits for the event loop.
+    m_pty.hangUp();
+    control.setOutput("Q00F0000Y");
+    QVERIFY(!control.portOpen());
+    QCOMPARE(failures.count(), 0);
+
+    // The operator opens another port before the report is delivered.
+    PseudoTerminal another;
+    QVERIFY(openOn(control, another, 2));
+    QTest::qWait(100);
+    QCOMPARE(failures.count(), 0);
+    QVERIFY(control.portOpen());
+    QVERIFY(control.setOutput("Q00R0000Y"));
+    QCOMPARE(another.readExactly(9, 1000), QByteArray("Q00R0000Y"));
 }
 
 void TestSerialControl::outputWhileClosedIsRefused()
