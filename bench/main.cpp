@@ -1,16 +1,19 @@
 // Reception benchmark: N replies from a simulated line go through the pseudo-terminal into the
 // real window (serial control, frame reader, reply handler, pnow and the trend plot), at line
-// rate, at four times line rate and flat out, and the figures are printed as a table.
+// rate, at four times line rate and flat out, and the figures are printed as a table. Before
+// them, the save of a full record buffer against a plain write of the same bytes.
 
 #include "form1.h"
 #include "pseudoterminal.h"
 #include "receptionrun.h"
+#include "savebench.h"
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -26,10 +29,14 @@ constexpr double kLineFramesPerSecond = 960.0 / 9.0;
 constexpr double kDefaultSeconds = 5.0;
 constexpr double kQuickSeconds = 0.5;
 constexpr double kFlatOutShare = 0.6; // the flat-out run is shorter: it only needs a steady rate
+constexpr int kSaveRounds = 5;
+constexpr int kQuickSaveRounds = 2;
 
 struct Options
 {
     double seconds = kDefaultSeconds;
+    int saveRounds = kSaveRounds;
+    bool saveOnly = false;
 };
 
 std::optional<Options> parseOptions(int argc, char **argv)
@@ -38,6 +45,9 @@ std::optional<Options> parseOptions(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             options.seconds = kQuickSeconds;
+            options.saveRounds = kQuickSaveRounds;
+        } else if (std::strcmp(argv[i], "--save-only") == 0) {
+            options.saveOnly = true;
         } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             bool ok = false;
             options.seconds = QByteArray(argv[++i]).toDouble(&ok);
@@ -100,6 +110,49 @@ void printRow(const ReceptionRun::Result &r)
                 cell(acceptedPerSecond(r), 1, handled).constData());
 }
 
+// The pump's four-character field: 0.00 to 9.99.
+double pumpReading(qint32 i)
+{
+    return double(i % 1000) / 100.0;
+}
+
+// Values that need all seventeen digits: the longest text a reading can give.
+double fullPrecisionReading(qint32 i)
+{
+    return double(i) / 3.0 + 0.1;
+}
+
+bool printSaveFigures(int rounds)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        std::fprintf(stderr, "cannot make a folder for the record file: %s\n",
+                     qPrintable(folder.errorString()));
+        return false;
+    }
+    std::printf("Save of a full record buffer (1000000 readings) in %s, best of %d rounds; "
+                "save = text() + open, write, close; plain = QFile write of the same bytes.\n",
+                qPrintable(folder.path()), rounds);
+    std::printf("%-24s %10s %10s %10s %10s %10s\n", "readings", "bytes", "text() ms", "save ms",
+                "plain ms", "save/plain");
+    bool failed = false;
+    for (const SaveBench::Result &r :
+         {SaveBench::run("pump readings 0.00-9.99", pumpReading, folder.path(), rounds),
+          SaveBench::run("full-precision doubles", fullPrecisionReading, folder.path(), rounds)}) {
+        if (!r.error.isEmpty()) {
+            std::printf("%-24s ! %s\n", qPrintable(r.name), qPrintable(r.error));
+            failed = true;
+            continue;
+        }
+        std::printf("%-24s %10lld %10.1f %10.1f %10.1f %10.2f\n", qPrintable(r.name),
+                    static_cast<long long>(r.bytes), r.textMs, r.saveMs, r.plainMs,
+                    r.saveMs / r.plainMs);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+    return !failed;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -111,12 +164,16 @@ int main(int argc, char **argv)
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options) {
         std::fprintf(stderr,
-                     "usage: %s [--seconds S | --quick]\n"
+                     "usage: %s [--seconds S | --quick] [--save-only]\n"
                      "  --seconds S  length of each paced run (default %.0f s)\n"
-                     "  --quick      a short smoke run (%.1f s per paced run)\n",
+                     "  --quick      a short smoke run (%.1f s per paced run)\n"
+                     "  --save-only  only the save of a full record buffer\n",
                      argv[0], kDefaultSeconds, kQuickSeconds);
         return 2;
     }
+    const bool saved = printSaveFigures(options->saveRounds);
+    if (options->saveOnly)
+        return saved ? 0 : 1;
     const double s = options->seconds;
 
     PseudoTerminal pty;
@@ -163,7 +220,7 @@ int main(int argc, char **argv)
                 "ms", "ms", "");
 
     QList<ReceptionRun::Result> results;
-    bool failed = false;
+    bool failed = !saved;
     for (const Plan &plan : plans) {
         results.append(runner.run(plan));
         const ReceptionRun::Result &r = results.last();

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+
+// The continuous log of readings (--log FILE): one line "time<TAB>value" for each accepted
+// current-pressure reply, appended and flushed line by line, so that a crash or a power cut
+// loses at most the line in flight. The time is local time, ISO 8601 with milliseconds; the
+// value is the four characters as received. After a failed write the log stops by itself.
+class ReadingLog
+{
+public:
+    // Opens the file for appending, creating it if needed. False with errorText() on failure.
+    bool open(const QString &path);
+    bool isOpen() const { return m_file.isOpen(); }
+
+    // False once a write has failed; the log is closed then and later calls do nothing.
+    bool append(const QDateTime &time, const QString &value);
+
+    QString errorText() const { return m_errorText; }
+
+private:
+    QFile m_file;
+    QString m_errorText;
+};
