@@ -7,8 +7,11 @@
 #include "numbertext.h"
 #include "panelpalette.h"
 #include "plotarea.h"
+#include "qtprintinglayer.h"
+#include "recordfile.h"
 #include "recordpath.h"
 #include "serialcontrol.h"
+#include "testpage.h"
 #include "widgetmodalboxes.h"
 
 #include <QCloseEvent>
@@ -21,8 +24,6 @@
 #include <QTimer>
 
 namespace {
-
-constexpr auto kClockInterval = std::chrono::milliseconds(1000);
 
 void setTextColor(QLineEdit *box, const QColor &color)
 {
@@ -51,6 +52,7 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
@@ -87,15 +89,37 @@ void Form1::connectHandlers()
     connect(ui->Pump_NO, &QAction::triggered, this, &Form1::Pump_NO_Click);
     connect(ui->Communication, &QAction::triggered, this, &Form1::Communication_Click);
     connect(ui->end, &QAction::triggered, this, &Form1::endRequested);
+
+    connect(ui->Cmdl, &QPushButton::clicked, this, &Form1::Cmdl_Click);
+    connect(ui->Cmdp, &QPushButton::clicked, this, &Form1::Cmdp_Click);
+    const QList<QPushButton *> digitKeys{ui->Cmd1, ui->Cmd2, ui->Cmd3, ui->Cmd4, ui->Cmd5,
+                                         ui->Cmd6, ui->Cmd7, ui->Cmd8, ui->Cmd9};
+    for (int digit = 1; digit <= 9; ++digit)
+        connect(digitKeys.at(digit - 1), &QPushButton::clicked, this,
+                [this, digit] { Cmd_Click(digit); });
+    // The keys 0, ▲ and ▼ share one name and all type a 0.
+    for (QPushButton *zero : std::as_const(ui->Cmd0))
+        connect(zero, &QPushButton::clicked, this, [this] { Cmd_Click(0); });
+    connect(ui->liquid, &QAction::triggered, this,
+            [this] { askSetpoint(SetpointDialog::Kind::Flow, &m_state.setliq); });
+    connect(ui->pressure, &QAction::triggered, this,
+            [this] { askSetpoint(SetpointDialog::Kind::Pressure, &m_state.setpresure); });
+
+    connect(ui->stset, &QAction::triggered, this, &Form1::stset_Click);
+    connect(ui->ststart, &QAction::triggered, this, &Form1::ststart_Click);
+    connect(ui->stzanting, &QAction::triggered, this, &Form1::stzanting_Click);
+    connect(ui->stcontiune, &QAction::triggered, this, &Form1::stcontiune_Click);
+    connect(ui->stend, &QAction::triggered, this, &Form1::stend_Click);
+
+    connect(ui->save, &QAction::triggered, this, &Form1::save_Click);
+    connect(ui->print, &QAction::triggered, this, &Form1::print_Click);
 }
 
 void Form1::Form_Load()
 {
     setLinkMenusEnabled(false);
-    m_state.lq = 0;
-    m_state.pr = 0;
     m_state.Set_Pump_NO = 0;
-    Timer1->setInterval(kClockInterval);
+    Timer1->setInterval(TimedRun::kTickInterval);
     Timer1->stop();
     Timer2->setInterval(LinkProtocol::kPollInterval);
     Timer2->stop();
@@ -109,6 +133,24 @@ void Form1::Form_Load()
 QString Form1::recordFilePath() const
 {
     return RecordPath::toLocalPath(QString::fromLatin1(RecordPath::kRecordFile), m_driveFolders);
+}
+
+bool Form1::openReadingLog(const QString &path, QString *errorText)
+{
+    if (m_log.open(path))
+        return true;
+    *errorText = m_log.errorText();
+    return false;
+}
+
+void Form1::setPollInterval(std::chrono::milliseconds interval)
+{
+    Timer2->setInterval(interval);
+}
+
+void Form1::setClockInterval(std::chrono::milliseconds interval)
+{
+    Timer1->setInterval(interval);
 }
 
 void Form1::setLinkMenusEnabled(bool enabled)
@@ -193,33 +235,38 @@ void Form1::onPortFailed(const QString &reason)
 {
     closeLink();
     setReadingStale(true);
-    m_boxes->messageBox(
-        tr("%1\n通信端口已关闭。请检查连线，然后选择“通信”重新打开端口。").arg(reason), tr("通信"));
+    QString message =
+        tr("%1\n通信端口已关闭。请检查连线，然后选择“通信”重新打开端口。").arg(reason);
+    if (Timer1->isActive())
+        message += tr("\n定时运行仍在计时：只有在到时之前重新打开端口，到时的停止命令才能送到泵。");
+    m_boxes->messageBox(message, tr("通信"));
 }
 
 void Form1::closeLink()
 {
-    // Back to the state of start-up, so that 通信 can open the port again.
+    // The menus stay as they are: the readings taken so far can still be saved, the timed run
+    // ended and the program left, and 通信 opens the port again.
     MSComm1->setPortOpen(false);
     Timer2->stop();
-    setLinkMenusEnabled(false);
     m_reader.clear();
 }
 
 void Form1::SendFrame(const QString &frame)
 {
-    const QString title = tr("通信");
-    if (!isWellFormedFrame(frame)) {
-        m_boxes->messageBox(tr("命令帧“%1”格式不正确，未发送。").arg(frame), title);
-        return;
-    }
-    if (!MSComm1->portOpen()) {
-        m_boxes->messageBox(
-            tr("通信端口未打开，命令 %1 未发送。请先选择“通信”打开端口。").arg(frame), title);
-        return;
-    }
+    const QString failure = trySendFrame(frame);
+    if (!failure.isEmpty())
+        m_boxes->messageBox(failure, tr("通信"));
+}
+
+QString Form1::trySendFrame(const QString &frame)
+{
+    if (!isWellFormedFrame(frame))
+        return tr("命令帧“%1”格式不正确，未发送。").arg(frame);
+    if (!MSComm1->portOpen())
+        return tr("通信端口未打开，命令 %1 未发送。请先选择“通信”打开端口。").arg(frame);
     if (!MSComm1->setOutput(frame.toLatin1()))
-        m_boxes->messageBox(tr("命令 %1 未能发送：%2").arg(frame, MSComm1->errorString()), title);
+        return tr("命令 %1 未能发送：%2").arg(frame, MSComm1->errorString());
+    return {};
 }
 
 void Form1::runPump()
@@ -241,6 +288,141 @@ void Form1::Pump_NO_Click()
     if (!number || *number < 0 || *number > 99)
         return;
     m_state.Set_Pump_NO = *number;
+    m_keypad.setPumpNumber(*number);
+}
+
+void Form1::Cmdl_Click()
+{
+    showKeypadOutcome(m_keypad.pressL({ui->lqset->text(), ui->prset->text()}));
+}
+
+void Form1::Cmdp_Click()
+{
+    showKeypadOutcome(m_keypad.pressP({ui->lqset->text(), ui->prset->text()}));
+}
+
+void Form1::Cmd_Click(int digit)
+{
+    showKeypadOutcome(m_keypad.pressDigit(digit, {ui->lqset->text(), ui->prset->text()}));
+}
+
+void Form1::showKeypadOutcome(const Keypad::Outcome &outcome)
+{
+    // Rewriting an unchanged box would only move the operator's cursor.
+    if (ui->lqset->text() != outcome.boxes.lqset)
+        ui->lqset->setText(outcome.boxes.lqset);
+    if (ui->prset->text() != outcome.boxes.prset)
+        ui->prset->setText(outcome.boxes.prset);
+    if (!outcome.frame.isEmpty())
+        SendFrame(outcome.frame);
+    if (!outcome.errorPrompt.isEmpty())
+        m_boxes->messageBox(outcome.errorPrompt, QString::fromUtf8(Keypad::kErrorTitle));
+}
+
+void Form1::askSetpoint(SetpointDialog::Kind kind, double *stored)
+{
+    const SetpointDialog::Question question = SetpointDialog::question(kind);
+    const SetpointDialog::Outcome outcome = SetpointDialog::answer(
+        kind, m_boxes->inputBox(question.prompt, question.title, question.defaultAnswer));
+    if (outcome.stored)
+        *stored = *outcome.stored;
+    if (!outcome.errorPrompt.isEmpty())
+        m_boxes->messageBox(outcome.errorPrompt, QString::fromUtf8(SetpointDialog::kErrorTitle));
+    if (!outcome.frame.isEmpty())
+        SendFrame(outcome.frame);
+}
+
+void Form1::stset_Click()
+{
+    m_timedRun.setTime(m_boxes->inputBox(QString::fromUtf8(TimedRun::kSetTimePrompt),
+                                         QString::fromUtf8(TimedRun::kSetTimeTitle),
+                                         QString::fromLatin1(TimedRun::kSetTimeDefault)));
+}
+
+void Form1::ststart_Click()
+{
+    m_timedRun.start();
+    // An enabled tick keeps its interval; only a stopped one starts a fresh second.
+    if (!Timer1->isActive())
+        Timer1->start();
+    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
+    setClockShown(true);
+}
+
+void Form1::stzanting_Click()
+{
+    Timer1->stop();
+    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
+}
+
+void Form1::stcontiune_Click()
+{
+    if (!Timer1->isActive())
+        Timer1->start();
+    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
+}
+
+void Form1::stend_Click()
+{
+    m_timedRun.end();
+    Timer1->stop();
+    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
+    setClockShown(false);
+}
+
+void Form1::Timer1_Timer()
+{
+    const TimedRun::Tick tick = m_timedRun.tick();
+    showClock(tick.clock);
+    if (!tick.ended)
+        return;
+    const QString failure = trySendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
+    Timer1->stop();
+    // Told only now that the tick has stopped, so no second tick can come in under the box,
+    // and never in a second box on top of the first.
+    if (failure.isEmpty() || m_tickBoxOpen)
+        return;
+    m_tickBoxOpen = true;
+    m_boxes->messageBox(
+        tr("定时运行已到设定时间，但停止命令未能送到泵，泵可能仍在运行。\n%1").arg(failure),
+        tr("定时"));
+    m_tickBoxOpen = false;
+}
+
+void Form1::showClock(const TimedRun::Clock &clock)
+{
+    ui->lhour->setText(clock.hours);
+    ui->lmin->setText(clock.minutes);
+    ui->lsed->setText(clock.seconds);
+}
+
+void Form1::setClockShown(bool shown)
+{
+    for (QLabel *label : std::as_const(ui->clockRow))
+        label->setVisible(shown);
+}
+
+void Form1::save_Click()
+{
+    const QString title = tr("存储数据");
+    RecordFile file(recordFilePath());
+    if (!file.open() || !file.write(m_records.text())) {
+        m_boxes->messageBox(file.errorText(), title);
+        return;
+    }
+    // The file stays open while the confirmation is on the screen.
+    m_boxes->messageBox(tr("当前压力数值以存储"), title);
+    file.close();
+}
+
+void Form1::print_Click()
+{
+    if (m_printer) {
+        TestPage::print(*m_printer);
+        return;
+    }
+    QtPrintingLayer printer(this);
+    TestPage::print(printer);
 }
 
 void Form1::Timer2_Timer()
@@ -248,7 +430,9 @@ void Form1::Timer2_Timer()
     // A tick already queued when the port failed finds it closed: the failure has its own box.
     if (!MSComm1->portOpen())
         return;
-    SendFrame(QString::fromLatin1(LinkProtocol::kPollFrame));
+    // A poll that cannot be written is a line failure, which the port reports on its own; a
+    // box here would open under a running timer, once a poll.
+    trySendFrame(QString::fromLatin1(LinkProtocol::kPollFrame));
     if (m_readingWatch.pollSent())
         setReadingStale(true);
 }
@@ -273,14 +457,17 @@ void Form1::handleReply(const QByteArray &frame)
         ui->pnow->setText(value);
         m_readingWatch.readingArrived();
         setReadingStale(false);
+        if (const std::optional<double> reading = NumberText::toDouble(value))
+            m_records.add(*reading);
+        logReading(value);
         break;
     // A setting reported while the operator types one of that kind would break the entry.
     case 'P':
-        if (m_state.pr != 1)
+        if (m_keypad.pr() != 1)
             ui->prset->setText(value);
         break;
     case 'L':
-        if (m_state.lq != 1)
+        if (m_keypad.lq() != 1)
             ui->lqset->setText(value);
         break;
     default:
@@ -293,6 +480,18 @@ void Form1::handleReply(const QByteArray &frame)
     ui->Picture1->line(step.segment, PanelPalette::kTrendRed);
     if (step.sweepEnded)
         ui->Picture1->cls();
+}
+
+void Form1::logReading(const QString &value)
+{
+    if (!m_log.isOpen() || m_log.append(QDateTime::currentDateTime(), value))
+        return;
+    // The log has closed itself; told once, from the event loop rather than in the middle of
+    // a reception.
+    const QString message = tr("%1\n读数日志已停止，面板继续运行。").arg(m_log.errorText());
+    QMetaObject::invokeMethod(
+        this, [this, message] { m_boxes->messageBox(message, tr("读数日志")); },
+        Qt::QueuedConnection);
 }
 
 void Form1::setReadingStale(bool stale)

@@ -1,9 +1,14 @@
 #pragma once
 
 #include "framereader.h"
+#include "keypad.h"
 #include "linkprotocol.h"
 #include "pressuretrend.h"
+#include "readinglog.h"
+#include "recordbuffer.h"
+#include "setpointdialog.h"
 #include "stalereadingwatch.h"
+#include "timedrun.h"
 
 #include <QMainWindow>
 
@@ -11,6 +16,7 @@
 
 class Form1Ui;
 class ModalBoxes;
+class PrintingLayer;
 class QMenu;
 class QTimer;
 class SerialControl;
@@ -25,12 +31,10 @@ class Form1 : public QMainWindow
 
 public:
     // Window-level variables shared by the handlers.
+    // (The keypad's entry state, lq, pr and setliqstr, lives in keypad().)
     struct State
     {
-        qint16 lq = 0;          // 1 while a keypad flow entry is in progress
-        qint16 pr = 0;          // 1 while a keypad pressure entry is in progress
         qint16 Set_Pump_NO = 0; // pump number carried by keypad frames
-        QString setliqstr;      // body of the last keypad frame sent
         double setliq = 0;      // last flow answered in the flow dialog, ml/min
         double setpresure = 0;  // last pressure answered in the pressure dialog, MPa
     };
@@ -42,12 +46,27 @@ public:
     SerialControl *serialControl() const { return MSComm1; }
     const State &state() const { return m_state; }
     const PressureTrend &trend() const { return m_trend; }
+    const Keypad &keypad() const { return m_keypad; }
+    const TimedRun &timedRun() const { return m_timedRun; }
+    const RecordBuffer &records() const { return m_records; }
     // True while the current-pressure box shows a reading that has not been renewed lately.
     bool readingIsStale() const { return m_readingStale; }
 
     // Folders that stand for drive letters of the record file on this machine.
     void setDriveFolders(const QHash<QChar, QString> &folders) { m_driveFolders = folders; }
     QString recordFilePath() const;
+
+    // Appends every current-pressure reading to this file as well. False, with the reason in
+    // errorText, when the file cannot be opened.
+    bool openReadingLog(const QString &path, QString *errorText);
+
+    // The printer that 打印 uses; null means the system's printers through the printer dialog.
+    void setPrintingLayer(PrintingLayer *printer) { m_printer = printer; }
+
+    // Interval of the status poll; only tests shorten it.
+    void setPollInterval(std::chrono::milliseconds interval);
+    // Interval of the timed run's tick; only tests shorten it.
+    void setClockInterval(std::chrono::milliseconds interval);
 
 Q_SIGNALS:
     // 退出 was chosen: the program is to end at once, without the close handler.
@@ -67,13 +86,36 @@ private:
     void Pump_NO_Click();
     void runPump();
     void stopPump();
+
+    void Cmdl_Click();
+    void Cmdp_Click();
+    void Cmd_Click(int digit);
+    void showKeypadOutcome(const Keypad::Outcome &outcome);
+    void askSetpoint(SetpointDialog::Kind kind, double *stored);
+
+    void stset_Click();
+    void ststart_Click();
+    void stzanting_Click();
+    void stcontiune_Click();
+    void stend_Click();
+    void Timer1_Timer();
+    void showClock(const TimedRun::Clock &clock);
+    void setClockShown(bool shown);
+
+    void save_Click();
+    void print_Click();
+
     void Timer2_Timer();
     void MSComm1_OnComm();
     void handleReply(const QByteArray &frame);
     void onPortFailed(const QString &reason);
     void closeLink();
 
+    // Writes one frame to the port; a frame that cannot go out is told in a box.
     void SendFrame(const QString &frame);
+    // The same without the box: the reason the frame did not go out, or an empty text.
+    QString trySendFrame(const QString &frame);
+    void logReading(const QString &value);
     void setLinkMenusEnabled(bool enabled);
     void setReadingStale(bool stale);
 
@@ -85,6 +127,12 @@ private:
     StaleReadingWatch m_readingWatch{LinkProtocol::kPollsUntilStale};
     bool m_readingStale = false;
     QHash<QChar, QString> m_driveFolders;
+    Keypad m_keypad;
+    TimedRun m_timedRun;
+    bool m_tickBoxOpen = false;
+    RecordBuffer m_records;
+    ReadingLog m_log;
+    PrintingLayer *m_printer = nullptr;
 
     std::unique_ptr<Form1Ui> ui;
     QTimer *Timer1 = nullptr;

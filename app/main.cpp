@@ -43,6 +43,13 @@ int main(int argc, char *argv[])
     Form1 form;
     form.serialControl()->setPortMap(commandLine.portDevices());
     form.setDriveFolders(commandLine.driveFolders());
+    if (const QString log = commandLine.logFile(); !log.isEmpty()) {
+        QString error;
+        if (!form.openReadingLog(log, &error)) {
+            std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     form.show();
     return app.exec();

@@ -21,12 +21,13 @@ QString PanelCommandLine::helpText()
 {
     return QCoreApplication::translate(
         "PanelCommandLine",
-        "用法: corvane-panel [--port N=DEVICE]... [--drive L=DIR]...\n"
+        "用法: corvane-panel [--port N=DEVICE]... [--drive L=DIR]... [--log FILE]\n"
         "  --port N=DEVICE  通信端口 N 使用设备 DEVICE（例如 --port 1=/dev/ttyUSB0）；\n"
         "                   未指定时端口 N 为 /dev/ttyS{N-1}\n"
         "  --drive L=DIR    记录文件的驱动器 L: 使用文件夹 DIR（例如 --drive "
         "d=/home/lab/records）；\n"
         "                   未指定时驱动器 d: 为 /mnt/d\n"
+        "  --log FILE       把每个当前压力读数连同时间追加到文件 FILE（每行“时间<TAB>读数”）\n"
         "  --help           显示本说明\n");
 }
 
@@ -51,7 +52,7 @@ bool PanelCommandLine::parse(const QStringList &arguments)
         if (const qsizetype equals = option.indexOf(u'='); option.startsWith(u"--") && equals > 0) {
             value = option.mid(equals + 1);
             option.truncate(equals);
-        } else if (option == u"--port" || option == u"--drive") {
+        } else if (option == u"--port" || option == u"--drive" || option == u"--log") {
             if (i + 1 >= arguments.size())
                 return fail(tr("选项 %1 缺少参数").arg(option));
             value = arguments.at(++i);
@@ -76,6 +77,10 @@ bool PanelCommandLine::parse(const QStringList &arguments)
             if (key.size() != 1 || !key.at(0).isLetter() || key.at(0).unicode() > 0x7f)
                 return fail(tr("--drive 的盘符“%1”无效：应为一个字母").arg(key));
             m_driveFolders.insert(key.at(0).toLower(), target);
+        } else if (option == u"--log") {
+            if (value.isEmpty())
+                return fail(tr("--log 需要一个文件名"));
+            m_logFile = value;
         } else {
             return fail(tr("未知的选项“%1”").arg(arguments.at(i)));
         }

@@ -9,6 +9,7 @@
 // designed (port N is the system's N-th serial port, drive d: is /mnt/d):
 //   --port N=DEVICE   serial port number N is DEVICE (repeatable)
 //   --drive L=DIR     drive letter L of the record file is the folder DIR (repeatable)
+//   --log FILE        append every current-pressure reading, with its time, to FILE
 class PanelCommandLine
 {
 public:
@@ -21,6 +22,8 @@ public:
 
     QHash<int, QString> portDevices() const { return m_portDevices; }
     QHash<QChar, QString> driveFolders() const { return m_driveFolders; }
+    // Empty: no log.
+    QString logFile() const { return m_logFile; }
 
 private:
     bool fail(const QString &text);
@@ -29,4 +32,5 @@ private:
     QString m_errorText;
     QHash<int, QString> m_portDevices;
     QHash<QChar, QString> m_driveFolders;
+    QString m_logFile;
 };

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 // Answers the panel's modal boxes from a script and remembers what was asked.
 class ScriptedBoxes final : public ModalBoxes
 {
@@ -25,6 +27,8 @@ public:
     QStringList answers;
     QList<Question> questions;
     QList<Message> messages;
+    // Called while a message box would be on the screen, before it is answered.
+    std::function<void(const Message &)> whileShown;
 
     QString inputBox(const QString &prompt, const QString &title,
                      const QString &defaultAnswer) override
@@ -36,5 +40,7 @@ public:
     void messageBox(const QString &prompt, const QString &title) override
     {
         messages.append({prompt, title});
+        if (whileShown)
+            whileShown(messages.last());
     }
 };

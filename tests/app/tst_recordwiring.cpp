@@ -1,0 +1,152 @@
+#include "form1.h"
+#include "panelport.h"
+#include "pseudoterminal.h"
+#include "scriptedboxes.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// True when this process holds a descriptor open on the file.
+bool processHoldsOpen(const QString &path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd :
+         fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target)
+            return true;
+    }
+    return false;
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+// 保存 and the reading log as the operator meets them: readings come in on the line and
+// are saved on demand; failures are told and never confirmed.
+class TestRecordWiring : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void savedReadingsAreThoseReceived();
+    void failedSaveIsNotConfirmed_data();
+    void failedSaveIsNotConfirmed();
+    void logFailureIsToldOnce();
+
+private:
+    PseudoTerminal m_pty;
+    QTemporaryDir m_drive;
+};
+
+void TestRecordWiring::init()
+{
+    m_pty.hangUp();
+    QVERIFY(m_pty.open());
+}
+
+void TestRecordWiring::savedReadingsAreThoseReceived()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setDriveFolders({{u'd', m_drive.path()}});
+    form.setPollInterval(std::chrono::hours(1));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    const QString path = m_drive.filePath(QStringLiteral("mytext.txt"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old content that must go\n");
+    }
+
+    // Settings and unreadable values are no readings; noise between frames is no reading.
+    QByteArray line("Q00N01.0Yxx");
+    line += '\0';
+    line += "Q00P02.0YQ00N00.5YQ00NABCDYQ00N1.25YQ00N-1.5YQ00N02.0YQ00N0001YQ00N 0.7YQ00N9999Y";
+    QVERIFY(m_pty.writeAll(line));
+    QTRY_COMPARE(form.records().count(), 8);
+
+    QByteArray shownContent;
+    bool heldOpen = false;
+    boxes.whileShown = [&](const ScriptedBoxes::Message &) {
+        shownContent = contentOf(path);
+        heldOpen = processHoldsOpen(path);
+    };
+    form.findChild<QAction *>(QStringLiteral("save"))->trigger();
+    QCOMPARE(boxes.messages.size(), 1);
+    QCOMPARE(boxes.messages[0].prompt, QStringLiteral("当前压力数值以存储"));
+    QCOMPARE(boxes.messages[0].title, QStringLiteral("存储数据"));
+    QVERIFY(heldOpen);
+    QVERIFY(!processHoldsOpen(path));
+    const QByteArray expected("1\t0.5\t1.25\t-1.5\t2\n1\t0.7\t9999");
+    QCOMPARE(shownContent, expected);
+    QCOMPARE(contentOf(path), expected);
+}
+
+void TestRecordWiring::failedSaveIsNotConfirmed_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("missing folder") << "no-such-folder";
+    QTest::newRow("full disk") << "full";
+}
+
+void TestRecordWiring::failedSaveIsNotConfirmed()
+{
+    QFETCH(QString, folder);
+    const QString drive = m_drive.filePath(folder);
+    if (folder == u"full") {
+        QVERIFY(QDir().mkpath(drive));
+        QFile::remove(drive + QStringLiteral("/mytext.txt"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), drive + QStringLiteral("/mytext.txt")));
+    }
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setDriveFolders({{u'd', drive}});
+    form.setPollInterval(std::chrono::hours(1));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    QVERIFY(m_pty.writeAll("Q00N01.0Y"));
+    QTRY_COMPARE(form.records().count(), 1);
+
+    form.findChild<QAction *>(QStringLiteral("save"))->trigger();
+    QCOMPARE(boxes.messages.size(), 1);
+    QVERIFY2(boxes.messages[0].prompt.contains(QStringLiteral("mytext.txt")),
+             qPrintable(boxes.messages[0].prompt));
+    QVERIFY(boxes.messages[0].prompt != QStringLiteral("当前压力数值以存储"));
+}
+
+void TestRecordWiring::logFailureIsToldOnce()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    QString error;
+    QVERIFY(!form.openReadingLog(m_drive.filePath(QStringLiteral("no/such/log")), &error));
+    QVERIFY2(error.contains(QStringLiteral("no/such/log")), qPrintable(error));
+    QVERIFY(form.openReadingLog(QStringLiteral("/dev/full"), &error));
+    form.setPollInterval(std::chrono::hours(1));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+
+    QVERIFY(m_pty.writeAll("Q00N01.0YQ00N01.1YQ00N01.2Y"));
+    QTRY_COMPARE(form.records().count(), 3);
+    QTRY_COMPARE(boxes.messages.size(), 1);
+    QVERIFY(boxes.messages[0].prompt.contains(QStringLiteral("/dev/full")));
+    // The panel goes on: readings still arrive, and nothing more is told.
+    QVERIFY(m_pty.writeAll("Q00N01.3Y"));
+    QTRY_COMPARE(form.records().count(), 4);
+    QTest::qWait(50);
+    QCOMPARE(boxes.messages.size(), 1);
+}
+
+QTEST_MAIN(TestRecordWiring)
+#include "tst_recordwiring.moc"

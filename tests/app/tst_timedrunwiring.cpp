@@ -1,0 +1,198 @@
+#include "form1.h"
+#include "panelport.h"
+#include "pseudoterminal.h"
+#include "scriptedboxes.h"
+
+#include <QAction>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray kRun("Q00R0000Y");
+const QByteArray kStop("Q00S0000Y");
+
+void choose(const Form1 &form, const char *item)
+{
+    form.findChild<QAction *>(QLatin1String(item))->trigger();
+}
+
+QLabel *label(const Form1 &form, const char *name)
+{
+    return form.findChild<QLabel *>(QLatin1String(name));
+}
+
+QStringList clockOf(const Form1 &form)
+{
+    return {label(form, "lhour")->text(), label(form, "lmin")->text(), label(form, "lsed")->text()};
+}
+
+bool clockShown(const Form1 &form)
+{
+    for (const char *name : {"lhour", "Label1", "lmin", "Label2", "lsed", "Label3"}) {
+        if (label(form, name)->isHidden())
+            return false;
+    }
+    return true;
+}
+
+// What reaches the pump's end of the line within the wait, the panel's events running meanwhile.
+QByteArray lineAfter(PseudoTerminal &pty, qsizetype count, int timeoutMs = 5000)
+{
+    QByteArray bytes;
+    QDeadlineTimer deadline(timeoutMs);
+    while (bytes.size() < count && !deadline.hasExpired()) {
+        QTest::qWait(5);
+        bytes += pty.readAvailable();
+    }
+    return bytes;
+}
+
+} // namespace
+
+// The timed run as the operator drives it from 定时(T), with the tick shortened where the
+// count itself is not under test, and through a line failure in the middle of a run.
+class TestTimedRunWiring : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void commandsSendInOrder();
+    void firstTickAfterOneSecond();
+    void runSurvivesLineFailure();
+    void runEndingWhilePortClosedIsTold();
+
+private:
+    PseudoTerminal m_pty;
+};
+
+void TestTimedRunWiring::init()
+{
+    m_pty.hangUp();
+    QVERIFY(m_pty.open());
+}
+
+void TestTimedRunWiring::commandsSendInOrder()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::hours(1));
+    form.setClockInterval(std::chrono::milliseconds(5));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    QVERIFY(!clockShown(form));
+
+    // 0.05 min is three seconds: three ticks, then the stop frame.
+    boxes.answers << QStringLiteral(" 0.05 ") << QStringLiteral("5");
+    choose(form, "stset");
+    QCOMPARE(boxes.questions.last().title, QStringLiteral("时间设定"));
+    QCOMPARE(boxes.questions.last().prompt, QStringLiteral("请输入设定时间 单位 分 "));
+    choose(form, "Pump_NO"); // the timed run addresses pump 00 whatever this says
+    choose(form, "ststart");
+    QVERIFY(clockShown(form));
+    QCOMPARE(lineAfter(m_pty, 18), kRun + kStop);
+    QCOMPARE(clockOf(form), (QStringList{"0", "0", "3"}));
+    QVERIFY(clockShown(form));
+
+    choose(form, "stzanting");
+    choose(form, "stcontiune");
+    choose(form, "stend");
+    QCOMPARE(lineAfter(m_pty, 27), kStop + kRun + kStop);
+    QVERIFY(!clockShown(form));
+    // Continue after end: the next tick ends a run of no set time; the clock stays hidden.
+    choose(form, "stcontiune");
+    QCOMPARE(lineAfter(m_pty, 18), kRun + kStop);
+    QVERIFY(!clockShown(form));
+    QCOMPARE(boxes.messages.size(), 0);
+}
+
+void TestTimedRunWiring::firstTickAfterOneSecond()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::hours(1));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    boxes.answers << QStringLiteral("1");
+    choose(form, "stset");
+
+    QElapsedTimer sinceStart;
+    choose(form, "ststart");
+    sinceStart.start();
+    QTRY_COMPARE_WITH_TIMEOUT(label(form, "lsed")->text(), QStringLiteral("1"), 5000);
+    const qint64 elapsed = sinceStart.elapsed();
+    QVERIFY2(elapsed >= 900 && elapsed < 3000, qPrintable(QString::number(elapsed)));
+    choose(form, "stend");
+}
+
+void TestTimedRunWiring::runSurvivesLineFailure()
+{
+    QTemporaryDir drive;
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setDriveFolders({{u'd', drive.path()}});
+    form.setPollInterval(std::chrono::hours(1));
+    form.setClockInterval(std::chrono::milliseconds(20));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    boxes.answers << QStringLiteral("2"); // 120 ticks: 2.4 s here
+    choose(form, "stset");
+    choose(form, "ststart");
+    QCOMPARE(lineAfter(m_pty, 9), kRun);
+
+    m_pty.hangUp();
+    QTRY_COMPARE(boxes.messages.size(), 1);
+    QVERIFY2(boxes.messages[0].prompt.contains(QStringLiteral("定时运行")),
+             qPrintable(boxes.messages[0].prompt));
+    for (const char *name : {"file", "settime", "Pump", "seting", "rightkey"})
+        QVERIFY2(form.findChild<QMenu *>(QLatin1String(name))->isEnabled(), name);
+    const qint64 countAtFailure = form.timedRun().tset();
+    QTRY_VERIFY(form.timedRun().tset() > countAtFailure);
+
+    // 文件 still works: the readings so far can be saved.
+    choose(form, "save");
+    QCOMPARE(boxes.messages.size(), 2);
+    QCOMPARE(boxes.messages[1].prompt, QStringLiteral("当前压力数值以存储"));
+
+    // Back on the line in time: the end of the run reaches the pump.
+    QVERIFY(m_pty.open());
+    form.serialControl()->setPortMap({{1, m_pty.slavePath()}});
+    boxes.answers << QStringLiteral("1");
+    choose(form, "Communication");
+    QVERIFY(form.serialControl()->portOpen());
+    QVERIFY(form.timedRun().tset() > 0);
+    QCOMPARE(lineAfter(m_pty, 9), kStop);
+    QCOMPARE(boxes.messages.size(), 2);
+}
+
+void TestTimedRunWiring::runEndingWhilePortClosedIsTold()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::hours(1));
+    form.setClockInterval(std::chrono::milliseconds(10));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    boxes.answers << QStringLiteral("0.1"); // 6 ticks
+    choose(form, "stset");
+    choose(form, "ststart");
+    m_pty.hangUp();
+    QTRY_COMPARE(boxes.messages.size(), 1);
+
+    // The run ends with the port closed: told once, and the tick has stopped.
+    QTRY_COMPARE(boxes.messages.size(), 2);
+    QVERIFY2(boxes.messages[1].prompt.contains(QStringLiteral("Q00S0000Y")),
+             qPrintable(boxes.messages[1].prompt));
+    QTest::qWait(100);
+    QCOMPARE(boxes.messages.size(), 2);
+    QCOMPARE(form.timedRun().tset(), 0);
+
+    // 结束 still answers, and says that its stop frame could not go out.
+    choose(form, "stend");
+    QCOMPARE(boxes.messages.size(), 3);
+    QVERIFY(boxes.messages[2].prompt.contains(QStringLiteral("Q00S0000Y")));
+}
+
+QTEST_MAIN(TestTimedRunWiring)
+#include "tst_timedrunwiring.moc"
