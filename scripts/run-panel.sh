@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the panel beside the simulated pump, with the
 # panel's port 1 wired to the pump. Choose 通信 and accept "1" to see live pressure.
-# Without a display, the pair runs under Xvfb: the script opens port 1 itself, saves a
-# screenshot after a few polls, says where, and stops.
+# Drive d: of the record file d:\mytext.txt is the folder build/drive-d, so 文件(F) → 保存
+# works out of the box. Without a display, the pair runs under Xvfb: the script opens port 1
+# itself, saves a screenshot after a few polls, says where, and stops.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$root/build}
@@ -33,13 +34,16 @@ for _ in $(seq 50); do grep -q 'listening on' "$simout" && break; sleep 0.1; don
 device=$(sed -n 's/.*listening on //p' "$simout" | head -n 1)
 [ -n "$device" ] || { echo "run-panel: the simulated pump did not start" >&2; exit 1; }
 echo "Simulated pump on $device, mapped to the panel's port 1."
+drive="$build/drive-d"
+mkdir -p "$drive"
+echo "Drive d: is $drive: 文件(F) → 保存 writes $drive/mytext.txt."
 
 if [ "$headless" -eq 0 ]; then
-  "$build/app/corvane-panel" --port "1=$device"
+  "$build/app/corvane-panel" --port "1=$device" --drive "d=$drive"
   exit 0
 fi
 
-QT_QPA_PLATFORM=xcb "$build/app/corvane-panel" --port "1=$device" &
+QT_QPA_PLATFORM=xcb "$build/app/corvane-panel" --port "1=$device" --drive "d=$drive" &
 pids+=($!)
 driver="$build/tools/paneldriver/corvane-paneldriver"
 if ! QT_QPA_PLATFORM=xcb "$driver" open-port 1; then

@@ -1,7 +1,9 @@
 #include "paneldriver.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -86,7 +88,8 @@ void TestEndToEnd::initTestCase()
 
     m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
     m_panel.start(QStringLiteral(PANEL_EXECUTABLE),
-                  {QStringLiteral("--port"), QStringLiteral("1=") + m_device});
+                  {QStringLiteral("--port"), QStringLiteral("1=") + m_device,
+                   QStringLiteral("--log"), m_dir.filePath(QStringLiteral("readings.log"))});
     QVERIFY(m_panel.waitForStarted());
     QVERIFY2(m_driver.findWindow(20000), qPrintable(m_driver.lastError()));
 }
@@ -167,6 +170,29 @@ void TestEndToEnd::showsLivePressure()
     // The set-pressure and flow boxes have not been touched.
     QCOMPARE(shot.copy(QRect(537, 65, 39, 19)), m_closedShot.copy(QRect(537, 65, 39, 19)));
     QVERIFY(frameLog().contains("Q00F0000Y"));
+
+    // The reading log has a line for every reading so far, written as it came: local time
+    // with milliseconds, a tab, the four characters the pump sent.
+    QFile log(m_dir.filePath(QStringLiteral("readings.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = log.readAll().split('\n');
+    QVERIFY2(lines.size() >= 3 && lines.last().isEmpty(),
+             qPrintable(QString::number(lines.size())));
+    QDateTime previous;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].split('\t');
+        QCOMPARE(fields.size(), 2);
+        const QDateTime time =
+            QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODateWithMs);
+        QVERIFY2(time.isValid() && fields[0].contains('.'), fields[0].constData());
+        QVERIFY(!previous.isValid() || previous <= time);
+        previous = time;
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d$"))
+                     .match(QString::fromLatin1(fields[1]))
+                     .hasMatch(),
+                 fields[1].constData());
+    }
+    QVERIFY(qAbs(previous.secsTo(QDateTime::currentDateTime())) < 60);
 }
 
 void TestEndToEnd::exitEndsWithoutStopFrame()
