@@ -22,7 +22,13 @@ void RecordBuffer::add(double reading)
                                             size_t(kCapacity)));
         m_ring.push_back(reading);
         ++m_count;
+        appendToText(reading);
         return;
+    }
+    if (!m_wrapped) {
+        // Dropping the oldest moves every line end: from now on the text is made on demand.
+        m_wrapped = true;
+        m_text = QByteArray();
     }
     m_ring[size_t(m_oldest)] = reading;
     m_oldest = m_oldest + 1 == kCapacity ? 0 : m_oldest + 1;
@@ -35,10 +41,21 @@ double RecordBuffer::entry(qint32 index) const
     return m_ring[size_t(slot < kCapacity ? slot : slot - kCapacity)];
 }
 
+void RecordBuffer::appendToText(double reading)
+{
+    char value[kMaxEntryChars];
+    const char *end = std::to_chars(value, value + sizeof value, reading).ptr;
+    if (m_count > 1 && (m_count - 1) % 5 != 0)
+        m_text += '\t';
+    m_text.append(value, end - value);
+    if (m_count % 5 == 0)
+        m_text += '\n';
+}
+
 QByteArray RecordBuffer::text() const
 {
-    if (m_count == 0)
-        return {};
+    if (!m_wrapped)
+        return m_text;
 
     QByteArray text(qsizetype(m_count) * kMaxEntryChars, Qt::Uninitialized);
     char *out = text.data();
