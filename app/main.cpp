@@ -1,6 +1,7 @@
 #include "form1.h"
 #include "panelcommandline.h"
 #include "serialcontrol.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -10,8 +11,8 @@
 
 int main(int argc, char *argv[])
 {
-    // The command line is read before the window system is touched, so --help and a wrong
-    // option answer on a machine without a display too.
+    // The command line is read before the window system is touched, so --help, --version and
+    // a wrong option answer on a machine without a display too.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -25,9 +26,15 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(PanelCommandLine::helpText()), stdout);
         return 0;
     }
+    if (commandLine.versionRequested()) {
+        std::fputs(qPrintable(PanelCommandLine::versionText()), stdout);
+        return 0;
+    }
 
+    // Qt takes its own options (-platform, -style, ...) from the untouched argv.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvane-panel"));
+    auto *terminationSignals = new TerminationSignals(&app);
     // The panel speaks Chinese whatever the machine's locale: Qt's own texts too (the OK and
     // Cancel of the boxes, the text boxes' edit menu).
     QTranslator qtTexts;
@@ -51,6 +58,12 @@ int main(int argc, char *argv[])
         }
     }
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
+    // Ended by the session or a service manager: as if the window were closed, so the close
+    // handler closes the port and its lock file goes with it.
+    QObject::connect(terminationSignals, &TerminationSignals::terminationRequested, &form, [&form] {
+        form.close();
+        QCoreApplication::exit(0);
+    });
     form.show();
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "panelcommandline.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using PortDevices = QHash<int, QString>;
@@ -14,7 +16,16 @@ private slots:
     void accepted();
     void rejected_data();
     void rejected();
-    void helpTextNamesOptions();
+    void helpText_data();
+    void helpText();
+    void programAnswers_data();
+    void programAnswers();
+    void qtOptionsReachQt();
+
+private:
+    // The panel with no display to fall back on: had it made its application object for a
+    // command line that needs none, it would fail to connect and abort.
+    static void startWithoutDisplay(QProcess &panel, const QStringList &arguments);
 };
 
 void TestPanelCommandLine::accepted_data()
@@ -53,6 +64,14 @@ void TestPanelCommandLine::accepted_data()
     QTest::newRow("help among options")
         << QStringList{"corvane-panel", "--port", "1=/dev/a", "-h", "--drive", "d=/x"}
         << PortDevices{{1, "/dev/a"}} << DriveFolders{{u'd', "/x"}} << true;
+    QTest::newRow("Qt options, one dash and two, values apart and joined")
+        << QStringList{"corvane-panel", "-platform", "offscreen", "--display", ":1",
+                       "-style=Fusion", "-reverse",  "--port",    "1=/dev/a"}
+        << PortDevices{{1, "/dev/a"}} << DriveFolders() << false;
+    // Qt takes the next argument as the value whatever it looks like, so the panel must too.
+    QTest::newRow("Qt option's value looks like an option")
+        << QStringList{"corvane-panel", "-qwindowtitle", "--port", "--drive", "d=/x"}
+        << PortDevices() << DriveFolders{{u'd', "/x"}} << false;
 }
 
 void TestPanelCommandLine::accepted()
@@ -100,6 +119,15 @@ void TestPanelCommandLine::rejected_data()
     QTest::newRow("drive without folder") << QStringList{"corvane-panel", "--drive", "d="} << "d=";
     QTest::newRow("bad option after good ones")
         << QStringList{"corvane-panel", "--port", "1=/dev/a", "--bogus"} << "--bogus";
+    QTest::newRow("unknown single-dash word") << QStringList{"corvane-panel", "-baud"} << "-baud";
+    QTest::newRow("Qt option without its value")
+        << QStringList{"corvane-panel", "--port", "1=/dev/a", "-platform"} << "-platform";
+    // Qt reads "-platform=xcb" as nothing; accepting it would silently drop the platform.
+    QTest::newRow("Qt option joined where Qt reads it apart")
+        << QStringList{"corvane-panel", "-platform=offscreen"} << "-platform";
+    QTest::newRow("switch with a value") << QStringList{"corvane-panel", "--help=yes"} << "--help";
+    QTest::newRow("log without value after a value option")
+        << QStringList{"corvane-panel", "--drive", "d=/x", "--log"} << "--log";
 }
 
 void TestPanelCommandLine::rejected()
@@ -114,11 +142,85 @@ void TestPanelCommandLine::rejected()
                             .arg(commandLine.errorText(), culprit)));
 }
 
-void TestPanelCommandLine::helpTextNamesOptions()
+void TestPanelCommandLine::helpText_data()
 {
-    const QString help = PanelCommandLine::helpText();
-    for (const char *option : {"--port", "--drive", "--help"})
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("usage");
+
+    QTest::newRow("Chinese") << QLocale(QLocale::Chinese, QLocale::China) << "用法";
+    QTest::newRow("unset locale") << QLocale::c() << "用法";
+    QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << "Usage";
+    QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << "Usage";
+}
+
+void TestPanelCommandLine::helpText()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, usage);
+
+    const QString help = PanelCommandLine::helpText(locale);
+    QVERIFY2(help.startsWith(usage), qPrintable(help));
+    for (const char *option : {"--port", "--drive", "--log", "--help", "--version", "-platform"})
         QVERIFY2(help.contains(QLatin1String(option)), option);
+}
+
+void TestPanelCommandLine::startWithoutDisplay(QProcess &panel, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    panel.setProcessEnvironment(environment);
+    panel.start(QStringLiteral(PANEL_EXECUTABLE), arguments);
+}
+
+void TestPanelCommandLine::programAnswers_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("version") << QStringList{"--version"} << 0
+                             << QStringLiteral("corvane-panel " CORVANE_VERSION "\n") << QString();
+    QTest::newRow("unknown option") << QStringList{"--port", "1=/dev/a", "--baud", "9600"} << 2
+                                    << QString() << "未知的选项“--baud”";
+}
+
+void TestPanelCommandLine::programAnswers()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    QProcess panel;
+    startWithoutDisplay(panel, arguments);
+    QVERIFY(panel.waitForFinished(10000));
+    const QString stdOut = QString::fromUtf8(panel.readAllStandardOutput());
+    const QString stdErr = QString::fromUtf8(panel.readAllStandardError());
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(panel.exitCode() == exitCode, qPrintable(stdErr));
+    QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
+    QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+}
+
+void TestPanelCommandLine::qtOptionsReachQt()
+{
+    // Only if "--platform offscreen" reaches Qt can the window come up without a display; the
+    // reading log is opened once it has, and SIGTERM then ends the panel as closing it does.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString log = dir.filePath(QStringLiteral("readings.log"));
+    QProcess panel;
+    startWithoutDisplay(panel, {"--platform", "offscreen", "-style", "Fusion", "--log", log});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(log) || panel.state() == QProcess::NotRunning, 20000);
+    QVERIFY2(panel.state() == QProcess::Running, panel.readAllStandardError().constData());
+    panel.terminate(); // SIGTERM
+    QVERIFY(panel.waitForFinished(10000));
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(panel.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPanelCommandLine)

@@ -1,0 +1,71 @@
+#include "paneldriver.h"
+#include "pseudoterminal.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+// The panel ended by a signal while its port is open, as a session logout, a service manager
+// or Ctrl+C in a terminal ends it: it must leave as closing its window does, with the port's
+// lock file gone so that the next user can open the port.
+class TestTerminationSignals : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void endsAsClosing_data();
+    void endsAsClosing();
+};
+
+void TestTerminationSignals::endsAsClosing_data()
+{
+    QTest::addColumn<int>("signalNumber");
+
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestTerminationSignals::endsAsClosing()
+{
+    QFETCH(int, signalNumber);
+
+    PseudoTerminal line;
+    QString error;
+    QVERIFY2(line.open(&error), qPrintable(error));
+    // QSerialPort's lock file; /var/lock is a link to /run/lock on Debian, other systems may
+    // keep only one of them.
+    const QString lockName = QStringLiteral("LCK..") + line.slavePath().mid(5).replace(u'/', u'_');
+    const QStringList lockFiles{QStringLiteral("/var/lock/") + lockName,
+                                QStringLiteral("/run/lock/") + lockName};
+    const auto locked = [&] { return QFile::exists(lockFiles[0]) || QFile::exists(lockFiles[1]); };
+
+    QProcess panel;
+    panel.setProcessChannelMode(QProcess::ForwardedChannels);
+    // A shell without job control starts its background jobs with SIGINT ignored, and the
+    // panel keeps an ignored signal ignored; start it the way a desktop or a terminal does.
+    panel.setChildProcessModifier([] {
+        for (const int number : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(number, SIG_DFL);
+    });
+    panel.start(QStringLiteral(PANEL_EXECUTABLE),
+                {QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--style"),
+                 QStringLiteral("Fusion"), QStringLiteral("--port"),
+                 QStringLiteral("1=") + line.slavePath()});
+    QVERIFY(panel.waitForStarted());
+    PanelDriver driver;
+    QVERIFY2(driver.findWindow(20000), qPrintable(driver.lastError()));
+    QVERIFY2(driver.openPort(QStringLiteral("1"), 10000), qPrintable(driver.lastError()));
+    QTRY_VERIFY2_WITH_TIMEOUT(locked(), qPrintable(lockFiles.join(u' ')), 10000);
+
+    QCOMPARE(::kill(pid_t(panel.processId()), signalNumber), 0);
+    QVERIFY(panel.waitForFinished(10000));
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(panel.exitCode(), 0);
+    QVERIFY2(!locked(), qPrintable(lockFiles.join(u' ')));
+}
+
+QTEST_MAIN(TestTerminationSignals)
+#include "tst_terminationsignals.moc"
