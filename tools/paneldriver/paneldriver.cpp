@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QThread>
 
@@ -159,4 +160,61 @@ bool PanelDriver::openFirstEnabledMenu(int timeoutMs)
 bool PanelDriver::pressKeys(const QStringList &keys)
 {
     return xdotool(QStringList{QStringLiteral("key")} + keys);
+}
+
+bool PanelDriver::typeText(const QString &text)
+{
+    return xdotool({QStringLiteral("type"), text});
+}
+
+bool PanelDriver::focusWindow(const QString &titlePattern, int timeoutMs)
+{
+    m_focusedId = waitForWindow(titlePattern, timeoutMs);
+    m_focusedPattern = titlePattern;
+    if (m_focusedId.isEmpty()) {
+        m_lastError = QStringLiteral("no window titled %1 appeared").arg(titlePattern);
+        return false;
+    }
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_focusedId});
+}
+
+QSize PanelDriver::windowSize(const QString &id)
+{
+    QString geometry;
+    if (!xdotool({QStringLiteral("getwindowgeometry"), id}, &geometry))
+        return {};
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)")).match(geometry);
+    return size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
+}
+
+bool PanelDriver::pressKeysUntilResized(const QStringList &keys, int timeoutMs)
+{
+    const QSize before = windowSize(m_focusedId);
+    if (before.isEmpty() || !pressKeys(keys))
+        return false;
+    for (int waited = 0; waited <= timeoutMs; waited += 100) {
+        const QSize now = windowSize(m_focusedId);
+        if (!now.isEmpty() && now != before)
+            return true;
+        QThread::msleep(100);
+    }
+    m_lastError = QStringLiteral("%1 did not change the window's size").arg(keys.join(u' '));
+    return false;
+}
+
+bool PanelDriver::waitForWindowClosed(int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 200) {
+        QString ids;
+        // No match is an exit code of 1 from xdotool, and the window gone.
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--name"), m_focusedPattern},
+                &ids);
+        if (!ids.split(u'\n', Qt::SkipEmptyParts).contains(m_focusedId))
+            return true;
+        QThread::msleep(200);
+    }
+    m_lastError = QStringLiteral("the window titled %1 stayed open").arg(m_focusedPattern);
+    return false;
 }

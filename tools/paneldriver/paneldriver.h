@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,17 @@ public:
     bool openFirstEnabledMenu(int timeoutMs);
     // Presses keys (xdotool key names, such as Up or Return) in turn, wherever the focus is.
     bool pressKeys(const QStringList &keys);
+    // Types text as keystrokes, wherever the focus is.
+    bool typeText(const QString &text);
+
+    // Waits for a shown window whose title matches `titlePattern` (a box or dialog of the
+    // panel) and gives it the keyboard focus; the calls below act on that window.
+    bool focusWindow(const QString &titlePattern, int timeoutMs);
+    // Presses keys and waits for the focused window to change its size, as a dialog does
+    // when a key shows or hides a part of it.
+    bool pressKeysUntilResized(const QStringList &keys, int timeoutMs);
+    // Waits for the focused window to be closed or hidden.
+    bool waitForWindowClosed(int timeoutMs);
 
     QString lastError() const { return m_lastError; }
 
@@ -40,7 +52,12 @@ private:
     // The panel's windows on the screen: its own and any menu that drops down from it.
     QStringList visibleWindows();
 
+    // Width and height of a window as X has it; empty when it cannot be read.
+    QSize windowSize(const QString &id);
+
     QString m_windowId;
+    QString m_focusedId;
+    QString m_focusedPattern;
     QRect m_windowRect;
     QString m_lastError;
 };
