@@ -125,7 +125,7 @@ void Form1::Form_Load()
     Timer2->stop();
     for (QLabel *label : std::as_const(ui->clockRow))
         label->hide();
-    ui->Picture1->setScale(QPointF(0, 10), QPointF(100, -5));
+    ui->Picture1->setScale(PressureTrend::kScaleTopLeft, PressureTrend::kScaleBottomRight);
     m_trend.setPrhistory(0, 0.0);
     ui->Cmd1->setFocus();
 }
@@ -477,7 +477,8 @@ void Form1::handleReply(const QByteArray &frame)
     for (const QLineF &axis : PressureTrend::axisLines())
         ui->Picture1->line(axis);
     const PressureTrend::Step step = m_trend.addSample(ui->pnow->text());
-    ui->Picture1->line(step.segment, PanelPalette::kTrendRed);
+    if (step.segment)
+        ui->Picture1->line(*step.segment, PanelPalette::kTrendRed);
     if (step.sweepEnded)
         ui->Picture1->cls();
 }

@@ -28,10 +28,21 @@ QFont panelFont(double pointSize)
     return font;
 }
 
+// The value boxes hold four characters in 41 pixels, which SimSun's half-width digits fill.
+// The proportional WenQuanYi face's digits are wider; its monospaced face's are half-width.
+QFont textBoxFont()
+{
+    QFont font = panelFont(12);
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                      QStringLiteral("WenQuanYi Zen Hei Mono"),
+                      QStringLiteral("Noto Sans Mono CJK SC")});
+    return font;
+}
+
 QLineEdit *makeTextBox(const QString &text, QWidget *parent)
 {
     auto *box = new QLineEdit(text, parent);
-    box->setFont(panelFont(12));
+    box->setFont(textBoxFont());
     box->setTextMargins(0, 0, 0, 0);
     QPalette palette = box->palette();
     palette.setColor(QPalette::Base, PanelPalette::kBlue);

@@ -2,22 +2,24 @@
 
 #include "numbertext.h"
 
+#include <algorithm>
+#include <cmath>
+
 const std::array<QLineF, 4> &PressureTrend::axisLines()
 {
     static const std::array<QLineF, 4> lines{
         QLineF(0, 0, 100, 0),
-        QLineF(0, 2.5, 1.5, 2.5),
-        QLineF(0, 5, 1.5, 5),
-        QLineF(0, 7.5, 1.5, 7.5),
+        QLineF(0, 0.5, 1.5, 0.5),
+        QLineF(0, 1, 1.5, 1),
+        QLineF(0, 1.5, 1.5, 1.5),
     };
     return lines;
 }
 
 PressureTrend::Step PressureTrend::addSample(const QString &pressureText)
 {
-    if (const auto value = NumberText::toDouble(pressureText))
-        setPrhistory(m_itime, *value);
-    const QLineF segment = segmentTo(m_itime);
+    setPrhistory(m_itime, NumberText::toDouble(pressureText).value_or(kNoReading));
+    const std::optional<QLineF> segment = segmentTo(m_itime);
     ++m_itime;
     const bool sweepEnded = m_itime == kSamplesPerSweep;
     if (sweepEnded)
@@ -25,7 +27,14 @@ PressureTrend::Step PressureTrend::addSample(const QString &pressureText)
     return {segment, sweepEnded};
 }
 
-QLineF PressureTrend::segmentTo(int sample) const
+std::optional<QLineF> PressureTrend::segmentTo(int sample) const
 {
-    return QLineF(sample - 1, prhistory(sample - 1), sample, prhistory(sample));
+    const double from = prhistory(sample - 1);
+    const double to = prhistory(sample);
+    if (std::isnan(from) || std::isnan(to))
+        return std::nullopt;
+    const auto onPlot = [](double value) {
+        return std::clamp(value, kScaleBottomRight.y(), kScaleTopLeft.y());
+    };
+    return QLineF(sample - 1, onPlot(from), sample, onPlot(to));
 }

@@ -3,15 +3,28 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 // Keeps the redraw list bounded if a caller never clears; beyond it the image alone remembers.
 constexpr qsizetype kMaxRememberedLines = 4096;
+// Far enough outside any area to leave a line's visible part where it is, and near enough that
+// rounding to an int cannot wrap.
+constexpr double kFarOutsidePixels = 1e6;
+
+int toPixelCoordinate(double plotValue, double plotStart, double plotSpan, int pixels)
+{
+    const double pixel = (plotValue - plotStart) * (pixels - 1) / plotSpan;
+    return qRound(std::clamp(pixel, -kFarOutsidePixels, kFarOutsidePixels));
+}
 } // namespace
 
 PlotArea::PlotArea(QWidget *parent) : QFrame(parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(2);
+    // One pixel of border leaves the drawing area level with the scale marks beside it.
+    setLineWidth(1);
     setAttribute(Qt::WA_OpaquePaintEvent);
     // A press on the plot belongs to the plot, not to the window's surface behind it.
     setAttribute(Qt::WA_NoMousePropagation);
@@ -29,13 +42,17 @@ void PlotArea::setScale(QPointF topLeft, QPointF bottomRight)
 QPoint PlotArea::toPixel(QPointF plotPoint) const
 {
     const QSize size = contentsRect().size();
-    const double x = (plotPoint.x() - m_scale.left()) * size.width() / m_scale.width();
-    const double y = (plotPoint.y() - m_scale.top()) * size.height() / m_scale.height();
-    return QPoint(qRound(x), qRound(y));
+    return QPoint(toPixelCoordinate(plotPoint.x(), m_scale.left(), m_scale.width(), size.width()),
+                  toPixelCoordinate(plotPoint.y(), m_scale.top(), m_scale.height(), size.height()));
 }
 
 void PlotArea::line(const QLineF &plotLine, const QColor &color)
 {
+    // A point that is no number has no place on the plot, so neither has its line.
+    for (const double coordinate : {plotLine.x1(), plotLine.y1(), plotLine.x2(), plotLine.y2()}) {
+        if (std::isnan(coordinate))
+            return;
+    }
     const DrawnLine drawn{plotLine, color.isValid() ? color : QColor(Qt::black)};
     // The same line drawn again (the axes, for instance) changes nothing on the image.
     const bool known = std::any_of(m_lines.cbegin(), m_lines.cend(), [&](const DrawnLine &l) {

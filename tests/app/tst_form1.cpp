@@ -11,8 +11,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -57,6 +59,25 @@ const DesignedControl kDesigned[] = {
     {"Picture1", -1, {600, 4680, 9975, 2175}, 25, false},
 };
 
+// The first and last column of a picture that carry the text boxes' cyan, blended into their
+// blue as anti-aliased text is; {-1, -1} when none does.
+std::pair<int, int> inkColumns(const QImage &image)
+{
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.red() < 60 && pixel.green() > 60 && pixel.blue() > 200) {
+                first = first < 0 ? x : first;
+                last = x;
+                break;
+            }
+        }
+    }
+    return {first, last};
+}
+
 QString controlLabel(const QString &name, int index)
 {
     return index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index);
@@ -89,6 +110,8 @@ private Q_SLOTS:
     void controlsSitWhereDesigned();
     void keypadFacesAndTabOrder();
     void enlargingMovesNothing();
+    void valuesFitTheirBoxes_data();
+    void valuesFitTheirBoxes();
 
     void communicationOpensPort_data();
     void communicationOpensPort();
@@ -169,12 +192,13 @@ void TestForm1::startsClosed()
     QVERIFY(!m_form->serialControl()->portOpen());
     QCOMPARE(m_form->serialControl()->objectName(), QStringLiteral("MSComm1"));
 
-    // (0, 10) at the top-left corner, (100, -5) at the bottom-right; y = 0 two thirds down.
+    // (0, 2) at the top-left corner, (100, -1) at the bottom-right; y = 0 two thirds down.
     const PlotArea *plot = child<PlotArea>("Picture1");
-    QCOMPARE(plot->scale(), QRectF(QPointF(0, 10), QPointF(100, -5)));
+    QCOMPARE(plot->scale(), QRectF(QPointF(0, 2), QPointF(100, -1)));
     const QSize area = plot->contentsRect().size();
-    QCOMPARE(plot->toPixel(QPointF(100, -5)), QPoint(area.width(), area.height()));
-    QCOMPARE(plot->toPixel(QPointF(50, 0)).y(), qRound(area.height() * 2.0 / 3.0));
+    QCOMPARE(plot->toPixel(QPointF(0, 2)), QPoint(0, 0));
+    QCOMPARE(plot->toPixel(QPointF(100, -1)), QPoint(area.width() - 1, area.height() - 1));
+    QCOMPARE(plot->toPixel(QPointF(50, 0)).y(), qRound((area.height() - 1) * 2.0 / 3.0));
     QCOMPARE(m_form->trend().prhistory(0), 0.0);
 }
 
@@ -314,6 +338,51 @@ void TestForm1::enlargingMovesNothing()
     QTRY_COMPARE(m_form->centralWidget()->width(), 1000);
     QCOMPARE(child<QLineEdit>("pnow")->geometry(), pnow);
     QCOMPARE(child<PlotArea>("Picture1")->geometry(), plot);
+}
+
+void TestForm1::valuesFitTheirBoxes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("pnow at start-up") << "pnow"
+                                      << "00.0";
+    QTest::newRow("prset at start-up") << "prset"
+                                       << "02.0";
+    QTest::newRow("lqset at start-up") << "lqset"
+                                       << "0000";
+    QTest::newRow("lqset at the flow limit") << "lqset"
+                                             << "1000";
+}
+
+void TestForm1::valuesFitTheirBoxes()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    QLineEdit *box = m_form->findChild<QLineEdit *>(name);
+    box->setText(text);
+
+    // The same text drawn on its own, with room to spare, shows how wide it is uncut.
+    QImage alone(200, 40, QImage::Format_RGB32);
+    alone.fill(box->palette().color(QPalette::Base));
+    QPainter painter(&alone);
+    painter.setFont(box->font());
+    painter.setPen(box->palette().color(QPalette::Text));
+    painter.drawText(QPoint(50, 30), text);
+    painter.end();
+    const auto [aloneFirst, aloneLast] = inkColumns(alone);
+    QVERIFY(aloneFirst >= 0);
+
+    // In the box it keeps that width, clear of the frame on both sides.
+    const auto [first, last] = inkColumns(box->grab().toImage());
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    QVERIFY2(first >= frame && last < box->width() - frame,
+             qPrintable(QStringLiteral("ink in columns %1..%2").arg(first).arg(last)));
+    QVERIFY2(qAbs((last - first) - (aloneLast - aloneFirst)) <= 1,
+             qPrintable(QStringLiteral("%1 columns of ink in the box, %2 on its own")
+                            .arg(last - first + 1)
+                            .arg(aloneLast - aloneFirst + 1)));
 }
 
 void TestForm1::communicationOpensPort_data()

@@ -5,14 +5,19 @@
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+
+using namespace std::chrono_literals;
 
 namespace {
 
 constexpr QColor kReadingCyan(0, 255, 255);
 const QByteArray kPollFrame("Q00F0000Y");
+// Polls this often where the interval is not what a test is about.
+constexpr auto kQuickPoll = 200ms;
 
 QLineEdit *textBox(const Form1 &form, const char *name)
 {
@@ -64,15 +69,35 @@ int pixelsOf(const QImage &image, const QColor &color)
     return count;
 }
 
+// The rows of a column of the window's client area that show trend red.
+QList<int> redRows(const QImage &client, int column)
+{
+    QList<int> rows;
+    for (int y = 0; y < client.height(); ++y) {
+        if (client.pixelColor(column, y) == QColor(Qt::red))
+            rows << y;
+    }
+    return rows;
+}
+
+// The column of the window's client area where the plot shows x.
+int clientColumn(const Form1 &form, double x)
+{
+    const PlotArea *plot = plotOf(form);
+    const QPoint inPlot = plot->contentsRect().topLeft() + plot->toPixel(QPointF(x, 0));
+    return plot->mapTo(form.centralWidget(), inPlot).x();
+}
+
 bool allWhite(const QImage &image)
 {
     return !image.isNull() && pixelsOf(image, Qt::white) == image.width() * image.height();
 }
 
-// Reading number i of a run: 01.0, 02.1, ..., 08.7, 01.8, ... never zero and inside the plot.
+// Reading number i of a run: 00.1, 01.2, 00.3, ..., 01.8, 00.9, 01.1, ... never zero and
+// inside the plot.
 QString readingText(int i)
 {
-    return QStringLiteral("%1.%2").arg(1 + i % 8, 2, 10, QLatin1Char('0')).arg(i % 10);
+    return QStringLiteral("0%1.%2").arg(i % 2).arg(1 + i % 9);
 }
 
 QByteArray readingReplies(int first, int count)
@@ -95,13 +120,16 @@ private Q_SLOTS:
     void replyHandling_data();
     void replyHandling();
     void readingDrawsTrendSegment();
+    void readingOnItsScaleRow_data();
+    void readingOnItsScaleRow();
     void lineTroubleLosesNoFrame_data();
     void lineTroubleLosesNoFrame();
     void hundredthReplyClearsPlot();
-    void unreadableReadingKeepsSlot();
+    void unreadableReadingIsAGap();
     void readingGoesStaleWithoutReadings();
     void hangUpMakesReadingStale();
     void pollsOnlyWhileOpen();
+    void pollsEveryOneAndAHalfSeconds();
 
 private:
     PseudoTerminal m_pty;
@@ -138,10 +166,10 @@ void TestReception::replyHandling_data()
     QTest::newRow("other address") << QByteArray("Q07N01.0Y") << true << "01.0"
                                    << "02.0"
                                    << "0000" << 1.0;
-    // Shown as it came; not a number, so the sample slot keeps what it had.
+    // Shown as it came; not a number, so the sample is a gap.
     QTest::newRow("letters in the reading") << QByteArray("Q00Nab.cY") << true << "ab.c"
                                             << "02.0"
-                                            << "0000" << 0.0;
+                                            << "0000" << qQNaN();
     // Not replies: a good one sent behind them is the only one counted.
     QTest::newRow("lower-case start") << QByteArray("q00N01.5Y") << false << "00.7"
                                       << "02.0"
@@ -203,6 +231,54 @@ void TestReception::readingDrawsTrendSegment()
     QVERIFY(!redNear(image, plot->toPixel(QPointF(0, 0))));
     // The base line is drawn as well.
     QCOMPARE(image.pixelColor(plot->toPixel(QPointF(50, 0))), QColor(Qt::black));
+}
+
+void TestReception::readingOnItsScaleRow_data()
+{
+    // Rows of the window's client area. The background paints the scale's labels and marks
+    // left of the plot; a reading lies level with its label. Beyond the plot it lies on the
+    // drawing area's edge row, inside the plot's one-pixel border.
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<double>("reading");
+    QTest::addColumn<bool>("labelled");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("within");
+    QTest::newRow("0.0") << QByteArray("00.0") << 0.0 << true << 408 << 2;
+    QTest::newRow("0.5") << QByteArray("00.5") << 0.5 << true << 383 << 2;
+    QTest::newRow("1.0") << QByteArray("01.0") << 1.0 << true << 360 << 2;
+    QTest::newRow("1.5") << QByteArray("01.5") << 1.5 << true << 336 << 2;
+    QTest::newRow("2.0") << QByteArray("02.0") << 2.0 << true << 311 << 2;
+    QTest::newRow("above the plot") << QByteArray("05.0") << 5.0 << false << 313 << 0;
+    QTest::newRow("below the plot") << QByteArray("-1.5") << -1.5 << false << 455 << 0;
+}
+
+void TestReception::readingOnItsScaleRow()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(double, reading);
+    QFETCH(bool, labelled);
+    QFETCH(int, row);
+    QFETCH(int, within);
+
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    // Three equal readings draw a level segment to x = 2, clear of the short tick marks.
+    QVERIFY(m_pty.writeAll(("Q00N" + value + 'Y').repeated(3)));
+    QTRY_COMPARE_WITH_TIMEOUT(form.trend().itime(), 3, 5000);
+    QCOMPARE(form.trend().prhistory(2), reading);
+
+    const QImage client = form.centralWidget()->grab().toImage();
+    if (labelled) {
+        // The label's mark, between the label and the plot, is on this row.
+        QVERIFY2(client.pixelColor(37, row).lightness() > 200, "no scale mark on the row");
+    }
+    const QList<int> rows = redRows(client, clientColumn(form, 1.75));
+    QVERIFY(!rows.isEmpty());
+    for (const int red : rows)
+        QVERIFY2(qAbs(red - row) <= within, qPrintable(QStringLiteral("red at row %1").arg(red)));
 }
 
 void TestReception::lineTroubleLosesNoFrame_data()
@@ -284,51 +360,64 @@ void TestReception::hundredthReplyClearsPlot()
     QCOMPARE(form.trend().prhistory(98), readingText(98).toDouble());
     QVERIFY(pixelsOf(plot->image(), Qt::red) > 0);
 
-    QVERIFY(m_pty.writeAll("Q00N05.0Y"));
-    QTRY_COMPARE_WITH_TIMEOUT(textBox(form, "pnow")->text(), QStringLiteral("05.0"), 5000);
+    QVERIFY(m_pty.writeAll("Q00N01.5Y"));
+    QTRY_COMPARE_WITH_TIMEOUT(textBox(form, "pnow")->text(), QStringLiteral("01.5"), 5000);
     QCOMPARE(form.trend().itime(), 0);
-    QCOMPARE(form.trend().prhistory(99), 5.0);
+    QCOMPARE(form.trend().prhistory(99), 1.5);
     QVERIFY(allWhite(plot->image()));
 
     // The next sweep starts again from (-1, 0), not from the last sample of the old one.
-    QVERIFY(m_pty.writeAll("Q00N03.0Y"));
+    QVERIFY(m_pty.writeAll("Q00N00.7Y"));
     QTRY_COMPARE_WITH_TIMEOUT(form.trend().itime(), 1, 5000);
-    QCOMPARE(form.trend().prhistory(0), 3.0);
+    QCOMPARE(form.trend().prhistory(0), 0.7);
     const QImage image = plot->image();
-    QVERIFY(redNear(image, plot->toPixel(QPointF(0, 3.0))));
-    QVERIFY(!redNear(image, plot->toPixel(QPointF(0, 5.0))));
+    QVERIFY(redNear(image, plot->toPixel(QPointF(0, 0.7))));
+    QVERIFY(!redNear(image, plot->toPixel(QPointF(0, 1.5))));
     QCOMPARE(image.pixelColor(plot->toPixel(QPointF(50, 0))), QColor(Qt::black));
-    QCOMPARE(image.pixelColor(plot->toPixel(QPointF(1, 5))), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(plot->toPixel(QPointF(1, 1))), QColor(Qt::black));
 }
 
-void TestReception::unreadableReadingKeepsSlot()
+void TestReception::unreadableReadingIsAGap()
 {
     ScriptedBoxes boxes;
     Form1 form(&boxes);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(openPanelPort(form, boxes, m_pty));
-    // A whole sweep first, so that every slot holds a reading of its own.
-    QVERIFY(m_pty.writeAll(readingReplies(0, 100)));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        form.trend().itime() == 0 && textBox(form, "pnow")->text() == readingText(99), 10000);
+    // A whole sweep at 1.8 first, so that every slot holds a reading a gap must not bring back.
+    QVERIFY(m_pty.writeAll(QByteArray("Q00N01.8Y").repeated(PressureTrend::kSamplesPerSweep)));
+    QTRY_COMPARE_WITH_TIMEOUT(form.trend().prhistory(99), 1.8, 10000);
+    QCOMPARE(form.trend().itime(), 0);
 
+    // Samples 0 and 1 read 1.2; 2 is not a number, nor is 3, a setting reply that samples the
+    // box still showing it; 4 and 5 read 1.2 again.
     QLineEdit *pnow = textBox(form, "pnow");
-    pnow->setText(QStringLiteral("abc"));
-    QVERIFY(m_pty.writeAll("Q00P01.8Y"));
-    QTRY_COMPARE_WITH_TIMEOUT(textBox(form, "prset")->text(), QStringLiteral("01.8"), 5000);
-    QCOMPARE(form.trend().itime(), 1);
-    QCOMPARE(form.trend().prhistory(0), readingText(0).toDouble());
-    QCOMPARE(pnow->text(), QStringLiteral("abc"));
+    QVERIFY(m_pty.writeAll("Q00N01.2YQ00N01.2YQ00NABCDY"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.trend().itime(), 3, 5000);
+    QCOMPARE(pnow->text(), QStringLiteral("ABCD"));
+    QVERIFY(m_pty.writeAll("Q00P01.9Y"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.trend().itime(), 4, 5000);
+    QCOMPARE(pnow->text(), QStringLiteral("ABCD"));
+    QVERIFY(m_pty.writeAll("Q00N01.2YQ00N01.2Y"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.trend().itime(), 6, 5000);
+    QVERIFY(qIsNaN(form.trend().prhistory(2)));
+    QVERIFY(qIsNaN(form.trend().prhistory(3)));
+    QCOMPARE(form.trend().prhistory(4), 1.2);
 
-    QVERIFY(m_pty.writeAll("Q00Nab.cY"));
-    QTRY_COMPARE_WITH_TIMEOUT(pnow->text(), QStringLiteral("ab.c"), 5000);
-    QCOMPARE(form.trend().itime(), 2);
-    QCOMPARE(form.trend().prhistory(1), readingText(1).toDouble());
+    // Red from 0 to 1 and from 4 to 5, nothing between 1 and 4.
+    const QImage client = form.centralWidget()->grab().toImage();
+    const int level = redRows(client, clientColumn(form, 0.5)).value(0, -1);
+    QVERIFY(level >= 0);
+    QCOMPARE(redRows(client, clientColumn(form, 4.5)), QList<int>{level});
+    for (int column = clientColumn(form, 1) + 1; column < clientColumn(form, 4); ++column)
+        QVERIFY2(redRows(client, column).isEmpty(), qPrintable(QString::number(column)));
 }
 
 void TestReception::readingGoesStaleWithoutReadings()
 {
     ScriptedBoxes boxes;
     Form1 form(&boxes);
+    form.setPollInterval(kQuickPoll);
     QLineEdit *pnow = textBox(form, "pnow");
     QVERIFY(!form.readingIsStale());
     QCOMPARE(textColor(pnow), kReadingCyan);
@@ -394,13 +483,15 @@ void TestReception::hangUpMakesReadingStale()
 
 void TestReception::pollsOnlyWhileOpen()
 {
+    constexpr auto interval = 50ms;
     ScriptedBoxes boxes;
     Form1 form(&boxes);
+    form.setPollInterval(interval);
     const QTimer *poll = form.findChild<QTimer *>(QStringLiteral("Timer2"));
     QVERIFY(poll);
     form.serialControl()->setPortMap({{1, m_pty.slavePath()}});
     QVERIFY(!poll->isActive());
-    QTest::qWait(2000); // longer than one poll interval
+    QTest::qWait(int(3 * interval.count()));
     QCOMPARE(m_pty.readAvailable(), QByteArray());
     QVERIFY(boxes.messages.isEmpty());
 
@@ -413,6 +504,21 @@ void TestReception::pollsOnlyWhileOpen()
     for (qsizetype i = 0; i < polled.size(); i += kPollFrame.size())
         QCOMPARE(polled.mid(i, kPollFrame.size()), kPollFrame);
     QVERIFY(boxes.messages.isEmpty());
+}
+
+void TestReception::pollsEveryOneAndAHalfSeconds()
+{
+    // The one test on the panel's own interval: the first poll waits all of it. A coarse timer
+    // may fire up to 5% early.
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    QElapsedTimer sinceOpening;
+    sinceOpening.start();
+    QByteArray polled;
+    QTRY_VERIFY_WITH_TIMEOUT((polled += m_pty.readAvailable()).size() >= kPollFrame.size(), 3000);
+    QVERIFY2(sinceOpening.elapsed() >= 1425, qPrintable(QString::number(sinceOpening.elapsed())));
+    QCOMPARE(polled, kPollFrame);
 }
 
 QTEST_MAIN(TestReception)

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 // QTest has no printer for QLineF; a failed comparison should still show both lines.
 char *toString(const QLineF &line)
 {
@@ -10,6 +12,11 @@ char *toString(const QLineF &line)
                                .arg(line.y1())
                                .arg(line.x2())
                                .arg(line.y2()));
+}
+
+char *toString(const std::optional<QLineF> &segment)
+{
+    return segment ? toString(*segment) : qstrdup("no segment");
 }
 
 namespace {
@@ -34,8 +41,10 @@ class TestPressureTrend : public QObject
 
 private slots:
     void firstSample();
-    void nonNumberKeepsSlot_data();
-    void nonNumberKeepsSlot();
+    void nonNumberIsGap_data();
+    void nonNumberIsGap();
+    void readingBeyondPlotDrawnAtEdge_data();
+    void readingBeyondPlotDrawnAtEdge();
     void sweepEndsOnHundredthSample();
     void nextSweepStartsAtAnchor();
     void slotsKeepValuesAcrossSweeps();
@@ -56,7 +65,7 @@ void TestPressureTrend::firstSample()
     QCOMPARE(trend.itime(), 2);
 }
 
-void TestPressureTrend::nonNumberKeepsSlot_data()
+void TestPressureTrend::nonNumberIsGap_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("letters") << "abc";
@@ -64,31 +73,48 @@ void TestPressureTrend::nonNumberKeepsSlot_data()
     QTest::newRow("exponent") << "1e3";
 }
 
-void TestPressureTrend::nonNumberKeepsSlot()
+void TestPressureTrend::nonNumberIsGap()
 {
     QFETCH(QString, text);
 
+    // After a whole sweep every slot holds an old reading, which a gap must not bring back.
     PressureTrend trend;
+    fillSweep(trend);
+    QVERIFY(!trend.addSample(text).segment);
+    QVERIFY(std::isnan(trend.prhistory(0)));
     trend.addSample(QStringLiteral("1.2"));
-    const PressureTrend::Step step = trend.addSample(text);
-    QCOMPARE(step.segment, QLineF(0, 1.2, 1, 0));
-    QCOMPARE(trend.prhistory(1), 0.0);
-    QCOMPARE(trend.itime(), 2);
+    QVERIFY(!trend.addSample(text).segment);
+    QVERIFY(std::isnan(trend.prhistory(2)));
+    QCOMPARE(trend.itime(), 3);
 
-    // In a later sweep the slot keeps the previous sweep's value.
-    for (int sample = 2; sample < PressureTrend::kSamplesPerSweep; ++sample)
-        trend.addSample(sampleText(sample));
-    trend.addSample(QStringLiteral("0.9"));
-    const PressureTrend::Step later = trend.addSample(text);
-    QCOMPARE(later.segment, QLineF(0, 0.9, 1, 0));
-    QCOMPARE(trend.itime(), 2);
+    // The next reading starts a fresh segment: nothing is drawn to it, only from it.
+    QVERIFY(!trend.addSample(QStringLiteral("0.9")).segment);
+    QCOMPARE(trend.addSample(QStringLiteral("1.0")).segment, QLineF(3, 0.9, 4, 1.0));
+}
 
-    trend.setPrhistory(1, 1.7);
-    for (int sample = 2; sample < PressureTrend::kSamplesPerSweep; ++sample)
-        trend.addSample(sampleText(sample));
-    trend.addSample(QStringLiteral("0.9"));
-    QCOMPARE(trend.addSample(text).segment, QLineF(0, 0.9, 1, 1.7));
-    QCOMPARE(trend.prhistory(1), 1.7);
+void TestPressureTrend::readingBeyondPlotDrawnAtEdge_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("reading");
+    QTest::addColumn<double>("drawnAt");
+    QTest::newRow("above the top") << "05.0" << 5.0 << 2.0;
+    QTest::newRow("far above") << "9999" << 9999.0 << 2.0;
+    QTest::newRow("on the top edge") << "02.0" << 2.0 << 2.0;
+    QTest::newRow("below the bottom") << "-1.5" << -1.5 << -1.0;
+    QTest::newRow("far below") << "-999" << -999.0 << -1.0;
+}
+
+void TestPressureTrend::readingBeyondPlotDrawnAtEdge()
+{
+    QFETCH(QString, text);
+    QFETCH(double, reading);
+    QFETCH(double, drawnAt);
+
+    PressureTrend trend;
+    trend.addSample(QStringLiteral("1.0"));
+    QCOMPARE(trend.addSample(text).segment, QLineF(0, 1.0, 1, drawnAt));
+    QCOMPARE(trend.prhistory(1), reading);
+    QCOMPARE(trend.addSample(QStringLiteral("0.5")).segment, QLineF(1, drawnAt, 2, 0.5));
 }
 
 void TestPressureTrend::sweepEndsOnHundredthSample()
@@ -125,17 +151,18 @@ void TestPressureTrend::slotsKeepValuesAcrossSweeps()
     QCOMPARE(trend.prhistory(9), 1.9);
     QCOMPARE(trend.prhistory(10), 0.6);
     QCOMPARE(trend.prhistory(99), 1.49);
-    // The next segment runs from this sweep's value to the value left from the last sweep.
-    QCOMPARE(trend.addSample(QStringLiteral("x")).segment, QLineF(9, 1.9, 10, 0.6));
+    // A gap replaces the value left from the last sweep.
+    QVERIFY(!trend.addSample(QStringLiteral("x")).segment);
+    QVERIFY(std::isnan(trend.prhistory(10)));
 }
 
 void TestPressureTrend::axisLines()
 {
     const std::array<QLineF, 4> &lines = PressureTrend::axisLines();
     QCOMPARE(lines[0], QLineF(0, 0, 100, 0));
-    QCOMPARE(lines[1], QLineF(0, 2.5, 1.5, 2.5));
-    QCOMPARE(lines[2], QLineF(0, 5, 1.5, 5));
-    QCOMPARE(lines[3], QLineF(0, 7.5, 1.5, 7.5));
+    QCOMPARE(lines[1], QLineF(0, 0.5, 1.5, 0.5));
+    QCOMPARE(lines[2], QLineF(0, 1, 1.5, 1));
+    QCOMPARE(lines[3], QLineF(0, 1.5, 1.5, 1.5));
 }
 
 QTEST_GUILESS_MAIN(TestPressureTrend)

@@ -11,6 +11,16 @@ QColor shownAt(PlotArea &plot, QPointF plotPoint, QPoint offset = {})
     return shot.pixelColor(plot.contentsRect().topLeft() + plot.toPixel(plotPoint) + offset);
 }
 
+// What the widget shows at a place given as a fraction of the drawing area's width and height:
+// (0, 0) is its top-left pixel, (1, 1) its bottom-right one.
+QColor shownAtFraction(PlotArea &plot, QPointF fraction)
+{
+    const QRect area = plot.contentsRect();
+    const QPoint pixel(qRound(fraction.x() * (area.width() - 1)),
+                       qRound(fraction.y() * (area.height() - 1)));
+    return plot.grab().toImage().pixelColor(area.topLeft() + pixel);
+}
+
 } // namespace
 
 // The plot area keeps what was drawn on it, on screen and through resizing, until cleared.
@@ -25,6 +35,9 @@ private Q_SLOTS:
     void resizedAreaRedrawsLinesAtNewSize();
     void clsClearsImageAndScreen();
     void repeatedLineKeepsRoomForNewOnes();
+    void edgesAndFarPointsStayOnTheArea_data();
+    void edgesAndFarPointsStayOnTheArea();
+    void lineToNoNumberIsNotDrawn();
 
 private:
     // Red along y = 5, black along x = 25; both cross the whole area.
@@ -127,6 +140,43 @@ void TestPlotArea::repeatedLineKeepsRoomForNewOnes()
     m_plot->resize(500, 300);
     QTRY_COMPARE(m_plot->size(), QSize(500, 300));
     verifyCross();
+}
+
+void TestPlotArea::edgesAndFarPointsStayOnTheArea_data()
+{
+    // With the scale from (0, 10) to (100, -5); places as fractions of the drawing area.
+    QTest::addColumn<QLineF>("line");
+    QTest::addColumn<QPointF>("inkAt");
+    QTest::addColumn<QPointF>("clearAt");
+    QTest::newRow("top edge") << QLineF(0, 10, 100, 10) << QPointF(0.5, 0) << QPointF(0.5, 1);
+    QTest::newRow("bottom edge") << QLineF(0, -5, 100, -5) << QPointF(0.5, 1) << QPointF(0.5, 0);
+    QTest::newRow("left edge") << QLineF(0, -5, 0, 10) << QPointF(0, 0.5) << QPointF(1, 0.5);
+    QTest::newRow("right edge") << QLineF(100, -5, 100, 10) << QPointF(1, 0.5) << QPointF(0, 0.5);
+    // Far beyond what an int of pixels holds: the line leaves the area where it points to.
+    QTest::newRow("far above") << QLineF(50, 0, 50, 1e300) << QPointF(0.5, 0) << QPointF(0.5, 1);
+    QTest::newRow("far below") << QLineF(50, 0, 50, -1e300) << QPointF(0.5, 1) << QPointF(0.5, 0);
+    QTest::newRow("far left to far right")
+        << QLineF(-1e300, 5, 1e300, 5) << QPointF(1, 1.0 / 3) << QPointF(1, 0.5);
+}
+
+void TestPlotArea::edgesAndFarPointsStayOnTheArea()
+{
+    QFETCH(QLineF, line);
+    QFETCH(QPointF, inkAt);
+    QFETCH(QPointF, clearAt);
+    m_plot->line(line);
+    QCOMPARE(shownAtFraction(*m_plot, inkAt), QColor(Qt::black));
+    QCOMPARE(shownAtFraction(*m_plot, clearAt), QColor(Qt::white));
+}
+
+void TestPlotArea::lineToNoNumberIsNotDrawn()
+{
+    m_plot->line(QLineF(50, 0, 50, qQNaN()));
+    m_plot->resize(400, 200); // drawn anew from the remembered lines
+    QTRY_COMPARE(m_plot->size(), QSize(400, 200));
+    QImage blank(m_plot->image().size(), m_plot->image().format());
+    blank.fill(Qt::white);
+    QCOMPARE(m_plot->image(), blank);
 }
 
 QTEST_MAIN(TestPlotArea)
