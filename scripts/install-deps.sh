@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
   fonts-wqy-zenhei qt6-translations-l10n
   xvfb xauth xdotool
+  dpkg-dev desktop-file-utils
   poppler-utils cups cups-client printer-driver-cups-pdf
 )
 
