@@ -2,6 +2,26 @@
 
 #include <QDir>
 
+namespace {
+
+// The value's bytes as received (it was decoded from Latin-1), except that a byte outside
+// printable ASCII, or a backslash, is written as \xNN: a line end or a tab inside a value
+// must not split one reading into two lines or fields.
+QByteArray escaped(const QString &value)
+{
+    QByteArray out;
+    for (const char byte : value.toLatin1()) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code >= 0x20 && code < 0x7f && byte != '\\')
+            out += byte;
+        else
+            out += "\\x" + QByteArray::number(code, 16).rightJustified(2, '0');
+    }
+    return out;
+}
+
+} // namespace
+
 bool ReadingLog::open(const QString &path)
 {
     m_file.close();
@@ -20,9 +40,8 @@ bool ReadingLog::append(const QDateTime &time, const QString &value)
 {
     if (!m_file.isOpen())
         return false;
-    // The value was decoded from the received Latin-1 bytes; toLatin1() gives them back.
     const QByteArray line =
-        time.toLocalTime().toString(Qt::ISODateWithMs).toLatin1() + '\t' + value.toLatin1() + '\n';
+        time.toLocalTime().toString(Qt::ISODateWithMs).toLatin1() + '\t' + escaped(value) + '\n';
     if (m_file.write(line) == line.size() && m_file.flush())
         return true;
     m_errorText = QStringLiteral("写入读数日志 %1 失败：%2")

@@ -7,7 +7,9 @@
 // The continuous log of readings (--log FILE): one line "time<TAB>value" for each accepted
 // current-pressure reply, appended and flushed line by line, so that a crash or a power cut
 // loses at most the line in flight. The time is local time, ISO 8601 with milliseconds; the
-// value is the four characters as received. After a failed write the log stops by itself.
+// value is the four characters as received, a byte outside printable ASCII (or a backslash)
+// written as \xNN so that every reading stays one line. After a failed write the log stops
+// by itself.
 class ReadingLog
 {
 public:

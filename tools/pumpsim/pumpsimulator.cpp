@@ -77,6 +77,15 @@ bool PumpSimulator::start(QString *error)
         }
     }
 
+    if (!m_options.sentLogPath.isEmpty()) {
+        m_sentLog.setFileName(m_options.sentLogPath);
+        if (!m_sentLog.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+            *error = QStringLiteral("cannot open sent log %1: %2")
+                         .arg(m_options.sentLogPath, m_sentLog.errorString());
+            return false;
+        }
+    }
+
     m_notifier = new QSocketNotifier(m_pty.masterFd(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PumpSimulator::onMasterReadable);
     m_sinceTick.start();
@@ -232,8 +241,12 @@ void PumpSimulator::write(const QByteArray &bytes)
 {
     if (!m_pty.isOpen())
         return;
-    if (!m_pty.writeAll(bytes))
+    if (!m_pty.writeAll(bytes)) {
         std::fprintf(stderr, "corvane-pumpsim: reply lost: %s\n", qPrintable(m_pty.errorString()));
+        return;
+    }
+    if (m_sentLog.isOpen())
+        appendLine(m_sentLog, escaped(bytes));
 }
 
 QByteArray PumpSimulator::strayBytes()
@@ -249,13 +262,17 @@ QByteArray PumpSimulator::strayBytes()
 
 void PumpSimulator::logLine(const QString &text)
 {
-    if (!m_log.isOpen())
-        return;
+    if (m_log.isOpen())
+        appendLine(m_log, text);
+}
+
+void PumpSimulator::appendLine(QFile &file, const QString &text)
+{
     const QString line =
         QDateTime::currentDateTime().toString(Qt::ISODateWithMs) + QLatin1Char(' ') + text + '\n';
-    m_log.write(line.toUtf8());
-    // Readers follow the log while the simulator runs.
-    m_log.flush();
+    file.write(line.toUtf8());
+    // Readers follow the logs while the simulator runs.
+    file.flush();
 }
 
 void PumpSimulator::logFrame(const QByteArray &frame, const QString &note)

@@ -21,7 +21,8 @@ class QTimer;
 // and settings after the time a frame takes on the wire at 9600 baud. Replies pass through the
 // line faults chosen in SimOptions (drop, stray bytes, split, coalesce) in that order, and leave
 // strictly in the order they were made. Every received frame, and every ignored input, goes to
-// the log file when one is given.
+// the log file when one is given; every write to the line goes to the sent log, so a test can
+// tell which replies left in full.
 class PumpSimulator : public QObject
 {
     Q_OBJECT
@@ -62,6 +63,7 @@ private:
     void write(const QByteArray &bytes);
     QByteArray strayBytes();
     void logLine(const QString &text);
+    static void appendLine(QFile &file, const QString &text);
     void logFrame(const QByteArray &frame, const QString &note = QString());
     void hangUp();
 
@@ -72,6 +74,7 @@ private:
     FrameReader m_reader;
     QRandomGenerator m_random;
     QFile m_log;
+    QFile m_sentLog;
 
     QSocketNotifier *m_notifier = nullptr;
     QTimer *m_tickTimer;

@@ -91,6 +91,10 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     const auto log =
         valueOption(QStringLiteral("log"), QStringLiteral("Append every received frame to FILE."),
                     QStringLiteral("FILE"), QString());
+    const auto sentLog = valueOption(
+        QStringLiteral("sent-log"),
+        QStringLiteral("Append every write to the line (replies and stray bytes) to FILE."),
+        QStringLiteral("FILE"), QString());
     const auto link = valueOption(QStringLiteral("link"),
                                   QStringLiteral("Also make PATH a symlink to the slave."),
                                   QStringLiteral("PATH"), QString());
@@ -177,6 +181,7 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     coalesce = parser.isSet(coalesceOpt);
     hangupAfter = *hangupValue;
     logPath = parser.value(log);
+    sentLogPath = parser.value(sentLog);
     linkPath = parser.value(link);
     return true;
 }

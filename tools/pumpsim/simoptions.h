@@ -34,5 +34,6 @@ public:
     int hangupAfter = 0;
 
     QString logPath;
+    QString sentLogPath;
     QString linkPath;
 };
