@@ -1,18 +1,27 @@
-// Reception benchmark: N replies from a simulated line go through the pseudo-terminal into the
-// real window (serial control, frame reader, reply handler, pnow and the trend plot), at line
-// rate, at four times line rate and flat out, and the figures are printed as a table. Before
-// them, the save of a full record buffer against a plain write of the same bytes.
+// The panel's benchmarks in one run, each figure beside the reference it is measured against in
+// the same run: start-up and memory of the window against a bare Qt window (fresh processes),
+// the save of a full record buffer against a plain write, reception through the real window
+// at line rate, 100 times line rate and flat out against the port alone, and the CPU of an
+// idle panel that polls. A table of figures, references, ratios and targets closes the run.
 
+#include "benchsummary.h"
 #include "form1.h"
+#include "idlebench.h"
+#include "linkprotocol.h"
 #include "pseudoterminal.h"
 #include "receptionrun.h"
+#include "recordbuffer.h"
 #include "savebench.h"
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
+#include "startupbench.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -21,41 +30,73 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 namespace {
 
 // 9600 8N1 carries 960 characters a second: this many nine-character frames.
 constexpr double kLineFramesPerSecond = 960.0 / 9.0;
-constexpr double kDefaultSeconds = 5.0;
-constexpr double kQuickSeconds = 0.5;
+constexpr double kWireMsPerFrame = 1000.0 / kLineFramesPerSecond;
+constexpr double kFastPace = 100;     // times line rate
 constexpr double kFlatOutShare = 0.6; // the flat-out run is shorter: it only needs a steady rate
-constexpr int kSaveRounds = 5;
-constexpr int kQuickSaveRounds = 2;
+
+// Targets of the panel.
+constexpr double kStartupRatioTarget = 1.3;
+constexpr double kExtraMemoryTargetMiB = 15;
+constexpr double kLatencyTargetMs = 2;  // beyond the wire time, 95th percentile
+constexpr double kHeadroomTarget = 100; // times line rate, flat out
+constexpr double kIdleCpuTargetPercent = 0.5;
+constexpr double kSaveRatioTarget = 2;
 
 struct Options
 {
-    double seconds = kDefaultSeconds;
-    int saveRounds = kSaveRounds;
-    bool saveOnly = false;
+    double seconds = 5;      // each paced reception run
+    int startupSamples = 21; // starts of each window
+    double idleSeconds = 12; // measured polling, at the real interval
+    int saveRounds = 5;
+    QStringList sections{"startup", "save", "reception", "idle"};
 };
+
+Options quickOptions()
+{
+    Options options;
+    options.seconds = 0.5;
+    options.startupSamples = 3;
+    options.idleSeconds = 3.5;
+    options.saveRounds = 2;
+    return options;
+}
 
 std::optional<Options> parseOptions(int argc, char **argv)
 {
-    Options options;
+    // --quick sets the defaults, wherever it stands; the other options override them.
+    const bool quick = std::any_of(
+        argv + 1, argv + argc, [](const char *arg) { return std::strcmp(arg, "--quick") == 0; });
+    Options options = quick ? quickOptions() : Options();
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0) {
-            options.seconds = kQuickSeconds;
-            options.saveRounds = kQuickSaveRounds;
-        } else if (std::strcmp(argv[i], "--save-only") == 0) {
-            options.saveOnly = true;
-        } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-            bool ok = false;
+        const QByteArray arg(argv[i]);
+        const bool hasValue = i + 1 < argc;
+        bool ok = true;
+        if (arg == "--quick") {
+            continue;
+        } else if (arg == "--seconds" && hasValue) {
             options.seconds = QByteArray(argv[++i]).toDouble(&ok);
-            if (!ok || options.seconds <= 0)
-                return std::nullopt;
+            ok = ok && options.seconds > 0;
+        } else if (arg == "--samples" && hasValue) {
+            options.startupSamples = QByteArray(argv[++i]).toInt(&ok);
+            ok = ok && options.startupSamples > 0;
+        } else if (arg == "--idle-seconds" && hasValue) {
+            options.idleSeconds = QByteArray(argv[++i]).toDouble(&ok);
+            ok = ok && options.idleSeconds > 0;
+        } else if (arg == "--only" && hasValue) {
+            options.sections = QString::fromLatin1(argv[++i]).split(u',');
+            for (const QString &section : std::as_const(options.sections))
+                ok = ok && Options().sections.contains(section);
         } else {
-            return std::nullopt;
+            ok = false;
         }
+        if (!ok)
+            return std::nullopt;
     }
     return options;
 }
@@ -82,6 +123,190 @@ QByteArray cell(double value, int decimals, bool valid = true)
     return valid && std::isfinite(value) ? QByteArray::number(value, 'f', decimals) : "n/a";
 }
 
+QString fixed(double value, int decimals, const char *unit = "")
+{
+    return std::isfinite(value) ? QString::number(value, 'f', decimals) + QString::fromUtf8(unit)
+                                : QStringLiteral("n/a");
+}
+
+QString times(double ratio)
+{
+    return fixed(ratio, 2, "x");
+}
+
+std::optional<bool> meets(bool valid, bool met)
+{
+    return valid ? std::optional<bool>(met) : std::nullopt;
+}
+
+// The first line of a file under /proc that starts with prefix (they report a size of 0, so
+// they are read line by line until the end).
+QByteArray procLine(const char *path, const char *prefix)
+{
+    QFile file(QString::fromLatin1(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (QByteArray line; !(line = file.readLine()).isEmpty();) {
+        if (line.startsWith(prefix))
+            return line.trimmed();
+    }
+    return {};
+}
+
+QString loadAverage()
+{
+    const QList<QByteArray> fields = procLine("/proc/loadavg", "").split(' ');
+    return fields.size() >= 3 ? QString::fromLatin1(fields.mid(0, 3).join(' '))
+                              : QStringLiteral("unknown");
+}
+
+QString cpuModel()
+{
+    const QByteArray line = procLine("/proc/cpuinfo", "model name");
+    return line.isEmpty() ? QSysInfo::currentCpuArchitecture()
+                          : QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
+}
+
+QString benchProgram(const char *name)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
+}
+
+// ---- start-up and memory ----
+
+void printStartupRow(const char *name, const StartupBench::Series &series)
+{
+    using StartupBench::Sample;
+    double fastest = INFINITY;
+    for (const Sample &sample : series.samples)
+        fastest = std::min(fastest, sample.paintedMs);
+    const Sample &first = series.samples.first();
+    std::printf(
+        "%-14s %7.1f %7.1f %7.1f %7.1f %8.1f %8.1f %8.1f %8.1f %7.0f %7s\n", name,
+        median(series, &Sample::mainMs), median(series, &Sample::appMs),
+        median(series, &Sample::builtMs), median(series, &Sample::shownMs),
+        median(series, &Sample::paintedMs), fastest, median(series, &Sample::cpuMs),
+        median(series, &Sample::residentMiB), median(series, &Sample::pageFaults),
+        qPrintable(QStringLiteral("%1x%2").arg(first.client.width()).arg(first.client.height())));
+}
+
+bool runStartup(const Options &options, BenchSummary *summary)
+{
+    using StartupBench::Sample;
+    std::printf("Start-up in fresh processes, %d starts of each window in turn (one more each "
+                "first, dropped); medians in ms from the start of the process (fork + exec), "
+                "CPU time, resident memory and minor page faults at the first paint.\n",
+                options.startupSamples);
+    const StartupBench::Result r =
+        StartupBench::run(benchProgram("corvane-bench-panelwindow"),
+                          benchProgram("corvane-bench-barewindow"), options.startupSamples);
+    if (!r.error.isEmpty()) {
+        std::printf("  ! %s\n\n", qPrintable(r.error));
+        return false;
+    }
+    std::printf("%-14s %7s %7s %7s %7s %8s %8s %8s %8s %7s %7s\n", "window", "main()", "app",
+                "built", "shown", "painted", "fastest", "CPU ms", "RSS MiB", "faults", "client");
+    printStartupRow("panel (Form1)", r.panel);
+    printStartupRow("bare window", r.bare);
+    const bool sameSize = r.panel.samples.first().client == r.bare.samples.first().client;
+    if (!sameSize)
+        std::printf("  ! the two windows' client areas differ in size\n");
+    std::printf("\n");
+
+    const double panelMs = median(r.panel, &Sample::paintedMs);
+    const double bareMs = median(r.bare, &Sample::paintedMs);
+    summary->add({QStringLiteral("start-up to first paint (median)"), fixed(panelMs, 1, " ms"),
+                  fixed(bareMs, 1, " ms bare"), times(panelMs / bareMs),
+                  QStringLiteral("≤ %1x").arg(kStartupRatioTarget, 0, 'f', 2),
+                  meets(sameSize, panelMs / bareMs <= kStartupRatioTarget)});
+    const double panelAfterMain = panelMs - median(r.panel, &Sample::mainMs);
+    const double bareAfterMain = bareMs - median(r.bare, &Sample::mainMs);
+    summary->add({QStringLiteral("  of it from main() on"), fixed(panelAfterMain, 1, " ms"),
+                  fixed(bareAfterMain, 1, " ms bare"), times(panelAfterMain / bareAfterMain),
+                  QStringLiteral("-"), std::nullopt});
+    const double panelCpu = median(r.panel, &Sample::cpuMs);
+    const double bareCpu = median(r.bare, &Sample::cpuMs);
+    summary->add({QStringLiteral("  CPU time to first paint"), fixed(panelCpu, 1, " ms"),
+                  fixed(bareCpu, 1, " ms bare"), times(panelCpu / bareCpu), QStringLiteral("-"),
+                  std::nullopt});
+    const double panelMiB = median(r.panel, &Sample::residentMiB);
+    const double bareMiB = median(r.bare, &Sample::residentMiB);
+    summary->add({QStringLiteral("resident memory after first paint"), fixed(panelMiB, 1, " MiB"),
+                  fixed(bareMiB, 1, " MiB bare"),
+                  QStringLiteral("%1 (%2%3 MiB)")
+                      .arg(times(panelMiB / bareMiB), panelMiB >= bareMiB ? "+" : "",
+                           fixed(panelMiB - bareMiB, 1)),
+                  QStringLiteral("≤ +%1 MiB").arg(kExtraMemoryTargetMiB),
+                  meets(true, panelMiB - bareMiB <= kExtraMemoryTargetMiB)});
+    return true;
+}
+
+// ---- save ----
+
+// The pump's four-character field: 0.00 to 9.99.
+double pumpReading(qint32 i)
+{
+    return double(i % 1000) / 100.0;
+}
+
+// Values that need all seventeen digits: the longest text a reading can give.
+double fullPrecisionReading(qint32 i)
+{
+    return double(i) / 3.0 + 0.1;
+}
+
+bool runSave(const Options &options, BenchSummary *summary)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        std::printf("  ! cannot make a folder for the record file: %s\n\n",
+                    qPrintable(folder.errorString()));
+        return false;
+    }
+    std::printf("Save of a full record buffer (%d readings) in %s, best of %d rounds; "
+                "save = text() + open, write, close; plain = QFile write of the same bytes.\n",
+                RecordBuffer::kCapacity, qPrintable(folder.path()), options.saveRounds);
+    std::printf("%-24s %10s %10s %10s %10s %10s\n", "readings", "bytes", "text() ms", "save ms",
+                "plain ms", "save/plain");
+    bool failed = false;
+    constexpr qint32 kFull = RecordBuffer::kCapacity;
+    // One reading more than fit: the oldest has been dropped, as after a long session.
+    constexpr qint32 kWrapped = RecordBuffer::kCapacity + 1;
+    const QString in = folder.path();
+    const int rounds = options.saveRounds;
+    const QList<SaveBench::Result> results{
+        SaveBench::run("pump readings 0.00-9.99", pumpReading, kFull, in, rounds),
+        SaveBench::run("  the same, wrapped", pumpReading, kWrapped, in, rounds),
+        SaveBench::run("full-precision doubles", fullPrecisionReading, kFull, in, rounds),
+        SaveBench::run("  the same, wrapped", fullPrecisionReading, kWrapped, in, rounds)};
+    for (const SaveBench::Result &r : results) {
+        if (!r.error.isEmpty()) {
+            std::printf("%-24s ! %s\n", qPrintable(r.name), qPrintable(r.error));
+            failed = true;
+            continue;
+        }
+        std::printf("%-24s %10lld %10.1f %10.1f %10.1f %10.2f\n", qPrintable(r.name),
+                    static_cast<long long>(r.bytes), r.textMs, r.saveMs, r.plainMs,
+                    r.saveMs / r.plainMs);
+    }
+    std::printf("\n");
+    const auto addRow = [&](const char *figure, const SaveBench::Result &r, bool targeted) {
+        const double ratio = r.saveMs / r.plainMs;
+        summary->add(
+            {QString::fromUtf8(figure), fixed(r.saveMs, 1, " ms"),
+             fixed(r.plainMs, 1, " ms plain write"), times(ratio),
+             targeted ? QStringLiteral("≤ %1x").arg(kSaveRatioTarget) : QStringLiteral("-"),
+             targeted ? meets(r.error.isEmpty(), ratio <= kSaveRatioTarget) : std::nullopt});
+    };
+    addRow("save 1000000 pump readings", results[0], true);
+    addRow("  once the oldest have been dropped", results[1], true);
+    addRow("  17-digit readings", results[2], false);
+    addRow("  17-digit readings, oldest dropped", results[3], false);
+    return !failed;
+}
+
+// ---- reception ----
+
 double cpuMicrosPerFrame(const ReceptionRun::Result &r)
 {
     const qint64 frames = r.plan.panelReads ? r.accepted : r.written;
@@ -94,7 +319,7 @@ double acceptedPerSecond(const ReceptionRun::Result &r)
     return r.accepted > 1 && r.acceptSeconds > 0 ? double(r.accepted - 1) / r.acceptSeconds : NAN;
 }
 
-void printRow(const ReceptionRun::Result &r)
+void printReceptionRow(const ReceptionRun::Result &r)
 {
     const bool handled = r.plan.panelReads;
     const bool paced = r.plan.framesPerSecond > 0 && handled;
@@ -110,77 +335,31 @@ void printRow(const ReceptionRun::Result &r)
                 cell(acceptedPerSecond(r), 1, handled).constData());
 }
 
-// The pump's four-character field: 0.00 to 9.99.
-double pumpReading(qint32 i)
+void summariseReception(const char *pace, const ReceptionRun::Result &run,
+                        const ReceptionRun::Result &portOnly, BenchSummary *summary)
 {
-    return double(i % 1000) / 100.0;
+    const bool ran = run.error.isEmpty() && portOnly.error.isEmpty();
+    const double cpu = cpuMicrosPerFrame(run);
+    const double base = cpuMicrosPerFrame(portOnly);
+    summary->add({QStringLiteral("CPU per accepted reply, %1").arg(QString::fromLatin1(pace)),
+                  fixed(cpu, 1, " µs"), fixed(base, 1, " µs port only"), times(cpu / base),
+                  QStringLiteral("-"), std::nullopt});
+    const double p50 = percentile(run.latenciesMs, 0.5);
+    const double p95 = percentile(run.latenciesMs, 0.95);
+    summary->add({QStringLiteral("last byte → pnow, %1, p95 (p50)").arg(QString::fromLatin1(pace)),
+                  QStringLiteral("%1 (%2)").arg(fixed(p95, 2, " ms"), fixed(p50, 2, " ms")),
+                  fixed(kWireMsPerFrame, 2, " ms wire time"), times(p95 / kWireMsPerFrame),
+                  QStringLiteral("< %1 ms").arg(kLatencyTargetMs),
+                  meets(ran && std::isfinite(p95), p95 < kLatencyTargetMs)});
 }
 
-// Values that need all seventeen digits: the longest text a reading can give.
-double fullPrecisionReading(qint32 i)
+bool runReception(const Options &options, BenchSummary *summary)
 {
-    return double(i) / 3.0 + 0.1;
-}
-
-bool printSaveFigures(int rounds)
-{
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
-        std::fprintf(stderr, "cannot make a folder for the record file: %s\n",
-                     qPrintable(folder.errorString()));
-        return false;
-    }
-    std::printf("Save of a full record buffer (1000000 readings) in %s, best of %d rounds; "
-                "save = text() + open, write, close; plain = QFile write of the same bytes.\n",
-                qPrintable(folder.path()), rounds);
-    std::printf("%-24s %10s %10s %10s %10s %10s\n", "readings", "bytes", "text() ms", "save ms",
-                "plain ms", "save/plain");
-    bool failed = false;
-    for (const SaveBench::Result &r :
-         {SaveBench::run("pump readings 0.00-9.99", pumpReading, folder.path(), rounds),
-          SaveBench::run("full-precision doubles", fullPrecisionReading, folder.path(), rounds)}) {
-        if (!r.error.isEmpty()) {
-            std::printf("%-24s ! %s\n", qPrintable(r.name), qPrintable(r.error));
-            failed = true;
-            continue;
-        }
-        std::printf("%-24s %10lld %10.1f %10.1f %10.1f %10.2f\n", qPrintable(r.name),
-                    static_cast<long long>(r.bytes), r.textMs, r.saveMs, r.plainMs,
-                    r.saveMs / r.plainMs);
-    }
-    std::printf("\n");
-    std::fflush(stdout);
-    return !failed;
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-
-    const std::optional<Options> options = parseOptions(argc, argv);
-    if (!options) {
-        std::fprintf(stderr,
-                     "usage: %s [--seconds S | --quick] [--save-only]\n"
-                     "  --seconds S  length of each paced run (default %.0f s)\n"
-                     "  --quick      a short smoke run (%.1f s per paced run)\n"
-                     "  --save-only  only the save of a full record buffer\n",
-                     argv[0], kDefaultSeconds, kQuickSeconds);
-        return 2;
-    }
-    const bool saved = printSaveFigures(options->saveRounds);
-    if (options->saveOnly)
-        return saved ? 0 : 1;
-    const double s = options->seconds;
-
     PseudoTerminal pty;
     QString error;
     if (!pty.open(&error)) {
-        std::fprintf(stderr, "cannot open a pseudo-terminal: %s\n", qPrintable(error));
-        return 1;
+        std::printf("  ! cannot open a pseudo-terminal: %s\n\n", qPrintable(error));
+        return false;
     }
     ScriptedBoxes boxes;
     boxes.answers << QStringLiteral("1");
@@ -189,21 +368,25 @@ int main(int argc, char **argv)
     form.show();
     form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
     if (!form.serialControl()->portOpen() || !boxes.messages.isEmpty()) {
-        std::fprintf(stderr, "the panel did not open %s: %s\n", qPrintable(pty.slavePath()),
-                     qPrintable(boxes.messages.isEmpty() ? form.serialControl()->errorString()
-                                                         : boxes.messages.first().prompt));
-        return 1;
+        std::printf("  ! the panel did not open %s: %s\n\n", qPrintable(pty.slavePath()),
+                    qPrintable(boxes.messages.isEmpty() ? form.serialControl()->errorString()
+                                                        : boxes.messages.first().prompt));
+        return false;
     }
     settle(100);
 
     using Plan = ReceptionRun::Plan;
+    const double s = options.seconds;
     const double line = kLineFramesPerSecond;
+    const double fast = kFastPace * line;
     const QList<Plan> plans{
         {"line rate", line, s, false, false, true},
         {"4x line rate", 4 * line, s, false, false, true},
+        {"100x line rate", fast, s, false, false, true},
         {"flat out (100-frame bursts)", 0, s * kFlatOutShare, false, false, true},
         {"line rate, noise + split", line, s, true, true, true},
         {"line rate, port only", line, s, false, false, false},
+        {"100x line rate, port only", fast, s, false, false, false},
         {"noise + split, port only", line, s, true, true, false},
     };
 
@@ -211,20 +394,22 @@ int main(int argc, char **argv)
     // First frames pay for fonts, glyph caches and the first full paint; keep them out.
     runner.run({"warm-up", line, std::min(0.5, s / 2), false, false, true});
 
-    std::printf("Reception through the panel's window (QT_QPA_PLATFORM=%s), line rate %.1f "
-                "frames/s; CPU is the whole process, feeder included.\n",
-                qgetenv("QT_QPA_PLATFORM").constData(), line);
+    std::printf("Reception through the panel's window, line rate %.1f frames/s (a frame is "
+                "%.2f ms on the wire); 100x line rate writes the frames due every millisecond, "
+                "one write each. CPU is the whole process, feeder included; latency runs from "
+                "the write of a frame's last byte to pnow showing it.\n",
+                line, kWireMsPerFrame);
     std::printf("%-26s %8s %8s %6s %10s %7s %8s %8s %8s %10s\n", "run", "written", "accepted",
                 "lost", "CPU µs/fr", "CPU %", "lat p50", "lat p95", "lat max", "accepted/s");
     std::printf("%-26s %8s %8s %6s %10s %7s %8s %8s %8s %10s\n", "", "", "", "", "", "1 core", "ms",
                 "ms", "ms", "");
 
     QList<ReceptionRun::Result> results;
-    bool failed = !saved;
+    bool failed = false;
     for (const Plan &plan : plans) {
         results.append(runner.run(plan));
         const ReceptionRun::Result &r = results.last();
-        printRow(r);
+        printReceptionRow(r);
         std::fflush(stdout);
         if (!r.error.isEmpty()) {
             std::printf("  ! %s\n", qPrintable(r.error));
@@ -237,17 +422,116 @@ int main(int argc, char **argv)
     }
 
     const auto &lineRun = results[0];
-    const auto &flatOut = results[2];
-    const auto &noisy = results[3];
-    const auto &lineBase = results[4];
-    const auto &noisyBase = results[5];
-    std::printf("\nheadroom: flat out %.1f frames/s / line rate %.1f frames/s = %.1fx\n",
-                acceptedPerSecond(flatOut), line, acceptedPerSecond(flatOut) / line);
+    const auto &fastRun = results[2];
+    const auto &flatOut = results[3];
+    const auto &noisy = results[4];
+    const auto &lineBase = results[5];
+    const auto &fastBase = results[6];
+    const auto &noisyBase = results[7];
     const double plain = cpuMicrosPerFrame(lineRun) - cpuMicrosPerFrame(lineBase);
     const double reframed = cpuMicrosPerFrame(noisy) - cpuMicrosPerFrame(noisyBase);
     // The port-only runs carry the same feeder and port reads, so the difference is the panel.
-    std::printf("panel's own CPU at line rate (run minus its port-only run): whole frames %.1f "
-                "µs/frame, noise + split %.1f µs/frame, reframing difference %+.1f µs/frame\n",
+    std::printf("\npanel's own CPU at line rate (run minus its port-only run): whole frames %.1f "
+                "µs/frame, noise + split %.1f µs/frame, reframing difference %+.1f µs/frame\n\n",
                 plain, reframed, reframed - plain);
+
+    summariseReception("line rate", lineRun, lineBase, summary);
+    summariseReception("100x line rate", fastRun, fastBase, summary);
+    const qint64 lost = fastRun.written - fastRun.accepted;
+    summary->add({QStringLiteral("replies lost at 100x line rate"),
+                  QStringLiteral("%1 of %2").arg(lost).arg(fastRun.written), QStringLiteral("-"),
+                  QStringLiteral("-"), QStringLiteral("0"),
+                  meets(fastRun.error.isEmpty() && fastRun.written > 0, lost == 0)});
+    const double headroom = acceptedPerSecond(flatOut) / line;
+    summary->add({QStringLiteral("flat out, replies shown"),
+                  fixed(acceptedPerSecond(flatOut), 0, "/s"), fixed(line, 1, "/s line rate"),
+                  times(headroom), QStringLiteral("≥ %1x").arg(kHeadroomTarget),
+                  meets(flatOut.error.isEmpty() && flatOut.written == flatOut.accepted,
+                        headroom >= kHeadroomTarget)});
+    return !failed;
+}
+
+// ---- idle ----
+
+bool runIdle(const Options &options, BenchSummary *summary)
+{
+    std::printf("Idle panel in a process of its own, port 1 open on a pseudo-terminal, every "
+                "poll (each %lld ms) answered at once by a peer in this process; measured "
+                "over %.1f s from the first reading on.\n",
+                static_cast<long long>(LinkProtocol::kPollInterval.count()), options.idleSeconds);
+    const IdleBench::Result r =
+        IdleBench::run(benchProgram("corvane-bench-panelwindow"), options.idleSeconds);
+    if (!r.error.isEmpty()) {
+        std::printf("  ! %s\n\n", qPrintable(r.error));
+        return false;
+    }
+    const double percent = 100.0 * r.cpuSeconds / r.wallSeconds;
+    std::printf("CPU %.2f ms in %.2f s wall = %.3f%% of one core; %d readings taken, "
+                "%.2f ms CPU per poll and reply; %d polls answered in all\n\n",
+                1e3 * r.cpuSeconds, r.wallSeconds, percent, r.readings,
+                r.readings > 0 ? 1e3 * r.cpuSeconds / r.readings : NAN, r.pollsAnswered);
+    summary->add({QStringLiteral("idle CPU while polling"),
+                  QStringLiteral("%1 in %2")
+                      .arg(fixed(1e3 * r.cpuSeconds, 1, " ms CPU"), fixed(r.wallSeconds, 1, " s")),
+                  QStringLiteral("one core"), fixed(percent, 3, " %"),
+                  QStringLiteral("< %1 %").arg(kIdleCpuTargetPercent),
+                  meets(r.readings > 0, percent < kIdleCpuTargetPercent)});
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const std::optional<Options> options = parseOptions(argc, argv);
+    const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
+    if (!options || help) {
+        const Options defaults;
+        const Options quick = quickOptions();
+        std::fprintf(help ? stdout : stderr,
+                     "usage: %s [--quick] [--seconds S] [--samples N] [--idle-seconds S] "
+                     "[--only SECTIONS]\n"
+                     "  --quick           a short smoke run (%d starts, %.1f s reception runs, "
+                     "%.1f s idle)\n"
+                     "  --seconds S       length of each paced reception run (default %.0f s)\n"
+                     "  --samples N       starts of each window (default %d)\n"
+                     "  --idle-seconds S  measured idle polling (default %.0f s)\n"
+                     "  --only SECTIONS   comma-separated, of %s\n",
+                     argv[0], quick.startupSamples, quick.seconds, quick.idleSeconds,
+                     defaults.seconds, defaults.startupSamples, defaults.idleSeconds,
+                     qPrintable(defaults.sections.join(u',')));
+        return help ? 0 : 2;
+    }
+
+    std::printf("Machine: %s, %u hardware threads, %s; load average %s at the start; "
+                "QT_QPA_PLATFORM=%s\n\n",
+                qPrintable(cpuModel()), std::thread::hardware_concurrency(),
+                qPrintable(QSysInfo::prettyProductName()), qPrintable(loadAverage()),
+                qgetenv("QT_QPA_PLATFORM").constData());
+    std::fflush(stdout);
+
+    BenchSummary summary;
+    bool failed = false;
+    const QList<std::pair<QString, bool (*)(const Options &, BenchSummary *)>> sections{
+        {QStringLiteral("startup"), runStartup},
+        {QStringLiteral("save"), runSave},
+        {QStringLiteral("reception"), runReception},
+        {QStringLiteral("idle"), runIdle},
+    };
+    for (const auto &[name, section] : sections) {
+        if (options->sections.contains(name)) {
+            failed = !section(*options, &summary) || failed;
+            std::fflush(stdout);
+        }
+    }
+
+    std::printf("Summary (load average %s at the end)\n", qPrintable(loadAverage()));
+    summary.print();
+    if (summary.missed() > 0)
+        std::printf("%d figure(s) miss their target.\n", summary.missed());
     return failed ? 1 : 0;
 }

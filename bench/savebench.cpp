@@ -22,12 +22,13 @@ double elapsedMs(const QElapsedTimer &timer)
 
 } // namespace
 
-Result run(const QString &name, double (*reading)(qint32 i), const QString &folder, int rounds)
+Result run(const QString &name, double (*reading)(qint32 i), qint32 added, const QString &folder,
+           int rounds)
 {
     Result result;
     result.name = name;
     RecordBuffer buffer;
-    for (qint32 i = 0; i < RecordBuffer::kCapacity; ++i)
+    for (qint32 i = 0; i < added; ++i)
         buffer.add(reading(i));
     const QString savePath = QDir(folder).filePath(QStringLiteral("mytext.txt"));
     const QString plainPath = QDir(folder).filePath(QStringLiteral("plain.txt"));
