@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool
   dpkg-dev desktop-file-utils
   poppler-utils cups cups-client printer-driver-cups-pdf
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
