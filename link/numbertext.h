@@ -8,7 +8,8 @@
 // Reading numbers that the operator typed or the pump sent. "." is the decimal point whatever
 // the machine's locale. Accepted: surrounding blanks, an optional sign, digits with at most one
 // ".", at least one digit. Anything else (letters, exponents, digit grouping, empty text) is
-// not a number.
+// not a number, and neither is a number beyond a double's range (too large, or too small to
+// tell from zero).
 namespace NumberText {
 
 std::optional<double> toDouble(const QString &text);
