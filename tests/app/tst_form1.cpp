@@ -118,6 +118,8 @@ private Q_SLOTS:
     void badAnswersKeepPanelClosed_data();
     void badAnswersKeepPanelClosed();
     void secondCommunicationSwitchesOrKeepsPort();
+    void noFrameSpansTwoPorts_data();
+    void noFrameSpansTwoPorts();
     void frameWhileClosedIsNotSent();
     void hangUpReturnsToClosedState();
     void realDialogsOpenThePort();
@@ -331,6 +333,8 @@ void TestForm1::enlargingMovesNothing()
 {
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    // The surface at its designed place on the screen, the menu bar above it.
+    QCOMPARE(m_form->centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(135, 141));
     QCOMPARE(m_form->centralWidget()->size(), QSize(727, 502));
     const QRect pnow = child<QLineEdit>("pnow")->geometry();
     const QRect plot = child<PlotArea>("Picture1")->geometry();
@@ -488,6 +492,41 @@ void TestForm1::secondCommunicationSwitchesOrKeepsPort()
     choose("stop");
     QCOMPARE(second.readExactly(9, 1000), QByteArray("Q00S0000Y"));
     QCOMPARE(m_pty.readAvailable(), QByteArray());
+}
+
+void TestForm1::noFrameSpansTwoPorts_data()
+{
+    QTest::addColumn<bool>("lineFailsFirst");
+    QTest::newRow("switched while open") << false;
+    QTest::newRow("opened after a line failure") << true;
+}
+
+void TestForm1::noFrameSpansTwoPorts()
+{
+    QFETCH(bool, lineFailsFirst);
+    PseudoTerminal second;
+    QVERIFY(second.open());
+    m_form->setPollInterval(std::chrono::hours(1));
+    m_form->serialControl()->setPortMap({{1, m_pty.slavePath()}, {2, second.slavePath()}});
+    m_boxes->answers << "1"
+                     << "2";
+    choose("Communication");
+    // A reading, then the start of the next one.
+    QVERIFY(m_pty.writeAll("Q00N01.2YQ00N0"));
+    QTRY_COMPARE(m_form->trend().itime(), 1);
+    if (lineFailsFirst) {
+        m_pty.hangUp();
+        QTRY_COMPARE(m_boxes->messages.size(), 1);
+    }
+    choose("Communication");
+    QVERIFY(m_form->serialControl()->portOpen());
+
+    // The new line starts in the middle of a reply; its end must not complete the old start.
+    QVERIFY(second.writeAll("0.9YQ00N00.7Y"));
+    QTRY_COMPARE(child<QLineEdit>("pnow")->text(), QStringLiteral("00.7"));
+    QCOMPARE(m_form->trend().itime(), 2);
+    QCOMPARE(m_form->trend().prhistory(1), 0.7);
+    QCOMPARE(m_boxes->messages.size(), lineFailsFirst ? 1 : 0);
 }
 
 void TestForm1::frameWhileClosedIsNotSent()

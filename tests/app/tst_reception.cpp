@@ -483,7 +483,7 @@ void TestReception::hangUpMakesReadingStale()
 
 void TestReception::pollsOnlyWhileOpen()
 {
-    constexpr auto interval = 50ms;
+    constexpr auto interval = 100ms;
     ScriptedBoxes boxes;
     Form1 form(&boxes);
     form.setPollInterval(interval);
@@ -503,6 +503,14 @@ void TestReception::pollsOnlyWhileOpen()
     QCOMPARE(polled.size() % kPollFrame.size(), 0);
     for (qsizetype i = 0; i < polled.size(); i += kPollFrame.size())
         QCOMPARE(polled.mid(i, kPollFrame.size()), kPollFrame);
+
+    // The control closes a failed port at once and reports it later; the ticks in between
+    // find the port closed and count no poll against a fresh reading.
+    QVERIFY(m_pty.writeAll("Q00N01.5Y"));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.readingIsStale(), 5000);
+    form.serialControl()->setPortOpen(false);
+    QTest::qWait(int(4 * interval.count()));
+    QVERIFY(!form.readingIsStale());
     QVERIFY(boxes.messages.isEmpty());
 }
 

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -66,6 +67,7 @@ private Q_SLOTS:
     void firstTickAfterOneSecond();
     void runSurvivesLineFailure();
     void runEndingWhilePortClosedIsTold();
+    void pauseHoldsClockUnderItsBox();
 
 private:
     PseudoTerminal m_pty;
@@ -125,6 +127,14 @@ void TestTimedRunWiring::firstTickAfterOneSecond()
     QTRY_COMPARE_WITH_TIMEOUT(label(form, "lsed")->text(), QStringLiteral("1"), 5000);
     const qint64 elapsed = sinceStart.elapsed();
     QVERIFY2(elapsed >= 900 && elapsed < 3000, qPrintable(QString::number(elapsed)));
+
+    // 开始 again in the middle of a second counts from 0 again, but the tick keeps its pace:
+    // chosen more often than once a second, it must not hold the clock still.
+    const QTimer *tick = form.findChild<QTimer *>(QStringLiteral("Timer1"));
+    QTest::qWait(300);
+    const int remaining = tick->remainingTime();
+    choose(form, "ststart");
+    QVERIFY2(tick->remainingTime() <= remaining, qPrintable(QString::number(remaining)));
     choose(form, "stend");
 }
 
@@ -192,6 +202,33 @@ void TestTimedRunWiring::runEndingWhilePortClosedIsTold()
     choose(form, "stend");
     QCOMPARE(boxes.messages.size(), 3);
     QVERIFY(boxes.messages[2].prompt.contains(QStringLiteral("Q00S0000Y")));
+}
+
+void TestTimedRunWiring::pauseHoldsClockUnderItsBox()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::hours(1));
+    form.setClockInterval(std::chrono::milliseconds(10));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    boxes.answers << QStringLiteral("10");
+    choose(form, "stset");
+    choose(form, "ststart");
+    m_pty.hangUp();
+    QTRY_COMPARE(boxes.messages.size(), 1);
+
+    // 暂停 tells that its stop frame could not go out. A real box runs its own event loop, so
+    // the run must already be paused while the box is up.
+    qint64 countedUnderBox = -1;
+    boxes.whileShown = [&](const ScriptedBoxes::Message &) {
+        const qint64 before = form.timedRun().tset();
+        QTest::qWait(100);
+        countedUnderBox = form.timedRun().tset() - before;
+    };
+    choose(form, "stzanting");
+    QCOMPARE(boxes.messages.size(), 2);
+    QVERIFY(boxes.messages[1].prompt.contains(QStringLiteral("Q00S0000Y")));
+    QCOMPARE(countedUnderBox, 0);
 }
 
 QTEST_MAIN(TestTimedRunWiring)
