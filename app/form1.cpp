@@ -378,15 +378,13 @@ void Form1::Timer1_Timer()
         return;
     const QString failure = trySendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
     Timer1->stop();
-    // Told only now that the tick has stopped, so no second tick can come in under the box,
-    // and never in a second box on top of the first.
-    if (failure.isEmpty() || m_tickBoxOpen)
+    // Told only now that the tick has stopped: no tick comes in under the box, so the run
+    // cannot end a second time and stack a second box on this one.
+    if (failure.isEmpty())
         return;
-    m_tickBoxOpen = true;
     m_boxes->messageBox(
         tr("定时运行已到设定时间，但停止命令未能送到泵，泵可能仍在运行。\n%1").arg(failure),
         tr("定时"));
-    m_tickBoxOpen = false;
 }
 
 void Form1::showClock(const TimedRun::Clock &clock)

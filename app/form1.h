@@ -129,7 +129,6 @@ private:
     QHash<QChar, QString> m_driveFolders;
     Keypad m_keypad;
     TimedRun m_timedRun;
-    bool m_tickBoxOpen = false;
     RecordBuffer m_records;
     ReadingLog m_log;
     PrintingLayer *m_printer = nullptr;
