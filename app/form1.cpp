@@ -415,10 +415,6 @@ void Form1::save_Click()
 
 void Form1::print_Click()
 {
-    if (m_printer) {
-        TestPage::print(*m_printer);
-        return;
-    }
     QtPrintingLayer printer(this);
     TestPage::print(printer);
 }

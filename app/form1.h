@@ -16,7 +16,6 @@
 
 class Form1Ui;
 class ModalBoxes;
-class PrintingLayer;
 class QMenu;
 class QTimer;
 class SerialControl;
@@ -59,9 +58,6 @@ public:
     // Appends every current-pressure reading to this file as well. False, with the reason in
     // errorText, when the file cannot be opened.
     bool openReadingLog(const QString &path, QString *errorText);
-
-    // The printer that 打印 uses; null means the system's printers through the printer dialog.
-    void setPrintingLayer(PrintingLayer *printer) { m_printer = printer; }
 
     // Interval of the status poll; only tests shorten it.
     void setPollInterval(std::chrono::milliseconds interval);
@@ -131,7 +127,6 @@ private:
     TimedRun m_timedRun;
     RecordBuffer m_records;
     ReadingLog m_log;
-    PrintingLayer *m_printer = nullptr;
 
     std::unique_ptr<Form1Ui> ui;
     QTimer *Timer1 = nullptr;
