@@ -11,6 +11,7 @@ packages=(
   dpkg-dev desktop-file-utils
   poppler-utils cups cups-client printer-driver-cups-pdf
   clang-14 libclang-rt-14-dev
+  python3
 )
 
 missing=()
