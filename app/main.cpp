@@ -1,11 +1,10 @@
 #include "form1.h"
 #include "panelcommandline.h"
+#include "paneltranslations.h"
 #include "serialcontrol.h"
 #include "terminationsignals.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <cstdio>
 
@@ -35,17 +34,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvane-panel"));
     auto *terminationSignals = new TerminationSignals(&app);
-    // The panel speaks Chinese whatever the machine's locale: Qt's own texts too (the OK and
-    // Cancel of the boxes, the text boxes' edit menu).
-    QTranslator qtTexts;
-    QTranslator serialTexts;
-    const QLocale chinese(QLocale::Chinese, QLocale::China);
-    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (qtTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"), translations))
-        QApplication::installTranslator(&qtTexts);
-    if (serialTexts.load(chinese, QStringLiteral("qtserialport"), QStringLiteral("_"),
-                         translations))
-        QApplication::installTranslator(&serialTexts);
+    const PanelTranslations translations;
 
     Form1 form;
     form.serialControl()->setPortMap(commandLine.portDevices());

@@ -5,14 +5,13 @@
 
 #include "firstpaintprobe.h"
 #include "form1.h"
+#include "paneltranslations.h"
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QTimer>
-#include <QTranslator>
 
 #include <chrono>
 #include <cstdio>
@@ -87,15 +86,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     FirstPaintProbe probe(mainEntry);
     QApplication::setApplicationName(QStringLiteral("corvane-panel"));
-    QTranslator qtTexts;
-    QTranslator serialTexts;
-    const QLocale chinese(QLocale::Chinese, QLocale::China);
-    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (qtTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"), translations))
-        QApplication::installTranslator(&qtTexts);
-    if (serialTexts.load(chinese, QStringLiteral("qtserialport"), QStringLiteral("_"),
-                         translations))
-        QApplication::installTranslator(&serialTexts);
+    const PanelTranslations translations;
 
     // The real boxes at start-up, as in the panel; scripted ones when 通信 is to be answered.
     ScriptedBoxes boxes;

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // Runs a poppler-utils tool and returns what it printed; on failure, `error` says why.
 inline QByteArray runPoppler(const QString &tool, const QStringList &arguments, QString &error)
@@ -54,6 +55,19 @@ inline QList<QImage> renderPdfPages(const QString &path, const QString &workDir,
         pages.append(QImage(QDir(workDir).filePath(file)));
     if (error.isEmpty() && pages.isEmpty())
         error = QStringLiteral("pdftoppm rendered no page of ") + path;
+    return pages;
+}
+
+// The pages of several PDF files, in order; stops at the first file that cannot be rendered.
+inline QList<QImage> renderPdfFiles(const QStringList &paths, QString &error)
+{
+    const QTemporaryDir workDir;
+    QList<QImage> pages;
+    for (qsizetype i = 0; i < paths.size() && error.isEmpty(); ++i) {
+        const QString fileDir = workDir.filePath(QString::number(i));
+        QDir().mkpath(fileDir);
+        pages += renderPdfPages(paths.at(i), fileDir, error);
+    }
     return pages;
 }
 

@@ -47,14 +47,9 @@ void TestCupsPrint::twoCopiesComeOutAsTwoPages()
     const QStringList outputs = m_queue.waitForOutput(start);
     QVERIFY2(!outputs.isEmpty(), qPrintable("no new output in " + m_queue.outputDir() +
                                             "; see /var/log/cups/error_log"));
-    QTemporaryDir pngDir;
-    QList<QImage> pages;
     QString error;
-    for (const QString &file : outputs) {
-        const QTemporaryDir fileDir(pngDir.filePath(QStringLiteral("XXXXXX")));
-        pages += renderPdfPages(file, fileDir.path(), error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    const QList<QImage> pages = renderPdfFiles(outputs, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(pages.size(), 2);
     for (const QImage &page : std::as_const(pages)) {
         const PageInk ink = pageInk(page);
