@@ -22,7 +22,7 @@ private:
 void TestReadingLog::appendsLines_data()
 {
     QTest::addColumn<QByteArray>("old");
-    QTest::addColumn<Qt::TimeSpec>("spec");
+    QTest::addColumn<Qt::TimeSpec>("zone");
 
     QTest::newRow("new file") << QByteArray() << Qt::LocalTime;
     QTest::newRow("existing file keeps its lines")
@@ -33,7 +33,7 @@ void TestReadingLog::appendsLines_data()
 void TestReadingLog::appendsLines()
 {
     QFETCH(QByteArray, old);
-    QFETCH(Qt::TimeSpec, spec);
+    QFETCH(Qt::TimeSpec, zone);
 
     const QString path = m_dir.filePath(QStringLiteral("log-%1.txt").arg(QTest::currentDataTag()));
     if (!old.isEmpty()) {
@@ -41,8 +41,8 @@ void TestReadingLog::appendsLines()
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
     }
     const QList<QDateTime> times{
-        QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9, 45)).toTimeSpec(spec),
-        QDateTime(QDate(2024, 3, 5), QTime(14, 7, 10, 999)).toTimeSpec(spec),
+        QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9, 45)).toTimeSpec(zone),
+        QDateTime(QDate(2024, 3, 5), QTime(14, 7, 10, 999)).toTimeSpec(zone),
     };
     const QStringList values{QStringLiteral("0.52"), QStringLiteral("1.05")};
 
