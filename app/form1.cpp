@@ -118,7 +118,7 @@ void Form1::connectHandlers()
 void Form1::Form_Load()
 {
     setLinkMenusEnabled(false);
-    m_state.Set_Pump_NO = 0;
+    m_keypad.setPumpNumber(0);
     Timer1->setInterval(TimedRun::kTickInterval);
     Timer1->stop();
     Timer2->setInterval(LinkProtocol::kPollInterval);
@@ -287,23 +287,27 @@ void Form1::Pump_NO_Click()
     // A number outside 0..99 would not fit the frame's two address digits.
     if (!number || *number < 0 || *number > 99)
         return;
-    m_state.Set_Pump_NO = *number;
     m_keypad.setPumpNumber(*number);
 }
 
 void Form1::Cmdl_Click()
 {
-    showKeypadOutcome(m_keypad.pressL({ui->lqset->text(), ui->prset->text()}));
+    showKeypadOutcome(m_keypad.pressL(keypadBoxes()));
 }
 
 void Form1::Cmdp_Click()
 {
-    showKeypadOutcome(m_keypad.pressP({ui->lqset->text(), ui->prset->text()}));
+    showKeypadOutcome(m_keypad.pressP(keypadBoxes()));
 }
 
 void Form1::Cmd_Click(int digit)
 {
-    showKeypadOutcome(m_keypad.pressDigit(digit, {ui->lqset->text(), ui->prset->text()}));
+    showKeypadOutcome(m_keypad.pressDigit(digit, keypadBoxes()));
+}
+
+Keypad::Boxes Form1::keypadBoxes() const
+{
+    return {ui->lqset->text(), ui->prset->text()};
 }
 
 void Form1::showKeypadOutcome(const Keypad::Outcome &outcome)

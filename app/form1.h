@@ -29,13 +29,12 @@ class Form1 : public QMainWindow
     Q_OBJECT
 
 public:
-    // Window-level variables shared by the handlers.
-    // (The keypad's entry state, lq, pr and setliqstr, lives in keypad().)
+    // Window-level variables shared by the handlers. The keypad's (lq, pr, setliqstr and
+    // Set_Pump_NO, the pump number its frames carry) live in keypad().
     struct State
     {
-        qint16 Set_Pump_NO = 0; // pump number carried by keypad frames
-        double setliq = 0;      // last flow answered in the flow dialog, ml/min
-        double setpresure = 0;  // last pressure answered in the pressure dialog, MPa
+        double setliq = 0;     // last flow answered in the flow dialog, ml/min
+        double setpresure = 0; // last pressure answered in the pressure dialog, MPa
     };
 
     // boxes answers the modal questions; null means real dialogs over this window.
@@ -86,6 +85,7 @@ private:
     void Cmdl_Click();
     void Cmdp_Click();
     void Cmd_Click(int digit);
+    Keypad::Boxes keypadBoxes() const;
     void showKeypadOutcome(const Keypad::Outcome &outcome);
     void askSetpoint(SetpointDialog::Kind kind, double *stored);
 

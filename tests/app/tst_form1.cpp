@@ -190,7 +190,7 @@ void TestForm1::startsClosed()
 
     QCOMPARE(m_form->keypad().lq(), 0);
     QCOMPARE(m_form->keypad().pr(), 0);
-    QCOMPARE(m_form->state().Set_Pump_NO, 0);
+    QCOMPARE(m_form->keypad().pumpNumber(), 0);
     QVERIFY(!m_form->serialControl()->portOpen());
     QCOMPARE(m_form->serialControl()->objectName(), QStringLiteral("MSComm1"));
 

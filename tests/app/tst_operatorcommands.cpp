@@ -119,7 +119,7 @@ void TestOperatorCommands::runAndStopFromEveryPlace()
     // Run and stop carry address 00 whatever the pump number is set to.
     boxes.answers << QStringLiteral("5");
     form.findChild<QAction *>(QStringLiteral("Pump_NO"))->trigger();
-    QCOMPARE(form.state().Set_Pump_NO, qint16(5));
+    QCOMPARE(form.keypad().pumpNumber(), qint16(5));
     commandsSent(m_pty);
 
     if (auto *key = form.findChild<QPushButton *>(place)) {
@@ -185,10 +185,10 @@ void TestOperatorCommands::pumpNumberQuestion()
     QAction *pumpNumber = form.findChild<QAction *>(QStringLiteral("Pump_NO"));
     boxes.answers << QStringLiteral("12");
     pumpNumber->trigger();
-    QCOMPARE(form.state().Set_Pump_NO, qint16(12));
+    QCOMPARE(form.keypad().pumpNumber(), qint16(12));
     boxes.answers << QString();
     pumpNumber->trigger();
-    QCOMPARE(form.state().Set_Pump_NO, qint16(12));
+    QCOMPARE(form.keypad().pumpNumber(), qint16(12));
 
     // The question offers 0 every time, not the number set before.
     QCOMPARE(boxes.questions.size(), 2);
@@ -228,11 +228,11 @@ void TestOperatorCommands::pumpNumberAnswers()
     QAction *pumpNumber = form.findChild<QAction *>(QStringLiteral("Pump_NO"));
     boxes.answers << QStringLiteral("7");
     pumpNumber->trigger();
-    QCOMPARE(form.state().Set_Pump_NO, qint16(7));
+    QCOMPARE(form.keypad().pumpNumber(), qint16(7));
 
     boxes.answers << answer;
     pumpNumber->trigger();
-    QCOMPARE(form.state().Set_Pump_NO, qint16(number));
+    QCOMPARE(form.keypad().pumpNumber(), qint16(number));
     QCOMPARE(boxes.questions.size(), 2);
     QVERIFY(boxes.messages.isEmpty());
 }
