@@ -6,9 +6,22 @@
 
 namespace {
 
-// Longest shortest-round-trip form of a double, "-2.2250738585072014e-308", plus a separator.
-constexpr qsizetype kMaxEntryChars = 24 + 1;
+// A tab, the longest shortest-round-trip form of a double ("-2.2250738585072014e-308") and a
+// line end.
+constexpr qsizetype kMaxEntryChars = 1 + 24 + 1;
 constexpr size_t kFirstReserve = 1024; // readings
+
+// Writes entry `index` (1 for the oldest) with what goes before it, a tab between the values
+// of one line, and a line end after it when it is a fifth; returns the end of what it wrote.
+char *writeEntry(char *out, qint32 index, double reading)
+{
+    if (index > 1 && (index - 1) % 5 != 0)
+        *out++ = '\t';
+    out = std::to_chars(out, out + kMaxEntryChars - 2, reading).ptr;
+    if (index % 5 == 0)
+        *out++ = '\n';
+    return out;
+}
 
 } // namespace
 
@@ -22,7 +35,8 @@ void RecordBuffer::add(double reading)
                                             size_t(kCapacity)));
         m_ring.push_back(reading);
         ++m_count;
-        appendToText(reading);
+        char entry[kMaxEntryChars];
+        m_text.append(entry, writeEntry(entry, m_count, reading) - entry);
         return;
     }
     if (!m_wrapped) {
@@ -41,17 +55,6 @@ double RecordBuffer::entry(qint32 index) const
     return m_ring[size_t(slot < kCapacity ? slot : slot - kCapacity)];
 }
 
-void RecordBuffer::appendToText(double reading)
-{
-    char value[kMaxEntryChars];
-    const char *end = std::to_chars(value, value + sizeof value, reading).ptr;
-    if (m_count > 1 && (m_count - 1) % 5 != 0)
-        m_text += '\t';
-    m_text.append(value, end - value);
-    if (m_count % 5 == 0)
-        m_text += '\n';
-}
-
 QByteArray RecordBuffer::text() const
 {
     if (!m_wrapped)
@@ -59,20 +62,13 @@ QByteArray RecordBuffer::text() const
 
     QByteArray text(qsizetype(m_count) * kMaxEntryChars, Qt::Uninitialized);
     char *out = text.data();
-    char *const end = out + text.size();
     qint32 index = 0;
     // The ring in entry order is two runs: from the oldest to the end, then the start.
     const std::span<const double> ring(m_ring);
     for (const std::span<const double> run :
          {ring.subspan(size_t(m_oldest)), ring.first(size_t(m_oldest))}) {
-        for (const double reading : run) {
-            out = std::to_chars(out, end, reading).ptr;
-            ++index;
-            if (index % 5 == 0)
-                *out++ = '\n';
-            else if (index < m_count)
-                *out++ = '\t';
-        }
+        for (const double reading : run)
+            out = writeEntry(out, ++index, reading);
     }
     text.truncate(out - text.data());
     return text;

@@ -28,8 +28,6 @@ public:
     QByteArray text() const;
 
 private:
-    void appendToText(double reading);
-
     std::vector<double> m_ring; // grows to kCapacity, then wraps
     qint32 m_count = 0;
     qint32 m_oldest = 0; // ring index of entry 1 once the ring is full

@@ -196,7 +196,7 @@ FAULTS = [
           "the record is still in the program's buffer while the save is confirmed",
           "^tst_recordfile$"),
     fault("record-line-end", "records/recordbuffer.cpp",
-          "(m_count - 1) % 5 != 0", "m_count % 5 != 0",
+          "(index - 1) % 5 != 0", "index % 5 != 0",
           "the record file's tabs are misplaced around each fifth reading",
           "^tst_recordbuffer$"),
     fault("ring-newest-first", "records/recordbuffer.cpp",
