@@ -2,6 +2,7 @@
 
 #include "commandframe.h"
 #include "numbertext.h"
+#include "setpointframe.h"
 
 #include <optional>
 
@@ -14,33 +15,24 @@ constexpr qsizetype kPressurePointAfter = 2;
 
 struct Setpoint
 {
-    char letter;
-    double limit;
-    QString (*field)(double);
+    SetpointFrame::Kind kind;
     const char *errorPrompt;
 };
 
-constexpr Setpoint kFlow{'L', Keypad::kFlowLimit, flowField, Keypad::kFlowErrorPrompt};
-constexpr Setpoint kPressure{'P', Keypad::kPressureLimit, pressureField,
-                             Keypad::kPressureErrorPrompt};
+constexpr Setpoint kFlow{SetpointFrame::Kind::Flow, Keypad::kFlowErrorPrompt};
+constexpr Setpoint kPressure{SetpointFrame::Kind::Pressure, Keypad::kPressureErrorPrompt};
 
-// Ends an entry on the text of its box. Only a four-character number from 0 up to the limit
-// becomes a frame; a box typed into by hand that holds anything else gets the error box.
+// Ends an entry on the text of its box. Only a four-character number that has a frame is
+// sent; a box typed into by hand that holds anything else gets the error box.
 void complete(const QString &text, const Setpoint &setpoint, qint16 pumpNumber,
               Keypad::Outcome &outcome)
 {
-    const std::optional<double> value =
-        text.size() == kEntryLength ? NumberText::toDouble(text) : std::nullopt;
-    if (value && *value >= 0 && *value <= setpoint.limit) {
-        const QString frame =
-            MakeFrame(addressField(pumpNumber), QString(QLatin1Char(setpoint.letter)),
-                      setpoint.field(*value));
-        if (isWellFormedFrame(frame)) {
-            outcome.frame = frame;
-            return;
-        }
+    if (text.size() == kEntryLength) {
+        if (const std::optional<double> value = NumberText::toDouble(text))
+            outcome.frame = SetpointFrame::make(setpoint.kind, addressField(pumpNumber), *value);
     }
-    outcome.errorPrompt = QString::fromUtf8(setpoint.errorPrompt);
+    if (outcome.frame.isEmpty())
+        outcome.errorPrompt = QString::fromUtf8(setpoint.errorPrompt);
 }
 
 } // namespace

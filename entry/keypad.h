@@ -1,5 +1,7 @@
 #pragma once
 
+#include "setpointframe.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -38,8 +40,8 @@ public:
     static constexpr char kErrorTitle[] = "设定错误";
     static constexpr char kFlowErrorPrompt[] = "流量设定错误";
     static constexpr char kPressureErrorPrompt[] = "压力设定错误";
-    static constexpr double kFlowLimit = 1000;  // ml/min, accepted
-    static constexpr double kPressureLimit = 2; // MPa, accepted
+    static constexpr double kFlowLimit = SetpointFrame::kFlowLimit;         // ml/min, accepted
+    static constexpr double kPressureLimit = SetpointFrame::kPressureLimit; // MPa, accepted
 
     Outcome pressL(const Boxes &boxes);                // Cmdl
     Outcome pressP(const Boxes &boxes);                // Cmdp
@@ -51,7 +53,7 @@ public:
     // Body (the frame without its "Q") of the last frame the keypad sent.
     const QString &setliqstr() const { return m_setliqstr; }
 
-    // Pump number that keypad frames carry, 0..99.
+    // Set_Pump_NO: the pump number that keypad frames carry, 0..99.
     void setPumpNumber(qint16 number) { m_pumpNumber = number; }
     qint16 pumpNumber() const { return m_pumpNumber; }
 

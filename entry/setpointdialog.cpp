@@ -1,6 +1,5 @@
 #include "setpointdialog.h"
 
-#include "commandframe.h"
 #include "numbertext.h"
 
 namespace SetpointDialog {
@@ -17,27 +16,12 @@ struct Texts
     const char *title;
     const char *defaultAnswer;
     const char *errorPrompt;
-    char letter;
-    double limit;
-    QString (*field)(double);
 };
 
-constexpr Texts kFlow{"请输入您需要的流量 单位 ml/min ",
-                      "流量范围为1—1000ml/min",
-                      "流量设定",
-                      "0",
-                      "流量设定错误!",
-                      'L',
-                      1000,
-                      flowField};
-constexpr Texts kPressure{"请输入您需要保护压 单位 MPa",
-                          "压力设定范围为0—2.0MPa",
-                          "压力设定",
-                          "2",
-                          "压力设定错误!",
-                          'P',
-                          2,
-                          pressureField};
+constexpr Texts kFlow{"请输入您需要的流量 单位 ml/min ", "流量范围为1—1000ml/min", "流量设定", "0",
+                      "流量设定错误!"};
+constexpr Texts kPressure{"请输入您需要保护压 单位 MPa", "压力设定范围为0—2.0MPa", "压力设定", "2",
+                          "压力设定错误!"};
 
 const Texts &texts(Kind kind)
 {
@@ -62,16 +46,9 @@ Outcome answer(Kind kind, const QString &text)
     if (!outcome.stored)
         return outcome;
 
-    const double value = *outcome.stored;
-    // Below zero the field would carry a minus sign and the frame would not be nine characters.
-    if (value >= 0 && value <= t.limit) {
-        const QString frame =
-            MakeFrame(QLatin1String(kAddress), QString(QLatin1Char(t.letter)), t.field(value));
-        if (isWellFormedFrame(frame)) {
-            outcome.frame = frame;
-            return outcome;
-        }
-    }
+    outcome.frame = SetpointFrame::make(kind, QLatin1String(kAddress), *outcome.stored);
+    if (!outcome.frame.isEmpty())
+        return outcome;
     outcome.errorPrompt = QString::fromUtf8(t.errorPrompt);
     return outcome;
 }

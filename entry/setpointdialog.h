@@ -1,5 +1,7 @@
 #pragma once
 
+#include "setpointframe.h"
+
 #include <QString>
 
 #include <optional>
@@ -11,7 +13,7 @@
 // frame goes out, always addressed to pump 00.
 namespace SetpointDialog {
 
-enum class Kind { Flow, Pressure };
+using Kind = SetpointFrame::Kind;
 
 struct Question
 {
