@@ -4,6 +4,7 @@
 #include "form1layout.h"
 #include "form1ui.h"
 #include "linkprotocol.h"
+#include "linkreconnector.h"
 #include "numbertext.h"
 #include "panelpalette.h"
 #include "plotarea.h"
@@ -11,10 +12,12 @@
 #include "recordfile.h"
 #include "recordpath.h"
 #include "serialcontrol.h"
+#include "statusarea.h"
 #include "testpage.h"
 #include "widgetmodalboxes.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +27,9 @@
 #include <QTimer>
 
 namespace {
+
+// How long "the link is back" stays in the status area.
+constexpr auto kLinkBackShown = std::chrono::seconds(10);
 
 void setTextColor(QLineEdit *box, const QColor &color)
 {
@@ -52,6 +58,9 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    // Late ticks lose no time (the run clock counts what passed), but a coarse timer would
+    // make every second of the clock uneven.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -61,6 +70,16 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     connect(MSComm1, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &SerialControl::failed, this, &Form1::onPortFailed);
+    m_reconnector = new LinkReconnector(MSComm1, &m_portListing, this);
+    connect(m_reconnector, &LinkReconnector::reconnected, this, &Form1::onReconnected);
+    connect(m_reconnector, &LinkReconnector::stillAway, this, &Form1::onStillAway);
+    m_linkBackShown = new QTimer(this);
+    m_linkBackShown->setSingleShot(true);
+    m_linkBackShown->setInterval(kLinkBackShown);
+    connect(m_linkBackShown, &QTimer::timeout, this, [this] {
+        m_linkBackText.clear();
+        showLinkState();
+    });
 
     ui = std::make_unique<Form1Ui>();
     ui->setupUi(this);
@@ -184,6 +203,9 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::Form_Unload()
 {
+    m_reconnector->cancel();
+    if (MSComm1->portOpen())
+        logEvent("link-closed", deviceText());
     MSComm1->setPortOpen(false);
     // No poll may go out to a closed port while the program winds down.
     Timer2->stop();
@@ -210,6 +232,7 @@ void Form1::Communication_Click()
         refuse(tr("“%1”不是有效的端口号。请输入端口的编号，例如 1。").arg(answer));
         return;
     }
+    const QString previousCanonical = MSComm1->canonicalDevice();
     MSComm1->setCommPort(*port);
     if (!MSComm1->setPortOpen(true)) {
         MSComm1->setCommPort(previousPort);
@@ -222,24 +245,142 @@ void Form1::Communication_Click()
         m_boxes->messageBox(message, tr("通信"));
         return;
     }
+    // The operator's choice replaces any automatic attempt; a stop owed to the adapter that
+    // was lost goes out only if this is that adapter.
+    const QString device = MSComm1->openDevice();
+    const bool sameAdapter = m_reconnector->isSameAdapter(device);
+    const QString owedTo = m_reconnector->device();
+    m_reconnector->cancel();
+    if (!previousDevice.isEmpty() && previousCanonical != MSComm1->canonicalDevice())
+        logEvent("link-closed", previousDevice);
+    m_reconnector->remember(device);
+    logEvent("link-open", deviceText());
+    linkOpened();
+    // A name alone does not make the same adapter: the stop is never sent to another one.
+    sendPendingStop(sameAdapter ? owedTo : QString());
+    Timer2->start();
+}
+
+void Form1::linkOpened()
+{
     MSComm1->setInputLen(0);
     MSComm1->setRThreshold(LinkProtocol::kReceiveThreshold);
     m_reader.clear();
-
+    // Readings from before an outage and after it are not joined by a line.
+    if (m_linkLost)
+        m_trend.breakLine();
+    m_linkLost = false;
+    m_linkLostText.clear();
     setLinkMenusEnabled(true);
     m_readingWatch.restart();
-    Timer2->start();
+    showLinkState();
 }
 
 void Form1::onPortFailed(const QString &reason)
 {
+    // Told in the status area, not in a box that would still say "closed" once the link is
+    // back; the poll waits until it is.
     closeLink();
     setReadingStale(true);
-    QString message =
-        tr("%1\n通信端口已关闭。请检查连线，然后选择“通信”重新打开端口。").arg(reason);
-    if (Timer1->isActive())
-        message += tr("\n定时运行仍在计时：只有在到时之前重新打开端口，到时的停止命令才能送到泵。");
-    m_boxes->messageBox(message, tr("通信"));
+    m_linkLost = true;
+    m_linkBackText.clear();
+    m_linkBackShown->stop();
+    m_linkLostText = tr("线路中断：%1").arg(reason);
+    logEvent("link-lost", reason);
+    showLinkState();
+    m_reconnector->begin();
+}
+
+void Form1::onStillAway(const QString &why)
+{
+    m_linkLostText = tr("线路中断，正在自动重连：%1").arg(why);
+    showLinkState();
+}
+
+void Form1::onReconnected(const QString &device)
+{
+    Q_UNUSED(device);
+    logEvent("link-back", deviceText());
+    linkOpened();
+    sendPendingStop(m_reconnector->device());
+    m_linkBackText = tr("线路已恢复：%1").arg(deviceText());
+    m_linkBackShown->start();
+    showLinkState();
+    Timer2->start();
+}
+
+void Form1::oweStop(const QString &cause)
+{
+    if (m_pendingStop.owe(m_reconnector->device(), cause))
+        logEvent("run-pending-stop",
+                 tr("%1，停止命令 %2 未能送到泵，线路恢复后首先发送")
+                     .arg(cause, QString::fromLatin1(LinkProtocol::kStopFrame)));
+    showLinkState();
+    showRunToolTip();
+}
+
+void Form1::sendPendingStop(const QString &device)
+{
+    if (!m_pendingStop.isPending())
+        return;
+    const QStringList causes = m_pendingStop.causes();
+    if (!m_pendingStop.takeFor(device)) {
+        logEvent("run-pending-stop", tr("已取消：打开了另一台设备 %1").arg(deviceText()));
+        m_linkBackText = tr("待发送的停止命令已取消：打开的是另一台设备");
+        m_linkBackShown->start();
+    } else if (const QString failure = trySendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
+               failure.isEmpty()) {
+        logEvent("run-pending-stop",
+                 tr("已发送 %1").arg(QString::fromLatin1(LinkProtocol::kStopFrame)));
+    } else {
+        // The line went again at once; its failure report follows and the stop stays owed.
+        for (const QString &cause : causes)
+            m_pendingStop.owe(device, cause);
+    }
+    showLinkState();
+    showRunToolTip();
+}
+
+void Form1::showLinkState()
+{
+    QStringList parts;
+    if (m_linkLost)
+        parts << m_linkLostText;
+    else if (!m_linkBackText.isEmpty())
+        parts << m_linkBackText;
+    if (m_pendingStop.isPending())
+        parts << tr("停止命令待发送（%1），线路恢复后首先发送")
+                     .arg(m_pendingStop.causes().join(tr("，")));
+    ui->statusArea->setLine(ui->linkState, parts.join(u'\n'));
+}
+
+void Form1::showRunToolTip()
+{
+    QString tip = tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun.timeset()));
+    if (m_pendingStop.isPending())
+        tip += tr("\n停止命令待发送，线路恢复后首先发送");
+    for (QLabel *label : std::as_const(ui->clockRow))
+        label->setToolTip(tip);
+}
+
+void Form1::logEvent(const char *key, const QString &text)
+{
+    if (!m_log.isOpen() ||
+        m_log.appendEvent(QDateTime::currentDateTime(), QString::fromLatin1(key), text))
+        return;
+    const QString message = tr("%1\n读数日志已停止，面板继续运行。").arg(m_log.errorText());
+    QMetaObject::invokeMethod(
+        this, [this, message] { m_boxes->messageBox(message, tr("读数日志")); },
+        Qt::QueuedConnection);
+}
+
+QString Form1::deviceText() const
+{
+    const QString device = m_reconnector->device();
+    const QString canonical = MSComm1->canonicalDevice();
+    if (canonical.isEmpty() || canonical == device)
+        return device;
+    return tr("%1（%2）").arg(device, canonical);
 }
 
 void Form1::closeLink()
@@ -338,17 +479,22 @@ void Form1::askSetpoint(SetpointDialog::Kind kind, double *stored)
 
 void Form1::stset_Click()
 {
-    m_timedRun.setTime(m_boxes->inputBox(QString::fromUtf8(TimedRun::kSetTimePrompt),
-                                         QString::fromUtf8(TimedRun::kSetTimeTitle),
-                                         QString::fromLatin1(TimedRun::kSetTimeDefault)));
+    if (!m_timedRun.setTime(m_boxes->inputBox(QString::fromUtf8(TimedRun::kSetTimePrompt),
+                                              QString::fromUtf8(TimedRun::kSetTimeTitle),
+                                              QString::fromLatin1(TimedRun::kSetTimeDefault))))
+        return;
+    logEvent("run-set", tr("%1 分").arg(QLocale().toString(m_timedRun.timeset())));
+    showRunToolTip();
 }
 
 void Form1::ststart_Click()
 {
     m_timedRun.start();
     // An enabled tick keeps its interval; only a stopped one starts a fresh second.
-    if (!Timer1->isActive())
+    if (!Timer1->isActive()) {
+        m_runClock.restart();
         Timer1->start();
+    }
     SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
     setClockShown(true);
 }
@@ -361,8 +507,11 @@ void Form1::stzanting_Click()
 
 void Form1::stcontiune_Click()
 {
-    if (!Timer1->isActive())
+    // The part of a second that passed before the pause is not counted.
+    if (!Timer1->isActive()) {
+        m_runClock.restart();
         Timer1->start();
+    }
     SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
 }
 
@@ -376,19 +525,16 @@ void Form1::stend_Click()
 
 void Form1::Timer1_Timer()
 {
-    const TimedRun::Tick tick = m_timedRun.tick();
+    // A tick held up (a busy machine, a suspend) counts every second that has passed.
+    const TimedRun::Tick tick = m_timedRun.tick(m_runClock.takeSeconds());
     showClock(tick.clock);
     if (!tick.ended)
         return;
     const QString failure = trySendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
     Timer1->stop();
-    // Told only now that the tick has stopped: no tick comes in under the box, so the run
-    // cannot end a second time and stack a second box on this one.
-    if (failure.isEmpty())
-        return;
-    m_boxes->messageBox(
-        tr("定时运行已到设定时间，但停止命令未能送到泵，泵可能仍在运行。\n%1").arg(failure),
-        tr("定时"));
+    // Nobody may be at the screen: the stop is held and goes out first when the line is back.
+    if (!failure.isEmpty())
+        oweStop(tr("定时运行已到设定时间"));
 }
 
 void Form1::showClock(const TimedRun::Clock &clock)

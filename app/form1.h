@@ -3,9 +3,12 @@
 #include "framereader.h"
 #include "keypad.h"
 #include "linkprotocol.h"
+#include "pendingstop.h"
+#include "portlisting.h"
 #include "pressuretrend.h"
 #include "readinglog.h"
 #include "recordbuffer.h"
+#include "runclock.h"
 #include "setpointdialog.h"
 #include "stalereadingwatch.h"
 #include "timedrun.h"
@@ -15,6 +18,7 @@
 #include <memory>
 
 class Form1Ui;
+class LinkReconnector;
 class ModalBoxes;
 class QMenu;
 class QTimer;
@@ -23,7 +27,9 @@ class SerialControl;
 // The panel's one window. It owns every control and all window-level state, and its handlers
 // turn clicks, ticks and serial events into frames for the pump and texts on the screen.
 // It comes up with the link closed: only 通信 and 帮助(H) can be chosen until 通信 opens the
-// port, which enables the other menus and starts the status poll.
+// port, which enables the other menus and starts the status poll. A line that fails is told in
+// the status area and reopened by itself once the same adapter is back; a stop owed to the
+// pump meanwhile is held and sent first then.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -49,6 +55,8 @@ public:
     const RecordBuffer &records() const { return m_records; }
     // True while the current-pressure box shows a reading that has not been renewed lately.
     bool readingIsStale() const { return m_readingStale; }
+    const PendingStop &pendingStop() const { return m_pendingStop; }
+    LinkReconnector *reconnector() const { return m_reconnector; }
 
     // Folders that stand for drive letters of the record file on this machine.
     void setDriveFolders(const QHash<QChar, QString> &folders) { m_driveFolders = folders; }
@@ -62,6 +70,8 @@ public:
     void setPollInterval(std::chrono::milliseconds interval);
     // Interval of the timed run's tick; only tests shorten it.
     void setClockInterval(std::chrono::milliseconds interval);
+    // The clock the timed run counts its seconds on; only tests give another.
+    void setRunClockSource(RunClock::Source source) { m_runClock = RunClock(std::move(source)); }
 
 Q_SIGNALS:
     // 退出 was chosen: the program is to end at once, without the close handler.
@@ -105,7 +115,16 @@ private:
     void MSComm1_OnComm();
     void handleReply(const QByteArray &frame);
     void onPortFailed(const QString &reason);
+    void onReconnected(const QString &device);
+    void onStillAway(const QString &why);
+    void linkOpened();
     void closeLink();
+    void oweStop(const QString &cause);
+    void sendPendingStop(const QString &device);
+    void showLinkState();
+    void showRunToolTip();
+    void logEvent(const char *key, const QString &text);
+    QString deviceText() const;
 
     // Writes one frame to the port; a frame that cannot go out is told in a box.
     void SendFrame(const QString &frame);
@@ -127,6 +146,15 @@ private:
     TimedRun m_timedRun;
     RecordBuffer m_records;
     ReadingLog m_log;
+    RunClock m_runClock;
+    PendingStop m_pendingStop;
+    PortListing m_portListing;
+    LinkReconnector *m_reconnector = nullptr;
+    // The link as the status area tells it: lost (and why it is not back yet), or just back.
+    QString m_linkLostText;
+    QString m_linkBackText;
+    bool m_linkLost = false;
+    QTimer *m_linkBackShown = nullptr;
 
     std::unique_ptr<Form1Ui> ui;
     QTimer *Timer1 = nullptr;

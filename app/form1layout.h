@@ -42,6 +42,15 @@ struct Control
 
 std::span<const Control> controls();
 
+// The status area, in twips, over the lower part of the brand panel of the background picture.
+inline constexpr QRect kStatusAreaTwips(735, 2190, 4080, 1395);
+
+constexpr QRect twipsToPixels(const QRect &twips)
+{
+    return QRect(twipsToPixels(twips.left()), twipsToPixels(twips.top()),
+                 twipsToPixels(twips.width()), twipsToPixels(twips.height()));
+}
+
 QSize clientSize();
 QPoint clientTopLeft();
 

@@ -3,6 +3,7 @@
 #include "form1layout.h"
 #include "panelpalette.h"
 #include "plotarea.h"
+#include "statusarea.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -165,6 +166,10 @@ void Form1Ui::setupControls()
         widget->setGeometry(control.pixelRect());
         tabOrder.insert(control.tabIndex, widget);
     }
+
+    statusArea = new StatusArea(surface);
+    statusArea->setGeometry(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips));
+    linkState = statusArea->addLine(QStringLiteral("linkState"), QColor(255, 255, 255));
 
     QWidget *previous = nullptr;
     for (QWidget *widget : std::as_const(tabOrder)) {

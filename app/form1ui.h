@@ -10,6 +10,7 @@ class QMainWindow;
 class QMenu;
 class QPushButton;
 class QWidget;
+class StatusArea;
 
 // The visible part of the main window, built from the geometry table: controls, menus and
 // items, each carrying its designed name as its objectName. It holds no behaviour; the window
@@ -51,6 +52,10 @@ public:
     QList<QLabel *> clockRow;
 
     PlotArea *Picture1 = nullptr;
+
+    // Notices over the brand panel; linkState tells a lost link and a stop still owed.
+    StatusArea *statusArea = nullptr;
+    QLabel *linkState = nullptr;
 
     QMenu *file = nullptr;
     QAction *save = nullptr;

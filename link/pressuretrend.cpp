@@ -19,7 +19,8 @@ const std::array<QLineF, 4> &PressureTrend::axisLines()
 PressureTrend::Step PressureTrend::addSample(const QString &pressureText)
 {
     setPrhistory(m_itime, NumberText::toDouble(pressureText).value_or(kNoReading));
-    const std::optional<QLineF> segment = segmentTo(m_itime);
+    const std::optional<QLineF> segment = m_lineBroken ? std::nullopt : segmentTo(m_itime);
+    m_lineBroken = false;
     ++m_itime;
     const bool sweepEnded = m_itime == kSamplesPerSweep;
     if (sweepEnded)

@@ -42,6 +42,9 @@ public:
     // Records a sample from the text of the current-pressure box and advances to the next
     // sample number.
     Step addSample(const QString &pressureText);
+    // The line was down: the next sample starts afresh, with no segment joining it to the
+    // readings from before the outage.
+    void breakLine() { m_lineBroken = true; }
 
     double prhistory(int slot) const { return m_prhistory.at(slot - kFirstSlot); }
     void setPrhistory(int slot, double value) { m_prhistory.at(slot - kFirstSlot) = value; }
@@ -52,4 +55,5 @@ private:
 
     std::array<double, kLastSlot - kFirstSlot + 1> m_prhistory{};
     int m_itime = 0;
+    bool m_lineBroken = false;
 };

@@ -1,6 +1,14 @@
 #include "serialcontrol.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <qplatformdefs.h>
+
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 SerialControl::SerialControl(QObject *parent) : QObject(parent) {}
 
@@ -32,31 +40,70 @@ bool SerialControl::setPortOpen(bool open)
     if (!open) {
         m_port.reset();
         m_device.clear();
+        m_canonicalDevice.clear();
         ++m_generation;
         return true;
     }
 
     const QString device = deviceForPort(m_commPort);
     if (device.isEmpty()) {
+        m_openFailure = OpenFailure::NoSuchPort;
         m_errorString = tr("端口 %1 不存在：端口号从 1 开始").arg(m_commPort);
         return false;
     }
-    // Reopening the port that is already open keeps it; only the settings are applied again.
-    if (portOpen() && m_device == device)
-        return applySettings(m_port.get());
+    return this->open(device);
+}
 
-    auto port = std::make_unique<QSerialPort>(device);
+bool SerialControl::reopenAs(const QString &device)
+{
+    return open(device);
+}
+
+bool SerialControl::open(const QString &device)
+{
+    const auto fail = [&](OpenFailure failure, const QString &reason) {
+        m_openFailure = failure;
+        m_errorString = tr("无法打开端口 %1（%2）：%3").arg(m_commPort).arg(device, reason);
+        return false;
+    };
+    // One device, one lock, whatever name it was given.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    if (canonical.isEmpty())
+        return fail(OpenFailure::NotFound, tr("设备不存在"));
+    // Reopening the port that is already open keeps it; only the settings are applied again.
+    if (portOpen() && m_canonicalDevice == canonical) {
+        m_device = device;
+        m_openFailure = OpenFailure::None;
+        return applySettings(m_port.get());
+    }
+    QT_STATBUF status{};
+    if (QT_STAT(QFile::encodeName(canonical).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return fail(OpenFailure::NotSerial, tr("不是串口设备"));
+
+    auto port = std::make_unique<QSerialPort>(canonical);
     if (!port->open(QIODevice::ReadWrite)) {
-        m_errorString = tr("无法打开端口 %1（%2）：%3")
-                            .arg(m_commPort)
-                            .arg(device, openFailureText(port->error(), port->errorString()));
+        const QSerialPort::SerialPortError error = port->error();
+        OpenFailure failure = OpenFailure::Other;
+        if (error == QSerialPort::DeviceNotFoundError)
+            failure = OpenFailure::NotFound;
+        else if (error == QSerialPort::PermissionError)
+            failure = ::access(QFile::encodeName(canonical).constData(), R_OK | W_OK) == 0
+                          ? OpenFailure::InUse
+                          : OpenFailure::NoPermission;
+        return fail(failure, openFailureText(error, port->errorString()));
+    }
+    // The lock file is by name and the exclusive mode does not stop root: the flock does.
+    if (::flock(int(port->handle()), LOCK_EX | LOCK_NB) != 0)
+        return fail(OpenFailure::InUse, tr("设备正被其他程序使用（%1）").arg(canonical));
+    if (!applySettings(port.get())) {
+        m_openFailure = OpenFailure::Other;
         return false;
     }
-    if (!applySettings(port.get()))
-        return false;
     // The new port works; only now give up the old one.
     m_port = std::move(port);
     m_device = device;
+    m_canonicalDevice = canonical;
+    m_openFailure = OpenFailure::None;
     ++m_generation;
     connect(m_port.get(), &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
     connect(m_port.get(), &QSerialPort::errorOccurred, this, &SerialControl::onErrorOccurred);
@@ -131,6 +178,7 @@ bool SerialControl::applySettings(QSerialPort *port)
 bool SerialControl::setOutput(const QByteArray &bytes)
 {
     if (!portOpen()) {
+        ++m_framesRefusedWhileClosed;
         m_errorString = tr("通信端口未打开");
         return false;
     }
@@ -197,6 +245,14 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
                             error == QSerialPort::UnknownError;
     if (!lineFailed || !portOpen())
         return;
+    // A read that found nothing (another reader took the bytes, a spurious wake-up) is reported
+    // as a read error too; only a descriptor that shows a hang-up or an error is a lost line.
+    // A resource error is the system saying the device is gone, and Qt has stopped reading.
+    if ((error == QSerialPort::ReadError || error == QSerialPort::UnknownError) &&
+        !lineIsGone(*m_port)) {
+        m_port->clearError();
+        return;
+    }
     const QString reason = tr("端口 %1（%2）：%3")
                                .arg(m_commPort)
                                .arg(m_device, failureText(error, m_port->errorString()));
@@ -208,6 +264,7 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
     failedPort->disconnect(this);
     failedPort->deleteLater();
     m_device.clear();
+    m_canonicalDevice.clear();
     // Told from the event loop, not from inside the port's own signal: whoever listens may
     // well open a modal box. By then another port may have been opened; the report belongs
     // to the failed one and must not close its successor.
@@ -218,4 +275,12 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
                 Q_EMIT failed(reason);
         },
         Qt::QueuedConnection);
+}
+
+bool SerialControl::lineIsGone(const QSerialPort &port)
+{
+    pollfd descriptor{int(port.handle()), POLLIN, 0};
+    if (::poll(&descriptor, 1, 0) < 0)
+        return true;
+    return (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QtGlobal>
 
 #include <memory>
 
@@ -17,10 +18,15 @@
 //   Windows); setPortMap() points any number at any device, such as a pseudo-terminal.
 // - Asking to open while a port is open switches ports: the new one is opened first and the
 //   old one is closed only once the new one works; if the new one fails, the old stays.
-// - A port that fails while open (unplugged, hung up, a read or write error) is closed at once
-//   and failed() is emitted once, from the event loop; nothing is retried, so a hung-up line
-//   cannot spin the loop. A report still on its way when another port is opened (or the port
-//   closed) is dropped: it would blame and close a port that works.
+// - The device is opened under its canonical path (a symlink such as /dev/serial/by-id/...
+//   resolved) and held with an exclusive flock, so a second program opening the same device
+//   under another name is refused as "in use", root included.
+// - A port that fails while open (unplugged, hung up, a write error) is closed at once and
+//   failed() is emitted once, from the event loop; nothing is retried here, so a hung-up line
+//   cannot spin the loop. A read error is taken for a lost line only when the descriptor shows
+//   a hang-up or an error: an empty read never closes a working port. A report still on its
+//   way when another port is opened (or the port closed) is dropped: it would blame and close
+//   a port that works.
 class SerialControl : public QObject
 {
     Q_OBJECT
@@ -34,6 +40,9 @@ class SerialControl : public QObject
 public:
     static constexpr int kEventReceive = 2;
 
+    // Why the last opening failed, for those who try again by themselves.
+    enum class OpenFailure { None, NoSuchPort, NotFound, NotSerial, InUse, NoPermission, Other };
+
     explicit SerialControl(QObject *parent = nullptr);
 
     void setPortMap(const QHash<int, QString> &devices) { m_portMap = devices; }
@@ -46,8 +55,15 @@ public:
     // Opens the port named by CommPort, or closes the open one. On failure returns false and
     // errorString() tells the device and the system's reason.
     bool setPortOpen(bool open);
-    // Device of the open port; empty while closed.
+    // Opens this device in place of the one CommPort names: the same adapter back under the
+    // name the system gives it now. The port number stays as it was.
+    bool reopenAs(const QString &device);
+    OpenFailure openFailure() const { return m_openFailure; }
+    // Device of the open port as it was named, and the path it resolved to; empty while closed.
     QString openDevice() const;
+    QString canonicalDevice() const { return portOpen() ? m_canonicalDevice : QString(); }
+    // Frames asked for while no port was open: none ever reach a line.
+    quint64 framesRefusedWhileClosed() const { return m_framesRefusedWhileClosed; }
 
     QString settings() const { return m_settings; }
     // "baud,parity,data,stop", e.g. "9600,n,8,1". Applied to the open port at once and to
@@ -84,7 +100,9 @@ private:
     static bool parseSettings(const QString &text, LineSettings *out);
     static QString openFailureText(QSerialPort::SerialPortError error, const QString &systemText);
     static QString failureText(QSerialPort::SerialPortError error, const QString &systemText);
+    bool open(const QString &device);
     bool applySettings(QSerialPort *port);
+    static bool lineIsGone(const QSerialPort &port);
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
 
@@ -93,6 +111,9 @@ private:
     // the signal it is reporting from.
     std::unique_ptr<QSerialPort> m_port;
     QString m_device;
+    QString m_canonicalDevice;
+    OpenFailure m_openFailure = OpenFailure::None;
+    quint64 m_framesRefusedWhileClosed = 0;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");
     LineSettings m_line;

@@ -4,20 +4,27 @@
 
 namespace {
 
-// The value's bytes as received (it was decoded from Latin-1), except that a byte outside
-// printable ASCII, or a backslash, is written as \xNN: a line end or a tab inside a value
-// must not split one reading into two lines or fields.
-QByteArray escaped(const QString &value)
+// The bytes as they are, except that a byte outside printable ASCII, or a backslash, is written
+// as \xNN: a line end or a tab inside a value must not split one reading into two lines or
+// fields. A reading's value is its bytes as received (decoded from Latin-1), all escaped; an
+// event's text keeps its UTF-8 letters.
+QByteArray escaped(const QByteArray &bytes, bool keepNonAscii)
 {
     QByteArray out;
-    for (const char byte : value.toLatin1()) {
+    for (const char byte : bytes) {
         const auto code = static_cast<unsigned char>(byte);
-        if (code >= 0x20 && code < 0x7f && byte != '\\')
+        if ((code >= 0x20 && code < 0x7f && byte != '\\') || (keepNonAscii && code >= 0x80))
             out += byte;
         else
             out += "\\x" + QByteArray::number(code, 16).rightJustified(2, '0');
     }
     return out;
+}
+
+// Local time, ISO 8601 with milliseconds, on reading and event lines alike.
+QByteArray timeText(const QDateTime &time)
+{
+    return time.toLocalTime().toString(Qt::ISODateWithMs).toLatin1();
 }
 
 } // namespace
@@ -40,8 +47,19 @@ bool ReadingLog::append(const QDateTime &time, const QString &value)
 {
     if (!m_file.isOpen())
         return false;
-    const QByteArray line =
-        time.toLocalTime().toString(Qt::ISODateWithMs).toLatin1() + '\t' + escaped(value) + '\n';
+    return writeLine(timeText(time) + '\t' + escaped(value.toLatin1(), false) + '\n');
+}
+
+bool ReadingLog::appendEvent(const QDateTime &time, const QString &key, const QString &text)
+{
+    if (!m_file.isOpen())
+        return false;
+    return writeLine("#\t" + timeText(time) + '\t' + escaped(key.toUtf8(), true) + '\t' +
+                     escaped(text.toUtf8(), true) + '\n');
+}
+
+bool ReadingLog::writeLine(const QByteArray &line)
+{
     if (m_file.write(line) == line.size() && m_file.flush())
         return true;
     m_errorText = QStringLiteral("写入读数日志 %1 失败：%2")

@@ -8,8 +8,10 @@
 // current-pressure reply, appended and flushed line by line, so that a crash or a power cut
 // loses at most the line in flight. The time is local time, ISO 8601 with milliseconds; the
 // value is the four characters as received, a byte outside printable ASCII (or a backslash)
-// written as \xNN so that every reading stays one line. After a failed write the log stops
-// by itself.
+// written as \xNN so that every reading stays one line. Events go between the readings as
+// "#<TAB>time<TAB>key<TAB>text", so a reader that skips lines starting with "#" sees the two
+// columns alone; the text is UTF-8 with control bytes and backslashes written as \xNN. After
+// a failed write the log stops by itself.
 class ReadingLog
 {
 public:
@@ -19,10 +21,14 @@ public:
 
     // False once a write has failed; the log is closed then and later calls do nothing.
     bool append(const QDateTime &time, const QString &value);
+    // key: one word naming the event (link-lost, run-set, ...); text: for people.
+    bool appendEvent(const QDateTime &time, const QString &key, const QString &text);
 
     QString errorText() const { return m_errorText; }
 
 private:
+    bool writeLine(const QByteArray &line);
+
     QFile m_file;
     QString m_errorText;
 };

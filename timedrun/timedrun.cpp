@@ -13,8 +13,10 @@ constexpr double kCountLimitSeconds = 9223372036854775808.0;
 
 bool TimedRun::setTime(const QString &answer, const QLocale &locale)
 {
+    QLocale strict = locale;
+    strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double minutes = locale.toDouble(answer.trimmed(), &ok);
+    const double minutes = strict.toDouble(answer.trimmed(), &ok);
     if (!ok)
         return false;
     // The locale accepts "inf" and "nan"; they fail here, as does a set time whose seconds
@@ -26,9 +28,9 @@ bool TimedRun::setTime(const QString &answer, const QLocale &locale)
     return true;
 }
 
-TimedRun::Tick TimedRun::tick()
+TimedRun::Tick TimedRun::tick(qint64 seconds)
 {
-    ++m_tset;
+    m_tset += qMax<qint64>(1, seconds);
     Tick result{clockFor(m_tset), false};
     if (double(m_tset) >= m_timeset * kSecondsPerMinute) {
         result.ended = true;

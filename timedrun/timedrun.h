@@ -38,13 +38,15 @@ public:
 
     // stset: converts the answer with the locale's own conversion (blanks around it allowed).
     // False, and nothing changes, for text that is not a number, a value that is not finite or
-    // one whose seconds the count cannot hold. No other range check.
+    // one whose seconds the count cannot hold. No other range check. A group separator is
+    // refused: "1,500" must not become 1500 minutes where it was meant as 1.5.
     bool setTime(const QString &answer, const QLocale &locale = QLocale());
 
     void start() { m_tset = 0; }  // ststart: the count starts again from 0
     void end() { m_timeset = 0; } // stend: the set time is cleared; tset is kept
-    // Timer1's tick: one more second; when the set time is reached, tset goes back to 0.
-    Tick tick();
+    // Timer1's tick: the seconds counted since the last tick (at least one); when the set time
+    // is reached, tset goes back to 0.
+    Tick tick(qint64 seconds = 1);
 
     static Clock clockFor(qint64 seconds);
 

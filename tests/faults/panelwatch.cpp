@@ -79,7 +79,7 @@ QStringList PanelWatch::logValues(const QString &path)
         return {QStringLiteral("<log unreadable>")};
     QStringList values;
     for (const QByteArray &line : log.readAll().split('\n')) {
-        if (!line.isEmpty())
+        if (!line.isEmpty() && !line.startsWith('#'))
             values << QString::fromLatin1(line.mid(line.indexOf('\t') + 1));
     }
     return values;

@@ -42,7 +42,7 @@ public:
     static constexpr bool kRssIsMeaningful = true;
 #endif
     static double cpuSeconds();
-    // The values of a reading log, "time<TAB>value" a line, in order.
+    // The values of a reading log, "time<TAB>value" a line, in order; event lines are skipped.
     static QStringList logValues(const QString &path);
     // The window as drawn, with the plot's drawing area and the boxes that replies write to
     // blanked out: two of these differ only if something drew outside those places.

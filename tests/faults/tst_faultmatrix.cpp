@@ -316,10 +316,9 @@ void TestFaultMatrix::readingsSurviveLineFaults()
         QTRY_COMPARE_WITH_TIMEOUT(form.records().count(), kBefore + 1, kSettleTimeoutMs);
         peer.hangUp();
         QTRY_VERIFY_WITH_TIMEOUT(!form.serialControl()->portOpen(), kSettleTimeoutMs);
-        // A dead line left open would report errors without end: told once, no spin.
+        // A dead line left open would report errors without end: no box, no spin.
         QTest::qWait(kHungUpMs);
-        QCOMPARE(boxes.messages.size(), 1);
-        boxes.messages.clear();
+        QCOMPARE(boxes.messages.size(), 0);
 
         QVERIFY(peer.open());
         QVERIFY(openPanelPort(form, boxes, peer.pty()));

@@ -93,7 +93,7 @@ void TestSoak::sixtyThousandExchanges()
     QByteArray logged;
     logged.reserve(sent.size());
     for (const QByteArray &line : log.readAll().split('\n')) {
-        if (!line.isEmpty())
+        if (!line.isEmpty() && !line.startsWith('#'))
             logged += line.mid(line.indexOf('\t') + 1);
     }
     QVERIFY2(logged == sent, "the reading log differs from the readings sent");

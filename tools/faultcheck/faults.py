@@ -85,9 +85,9 @@ FAULTS = [
           "    Timer2->stop();\n", "",
           "closing the window leaves the poll running", "^tst_operatorcommands$"),
     fault("start-restarts-tick", FORM1,
-          "    if (!Timer1->isActive())\n        Timer1->start();\n"
-          "    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));\n    setClockShown(true);",
-          "    Timer1->start();\n"
+          "    if (!Timer1->isActive()) {\n        m_runClock.restart();\n        Timer1->start();\n"
+          "    }\n    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));\n    setClockShown(true);",
+          "    m_runClock.restart();\n    Timer1->start();\n"
           "    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));\n    setClockShown(true);",
           "开始 during a run restarts the tick's second, so pressing it often stops the clock",
           "^tst_timedrunwiring$"),

@@ -1,0 +1,43 @@
+#include "statusarea.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+StatusArea::StatusArea(QWidget *parent) : QFrame(parent), m_lines(new QVBoxLayout(this))
+{
+    setObjectName(QStringLiteral("statusArea"));
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(0, 0, 96));
+    setPalette(palette);
+    m_lines->setContentsMargins(6, 4, 6, 4);
+    m_lines->setSpacing(2);
+    m_lines->addStretch();
+    hide();
+}
+
+QLabel *StatusArea::addLine(const QString &objectName, const QColor &color)
+{
+    auto *line = new QLabel(this);
+    line->setObjectName(objectName);
+    line->setWordWrap(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, color);
+    line->setPalette(palette);
+    line->hide();
+    // Lines stack from the bottom of the area, above the stretch at its end.
+    m_lines->insertWidget(m_lines->count() - 1, line);
+    return line;
+}
+
+void StatusArea::setLine(QLabel *line, const QString &text)
+{
+    if (line->text() == text && line->isVisible() == !text.isEmpty())
+        return;
+    line->setText(text);
+    line->setVisible(!text.isEmpty());
+    bool anything = false;
+    for (const QLabel *each : findChildren<QLabel *>())
+        anything = anything || !each->isHidden();
+    setVisible(anything);
+}

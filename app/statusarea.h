@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QFrame>
+
+class QLabel;
+class QVBoxLayout;
+
+// The panel's non-modal notices, drawn over the brand panel of the background picture, which
+// holds no control. One line each (the link, later alarms and monitoring), each shown only
+// while it has something to say; with nothing to say the area is not there at all.
+class StatusArea : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit StatusArea(QWidget *parent = nullptr);
+
+    QLabel *addLine(const QString &objectName, const QColor &color);
+    // An empty text hides the line.
+    void setLine(QLabel *line, const QString &text);
+
+private:
+    QVBoxLayout *m_lines;
+};

@@ -1,0 +1,131 @@
+#include "linkreconnector.h"
+
+#include "portlisting.h"
+#include "reconnectschedule.h"
+#include "serialcontrol.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+
+LinkReconnector::LinkReconnector(SerialControl *port, const PortListing *listing, QObject *parent)
+    : QObject(parent), m_port(port), m_listing(listing), m_retry(new QTimer(this)),
+      m_settle(new QTimer(this))
+{
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, &LinkReconnector::attempt);
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(ReconnectSchedule::kSettleAfterChange);
+    connect(m_settle, &QTimer::timeout, this, &LinkReconnector::attempt);
+}
+
+void LinkReconnector::remember(const QString &device)
+{
+    m_device = device;
+    m_canonicalDevice = QFileInfo(device).canonicalFilePath();
+    m_identity = PortIdentity();
+    for (const SerialPortRecord &port : m_listing->ports()) {
+        if (port.systemLocation == m_canonicalDevice)
+            m_identity = PortIdentity::of(port);
+    }
+}
+
+bool LinkReconnector::isSameAdapter(const QString &device) const
+{
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    if (canonical.isEmpty())
+        return false;
+    if (!m_identity.isKnown())
+        return canonical == m_canonicalDevice;
+    for (const SerialPortRecord &port : m_listing->ports()) {
+        if (port.systemLocation == canonical)
+            return m_identity.matches(port);
+    }
+    return false;
+}
+
+void LinkReconnector::begin()
+{
+    if (m_device.isEmpty())
+        return;
+    m_waiting = true;
+    m_why.clear();
+    m_sinceLoss.start();
+    watchFolders();
+    m_retry->start(ReconnectSchedule::kFastRetry);
+}
+
+void LinkReconnector::cancel()
+{
+    m_waiting = false;
+    m_retry->stop();
+    m_settle->stop();
+    // inotify watches on /dev are dropped while nothing is lost.
+    delete m_watcher;
+    m_watcher = nullptr;
+}
+
+void LinkReconnector::watchFolders()
+{
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        // A change starts (or restarts) a short wait, so a burst of changes is one look.
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_settle,
+                qOverload<>(&QTimer::start));
+    }
+    // /dev/serial/by-id comes and goes with the last adapter; what is not there now is
+    // watched once it is.
+    const QStringList folders{QStringLiteral("/dev"), QStringLiteral("/dev/serial"),
+                              QStringLiteral("/dev/serial/by-id"),
+                              QFileInfo(m_device).absolutePath()};
+    QStringList toWatch;
+    for (const QString &folder : folders) {
+        if (QFileInfo(folder).isDir() && !m_watcher->directories().contains(folder) &&
+            !toWatch.contains(folder))
+            toWatch << folder;
+    }
+    if (!toWatch.isEmpty())
+        m_watcher->addPaths(toWatch);
+}
+
+void LinkReconnector::attempt()
+{
+    if (!m_waiting)
+        return;
+    // The operator's own 通信 may have opened a port meanwhile: never a second one.
+    if (m_port->portOpen()) {
+        cancel();
+        return;
+    }
+    ++m_attempts;
+    watchFolders();
+    const QString resolved = QFileInfo(m_device).canonicalFilePath();
+    const PortIdentity::Found found = m_identity.find(resolved, m_listing->ports());
+    switch (found.verdict) {
+    case PortIdentity::Verdict::Absent:
+        tell(tr("等待设备 %1 恢复").arg(m_device));
+        break;
+    case PortIdentity::Verdict::NotOurs:
+        tell(tr("%1 上是另一台设备，不是原来的适配器（%2），不会打开")
+                 .arg(resolved, m_identity.text()));
+        break;
+    case PortIdentity::Verdict::Open:
+        if (m_port->reopenAs(found.device)) {
+            cancel();
+            Q_EMIT reconnected(found.device);
+            return;
+        }
+        tell(m_port->errorString());
+        break;
+    }
+    m_retry->start(ReconnectSchedule::delayAfter(std::chrono::milliseconds(m_sinceLoss.elapsed())));
+}
+
+void LinkReconnector::tell(const QString &why)
+{
+    if (why == m_why)
+        return;
+    m_why = why;
+    Q_EMIT stillAway(why);
+}
