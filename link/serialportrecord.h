@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <QtGlobal>
 
@@ -16,3 +17,5 @@ struct SerialPortRecord
     bool hasVendorAndProduct = false;
     QString usbLocation;
 };
+
+Q_DECLARE_METATYPE(SerialPortRecord)

@@ -4,6 +4,12 @@
 
 #include <time.h>
 
+namespace {
+
+constexpr qint64 kSecondMs = 1000;
+
+} // namespace
+
 RunClock::RunClock(Source source) : m_source(std::move(source)) {}
 
 void RunClock::restart()
@@ -14,8 +20,8 @@ void RunClock::restart()
 qint64 RunClock::takeSeconds()
 {
     const qint64 elapsed = m_source() - m_countedUpToMs;
-    const qint64 seconds = qMax<qint64>(1, elapsed / m_secondMs);
-    m_countedUpToMs += seconds * m_secondMs;
+    const qint64 seconds = qMax<qint64>(1, elapsed / kSecondMs);
+    m_countedUpToMs += seconds * kSecondMs;
     return seconds;
 }
 

@@ -2,7 +2,6 @@
 
 #include <QtGlobal>
 
-#include <chrono>
 #include <functional>
 
 // Measures a timed run in whole seconds on a clock that keeps counting while the machine is
@@ -19,9 +18,6 @@ public:
 
     explicit RunClock(Source source = bootTimeMs);
 
-    // The length of one counted second; only tests shorten it, together with the tick.
-    void setSecondLength(std::chrono::milliseconds length) { m_secondMs = length.count(); }
-
     void restart();
     qint64 takeSeconds();
 
@@ -30,6 +26,5 @@ public:
 
 private:
     Source m_source;
-    qint64 m_secondMs = 1000;
     qint64 m_countedUpToMs = 0;
 };

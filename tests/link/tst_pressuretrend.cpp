@@ -63,6 +63,13 @@ void TestPressureTrend::firstSample()
     const PressureTrend::Step second = trend.addSample(QStringLiteral("00.7"));
     QCOMPARE(second.segment, QLineF(0, 1.5, 1, 0.7));
     QCOMPARE(trend.itime(), 2);
+
+    // After an outage the first reading stands alone; the sample number still advances, and
+    // the one after it joins it again.
+    trend.breakLine();
+    QVERIFY(!trend.addSample(QStringLiteral("00.9")).segment);
+    QCOMPARE(trend.itime(), 3);
+    QCOMPARE(trend.addSample(QStringLiteral("01.0")).segment, QLineF(2, 0.9, 3, 1.0));
 }
 
 void TestPressureTrend::nonNumberIsGap_data()

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <ctime>
@@ -210,9 +211,19 @@ void TestSerialControl::portHeldByAnotherFailsToOpen()
     QVERIFY(!second.portOpen());
     QVERIFY2(second.errorString().contains(m_pty.slavePath()), qPrintable(second.errorString()));
 
+    // Nor under another name, as /dev/serial/by-id/... names a ttyUSB: one device, one holder,
+    // root or not.
+    QTemporaryDir folder;
+    const QString link = folder.filePath(QStringLiteral("by-id-pump"));
+    QVERIFY(m_pty.makeSymlink(link));
+    second.setPortMap({{2, link}});
+    QVERIFY(!second.setPortOpen(true));
+    QCOMPARE(second.openFailure(), SerialControl::OpenFailure::InUse);
+
     // The holder goes on unharmed.
     QVERIFY(first.setOutput("Q00F0000Y"));
     QCOMPARE(m_pty.readExactly(9, 1000), QByteArray("Q00F0000Y"));
+    QCOMPARE(first.canonicalDevice(), m_pty.slavePath());
 }
 
 void TestSerialControl::switchingPortsKeepsOldUntilNewOpens()

@@ -50,14 +50,20 @@ void TestReadingLog::appendsLines()
     QVERIFY2(log.open(path), qPrintable(log.errorText()));
     for (qsizetype i = 0; i < times.size(); ++i)
         QVERIFY2(log.append(times[i], values[i]), qPrintable(log.errorText()));
+    // An event between readings: one line of four fields whatever its text holds.
+    QVERIFY(log.appendEvent(times[1], QStringLiteral("link-lost"),
+                            QStringLiteral("端口 1\t(/dev/ttyUSB0)\n断开 \\")));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QVERIFY(bytes.startsWith(old));
     QVERIFY(bytes.endsWith('\n'));
-    const QList<QByteArray> lines = bytes.mid(old.size()).chopped(1).split('\n');
-    QCOMPARE(lines.size(), times.size());
+    QList<QByteArray> lines = bytes.mid(old.size()).chopped(1).split('\n');
+    QCOMPARE(lines.size(), times.size() + 1);
+    QCOMPARE(QString::fromUtf8(lines.takeLast()),
+             QStringLiteral("#\t2024-03-05T14:07:10.999\tlink-lost\t"
+                            "端口 1\\x09(/dev/ttyUSB0)\\x0a断开 \\x5c"));
     QCOMPARE(lines[0], QByteArray("2024-03-05T14:07:09.045\t0.52"));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QList<QByteArray> fields = lines[i].split('\t');

@@ -1,3 +1,4 @@
+#include "runclock.h"
 #include "timedrun.h"
 
 #include <QTest>
@@ -47,6 +48,8 @@ private slots:
     void interruptedRun();
     void setTime_data();
     void setTime();
+    void runClock_data();
+    void runClock();
 };
 
 void TestTimedRun::run_data()
@@ -145,6 +148,10 @@ void TestTimedRun::setTime_data()
     QTest::newRow("C decimal point") << c << "1.5" << true << 1.5;
     QTest::newRow("German decimal comma") << german << "1,5" << true << 1.5;
     QTest::newRow("German with blanks around") << german << " \t1,5 " << true << 1.5;
+    // A group separator would make 1.5 minutes 1500.
+    QTest::newRow("English group separator")
+        << QLocale(QLocale::English) << "1,500" << false << kPrevious;
+    QTest::newRow("German group separator") << german << "1.500" << false << kPrevious;
     QTest::newRow("letters") << c << "abc" << false << kPrevious;
     QTest::newRow("cancelled") << c << "" << false << kPrevious;
     QTest::newRow("inf") << c << "inf" << false << kPrevious;
@@ -166,6 +173,46 @@ void TestTimedRun::setTime()
     QVERIFY(run.setTime("7", QLocale::c()));
     QCOMPARE(run.setTime(answer, locale), accepted);
     QCOMPARE(run.timeset(), timeset);
+}
+
+void TestTimedRun::runClock_data()
+{
+    // Readings of the clock in ms: the first at the start, then one per tick; a negative one
+    // is a continue at that time. The seconds each tick counts.
+    QTest::addColumn<QList<qint64>>("readings");
+    QTest::addColumn<QList<qint64>>("seconds");
+
+    QTest::newRow("on time") << QList<qint64>{0, 1000, 2000, 3000} << QList<qint64>{1, 1, 1};
+    QTest::newRow("ticks a little early or late")
+        << QList<qint64>{0, 998, 2003, 2999, 4001} << QList<qint64>{1, 1, 1, 1};
+    QTest::newRow("loop held up 10 s")
+        << QList<qint64>{0, 1000, 11000, 12000} << QList<qint64>{1, 10, 1};
+    QTest::newRow("part of a second carried over")
+        << QList<qint64>{0, 1000, 2600, 3000, 4000} << QList<qint64>{1, 1, 1, 1};
+    QTest::newRow("suspended an hour")
+        << QList<qint64>{0, 1000, 3'601'500, 3'602'000} << QList<qint64>{1, 3600, 1};
+    QTest::newRow("paused 10.5 s: continue counts from itself")
+        << QList<qint64>{0, 1000, -11500, 12500, 13500} << QList<qint64>{1, 1, 1};
+    QTest::newRow("ticks faster than seconds count one each")
+        << QList<qint64>{0, 5, 10, 15} << QList<qint64>{1, 1, 1};
+}
+
+void TestTimedRun::runClock()
+{
+    QFETCH(QList<qint64>, readings);
+    QFETCH(QList<qint64>, seconds);
+
+    qint64 now = 0;
+    RunClock clock([&] { return now; });
+    QList<qint64> counted;
+    for (qsizetype i = 0; i < readings.size(); ++i) {
+        now = qAbs(readings[i]);
+        if (i == 0 || readings[i] < 0)
+            clock.restart();
+        else
+            counted << clock.takeSeconds();
+    }
+    QCOMPARE(counted, seconds);
 }
 
 QTEST_GUILESS_MAIN(TestTimedRun)
