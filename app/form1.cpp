@@ -403,11 +403,13 @@ QString Form1::trySendFrame(const QString &frame)
 {
     if (!isWellFormedFrame(frame))
         return tr("命令帧“%1”格式不正确，未发送。").arg(frame);
-    if (!MSComm1->portOpen())
+    // Asked of the port even while it is closed, so that it counts every frame it refused.
+    const bool wasOpen = MSComm1->portOpen();
+    if (MSComm1->setOutput(frame.toLatin1()))
+        return {};
+    if (!wasOpen)
         return tr("通信端口未打开，命令 %1 未发送。请先选择“通信”打开端口。").arg(frame);
-    if (!MSComm1->setOutput(frame.toLatin1()))
-        return tr("命令 %1 未能发送：%2").arg(frame, MSComm1->errorString());
-    return {};
+    return tr("命令 %1 未能发送：%2").arg(frame, MSComm1->errorString());
 }
 
 void Form1::runPump()
@@ -521,6 +523,7 @@ void Form1::stend_Click()
     Timer1->stop();
     SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
     setClockShown(false);
+    showRunToolTip();
 }
 
 void Form1::Timer1_Timer()
@@ -571,7 +574,7 @@ void Form1::print_Click()
 
 void Form1::Timer2_Timer()
 {
-    // A tick already queued when the port failed finds it closed: the failure has its own box.
+    // A tick already queued when the port failed finds it closed: the poll waits for the link.
     if (!MSComm1->portOpen())
         return;
     // A poll that cannot be written is a line failure, which the port reports on its own; a

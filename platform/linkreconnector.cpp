@@ -9,6 +9,12 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 
+namespace {
+
+constexpr qint64 kFullLookEveryMs = 5000;
+
+} // namespace
+
 LinkReconnector::LinkReconnector(SerialControl *port, const PortListing *listing, QObject *parent)
     : QObject(parent), m_port(port), m_listing(listing), m_retry(new QTimer(this)),
       m_settle(new QTimer(this))
@@ -51,6 +57,9 @@ void LinkReconnector::begin()
         return;
     m_waiting = true;
     m_why.clear();
+    m_lastDevices.clear();
+    m_lastVerdict = PortIdentity::Verdict::Open;
+    m_sinceFullLook.invalidate();
     m_sinceLoss.start();
     watchFolders();
     m_retry->start(ReconnectSchedule::kFastRetry);
@@ -101,7 +110,23 @@ void LinkReconnector::attempt()
     ++m_attempts;
     watchFolders();
     const QString resolved = QFileInfo(m_device).canonicalFilePath();
-    const PortIdentity::Found found = m_identity.find(resolved, m_listing->ports());
+    // Listing the ports costs milliseconds (udev is asked about every tty); once a second for
+    // hours that would be most of the waiting's CPU. It is needed only when something may have
+    // changed: /dev, or where the operator's name leads.
+    const QStringList devices = deviceNames() << resolved;
+    const bool unchanged = devices == m_lastDevices;
+    m_lastDevices = devices;
+    // udev may finish describing a device after its node appears: a full look every few
+    // seconds whatever /dev says.
+    PortIdentity::Found found{PortIdentity::Verdict::Absent, {}};
+    if (unchanged && m_lastVerdict != PortIdentity::Verdict::Open && m_sinceFullLook.isValid() &&
+        m_sinceFullLook.elapsed() < kFullLookEveryMs) {
+        found.verdict = m_lastVerdict;
+    } else if (!resolved.isEmpty() || m_identity.isKnown()) {
+        found = m_identity.find(resolved, m_listing->ports());
+        m_sinceFullLook.start();
+    }
+    m_lastVerdict = found.verdict;
     switch (found.verdict) {
     case PortIdentity::Verdict::Absent:
         tell(tr("等待设备 %1 恢复").arg(m_device));
@@ -112,6 +137,7 @@ void LinkReconnector::attempt()
         break;
     case PortIdentity::Verdict::Open:
         if (m_port->reopenAs(found.device)) {
+            m_canonicalDevice = m_port->canonicalDevice();
             cancel();
             Q_EMIT reconnected(found.device);
             return;
@@ -120,6 +146,13 @@ void LinkReconnector::attempt()
         break;
     }
     m_retry->start(ReconnectSchedule::delayAfter(std::chrono::milliseconds(m_sinceLoss.elapsed())));
+}
+
+QStringList LinkReconnector::deviceNames()
+{
+    constexpr QDir::Filters kAll = QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot;
+    return QDir(QStringLiteral("/dev")).entryList(kAll, QDir::Name) +
+           QDir(QStringLiteral("/dev/serial/by-id")).entryList(kAll, QDir::Name);
 }
 
 void LinkReconnector::tell(const QString &why)

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class PortListing;
 class QFileSystemWatcher;
@@ -46,6 +47,7 @@ private:
     void attempt();
     void watchFolders();
     void tell(const QString &why);
+    static QStringList deviceNames();
 
     SerialControl *m_port;
     const PortListing *m_listing;
@@ -55,7 +57,10 @@ private:
     bool m_waiting = false;
     quint64 m_attempts = 0;
     QString m_why;
+    QStringList m_lastDevices; // /dev as the last look found it
+    PortIdentity::Verdict m_lastVerdict = PortIdentity::Verdict::Open;
     QElapsedTimer m_sinceLoss;
+    QElapsedTimer m_sinceFullLook;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_retry;
     QTimer *m_settle;

@@ -62,7 +62,7 @@ public:
     // Device of the open port as it was named, and the path it resolved to; empty while closed.
     QString openDevice() const;
     QString canonicalDevice() const { return portOpen() ? m_canonicalDevice : QString(); }
-    // Frames asked for while no port was open: none ever reach a line.
+    // Writes asked for while no port was open, all refused: a figure for benches and soaks.
     quint64 framesRefusedWhileClosed() const { return m_framesRefusedWhileClosed; }
 
     QString settings() const { return m_settings; }

@@ -567,6 +567,16 @@ void TestForm1::hangUpIsToldAndLineReopensByItself()
     QTest::qWait(300);
     QCOMPARE(m_boxes->messages.size(), 0);
 
+    // Something that is no serial device at the adapter's name is not opened; the status says
+    // why and the panel waits on.
+    QVERIFY(QFile::remove(link));
+    QFile notADevice(link);
+    QVERIFY(notADevice.open(QIODevice::WriteOnly));
+    notADevice.close();
+    QTRY_VERIFY_WITH_TIMEOUT(linkState->text().contains(QStringLiteral("不是串口设备")), 3000);
+    QVERIFY(!m_form->serialControl()->portOpen());
+    QVERIFY(QFile::remove(link));
+
     // The device comes back on another node; the panel finds it by itself.
     QVERIFY(m_pty.open());
     QVERIFY(m_pty.makeSymlink(link));

@@ -44,7 +44,7 @@ FAULTS = [
           'setSettings(QStringLiteral("9600,n,8,2"))',
           "the port is set to two stop bits instead of one", "^tst_form1$"),
     fault("poll-on-closed-port", FORM1,
-          "its own box.\n    if (!MSComm1->portOpen())\n        return;\n", "its own box.\n",
+          "the link.\n    if (!MSComm1->portOpen())\n        return;\n", "the link.\n",
           "a poll tick goes on with the port closed and counts a poll that never went out",
           "^tst_reception$"),
     fault("framer-kept-on-open", FORM1,
