@@ -286,6 +286,7 @@ void Form1::onPortFailed(const QString &reason)
     m_linkBackText.clear();
     m_linkBackShown->stop();
     m_linkLostText = tr("线路中断：%1").arg(reason);
+    m_linkWaitText = tr("正在自动重连");
     logEvent("link-lost", reason);
     showLinkState();
     m_reconnector->begin();
@@ -293,7 +294,7 @@ void Form1::onPortFailed(const QString &reason)
 
 void Form1::onStillAway(const QString &why)
 {
-    m_linkLostText = tr("线路中断，正在自动重连：%1").arg(why);
+    m_linkWaitText = tr("正在自动重连：%1").arg(why);
     showLinkState();
 }
 
@@ -345,7 +346,7 @@ void Form1::showLinkState()
 {
     QStringList parts;
     if (m_linkLost)
-        parts << m_linkLostText;
+        parts << m_linkLostText << m_linkWaitText;
     else if (!m_linkBackText.isEmpty())
         parts << m_linkBackText;
     if (m_pendingStop.isPending())

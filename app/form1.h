@@ -152,6 +152,7 @@ private:
     LinkReconnector *m_reconnector = nullptr;
     // The link as the status area tells it: lost (and why it is not back yet), or just back.
     QString m_linkLostText;
+    QString m_linkWaitText;
     QString m_linkBackText;
     bool m_linkLost = false;
     QTimer *m_linkBackShown = nullptr;

@@ -167,8 +167,7 @@ void Form1Ui::setupControls()
         tabOrder.insert(control.tabIndex, widget);
     }
 
-    statusArea = new StatusArea(surface);
-    statusArea->setGeometry(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips));
+    statusArea = new StatusArea(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips), surface);
     linkState = statusArea->addLine(QStringLiteral("linkState"), QColor(255, 255, 255));
 
     QWidget *previous = nullptr;

@@ -3,7 +3,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-StatusArea::StatusArea(QWidget *parent) : QFrame(parent), m_lines(new QVBoxLayout(this))
+StatusArea::StatusArea(const QRect &place, QWidget *parent)
+    : QFrame(parent), m_lines(new QVBoxLayout(this))
 {
     setObjectName(QStringLiteral("statusArea"));
     setAutoFillBackground(true);
@@ -13,6 +14,7 @@ StatusArea::StatusArea(QWidget *parent) : QFrame(parent), m_lines(new QVBoxLayou
     m_lines->setContentsMargins(6, 4, 6, 4);
     m_lines->setSpacing(2);
     m_lines->addStretch();
+    setGeometry(place);
     hide();
 }
 
@@ -25,7 +27,7 @@ QLabel *StatusArea::addLine(const QString &objectName, const QColor &color)
     palette.setColor(QPalette::WindowText, color);
     line->setPalette(palette);
     line->hide();
-    // Lines stack from the bottom of the area, above the stretch at its end.
+    // Lines stack from the top, above the stretch that ends the area.
     m_lines->insertWidget(m_lines->count() - 1, line);
     return line;
 }

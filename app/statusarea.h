@@ -8,13 +8,15 @@ class QVBoxLayout;
 
 // The panel's non-modal notices, drawn over the brand panel of the background picture, which
 // holds no control. One line each (the link, later alarms and monitoring), each shown only
-// while it has something to say; with nothing to say the area is not there at all.
+// while it has something to say; with nothing to say the area is not there at all, and with
+// anything it covers the lower part of the brand panel whole, so no caption shows half.
 class StatusArea : public QFrame
 {
     Q_OBJECT
 
 public:
-    explicit StatusArea(QWidget *parent = nullptr);
+    // place: the most the area may cover, in its parent's coordinates.
+    StatusArea(const QRect &place, QWidget *parent = nullptr);
 
     QLabel *addLine(const QString &objectName, const QColor &color);
     // An empty text hides the line.

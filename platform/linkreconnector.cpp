@@ -129,7 +129,7 @@ void LinkReconnector::attempt()
     m_lastVerdict = found.verdict;
     switch (found.verdict) {
     case PortIdentity::Verdict::Absent:
-        tell(tr("等待设备 %1 恢复").arg(m_device));
+        tell(tr("等待设备恢复"));
         break;
     case PortIdentity::Verdict::NotOurs:
         tell(tr("%1 上是另一台设备，不是原来的适配器（%2），不会打开")

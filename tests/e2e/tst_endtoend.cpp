@@ -21,6 +21,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void opensAsDesigned();
     void showsLivePressure();
+    void comesBackAfterPumpRestart();
     void exitEndsWithoutStopFrame();
 
 private:
@@ -37,6 +38,13 @@ private:
     {
         return qRed(pixel) < 90 && qGreen(pixel) > 180 && qBlue(pixel) > 180;
     }
+    // The status area over the brand panel, in client coordinates, and its dark blue.
+    static constexpr QRect kStatusArea{49, 146, 272, 93};
+    static bool isStatusBlue(QRgb pixel)
+    {
+        return qRed(pixel) < 20 && qGreen(pixel) < 20 && qAbs(qBlue(pixel) - 96) < 20;
+    }
+    bool startPump();
     QByteArray frameLog() const;
     static int countPixels(const QImage &image, const QRect &area, bool (*test)(QRgb));
     QImage clientShot(const QString &name);
@@ -74,17 +82,25 @@ QImage TestEndToEnd::clientShot(const QString &name)
     return window.copy(client);
 }
 
+// The pump behind a symlink that follows its line, as udev keeps /dev/serial/by-id/... for an
+// adapter; its log of received frames grows across restarts.
+bool TestEndToEnd::startPump()
+{
+    m_device = m_dir.filePath(QStringLiteral("usb-pump-if00"));
+    m_pump.start(QStringLiteral(PUMPSIM_EXECUTABLE),
+                 {QStringLiteral("--running"), QStringLiteral("--seed"), QStringLiteral("7"),
+                  QStringLiteral("--log"), m_dir.filePath(QStringLiteral("frames.log")),
+                  QStringLiteral("--link"), m_device});
+    if (!m_pump.waitForStarted())
+        return false;
+    (void)QTest::qWaitFor([&] { return m_pump.canReadLine(); }, 10000);
+    return m_pump.readLine().contains("listening on /");
+}
+
 void TestEndToEnd::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_pump.start(QStringLiteral(PUMPSIM_EXECUTABLE),
-                 {QStringLiteral("--running"), QStringLiteral("--seed"), QStringLiteral("7"),
-                  QStringLiteral("--log"), m_dir.filePath(QStringLiteral("frames.log"))});
-    QVERIFY(m_pump.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_pump.canReadLine(), 10000);
-    const QString line = QString::fromLocal8Bit(m_pump.readLine()).trimmed();
-    m_device = line.section(QStringLiteral("listening on "), 1);
-    QVERIFY2(m_device.startsWith(u'/'), qPrintable(line));
+    QVERIFY(startPump());
 
     m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
     m_panel.start(QStringLiteral(PANEL_EXECUTABLE),
@@ -199,6 +215,29 @@ void TestEndToEnd::showsLivePressure()
                  fields[1].constData());
     }
     QVERIFY(qAbs(previous.secsTo(QDateTime::currentDateTime())) < 60);
+}
+
+void TestEndToEnd::comesBackAfterPumpRestart()
+{
+    // The pump's line goes, as when an adapter resets: said over the brand panel, no box.
+    QVERIFY(clientShot(QStringLiteral("panel-before-outage.png")).copy(kStatusArea) ==
+            m_closedShot.copy(kStatusArea));
+    m_pump.kill();
+    QVERIFY(m_pump.waitForFinished(5000));
+    const int statusPixels = kStatusArea.width() * kStatusArea.height() / 2;
+    QTRY_VERIFY_WITH_TIMEOUT(countPixels(clientShot(QStringLiteral("panel-link-lost.png")),
+                                         kStatusArea, isStatusBlue) > statusPixels,
+                             10000);
+    QVERIFY(!m_driver.focusWindow(QStringLiteral("通信"), 1000));
+
+    // Back on a new line behind the same name: the panel finds it by itself and polls again.
+    const qsizetype pollsBefore = frameLog().count("Q00F0000Y");
+    QVERIFY(startPump());
+    QTRY_VERIFY_WITH_TIMEOUT(frameLog().count("Q00F0000Y") > pollsBefore, 10000);
+    QFile log(m_dir.filePath(QStringLiteral("readings.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray events = log.readAll();
+    QVERIFY(events.contains("\tlink-lost\t") && events.contains("\tlink-back\t"));
 }
 
 void TestEndToEnd::exitEndsWithoutStopFrame()
