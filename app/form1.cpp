@@ -298,9 +298,8 @@ void Form1::onStillAway(const QString &why)
     showLinkState();
 }
 
-void Form1::onReconnected(const QString &device)
+void Form1::onReconnected()
 {
-    Q_UNUSED(device);
     logEvent("link-back", deviceText());
     linkOpened();
     sendPendingStop(m_reconnector->device());
@@ -369,10 +368,7 @@ void Form1::logEvent(const char *key, const QString &text)
     if (!m_log.isOpen() ||
         m_log.appendEvent(QDateTime::currentDateTime(), QString::fromLatin1(key), text))
         return;
-    const QString message = tr("%1\n读数日志已停止，面板继续运行。").arg(m_log.errorText());
-    QMetaObject::invokeMethod(
-        this, [this, message] { m_boxes->messageBox(message, tr("读数日志")); },
-        Qt::QueuedConnection);
+    tellLogStopped();
 }
 
 QString Form1::deviceText() const
@@ -635,6 +631,11 @@ void Form1::logReading(const QString &value)
 {
     if (!m_log.isOpen() || m_log.append(QDateTime::currentDateTime(), value))
         return;
+    tellLogStopped();
+}
+
+void Form1::tellLogStopped()
+{
     // The log has closed itself; told once, from the event loop rather than in the middle of
     // a reception.
     const QString message = tr("%1\n读数日志已停止，面板继续运行。").arg(m_log.errorText());

@@ -115,7 +115,7 @@ private:
     void MSComm1_OnComm();
     void handleReply(const QByteArray &frame);
     void onPortFailed(const QString &reason);
-    void onReconnected(const QString &device);
+    void onReconnected();
     void onStillAway(const QString &why);
     void linkOpened();
     void closeLink();
@@ -131,6 +131,7 @@ private:
     // The same without the box: the reason the frame did not go out, or an empty text.
     QString trySendFrame(const QString &frame);
     void logReading(const QString &value);
+    void tellLogStopped();
     void setLinkMenusEnabled(bool enabled);
     void setReadingStale(bool stale);
 
