@@ -2,11 +2,15 @@
 #include "serialcontrol.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -219,6 +223,17 @@ void TestSerialControl::portHeldByAnotherFailsToOpen()
     second.setPortMap({{2, link}});
     QVERIFY(!second.setPortOpen(true));
     QCOMPARE(second.openFailure(), SerialControl::OpenFailure::InUse);
+
+    // A program that keeps no lock file but holds the device's flock keeps it too.
+    first.setPortOpen(false);
+    const int holder = ::open(QFile::encodeName(m_pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+    QVERIFY(!second.setPortOpen(true));
+    QCOMPARE(second.openFailure(), SerialControl::OpenFailure::InUse);
+    ::close(holder);
+    QVERIFY(second.setPortOpen(true));
+    second.setPortOpen(false);
+    QVERIFY(openOn(first, m_pty));
 
     // The holder goes on unharmed.
     QVERIFY(first.setOutput("Q00F0000Y"));
