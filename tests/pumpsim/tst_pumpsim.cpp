@@ -45,6 +45,7 @@ private slots:
     void repliesAreHeldBack();
     void hangsUpAfterFrameCount();
     void logsLinksAndExitsCleanly();
+    void vanishesAndComesBack();
     void talksToSerialPort();
 
 private:
@@ -211,6 +212,42 @@ void TestPumpSim::logsLinksAndExitsCleanly()
     QCOMPARE(sim->exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
     QCOMPARE(sim->readAllStandardOutput(), QByteArray());
+}
+
+void TestPumpSim::vanishesAndComesBack()
+{
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath("frames.log");
+    const QString link = dir.filePath("pump0");
+    // Replies wait longer than the line stays away: one left queued would reach the new line.
+    QProcess *sim = nullptr;
+    const QString oldSlave =
+        startSimulator({"--link", link, "--log", logPath, "--vanish-after", "2", "--vanish-for",
+                        "0.3", "--delay-ms", "400", "--time-constant-s", "0", "--noise-mpa", "0"},
+                       &sim);
+    PanelLine oldLine(link);
+    QVERIFY(oldLine.send("Q00L0250YQ00R0000Y"));
+    QVERIFY(oldLine.waitForHangUp(kReplyTimeoutMs));
+    QVERIFY(QFile::symLinkTarget(link) != oldSlave); // gone, or already on the new line
+    // The old line is still held, as the panel would, so its pts number cannot come back.
+    QByteArray out;
+    QTRY_COMPARE_WITH_TIMEOUT((out += sim->readAllStandardOutput()).count('\n'), 3,
+                              kStartTimeoutMs);
+    const QString newSlave = QFile::symLinkTarget(link);
+    QCOMPARE(out, "corvane-pumpsim: linked " + link.toLocal8Bit() +
+                      "\ncorvane-pumpsim: vanished\ncorvane-pumpsim: back on " +
+                      newSlave.toLocal8Bit() + "\n");
+    QVERIFY(newSlave != oldSlave);
+    // Setpoint and run state survived: 250 ml/min at 0.002 MPa per ml/min.
+    PanelLine newLine(link);
+    QVERIFY(newLine.send("Q00F0000Y"));
+    QCOMPARE(newLine.takeFrames(1, kReplyTimeoutMs), frames({"Q00N00.5Y"}));
+    QStringList entries;
+    for (const QString &line : fileLines(logPath))
+        entries << line.section(' ', 1);
+    QCOMPARE(entries,
+             QStringList({"Q00L0250Y", "Q00R0000Y", "- 1 pending reply(ies) dropped with the line",
+                          "! vanished after 2 frame(s)", "! back on " + newSlave, "Q00F0000Y"}));
 }
 
 void TestPumpSim::talksToSerialPort()

@@ -11,7 +11,8 @@
 // returns what that program wrote. The slave is opened here as well and kept open in raw
 // 9600 8N1 mode, so that nothing echoes or translates before the panel opens it and the master
 // never sees EIO when the panel closes and reopens its side. Everything is closed, and every
-// symlink made by makeSymlink() removed, on destruction. Linux only; not thread-safe.
+// symlink made by makeSymlink() removed, on destruction. After hangUp() open() makes a fresh
+// pair, as an adapter that was unplugged comes back. Linux only; not thread-safe.
 class PseudoTerminal
 {
 public:
@@ -50,15 +51,18 @@ public:
     // at path is left alone and reported as an error.
     bool makeSymlink(const QString &path, QString *error = nullptr);
 
-    // Closes both ends: the panel's side sees a hang-up. Symlinks stay until destruction.
+    // Closes both ends: the panel's side sees a hang-up. Symlinks stay until destruction or
+    // removeSymlinks().
     void hangUp();
+
+    // Removes now the symlinks made by makeSymlink() that still point at this slave.
+    void removeSymlinks();
 
     QString errorString() const { return m_errorString; }
 
 private:
     void setError(const QString &what);
     void closeFds();
-    void removeSymlinks();
 
     int m_masterFd = -1;
     int m_slaveFd = -1;

@@ -1,6 +1,7 @@
 // corvane-pumpsim: a simulated pump on a pseudo-terminal, for running the panel without the
 // hardware and for the tests. stdout carries only the lines that scripts parse (the slave path,
-// the symlink, the hang-up); everything else goes to stderr or the --log file.
+// the symlink, the hang-up, a vanished line and its return); everything else goes to stderr or the
+// --log file.
 
 #include "pumpsimulator.h"
 #include "signalwatcher.h"
@@ -47,6 +48,11 @@ int main(int argc, char *argv[])
     QObject::connect(simulator, &PumpSimulator::hungUp, &app, [] {
         announce(QStringLiteral("hung up"));
         QCoreApplication::exit(0);
+    });
+    QObject::connect(simulator, &PumpSimulator::vanished, &app,
+                     [] { announce(QStringLiteral("vanished")); });
+    QObject::connect(simulator, &PumpSimulator::cameBack, &app, [](const QString &slavePath) {
+        announce(QStringLiteral("back on ") + slavePath);
     });
     if (!simulator->start(&error)) {
         std::fprintf(stderr, "corvane-pumpsim: %s\n", qPrintable(error));

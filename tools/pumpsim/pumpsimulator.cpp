@@ -37,7 +37,8 @@ PumpSimulator::PumpSimulator(const SimOptions &options, QObject *parent)
       m_ownAddress(addressField(options.address)),
       // Its own stream, so that turning stray bytes on does not change the pressure noise.
       m_random({options.seed, 0x5eedu}), m_tickTimer(new QTimer(this)),
-      m_replyTimer(new QTimer(this)), m_splitTimer(new QTimer(this))
+      m_replyTimer(new QTimer(this)), m_splitTimer(new QTimer(this)),
+      m_returnTimer(new QTimer(this)), m_vanishAt(quint64(options.vanishAfter))
 {
     m_model.setFlowSetpoint(options.flowMlPerMin);
     m_model.setProtectionLimit(options.limitMPa);
@@ -53,6 +54,9 @@ PumpSimulator::PumpSimulator(const SimOptions &options, QObject *parent)
     m_splitTimer->setSingleShot(true);
     m_splitTimer->setTimerType(Qt::PreciseTimer);
     connect(m_splitTimer, &QTimer::timeout, this, &PumpSimulator::onSplitTimer);
+    m_returnTimer->setSingleShot(true);
+    m_returnTimer->setInterval(options.vanishForMs);
+    connect(m_returnTimer, &QTimer::timeout, this, &PumpSimulator::comeBack);
 }
 
 PumpSimulator::~PumpSimulator()
@@ -86,11 +90,16 @@ bool PumpSimulator::start(QString *error)
         }
     }
 
-    m_notifier = new QSocketNotifier(m_pty.masterFd(), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &PumpSimulator::onMasterReadable);
+    listen();
     m_sinceTick.start();
     m_tickTimer->start();
     return true;
+}
+
+void PumpSimulator::listen()
+{
+    m_notifier = new QSocketNotifier(m_pty.masterFd(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PumpSimulator::onMasterReadable);
 }
 
 void PumpSimulator::onMasterReadable()
@@ -106,9 +115,10 @@ void PumpSimulator::onMasterReadable()
                     .arg(dropped)
                     .arg(escaped(bytes)));
     for (const QByteArray &frame : frames) {
-        handleFrame(frame);
-        if (!m_pty.isOpen())
-            return;
+        if (m_pty.isOpen())
+            handleFrame(frame);
+        else // came in the same read as the frame that closed the line
+            logFrame(frame, QStringLiteral("ignored: line closed"));
     }
 }
 
@@ -166,6 +176,8 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
 
     if (m_options.hangupAfter > 0 && m_framesReceived >= quint64(m_options.hangupAfter))
         hangUp();
+    else if (m_vanishAt > 0 && m_framesReceived >= m_vanishAt)
+        vanish();
 }
 
 void PumpSimulator::answer(char letter, const QString &value)
@@ -290,4 +302,54 @@ void PumpSimulator::hangUp()
     m_pty.hangUp();
     logLine(QStringLiteral("! hung up after %1 frame(s)").arg(m_framesReceived));
     emit hungUp();
+}
+
+void PumpSimulator::dropPendingReplies()
+{
+    m_replyTimer->stop();
+    m_splitTimer->stop();
+    const qsizetype pending = m_replies.size() + m_queued.size() + (m_heldReply.isEmpty() ? 0 : 1) +
+                              (m_splitTail.isEmpty() ? 0 : 1);
+    if (pending > 0)
+        logLine(QStringLiteral("- %1 pending reply(ies) dropped with the line").arg(pending));
+    m_replies.clear();
+    m_queued.clear();
+    m_heldReply.clear();
+    m_splitTail.clear();
+}
+
+void PumpSimulator::vanish()
+{
+    // Called from the notifier's own signal: it can only be deleted later. The model keeps
+    // ticking, as the pump does while its adapter resets.
+    m_notifier->setEnabled(false);
+    m_notifier->deleteLater();
+    m_notifier = nullptr;
+    dropPendingReplies();
+    // The path goes first: once the panel sees the hang-up, it must not find the dead line.
+    m_pty.removeSymlinks();
+    m_pty.hangUp();
+    m_reader.clear();
+    m_vanishAt = 0;
+    logLine(QStringLiteral("! vanished after %1 frame(s)").arg(m_framesReceived));
+    emit vanished();
+    m_returnTimer->start();
+}
+
+void PumpSimulator::comeBack()
+{
+    QString error;
+    if (!m_pty.open(&error)) {
+        std::fprintf(stderr, "corvane-pumpsim: cannot come back: %s\n", qPrintable(error));
+        m_returnTimer->start();
+        return;
+    }
+    // The new pty exists before the link moves to it, so the link never dangles.
+    if (!m_options.linkPath.isEmpty() && !m_pty.makeSymlink(m_options.linkPath, &error))
+        std::fprintf(stderr, "corvane-pumpsim: %s\n", qPrintable(error));
+    listen();
+    if (m_options.vanishEvery > 0)
+        m_vanishAt = m_framesReceived + quint64(m_options.vanishEvery);
+    logLine(QStringLiteral("! back on %1").arg(m_pty.slavePath()));
+    emit cameBack(m_pty.slavePath());
 }

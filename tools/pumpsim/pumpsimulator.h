@@ -22,7 +22,8 @@ class QTimer;
 // line faults chosen in SimOptions (drop, stray bytes, split, coalesce) in that order, and leave
 // strictly in the order they were made. Every received frame, and every ignored input, goes to
 // the log file when one is given; every write to the line goes to the sent log, so a test can
-// tell which replies left in full.
+// tell which replies left in full. With --vanish-after the line goes away and comes back on a
+// new pseudo-terminal while the pump itself keeps its state and keeps running.
 class PumpSimulator : public QObject
 {
     Q_OBJECT
@@ -43,6 +44,10 @@ public:
 signals:
     // --hangup-after was reached; the line is closed.
     void hungUp();
+    // The line is closed and the --link symlink removed; it comes back after --vanish-for.
+    void vanished();
+    // A new line is open at slavePath, with the --link symlink pointing at it.
+    void cameBack(const QString &slavePath);
 
 private:
     struct PendingReply
@@ -66,6 +71,10 @@ private:
     static void appendLine(QFile &file, const QString &text);
     void logFrame(const QByteArray &frame, const QString &note = QString());
     void hangUp();
+    void listen();
+    void dropPendingReplies();
+    void vanish();
+    void comeBack();
 
     SimOptions m_options;
     PumpModel m_model;
@@ -80,6 +89,7 @@ private:
     QTimer *m_tickTimer;
     QTimer *m_replyTimer;
     QTimer *m_splitTimer;
+    QTimer *m_returnTimer;
     QElapsedTimer m_sinceTick;
 
     QList<PendingReply> m_replies;
@@ -90,4 +100,5 @@ private:
     quint64 m_framesReceived = 0;
     quint64 m_answerableFrames = 0;
     quint64 m_repliesSent = 0;
+    quint64 m_vanishAt = 0; // frame count that takes the line away; 0 = never
 };

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -88,6 +89,22 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     const auto hangup = valueOption(QStringLiteral("hangup-after"),
                                     QStringLiteral("Hang up the line after N received frames."),
                                     QStringLiteral("N"), QStringLiteral("0"));
+    const auto vanishAfterOpt = valueOption(
+        QStringLiteral("vanish-after"),
+        QStringLiteral("After N received frames close the line and remove the --link symlink, "
+                       "as an unplugged USB adapter does; come back later on a new "
+                       "pseudo-terminal."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const auto vanishForOpt =
+        valueOption(QStringLiteral("vanish-for"),
+                    QStringLiteral("How long the line stays away before it comes back, with "
+                                   "the --link symlink moved to it."),
+                    QStringLiteral("s"), QStringLiteral("2"));
+    const auto vanishEveryOpt =
+        valueOption(QStringLiteral("vanish-every"),
+                    QStringLiteral("Vanish again after every N more received frames once back; 0 "
+                                   "vanishes only once. Needs --vanish-after."),
+                    QStringLiteral("N"), QStringLiteral("0"));
     const auto log =
         valueOption(QStringLiteral("log"), QStringLiteral("Append every received frame to FILE."),
                     QStringLiteral("FILE"), QString());
@@ -161,9 +178,17 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     const auto noiseEveryValue = count(noiseEveryOpt, kMaxCount);
     const auto gapValue = count(splitGap, kMaxMs);
     const auto hangupValue = count(hangup, kMaxCount);
+    const auto vanishAfterValue = count(vanishAfterOpt, kMaxCount);
+    const auto vanishForValue = number({vanishForOpt, 0.0, kMaxMs / 1000.0});
+    const auto vanishEveryValue = count(vanishEveryOpt, kMaxCount);
     if (!flowValue || !limitValue || !addressValue || !backValue || !tauValue || !noiseValue ||
-        !seedOk || !delayValue || !dropValue || !noiseEveryValue || !gapValue || !hangupValue)
+        !seedOk || !delayValue || !dropValue || !noiseEveryValue || !gapValue || !hangupValue ||
+        !vanishAfterValue || !vanishForValue || !vanishEveryValue)
         return false;
+    if (*vanishEveryValue > 0 && *vanishAfterValue == 0) {
+        *error = QStringLiteral("--vanish-every: needs --vanish-after");
+        return false;
+    }
 
     flowMlPerMin = *flowValue;
     limitMPa = *limitValue;
@@ -180,6 +205,9 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     splitGapMs = *gapValue;
     coalesce = parser.isSet(coalesceOpt);
     hangupAfter = *hangupValue;
+    vanishAfter = *vanishAfterValue;
+    vanishForMs = int(std::lround(*vanishForValue * 1000.0));
+    vanishEvery = *vanishEveryValue;
     logPath = parser.value(log);
     sentLogPath = parser.value(sentLog);
     linkPath = parser.value(link);

@@ -32,6 +32,9 @@ public:
     int splitGapMs = 30;
     bool coalesce = false;
     int hangupAfter = 0;
+    int vanishAfter = 0;
+    int vanishForMs = 2000;
+    int vanishEvery = 0;
 
     QString logPath;
     QString sentLogPath;
