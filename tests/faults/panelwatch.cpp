@@ -93,6 +93,9 @@ QImage PanelWatch::surroundings(Form1 &form)
         const auto *box = form.findChild<QLineEdit *>(QLatin1String(name));
         painter.fillRect(QRect(box->mapTo(&form, QPoint(0, 0)), box->size()), Qt::magenta);
     }
+    // The status area tells an outage and the return for a while after it.
+    const auto *status = form.findChild<QWidget *>(QStringLiteral("statusArea"));
+    painter.fillRect(QRect(status->mapTo(&form, QPoint(0, 0)), status->size()), Qt::magenta);
     const auto *plot = form.findChild<PlotArea *>(QStringLiteral("Picture1"));
     painter.fillRect(plot->contentsRect().translated(plot->mapTo(&form, QPoint(0, 0))),
                      Qt::magenta);

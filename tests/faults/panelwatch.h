@@ -44,8 +44,9 @@ public:
     static double cpuSeconds();
     // The values of a reading log, "time<TAB>value" a line, in order; event lines are skipped.
     static QStringList logValues(const QString &path);
-    // The window as drawn, with the plot's drawing area and the boxes that replies write to
-    // blanked out: two of these differ only if something drew outside those places.
+    // The window as drawn, with the plot's drawing area, the boxes that replies write to and
+    // the status area blanked out: two of these differ only if something drew outside those
+    // places.
     static QImage surroundings(Form1 &form);
 
 private:

@@ -24,13 +24,14 @@ namespace {
 // How the line misbehaves in a case, beside the simulator's own fault options.
 enum class Script {
     Simulator,       // the simulated pump answers the polls through its faults
+    Vanishing,       // the simulated pump's line goes and comes back behind its symlink
     ByteAtATime,     // a peer answers the polls one byte per write
     HangUpAndReopen, // a peer hangs up in the middle of a frame; 通信 opens a new line
     Hostile,         // a peer streams 1 MB of garbage with replies and bad values among it
 };
 
 // What shows in the simulator's logs when its fault option took effect.
-enum class Evidence { None, StrayBytes, ShortWrites, DoubleWrites, Dropped, Late };
+enum class Evidence { None, StrayBytes, ShortWrites, DoubleWrites, Dropped, Late, Vanished };
 
 constexpr int kRunMs = 1500;
 constexpr int kSettleTimeoutMs = 10000;
@@ -142,6 +143,8 @@ bool faultShows(Evidence evidence, const SimulatedPump &pump)
         return longest >= 2 * kFrameBytes;
     case Evidence::Dropped:
         return !received.filter(QStringLiteral("dropped")).isEmpty();
+    case Evidence::Vanished:
+        return received.filter(QStringLiteral("! back on")).size() >= 2;
     case Evidence::Late: {
         // The first reply left after the second poll had come in.
         const QStringList polls = received.filter(QStringLiteral("Q00F0000Y"));
@@ -226,12 +229,25 @@ private Q_SLOTS:
 };
 
 // The first control character shown in a box makes the font system load its fallback fonts,
-// some megabytes once per process; loaded here, they do not count as any case's growth.
+// some megabytes once per process, and the first line found again after an outage loads
+// udev's library, watches /dev and lays out the status texts; done here, they do not count as
+// any case's growth.
 void TestFaultMatrix::initTestCase()
 {
-    Form1 form;
+    QTemporaryDir folder;
+    const QString link = folder.filePath(QStringLiteral("usb-pump"));
+    PseudoTerminal pty;
+    QVERIFY(pty.open() && pty.makeSymlink(link));
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.show();
+    QVERIFY(openPort(form, boxes, link));
     for (QLineEdit *box : form.findChildren<QLineEdit *>())
         box->setText(QString::fromLatin1("\0\t\x7f\xff", 4));
+    pty.hangUp();
+    QTRY_VERIFY(!form.serialControl()->portOpen());
+    QVERIFY(pty.open() && pty.makeSymlink(link));
+    QTRY_VERIFY_WITH_TIMEOUT(form.serialControl()->portOpen(), kSettleTimeoutMs);
     QVERIFY(!form.grab().isNull());
 }
 
@@ -257,6 +273,10 @@ void TestFaultMatrix::readingsSurviveLineFaults_data()
         << QStringList{"--noise-every", "3",  "--split",    "--coalesce",
                        "--drop-every",  "10", "--delay-ms", "60"}
         << Script::Simulator << 25 << Evidence::StrayBytes;
+    // Twice away for 0.3 s; the panel finds the line again behind the same name by itself.
+    QTest::newRow("line vanishes and comes back")
+        << QStringList{"--vanish-after", "15", "--vanish-every", "40", "--vanish-for", "0.3"}
+        << Script::Vanishing << 25 << Evidence::Vanished;
     QTest::newRow("replies a byte at a time")
         << QStringList() << Script::ByteAtATime << 40 << Evidence::None;
     QTest::newRow("hang-up mid-frame, reopened")
@@ -284,10 +304,12 @@ void TestFaultMatrix::readingsSurviveLineFaults()
 
     std::unique_ptr<SimulatedPump> pump;
     PtyPeer peer;
-    if (script == Script::Simulator) {
+    if (script == Script::Simulator || script == Script::Vanishing) {
+        const QString link = folder.filePath(QStringLiteral("usb-pump"));
         pump = std::make_unique<SimulatedPump>(folder.path());
-        QVERIFY2(pump->start(kPumpOptions + pumpOptions, &error), qPrintable(error));
-        QVERIFY(openPort(form, boxes, pump->slavePath()));
+        QVERIFY2(pump->start(kPumpOptions + pumpOptions + QStringList{"--link", link}, &error),
+                 qPrintable(error));
+        QVERIFY(openPort(form, boxes, script == Script::Vanishing ? link : pump->slavePath()));
     } else {
         QVERIFY(peer.open());
         QVERIFY(openPanelPort(form, boxes, peer.pty()));
@@ -300,6 +322,13 @@ void TestFaultMatrix::readingsSurviveLineFaults()
     switch (script) {
     case Script::Simulator:
         QTest::qWait(kRunMs);
+        break;
+    case Script::Vanishing:
+        // Until it has been away twice and the panel is back on the line, plus a few polls
+        // (far fewer than would make it vanish a third time).
+        QTRY_VERIFY_WITH_TIMEOUT(faultShows(Evidence::Vanished, *pump), kSettleTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(form.serialControl()->portOpen(), kSettleTimeoutMs);
+        QTest::qWait(kRunMs / 5);
         break;
     case Script::ByteAtATime:
         peer.setPacing(1, 1);
@@ -367,6 +396,7 @@ void TestFaultMatrix::readingsSurviveLineFaults()
     QCOMPARE(recordsOf(form), numbersAmong(readings));
     QCOMPARE(watch.pnowTexts(), changesOf(QStringLiteral("00.0"), readings));
     QVERIFY(boxes.messages.isEmpty());
+    QVERIFY(form.serialControl()->portOpen());
     QCOMPARE(PanelWatch::surroundings(form), surroundingsBefore);
     QCOMPARE_LE(watch.maxStallMs(), kMaxStallMs);
     QCOMPARE_LE(watch.cpuShare(), kMaxCpuShare);
