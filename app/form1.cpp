@@ -554,13 +554,12 @@ void Form1::save_Click()
 {
     const QString title = tr("存储数据");
     RecordFile file(recordFilePath());
-    if (!file.open() || !file.write(m_records.text())) {
+    // Confirmed only once the new record has taken the old one's place.
+    if (!file.save(m_records.text())) {
         m_boxes->messageBox(file.errorText(), title);
         return;
     }
-    // The file stays open while the confirmation is on the screen.
     m_boxes->messageBox(tr("当前压力数值以存储"), title);
-    file.close();
 }
 
 void Form1::print_Click()

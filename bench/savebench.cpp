@@ -44,11 +44,10 @@ Result run(const QString &name, double (*reading)(qint32 i), qint32 added, const
         timer.start();
         const QByteArray text = buffer.text();
         RecordFile file(savePath);
-        if (!file.open() || !file.write(text)) {
+        if (!file.save(text)) {
             result.error = file.errorText();
             return result;
         }
-        file.close();
         result.saveMs = std::min(result.saveMs, elapsedMs(timer));
 
         timer.start();

@@ -1,27 +1,25 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
-// One save of the record file: open() creates or truncates it, write() writes the text and
-// makes sure it has reached the system, close() closes it. The file stays open between write()
-// and close(), while the confirmation is shown. open() leaves an existing file as it was when
-// it fails. Each failure is told in errorText(), in the panel's language, naming the file and
-// the system's reason.
+// One save of the record file. The text goes to a new file beside the old one, which takes
+// the old one's place only once all of it has been written; whatever fails (the folder, the
+// rights, a full disk, the final rename), the old file stays as it was, byte for byte. Each
+// failure is told in errorText(), in the panel's language, naming the file and the reason, a
+// full disk as a full disk. A name that leads to anything but a file (a folder, a device or a
+// pipe behind a symlink) is refused: it would be replaced, not written.
 class RecordFile
 {
 public:
     explicit RecordFile(const QString &path);
-    ~RecordFile(); // closes the file if still open
 
-    bool open();
-    bool write(const QByteArray &text);
-    void close();
+    // True once the new file is in place.
+    bool save(const QByteArray &text);
 
     QString errorText() const { return m_errorText; }
 
 private:
-    QFile m_file;
+    QString m_path;
     QString m_errorText;
 };

@@ -5,6 +5,10 @@
 #include <QTest>
 
 #include <cerrno>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,13 +24,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// More than QFile's write buffer, so the bytes go straight to the system.
 QByteArray largeText()
 {
     return QByteArray(1 << 20, '7');
 }
 
-enum class Existing { Nothing, ReadOnlyFile, Folder };
+enum class Existing { Nothing, ReadOnlyFolder, Folder, LinkToPipe };
 
 } // namespace
 
@@ -37,10 +40,9 @@ class TestRecordFile : public QObject
 private slots:
     void replacesExistingFile_data();
     void replacesExistingFile();
-    void openFails_data();
-    void openFails();
-    void fullDisk_data();
-    void fullDisk();
+    void failureKeepsOldFile_data();
+    void failureKeepsOldFile();
+    void fullDiskKeepsOldFile();
 
 private:
     QTemporaryDir m_dir;
@@ -68,78 +70,93 @@ void TestRecordFile::replacesExistingFile()
         QVERIFY(writeFile(path, old));
 
     RecordFile file(path);
-    QVERIFY2(file.open(), qPrintable(file.errorText()));
-    QVERIFY2(file.write(text), qPrintable(file.errorText()));
-    // The confirmation is shown before close(): the text must already be out of the process.
+    QVERIFY2(file.save(text), qPrintable(file.errorText()));
     QCOMPARE(contents(path), text);
-    file.close();
-    QCOMPARE(contents(path), text);
+    // Nothing is left beside it.
+    const QString name = QFileInfo(path).fileName();
+    QCOMPARE(QDir(m_dir.path()).entryList({name + u'*'}, QDir::Files | QDir::Hidden),
+             QStringList{name});
 }
 
-void TestRecordFile::openFails_data()
+void TestRecordFile::failureKeepsOldFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<Existing>("existing");
 
     QTest::newRow("missing folder") << "no-such-folder/mytext.txt" << Existing::Nothing;
-    QTest::newRow("read-only file") << "readonly.txt" << Existing::ReadOnlyFile;
+    QTest::newRow("read-only folder") << "readonly/mytext.txt" << Existing::ReadOnlyFolder;
     QTest::newRow("path is a folder") << "folder" << Existing::Folder;
+    // A device would be replaced by a file: as root, /dev/full itself.
+    QTest::newRow("symlink to a pipe") << "link-to-pipe" << Existing::LinkToPipe;
 }
 
-void TestRecordFile::openFails()
+void TestRecordFile::failureKeepsOldFile()
 {
     QFETCH(QString, name);
     QFETCH(Existing, existing);
 
     const QString path = m_dir.filePath(name);
     const QByteArray old("0.52\t0.53\n");
-    if (existing == Existing::ReadOnlyFile) {
+    if (existing == Existing::ReadOnlyFolder) {
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("readonly")));
         QVERIFY(writeFile(path, old));
-        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+        QVERIFY(QFile::setPermissions(m_dir.filePath(QStringLiteral("readonly")),
+                                      QFile::ReadOwner | QFile::ExeOwner));
     } else if (existing == Existing::Folder) {
         QVERIFY(QDir(m_dir.path()).mkdir(name));
+    } else if (existing == Existing::LinkToPipe) {
+        const QString pipe = m_dir.filePath(QStringLiteral("pipe"));
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QVERIFY(QFile::link(pipe, path));
     }
 
     RecordFile file(path);
-    if (file.open()) {
-        if (existing == Existing::ReadOnlyFile)
-            QSKIP("Running with rights that ignore file permissions (root).");
-        QFAIL("open() succeeded");
-    }
-    QVERIFY2(file.errorText().startsWith(
-                 QStringLiteral("无法打开记录文件 %1：").arg(QDir::toNativeSeparators(path))),
+    const bool saved = file.save(largeText());
+    if (existing == Existing::ReadOnlyFolder)
+        QFile::setPermissions(m_dir.filePath(QStringLiteral("readonly")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (saved && existing == Existing::ReadOnlyFolder)
+        QSKIP("Running with rights that ignore file permissions (root).");
+    QVERIFY(!saved);
+    QVERIFY2(file.errorText().contains(QDir::toNativeSeparators(path)),
              qPrintable(file.errorText()));
-    if (existing == Existing::ReadOnlyFile)
+    if (existing == Existing::ReadOnlyFolder)
         QCOMPARE(contents(path), old);
     else if (existing == Existing::Nothing)
         QVERIFY(!QFile::exists(path));
+    else if (existing == Existing::LinkToPipe)
+        QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("pipe"))).isFile() == false &&
+                QFileInfo(path).isSymLink());
 }
 
-void TestRecordFile::fullDisk_data()
+// On a small file system of its own (a tmpfs in this process's own mount namespace, gone with
+// it): the old record stays byte for byte, and the box says the disk is full.
+void TestRecordFile::fullDiskKeepsOldFile()
 {
-    QTest::addColumn<QByteArray>("text");
+    QTemporaryDir mountPoint;
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", QFile::encodeName(mountPoint.path()).constData(), "tmpfs", 0,
+                "size=64k") != 0)
+        QSKIP("Cannot mount a small file system here (needs root).");
 
-    QTest::newRow("small text, held in QFile's buffer") << QByteArray("1.5\t2\n");
-    QTest::newRow("large text, written through") << largeText();
-}
-
-void TestRecordFile::fullDisk()
-{
-    QFETCH(QByteArray, text);
-    if (!QFile::exists(QStringLiteral("/dev/full")))
-        QSKIP("This system has no /dev/full.");
-
-    const QString path = m_dir.filePath(QStringLiteral("full-%1.txt").arg(QTest::currentDataTag()));
-    QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+    const QString path = mountPoint.filePath(QStringLiteral("mytext.txt"));
+    QByteArray old;
+    for (int i = 0; old.size() < 40 * 1024; ++i)
+        old += QByteArray::number(i % 97 * 0.01, 'g', 3) + (i % 5 == 4 ? '\n' : '\t');
+    QVERIFY(writeFile(path, old));
 
     RecordFile file(path);
-    QVERIFY2(file.open(), qPrintable(file.errorText()));
-    QVERIFY(!file.write(text));
-    const QString error = file.errorText();
-    QVERIFY2(error.startsWith(
-                 QStringLiteral("写入记录文件 %1 失败：").arg(QDir::toNativeSeparators(path))),
-             qPrintable(error));
-    QVERIFY2(error.contains(qt_error_string(ENOSPC)), qPrintable(error));
+    const bool saved = file.save(QByteArray(60 * 1024, '1'));
+    const QByteArray after = contents(path);
+    const QStringList left = QDir(mountPoint.path()).entryList(QDir::Files | QDir::Hidden);
+    ::umount(QFile::encodeName(mountPoint.path()).constData());
+    QVERIFY(!saved);
+    QCOMPARE(after, old);
+    QCOMPARE(left, QStringList{"mytext.txt"});
+    QVERIFY2(file.errorText().contains(QStringLiteral("磁盘已满")), qPrintable(file.errorText()));
+    QVERIFY2(file.errorText().contains(path), qPrintable(file.errorText()));
+    QVERIFY(!file.errorText().contains(QStringLiteral("未知")));
 }
 
 QTEST_GUILESS_MAIN(TestRecordFile)
