@@ -8,6 +8,7 @@
 #include "numbertext.h"
 #include "panelpalette.h"
 #include "plotarea.h"
+#include "portanswer.h"
 #include "qtprintinglayer.h"
 #include "recordfile.h"
 #include "recordpath.h"
@@ -213,8 +214,9 @@ void Form1::Form_Unload()
 
 void Form1::Communication_Click()
 {
-    const QString answer = m_boxes->inputBox(QStringLiteral("Input communication port"),
-                                             QStringLiteral("Commport"), QStringLiteral("1"));
+    const QString answer =
+        m_boxes->choiceBox(QStringLiteral("Input communication port"), QStringLiteral("Commport"),
+                           portChoices(), QStringLiteral("1"));
     if (answer.isEmpty())
         return;
 
@@ -227,15 +229,23 @@ void Form1::Communication_Click()
         m_boxes->messageBox(message, tr("通信"));
     };
 
-    const std::optional<qint16> port = NumberText::toInt16(answer);
+    const std::optional<PortAnswer> port = PortAnswer::parse(answer);
     if (!port) {
-        refuse(tr("“%1”不是有效的端口号。请输入端口的编号，例如 1。").arg(answer));
+        refuse(tr("“%1”不是有效的端口。请输入端口的编号（例如 1）或设备（例如 /dev/ttyUSB0）。")
+                   .arg(answer));
         return;
     }
     const QString previousCanonical = MSComm1->canonicalDevice();
-    MSComm1->setCommPort(*port);
-    if (!MSComm1->setPortOpen(true)) {
-        MSComm1->setCommPort(previousPort);
+    bool opened = false;
+    if (port->number) {
+        MSComm1->setCommPort(*port->number);
+        opened = MSComm1->setPortOpen(true);
+        if (!opened)
+            MSComm1->setCommPort(previousPort);
+    } else {
+        opened = MSComm1->openPath(port->device);
+    }
+    if (!opened) {
         refuse(MSComm1->errorString());
         return;
     }
@@ -254,11 +264,26 @@ void Form1::Communication_Click()
     if (!previousDevice.isEmpty() && previousCanonical != MSComm1->canonicalDevice())
         logEvent("link-closed", previousDevice);
     m_reconnector->remember(device);
+    m_settings.setLastDevice(device);
     logEvent("link-open", deviceText());
     linkOpened();
     // A name alone does not make the same adapter: the stop is never sent to another one.
     sendPendingStop(sameAdapter ? owedTo : QString());
     Timer2->start();
+}
+
+QStringList Form1::portChoices() const
+{
+    // The device opened last comes first, as it was named, so a by-id name survives a replug.
+    QStringList choices;
+    const QString last = m_settings.lastDevice();
+    if (!last.isEmpty())
+        choices << last;
+    for (const SerialPortRecord &port : m_portListing.ports()) {
+        if (port.systemLocation != last)
+            choices << PortAnswer::listEntry(port);
+    }
+    return choices;
 }
 
 void Form1::linkOpened()

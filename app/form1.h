@@ -3,6 +3,7 @@
 #include "framereader.h"
 #include "keypad.h"
 #include "linkprotocol.h"
+#include "panelsettings.h"
 #include "pendingstop.h"
 #include "portlisting.h"
 #include "pressuretrend.h"
@@ -117,6 +118,7 @@ private:
     void onPortFailed(const QString &reason);
     void onReconnected();
     void onStillAway(const QString &why);
+    QStringList portChoices() const;
     void linkOpened();
     void closeLink();
     void oweStop(const QString &cause);
@@ -150,6 +152,7 @@ private:
     RunClock m_runClock;
     PendingStop m_pendingStop;
     PortListing m_portListing;
+    PanelSettings m_settings;
     LinkReconnector *m_reconnector = nullptr;
     // The link as the status area tells it: lost (and why it is not back yet), or just back.
     QString m_linkLostText;

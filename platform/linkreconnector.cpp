@@ -136,7 +136,7 @@ void LinkReconnector::attempt()
                  .arg(resolved, m_identity.text()));
         break;
     case PortIdentity::Verdict::Open:
-        if (m_port->reopenAs(found.device)) {
+        if (m_port->openPath(found.device)) {
             m_canonicalDevice = m_port->canonicalDevice();
             cancel();
             Q_EMIT reconnected(found.device);

@@ -51,19 +51,19 @@ bool SerialControl::setPortOpen(bool open)
         m_errorString = tr("端口 %1 不存在：端口号从 1 开始").arg(m_commPort);
         return false;
     }
-    return this->open(device);
+    return this->open(device, tr("端口 %1（%2）").arg(m_commPort).arg(device));
 }
 
-bool SerialControl::reopenAs(const QString &device)
+bool SerialControl::openPath(const QString &device)
 {
-    return open(device);
+    return open(device, tr("端口 %1").arg(device));
 }
 
-bool SerialControl::open(const QString &device)
+bool SerialControl::open(const QString &device, const QString &portText)
 {
     const auto fail = [&](OpenFailure failure, const QString &reason) {
         m_openFailure = failure;
-        m_errorString = tr("无法打开端口 %1（%2）：%3").arg(m_commPort).arg(device, reason);
+        m_errorString = tr("无法打开%1：%2").arg(portText, reason);
         return false;
     };
     // One device, one lock, whatever name it was given.
@@ -73,6 +73,7 @@ bool SerialControl::open(const QString &device)
     // Reopening the port that is already open keeps it; only the settings are applied again.
     if (portOpen() && m_canonicalDevice == canonical) {
         m_device = device;
+        m_portText = portText;
         m_openFailure = OpenFailure::None;
         return applySettings(m_port.get());
     }
@@ -102,6 +103,7 @@ bool SerialControl::open(const QString &device)
     // The new port works; only now give up the old one.
     m_port = std::move(port);
     m_device = device;
+    m_portText = portText;
     m_canonicalDevice = canonical;
     m_openFailure = OpenFailure::None;
     ++m_generation;
@@ -253,9 +255,7 @@ void SerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
         m_port->clearError();
         return;
     }
-    const QString reason = tr("端口 %1（%2）：%3")
-                               .arg(m_commPort)
-                               .arg(m_device, failureText(error, m_port->errorString()));
+    const QString reason = tr("%1：%2").arg(m_portText, failureText(error, m_port->errorString()));
     m_errorString = reason;
     // Close before telling anyone: a hung-up line keeps reporting read errors for as long as
     // the port stays open. The port object itself goes later, outside its own signal.

@@ -55,9 +55,10 @@ public:
     // Opens the port named by CommPort, or closes the open one. On failure returns false and
     // errorString() tells the device and the system's reason.
     bool setPortOpen(bool open);
-    // Opens this device in place of the one CommPort names: the same adapter back under the
-    // name the system gives it now. The port number stays as it was.
-    bool reopenAs(const QString &device);
+    // Opens a device by its path instead of the one CommPort names: one the operator named,
+    // or the same adapter back under the name the system gives it now. CommPort is left as it
+    // was. Opening switches ports as setPortOpen(true) does.
+    bool openPath(const QString &device);
     OpenFailure openFailure() const { return m_openFailure; }
     // Device of the open port as it was named, and the path it resolved to; empty while closed.
     QString openDevice() const;
@@ -100,7 +101,7 @@ private:
     static bool parseSettings(const QString &text, LineSettings *out);
     static QString openFailureText(QSerialPort::SerialPortError error, const QString &systemText);
     static QString failureText(QSerialPort::SerialPortError error, const QString &systemText);
-    bool open(const QString &device);
+    bool open(const QString &device, const QString &portText);
     bool applySettings(QSerialPort *port);
     static bool lineIsGone(const QSerialPort &port);
     void onReadyRead();
@@ -111,6 +112,7 @@ private:
     // the signal it is reporting from.
     std::unique_ptr<QSerialPort> m_port;
     QString m_device;
+    QString m_portText; // how the open port is named in messages
     QString m_canonicalDevice;
     OpenFailure m_openFailure = OpenFailure::None;
     quint64 m_framesRefusedWhileClosed = 0;

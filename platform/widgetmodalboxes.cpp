@@ -1,5 +1,6 @@
 #include "widgetmodalboxes.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -13,6 +14,25 @@ QString WidgetModalBoxes::inputBox(const QString &prompt, const QString &title,
     dialog.setTextValue(defaultAnswer);
     dialog.setInputMode(QInputDialog::TextInput);
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+}
+
+QString WidgetModalBoxes::choiceBox(const QString &prompt, const QString &title,
+                                    const QStringList &choices, const QString &defaultAnswer)
+{
+    QInputDialog dialog(m_parent);
+    dialog.setObjectName(QStringLiteral("inputBox"));
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setComboBoxItems(choices);
+    dialog.setComboBoxEditable(true);
+    // The offered text is the default answer, not the first choice.
+    dialog.setTextValue(defaultAnswer);
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+}
+
+QString WidgetModalBoxes::saveFileBox(const QString &title, const QString &suggestedPath)
+{
+    return QFileDialog::getSaveFileName(m_parent, title, suggestedPath);
 }
 
 void WidgetModalBoxes::messageBox(const QString &prompt, const QString &title)

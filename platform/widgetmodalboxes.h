@@ -12,6 +12,9 @@ public:
 
     QString inputBox(const QString &prompt, const QString &title,
                      const QString &defaultAnswer) override;
+    QString choiceBox(const QString &prompt, const QString &title, const QStringList &choices,
+                      const QString &defaultAnswer) override;
+    QString saveFileBox(const QString &title, const QString &suggestedPath) override;
     void messageBox(const QString &prompt, const QString &title) override;
 
 private:

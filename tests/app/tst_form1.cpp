@@ -119,6 +119,7 @@ private Q_SLOTS:
     void badAnswersKeepPanelClosed_data();
     void badAnswersKeepPanelClosed();
     void secondCommunicationSwitchesOrKeepsPort();
+    void communicationTakesDevicePath();
     void noFrameSpansTwoPorts_data();
     void noFrameSpansTwoPorts();
     void frameWhileClosedIsNotSent();
@@ -462,6 +463,23 @@ void TestForm1::badAnswersKeepPanelClosed()
     QVERIFY(!m_form->serialControl()->portOpen());
     QVERIFY(linkMenusEnabled(false));
     QVERIFY(!child<QTimer>("Timer2")->isActive());
+}
+
+// A device typed by its path opens; the next 通信 box offers it first in its list and still
+// "1" as its answer.
+void TestForm1::communicationTakesDevicePath()
+{
+    m_boxes->answers << m_pty.slavePath() + QStringLiteral("  typed as the list shows it");
+    choose("Communication");
+    QVERIFY(m_boxes->messages.isEmpty());
+    QVERIFY(m_form->serialControl()->portOpen());
+    QCOMPARE(m_form->serialControl()->openDevice(), m_pty.slavePath());
+
+    m_boxes->answers << QString(); // cancelled: the port stays open
+    choose("Communication");
+    QCOMPARE(m_boxes->questions[1].defaultAnswer, QStringLiteral("1"));
+    QCOMPARE(m_boxes->questions[1].choices.value(0), m_pty.slavePath());
+    QVERIFY(m_form->serialControl()->portOpen());
 }
 
 void TestForm1::secondCommunicationSwitchesOrKeepsPort()

@@ -1,3 +1,4 @@
+#include "portanswer.h"
 #include "portidentity.h"
 
 #include <QTest>
@@ -37,15 +38,58 @@ SerialPortRecord movedTo(SerialPortRecord record, const QString &path, const QSt
 
 Q_DECLARE_METATYPE(PortIdentity::Verdict)
 
-// Where the lost adapter may be opened again, for the ports the system lists now.
+// Which port is meant: what the operator answers in the 通信 box, and where the lost adapter
+// may be opened again among the ports the system lists now.
 class TestPortIdentity : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void answer_data();
+    void answer();
     void find_data();
     void find();
 };
+
+void TestPortIdentity::answer_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("number"); // -1: none
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("default") << "1" << 1 << QString() << true;
+    QTest::newRow("half to even") << " 2.5 " << 2 << QString() << true;
+    QTest::newRow("negative number") << "-3" << -3 << QString() << true;
+    QTest::newRow("bare name") << "ttyUSB0" << -1 << "/dev/ttyUSB0" << true;
+    QTest::newRow("path") << "/dev/ttyACM1" << -1 << "/dev/ttyACM1" << true;
+    QTest::newRow("list entry, read up to its first blank")
+        << "/dev/serial/by-id/usb-FTDI_A50285BI-if00  FT232R USB UART A50285BI" << -1
+        << "/dev/serial/by-id/usb-FTDI_A50285BI-if00" << true;
+    SerialPortRecord described = kFtdiB;
+    described.description = QStringLiteral("FT232R USB UART");
+    QTest::newRow("an entry as the list offers it")
+        << PortAnswer::listEntry(described) << -1 << "/dev/ttyUSB1" << true;
+    QTest::newRow("out of range") << "40000" << -1 << QString() << false;
+    QTest::newRow("a number with letters") << "1abc" << -1 << QString() << false;
+    QTest::newRow("not a name") << "../ttyS0" << -1 << QString() << false;
+    QTest::newRow("blank") << "   " << -1 << QString() << false;
+}
+
+void TestPortIdentity::answer()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, number);
+    QFETCH(QString, device);
+    QFETCH(bool, valid);
+
+    const std::optional<PortAnswer> parsed = PortAnswer::parse(answer);
+    QCOMPARE(parsed.has_value(), valid);
+    if (!parsed)
+        return;
+    QCOMPARE(parsed->number.value_or(-1), number);
+    QCOMPARE(parsed->device, device);
+}
 
 void TestPortIdentity::find_data()
 {

@@ -16,6 +16,7 @@ public:
         QString prompt;
         QString title;
         QString defaultAnswer;
+        QStringList choices; // offered in a list; empty for a plain input box
     };
     struct Message
     {
@@ -33,7 +34,21 @@ public:
     QString inputBox(const QString &prompt, const QString &title,
                      const QString &defaultAnswer) override
     {
-        questions.append({prompt, title, defaultAnswer});
+        questions.append({prompt, title, defaultAnswer, {}});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+
+    QString choiceBox(const QString &prompt, const QString &title, const QStringList &choices,
+                      const QString &defaultAnswer) override
+    {
+        questions.append({prompt, title, defaultAnswer, choices});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+
+    // Save-file boxes take their answers from the same list.
+    QString saveFileBox(const QString &title, const QString &suggestedPath) override
+    {
+        questions.append({QString(), title, suggestedPath, {}});
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 

@@ -1,0 +1,43 @@
+#include "panelsettings.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr char kLastDevice[] = "link/lastDevice";
+
+} // namespace
+
+PanelSettings::PanelSettings()
+    : m_store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("corvane"),
+              QStringLiteral("corvane-panel"))
+{
+}
+
+QString PanelSettings::lastDevice() const
+{
+    return m_store.value(QLatin1String(kLastDevice)).toString();
+}
+
+void PanelSettings::setLastDevice(const QString &device)
+{
+    if (lastDevice() == device)
+        return;
+    m_store.setValue(QLatin1String(kLastDevice), device);
+    m_store.sync();
+}
+
+QString PanelSettings::problem() const
+{
+    switch (m_store.status()) {
+    case QSettings::NoError:
+        return {};
+    case QSettings::AccessError:
+        return QStringLiteral("设置文件 %1 无法读写，使用默认设置")
+            .arg(QDir::toNativeSeparators(m_store.fileName()));
+    case QSettings::FormatError:
+        return QStringLiteral("设置文件 %1 已损坏，使用默认设置")
+            .arg(QDir::toNativeSeparators(m_store.fileName()));
+    }
+    return {};
+}
