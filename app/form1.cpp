@@ -19,6 +19,8 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -132,6 +134,7 @@ void Form1::connectHandlers()
     connect(ui->stend, &QAction::triggered, this, &Form1::stend_Click);
 
     connect(ui->save, &QAction::triggered, this, &Form1::save_Click);
+    connect(ui->saveAs, &QAction::triggered, this, &Form1::saveAs_Click);
     connect(ui->print, &QAction::triggered, this, &Form1::print_Click);
 }
 
@@ -577,13 +580,34 @@ void Form1::setClockShown(bool shown)
 
 void Form1::save_Click()
 {
+    saveRecordTo(recordFilePath(), "save");
+}
+
+void Form1::saveAs_Click()
+{
+    const QString path = m_boxes->saveFileBox(tr("另存为"), recordFilePath());
+    if (!path.isEmpty())
+        saveRecordTo(path, "save-as");
+}
+
+void Form1::saveRecordTo(const QString &path, const char *eventKey)
+{
     const QString title = tr("存储数据");
-    RecordFile file(recordFilePath());
+    // The default folder of drive d: is made when first needed; a folder the operator chose
+    // is used as it is.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!m_folderMadeOnDemand.isEmpty() && folder == QDir(m_folderMadeOnDemand).absolutePath() &&
+        !QDir().mkpath(folder)) {
+        m_boxes->messageBox(tr("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder)), title);
+        return;
+    }
+    RecordFile file(path);
     // Confirmed only once the new record has taken the old one's place.
     if (!file.save(m_records.text())) {
         m_boxes->messageBox(file.errorText(), title);
         return;
     }
+    logEvent(eventKey, QDir::toNativeSeparators(path));
     m_boxes->messageBox(tr("当前压力数值以存储"), title);
 }
 

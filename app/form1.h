@@ -59,8 +59,14 @@ public:
     const PendingStop &pendingStop() const { return m_pendingStop; }
     LinkReconnector *reconnector() const { return m_reconnector; }
 
-    // Folders that stand for drive letters of the record file on this machine.
-    void setDriveFolders(const QHash<QChar, QString> &folders) { m_driveFolders = folders; }
+    // Folders that stand for drive letters of the record file on this machine. A folder given
+    // as made on demand is created at the first save into it.
+    void setDriveFolders(const QHash<QChar, QString> &folders,
+                         const QString &folderMadeOnDemand = QString())
+    {
+        m_driveFolders = folders;
+        m_folderMadeOnDemand = folderMadeOnDemand;
+    }
     QString recordFilePath() const;
 
     // Appends every current-pressure reading to this file as well. False, with the reason in
@@ -110,6 +116,8 @@ private:
     void setClockShown(bool shown);
 
     void save_Click();
+    void saveAs_Click();
+    void saveRecordTo(const QString &path, const char *eventKey);
     void print_Click();
 
     void Timer2_Timer();
@@ -145,6 +153,7 @@ private:
     StaleReadingWatch m_readingWatch{LinkProtocol::kPollsUntilStale};
     bool m_readingStale = false;
     QHash<QChar, QString> m_driveFolders;
+    QString m_folderMadeOnDemand;
     Keypad m_keypad;
     TimedRun m_timedRun;
     RecordBuffer m_records;

@@ -169,6 +169,7 @@ void Form1Ui::setupControls()
 
     statusArea = new StatusArea(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips), surface);
     linkState = statusArea->addLine(QStringLiteral("linkState"), QColor(255, 255, 255));
+    logState = statusArea->addLine(QStringLiteral("logState"), QColor(255, 255, 255));
 
     QWidget *previous = nullptr;
     for (QWidget *widget : std::as_const(tabOrder)) {
@@ -186,6 +187,10 @@ void Form1Ui::setupMenus(QMainWindow *form)
     save = addItem(file, "save", "保存");
     print = addItem(file, "print", "打印");
     end = addItem(file, "end", "退出");
+    // The panel's own items, behind the designed ones.
+    file->addSeparator();
+    saveAs = addItem(file, "saveAs", "另存为…");
+    openLogFolder = addItem(file, "openLogFolder", "打开读数日志文件夹");
     bar->addMenu(file);
 
     settime = makeMenu(bar, "settime", "定时(T)");

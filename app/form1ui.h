@@ -53,14 +53,18 @@ public:
 
     PlotArea *Picture1 = nullptr;
 
-    // Notices over the brand panel; linkState tells a lost link and a stop still owed.
+    // Notices over the brand panel: linkState tells a lost link and a stop still owed,
+    // logState what became of the reading log and the settings.
     StatusArea *statusArea = nullptr;
     QLabel *linkState = nullptr;
+    QLabel *logState = nullptr;
 
     QMenu *file = nullptr;
     QAction *save = nullptr;
     QAction *print = nullptr;
     QAction *end = nullptr;
+    QAction *saveAs = nullptr;
+    QAction *openLogFolder = nullptr;
     QMenu *settime = nullptr;
     QAction *stset = nullptr;
     QMenu *operation = nullptr;

@@ -44,6 +44,7 @@ class TestRecordWiring : public QObject
 private Q_SLOTS:
     void init();
     void savedReadingsAreThoseReceived();
+    void defaultFolderAndSaveAs();
     void failedSaveIsNotConfirmed_data();
     void failedSaveIsNotConfirmed();
     void logFailureIsToldOnce();
@@ -95,6 +96,34 @@ void TestRecordWiring::savedReadingsAreThoseReceived()
     const QByteArray expected("1\t0.5\t1.25\t-1.5\t2\n1\t0.7\t9999");
     QCOMPARE(shownContent, expected);
     QCOMPARE(contentOf(path), expected);
+}
+
+// Drive d:'s default folder is made at the first save; 另存为… writes the same record where
+// the operator says, offering the record file's own path.
+void TestRecordWiring::defaultFolderAndSaveAs()
+{
+    const QString folder = m_drive.filePath(QStringLiteral("Documents/corvane-panel"));
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setDriveFolders({{u'd', folder}}, folder);
+    form.setPollInterval(std::chrono::hours(1));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    QVERIFY(m_pty.writeAll("Q00N01.0YQ00N00.5Y"));
+    QTRY_COMPARE(form.records().count(), 2);
+
+    form.findChild<QAction *>(QStringLiteral("save"))->trigger();
+    QCOMPARE(boxes.messages.value(0).prompt, QStringLiteral("当前压力数值以存储"));
+    QCOMPARE(contentOf(folder + QStringLiteral("/mytext.txt")), QByteArray("1\t0.5"));
+
+    const QString elsewhere = m_drive.filePath(QStringLiteral("run-7.txt"));
+    boxes.answers << elsewhere;
+    form.findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
+    QCOMPARE(boxes.questions.last().defaultAnswer, folder + QStringLiteral("/mytext.txt"));
+    QCOMPARE(boxes.messages.size(), 2);
+    QCOMPARE(contentOf(elsewhere), QByteArray("1\t0.5"));
+    boxes.answers << QString(); // cancelled: nothing more
+    form.findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
+    QCOMPARE(boxes.messages.size(), 2);
 }
 
 void TestRecordWiring::failedSaveIsNotConfirmed_data()
