@@ -47,15 +47,25 @@ bool ReadingLog::append(const QDateTime &time, const QString &value)
 {
     if (!m_file.isOpen())
         return false;
-    return writeLine(timeText(time) + '\t' + escaped(value.toLatin1(), false) + '\n');
+    return writeLine(readingLine(time, value));
 }
 
 bool ReadingLog::appendEvent(const QDateTime &time, const QString &key, const QString &text)
 {
     if (!m_file.isOpen())
         return false;
-    return writeLine("#\t" + timeText(time) + '\t' + escaped(key.toUtf8(), true) + '\t' +
-                     escaped(text.toUtf8(), true) + '\n');
+    return writeLine(eventLine(time, key, text));
+}
+
+QByteArray ReadingLog::readingLine(const QDateTime &time, const QString &value)
+{
+    return timeText(time) + '\t' + escaped(value.toLatin1(), false) + '\n';
+}
+
+QByteArray ReadingLog::eventLine(const QDateTime &time, const QString &key, const QString &text)
+{
+    return "#\t" + timeText(time) + '\t' + escaped(key.toUtf8(), true) + '\t' +
+           escaped(text.toUtf8(), true) + '\n';
 }
 
 bool ReadingLog::writeLine(const QByteArray &line)

@@ -26,6 +26,10 @@ public:
 
     QString errorText() const { return m_errorText; }
 
+    // The lines as written, line end included; LogWriter writes the same lines.
+    static QByteArray readingLine(const QDateTime &time, const QString &value);
+    static QByteArray eventLine(const QDateTime &time, const QString &key, const QString &text);
+
 private:
     bool writeLine(const QByteArray &line);
 

@@ -1,10 +1,26 @@
+#include "logwriter.h"
 #include "readinglog.h"
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot be read)");
+}
+
+} // namespace
 
 class TestReadingLog : public QObject
 {
@@ -14,6 +30,12 @@ private slots:
     void appendsLines_data();
     void appendsLines();
     void stopsAfterFailedWrite();
+    void writerKeepsOrderAndFormat();
+    void writerStartsFilePerDay();
+    void writerRefusesSpecialFiles_data();
+    void writerRefusesSpecialFiles();
+    void writerCutsFailedWriteToWholeLine();
+    void writerReportsDroppedLines();
 
 private:
     QTemporaryDir m_dir;
@@ -94,6 +116,166 @@ void TestReadingLog::stopsAfterFailedWrite()
 
     QVERIFY(!log.append(now, QStringLiteral("0.53")));
     QCOMPARE(log.errorText(), error);
+}
+
+// Enough lines for several batches, an event among them, after what the file held.
+void TestReadingLog::writerKeepsOrderAndFormat()
+{
+    const QString path = m_dir.filePath(QStringLiteral("writer.txt"));
+    const QByteArray old("2024-03-05T14:00:00.000\t0.49\n");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    file.close();
+
+    const QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9, 45));
+    QByteArray expected = old;
+    LogWriter log;
+    QVERIFY(log.openFile(path, nullptr));
+    for (int i = 0; i < 3000; ++i) {
+        const QDateTime time = start.addMSecs(i);
+        log.reading(time, QString::number(i));
+        expected +=
+            time.toString(Qt::ISODateWithMs).toLatin1() + '\t' + QByteArray::number(i) + '\n';
+        if (i == 1000) {
+            log.event(time, QStringLiteral("link-lost"), QStringLiteral("端口\t1\n"));
+            expected += "#\t2024-03-05T14:07:10.045\tlink-lost\t端口\\x091\\x0a\n";
+        }
+    }
+    log.close();
+    QCOMPARE(contents(path), expected);
+}
+
+void TestReadingLog::writerStartsFilePerDay()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("daily/logs"));
+    const QDateTime lastOfDay(QDate(2024, 3, 5), QTime(23, 59, 59, 999));
+    const QDateTime midnight(QDate(2024, 3, 6), QTime(0, 0));
+    LogWriter log;
+    QString error;
+    QVERIFY2(log.openDailyFolder(folder, &error), qPrintable(error));
+    log.reading(lastOfDay, QStringLiteral("0.52"));
+    log.event(midnight, QStringLiteral("run-set"), QStringLiteral("start"));
+    log.reading(midnight.addMSecs(1), QStringLiteral("0.53"));
+    QCOMPARE(log.path(), QDir(folder).filePath(QStringLiteral("2024-03-06.log")));
+    log.close();
+    QCOMPARE(contents(folder + QStringLiteral("/2024-03-05.log")),
+             QByteArray("2024-03-05T23:59:59.999\t0.52\n"));
+    QCOMPARE(contents(folder + QStringLiteral("/2024-03-06.log")),
+             QByteArray("#\t2024-03-06T00:00:00.000\trun-set\tstart\n"
+                        "2024-03-06T00:00:00.001\t0.53\n"));
+
+    // A folder cannot be made inside a file.
+    const QString plain = m_dir.filePath(QStringLiteral("plain.txt"));
+    QVERIFY(QFile(plain).open(QIODevice::WriteOnly));
+    const QString blocked = plain + QStringLiteral("/logs");
+    QVERIFY(!log.openDailyFolder(blocked, &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(blocked)), qPrintable(error));
+    QVERIFY(!log.isOpen());
+}
+
+void TestReadingLog::writerRefusesSpecialFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("refused");
+
+    // A FIFO without a reader would block an open for writing: refused without being opened.
+    QTest::newRow("fifo") << QStringLiteral("fifo") << true;
+    QTest::newRow("folder") << QStringLiteral("folder") << true;
+    QTest::newRow("/dev/null") << QStringLiteral("/dev/null") << true;
+    QTest::newRow("existing file") << QStringLiteral("file") << false;
+    QTest::newRow("missing file") << QStringLiteral("missing") << false;
+}
+
+void TestReadingLog::writerRefusesSpecialFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, refused);
+
+    QString path = m_dir.filePath(QStringLiteral("special-") + kind);
+    if (kind == QStringLiteral("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QStringLiteral("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == QStringLiteral("file"))
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+    else if (kind.startsWith(u'/'))
+        path = kind;
+
+    LogWriter log;
+    QString error;
+    QCOMPARE(log.openFile(path, &error), !refused);
+    QCOMPARE(log.isOpen(), !refused);
+    QCOMPARE(LogWriter::refusal(path), error);
+    if (refused)
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+}
+
+void TestReadingLog::writerCutsFailedWriteToWholeLine()
+{
+    const QString path = m_dir.filePath(QStringLiteral("filling.txt"));
+    qint64 room = 70; // two lines of 29 bytes and 12 of the third; the writer's alone
+    LogWriter log;
+    log.setWriteFunction([&room](int fd, const char *data, qint64 size) -> qint64 {
+        const qint64 chunk = std::min(size, room);
+        if (chunk == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        room -= chunk;
+        return ::write(fd, data, size_t(chunk));
+    });
+    QSignalSpy stopped(&log, &LogWriter::stopped);
+    QVERIFY(log.openFile(path, nullptr));
+    const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 45));
+    for (int i = 0; i < 5; ++i)
+        log.reading(time, QStringLiteral("0.5%1").arg(i));
+
+    QVERIFY(stopped.wait());
+    QVERIFY(!log.isOpen());
+    log.reading(time, QStringLiteral("0.59"));
+    QCoreApplication::processEvents();
+    QCOMPARE(stopped.count(), 1);
+    const QString reason = stopped[0][0].toString();
+    QVERIFY2(reason.contains(QDir::toNativeSeparators(path)) && reason.contains("磁盘已满"),
+             qPrintable(reason));
+    QCOMPARE(contents(path), QByteArray("2024-03-05T14:07:09.045\t0.50\n"
+                                        "2024-03-05T14:07:09.045\t0.51\n"));
+}
+
+// The writer is held in its first write while the queue fills up and overflows.
+void TestReadingLog::writerReportsDroppedLines()
+{
+    const QString path = m_dir.filePath(QStringLiteral("slow.txt"));
+    QSemaphore entered;
+    QSemaphore allowed;
+    LogWriter log;
+    const auto letGo = qScopeGuard([&allowed] { allowed.release(1000); });
+    log.setWriteFunction([&](int fd, const char *data, qint64 size) {
+        entered.release();
+        allowed.acquire();
+        return qint64(::write(fd, data, size_t(size)));
+    });
+    QVERIFY(log.openFile(path, nullptr));
+    const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 45));
+    log.reading(time, QStringLiteral("held"));
+    QVERIFY(entered.tryAcquire(1, 10000));
+    for (qsizetype i = 0; i < LogWriter::kQueueLimit; ++i)
+        log.reading(time, QStringLiteral("kept"));
+    for (int i = 0; i < 3; ++i)
+        log.reading(time.addSecs(1), QStringLiteral("lost"));
+    allowed.release();
+    QVERIFY(entered.tryAcquire(1, 10000)); // the writer took the queue and the count
+    log.reading(time.addSecs(2), QStringLiteral("next"));
+    allowed.release(2);
+    log.close();
+
+    QList<QByteArray> lines = contents(path).split('\n');
+    QCOMPARE(lines.size(), LogWriter::kQueueLimit + 4); // and the empty rest after the last
+    QCOMPARE(lines.first(), QByteArray("2024-03-05T14:07:09.045\theld"));
+    QCOMPARE(lines.count("2024-03-05T14:07:09.045\tkept"), LogWriter::kQueueLimit);
+    QCOMPARE(QString::fromUtf8(lines[LogWriter::kQueueLimit + 1]),
+             QStringLiteral("#\t2024-03-05T14:07:10.045\tlog-dropped\t因磁盘过慢丢失 3 行"));
+    QCOMPARE(lines[LogWriter::kQueueLimit + 2], QByteArray("2024-03-05T14:07:11.045\tnext"));
 }
 
 QTEST_GUILESS_MAIN(TestReadingLog)

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "logqueue.h"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// Writes the reading log on the writer thread that LogWriter moves it to. run() takes all the
+// queue holds and hands it to the system at once, one write per file, so that a crash loses only
+// what is still queued; the lines go to one file, or with a folder to the file of each line's
+// day, opened when that day's first line comes. A write that fails cuts the file back to its last
+// whole line. Any failure discards the queue, emits failed() once and ends run().
+class LogWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // write(2) by default; tests make it stall or fail.
+    using WriteFunction = std::function<qint64(int fd, const char *data, qint64 size)>;
+
+    // fd: the log file, open for appending and taken over; or -1 and a folder of daily files.
+    explicit LogWorker(std::shared_ptr<LogQueue> queue, int fd, const QString &path,
+                       const QString &folder, WriteFunction write);
+    ~LogWorker() override;
+
+    // The file descriptor of path opened for appending (created if missing), or -1 with *error
+    // when it is refused (LogWriter::refusal) or cannot be opened.
+    static int openAppending(const QString &path, QString *error);
+    static QString dailyPath(const QString &folder, QDate day);
+
+    // Returns once the queue is closed and written out, or after a failure.
+    void run();
+
+Q_SIGNALS:
+    void failed(const QString &reason);
+
+private:
+    bool writeLines(const QList<LogQueue::Line> &lines);
+    bool useDay(QDate day);
+    bool writeAll(const QByteArray &bytes);
+    void fail(const QString &reason);
+    void closeFile();
+
+    std::shared_ptr<LogQueue> m_queue;
+    int m_fd;
+    QString m_path;
+    QString m_folder;
+    QDate m_day;
+    WriteFunction m_write;
+};

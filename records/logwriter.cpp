@@ -1,0 +1,158 @@
+#include "logwriter.h"
+
+#include "logqueue.h"
+#include "readinglog.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+LogWriter::LogWriter(QObject *parent) : QObject(parent) {}
+
+LogWriter::~LogWriter()
+{
+    close();
+}
+
+QString LogWriter::refusal(const QString &path)
+{
+    // stat, not open: opening a FIFO for writing waits until someone reads it.
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    QString kind = QStringLiteral("特殊文件");
+    if (S_ISDIR(info.st_mode))
+        kind = QStringLiteral("文件夹");
+    else if (S_ISFIFO(info.st_mode))
+        kind = QStringLiteral("命名管道");
+    else if (S_ISCHR(info.st_mode))
+        kind = QStringLiteral("终端或字符设备");
+    else if (S_ISBLK(info.st_mode))
+        kind = QStringLiteral("块设备");
+    else if (S_ISSOCK(info.st_mode))
+        kind = QStringLiteral("套接字");
+    return QStringLiteral("读数日志 %1 不是普通文件，而是%2")
+        .arg(QDir::toNativeSeparators(path), kind);
+}
+
+bool LogWriter::openFile(const QString &path, QString *error)
+{
+    close();
+    QString why;
+    const int fd = LogWorker::openAppending(path, &why);
+    if (fd < 0) {
+        setError(error, why);
+        return false;
+    }
+    m_path = path;
+    m_folder.clear();
+    start(fd);
+    return true;
+}
+
+bool LogWriter::openDailyFolder(const QString &folder, QString *error)
+{
+    close();
+    const QString shown = QDir::toNativeSeparators(folder);
+    QString why;
+    if (QFileInfo(folder).exists() && !QFileInfo(folder).isDir())
+        why = QStringLiteral("读数日志文件夹 %1 不是文件夹").arg(shown);
+    else if (!QDir().mkpath(folder))
+        why = QStringLiteral("无法创建读数日志文件夹 %1").arg(shown);
+    else if (!QFileInfo(folder).isWritable())
+        why = QStringLiteral("读数日志文件夹 %1 不可写入").arg(shown);
+    if (!why.isEmpty()) {
+        setError(error, why);
+        return false;
+    }
+    m_path.clear();
+    m_folder = folder;
+    m_day = QDate();
+    start(-1);
+    return true;
+}
+
+void LogWriter::start(int fd)
+{
+    LogWorker::WriteFunction write = m_write;
+    if (!write)
+        write = [](int file, const char *data, qint64 size) {
+            return qint64(::write(file, data, size_t(size)));
+        };
+    m_queue = std::make_shared<LogQueue>(kQueueLimit);
+    m_thread = new QThread(this);
+    m_thread->setObjectName(QStringLiteral("reading log"));
+    // Without a parent: it lives on the writer thread and is deleted there as that thread ends.
+    auto *worker = new LogWorker(m_queue, fd, m_path, m_folder, std::move(write));
+    worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, worker, &LogWorker::run);
+    connect(m_thread, &QThread::finished, worker, &QObject::deleteLater);
+    const quint64 generation = ++m_generation;
+    connect(worker, &LogWorker::failed, this, [this, generation](const QString &reason) {
+        if (generation != m_generation)
+            return;
+        close();
+        Q_EMIT stopped(reason);
+    });
+    m_thread->start();
+}
+
+void LogWriter::close()
+{
+    if (!m_thread)
+        return;
+    ++m_generation;
+    m_queue->close();
+    m_thread->quit();
+    if (m_thread->wait(QDeadlineTimer(kCloseWaitMs))) {
+        delete m_thread;
+    } else {
+        // The disk does not answer: forget the queue and let the thread end when its write
+        // returns, rather than hold up the window (deleting a running QThread aborts).
+        m_queue->discard();
+        m_thread->setParent(nullptr);
+        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    }
+    m_thread = nullptr;
+    m_queue.reset();
+}
+
+void LogWriter::reading(const QDateTime &time, const QString &value)
+{
+    if (m_queue)
+        push(time, ReadingLog::readingLine(time, value));
+}
+
+void LogWriter::event(const QDateTime &time, const QString &key, const QString &text)
+{
+    if (m_queue)
+        push(time, ReadingLog::eventLine(time, key, text));
+}
+
+void LogWriter::push(const QDateTime &time, QByteArray text)
+{
+    QDate day;
+    if (!m_folder.isEmpty()) {
+        day = time.toLocalTime().date();
+        if (day != m_day) {
+            m_day = day;
+            m_path = LogWorker::dailyPath(m_folder, day);
+        }
+    }
+    m_queue->push({time, day, std::move(text)});
+}

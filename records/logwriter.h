@@ -1,0 +1,69 @@
+#pragma once
+
+#include "logworker.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class LogQueue;
+class QThread;
+
+// The reading log (--log) written off the window's thread: reading() and event() format the line
+// as ReadingLog does, queue it and return; a writer thread writes the queue out. The log is one
+// file, or a folder holding a file per local day (YYYY-MM-DD.log). When the disk falls behind by
+// kQueueLimit lines, later lines are dropped and counted, and a "log-dropped" event line gives
+// the count once the writer has caught up. A failed write cuts the file back to its last whole
+// line and stops the log: stopped() comes once, on the window's thread, and later lines are
+// ignored. close() (and the destructor) writes out what is queued but waits at most
+// kCloseWaitMs, so that a disk that no longer answers cannot hold up the program's exit.
+class LogWriter : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype kQueueLimit = 20000;
+    static constexpr int kCloseWaitMs = 2000;
+
+    explicit LogWriter(QObject *parent = nullptr);
+    ~LogWriter() override;
+
+    // Empty when path may be the log: a regular file, or nothing yet. Otherwise why not, for the
+    // operator (a folder, a FIFO, a terminal, ...). A FIFO is never opened.
+    static QString refusal(const QString &path);
+
+    // Each closes the log open before. False with *error (may be null) when refused or failed.
+    bool openFile(const QString &path, QString *error);
+    bool openDailyFolder(const QString &folder, QString *error);
+    void close();
+
+    bool isOpen() const { return m_thread != nullptr; }
+    // The file the latest line went to (empty in a folder until the first line).
+    QString path() const { return m_path; }
+    // Empty when logging to one file.
+    QString folder() const { return m_folder; }
+
+    void reading(const QDateTime &time, const QString &value);
+    void event(const QDateTime &time, const QString &key, const QString &text);
+
+    // For tests: how the writer thread writes; takes effect at the next open.
+    void setWriteFunction(LogWorker::WriteFunction write) { m_write = std::move(write); }
+
+Q_SIGNALS:
+    void stopped(const QString &reason);
+
+private:
+    void start(int fd);
+    void push(const QDateTime &time, QByteArray text);
+
+    std::shared_ptr<LogQueue> m_queue;
+    QThread *m_thread = nullptr;
+    quint64 m_generation = 0; // of the writer thread; a failure told by an older one is stale
+    LogWorker::WriteFunction m_write;
+    QString m_path;
+    QString m_folder;
+    QDate m_day;
+};
