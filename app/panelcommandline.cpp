@@ -125,9 +125,12 @@ QString PanelCommandLine::helpText(const QLocale &locale)
             "                   repeatable; without it port N is /dev/ttyS{N-1}\n"
             "  --drive L=DIR    drive L: of the record file is the folder DIR\n"
             "                   (e.g. --drive d=/home/lab/records); repeatable; without it\n"
-            "                   drive d: is /mnt/d\n"
-            "  --log FILE       append every current-pressure reading with its time to FILE\n"
-            "                   (one line each: time<TAB>reading)\n"
+            "                   drive d: is ~/Documents/corvane-panel, made when first needed\n"
+            "  --log FILE       append every reading and event, with its time, to FILE\n"
+            "                   (one line each: time<TAB>reading, or #<TAB>time<TAB>event<TAB>text);\n"
+            "                   without it they go to a file a day in\n"
+            "                   ~/.local/share/corvane/corvane-panel/readings/\n"
+            "  --no-log         keep no reading log\n"
             "  -h, --help       show this help\n"
             "  -v, --version    show the program's name and version\n"
             "Qt's own options (e.g. -platform offscreen, -display :1, -style Fusion, -reverse)\n"
@@ -139,8 +142,11 @@ QString PanelCommandLine::helpText(const QLocale &locale)
         "                   未指定时端口 N 为 /dev/ttyS{N-1}\n"
         "  --drive L=DIR    记录文件的驱动器 L: 使用文件夹 DIR（例如 --drive "
         "d=/home/lab/records），\n"
-        "                   可重复；未指定时驱动器 d: 为 /mnt/d\n"
-        "  --log FILE       把每个当前压力读数连同时间追加到文件 FILE（每行“时间<TAB>读数”）\n"
+        "                   可重复；未指定时驱动器 d: 为 ~/Documents/corvane-panel（首次保存时创建）\n"
+        "  --log FILE       把每个读数和事件连同时间追加到文件 FILE（每行“时间<TAB>读数”，\n"
+        "                   或“#<TAB>时间<TAB>事件<TAB>说明”）；未指定时每天一个文件，位于\n"
+        "                   ~/.local/share/corvane/corvane-panel/readings/\n"
+        "  --no-log         不记录读数日志\n"
         "  -h, --help       显示本说明\n"
         "  -v, --version    显示程序名和版本号\n"
         "Qt 的选项（例如 -platform offscreen、-display :1、-style Fusion、-reverse）"
@@ -191,7 +197,8 @@ bool PanelCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("N=DEVICE"));
     const QCommandLineOption drive(QStringLiteral("drive"), QString(), QStringLiteral("L=DIR"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
-    const QList<QCommandLineOption> options{help, version, port, drive, log};
+    const QCommandLineOption noLog(QStringLiteral("no-log"), QString());
+    const QList<QCommandLineOption> options{help, version, port, drive, log, noLog};
     parser.addOptions(options);
 
     if (!parser.parse(own))
@@ -214,6 +221,9 @@ bool PanelCommandLine::parse(const QStringList &arguments)
         if (m_logFile.isEmpty())
             return fail(tr("--log 需要一个文件名"));
     }
+    m_noLog = parser.isSet(noLog);
+    if (m_noLog && parser.isSet(log))
+        return fail(tr("--log 与 --no-log 不能同时使用"));
     return true;
 }
 

@@ -6,11 +6,13 @@
 #include <QString>
 #include <QStringList>
 
-// The panel's command line. Every option is optional; without them the panel behaves as
-// designed (port N is the system's N-th serial port, drive d: is /mnt/d):
+// The panel's command line. Every option is optional; without them port N is the system's
+// N-th serial port, drive d: a folder in the user's documents, and the reading log a file a
+// day in the user's data folder:
 //   --port N=DEVICE   serial port number N is DEVICE (repeatable)
 //   --drive L=DIR     drive letter L of the record file is the folder DIR (repeatable)
-//   --log FILE        append every current-pressure reading, with its time, to FILE
+//   --log FILE        append every reading and event, with its time, to FILE
+//   --no-log          keep no reading log
 //   -h, --help        -v, --version
 // Qt's own options (-platform offscreen, --style Fusion, -reverse, ...) are accepted and left
 // for QApplication, which reads them from the same argv; they are skipped here exactly as Qt
@@ -33,8 +35,9 @@ public:
 
     QHash<int, QString> portDevices() const { return m_portDevices; }
     QHash<QChar, QString> driveFolders() const { return m_driveFolders; }
-    // Empty: no log.
+    // Empty: the default log, unless noLog().
     QString logFile() const { return m_logFile; }
+    bool noLog() const { return m_noLog; }
 
 private:
     bool fail(const QString &text);
@@ -47,4 +50,5 @@ private:
     QHash<int, QString> m_portDevices;
     QHash<QChar, QString> m_driveFolders;
     QString m_logFile;
+    bool m_noLog = false;
 };

@@ -128,6 +128,8 @@ void TestPanelCommandLine::rejected_data()
     QTest::newRow("switch with a value") << QStringList{"corvane-panel", "--help=yes"} << "--help";
     QTest::newRow("log without value after a value option")
         << QStringList{"corvane-panel", "--drive", "d=/x", "--log"} << "--log";
+    QTest::newRow("log and no log") << QStringList{"corvane-panel", "--log", "/tmp/x", "--no-log"}
+                                    << "--no-log";
 }
 
 void TestPanelCommandLine::rejected()
