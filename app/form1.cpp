@@ -5,6 +5,7 @@
 #include "form1ui.h"
 #include "linkprotocol.h"
 #include "linkreconnector.h"
+#include "logwriter.h"
 #include "numbertext.h"
 #include "panelpalette.h"
 #include "plotarea.h"
@@ -19,6 +20,7 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -28,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -73,6 +76,10 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     connect(MSComm1, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &SerialControl::failed, this, &Form1::onPortFailed);
+    m_log = new LogWriter(this);
+    // A log that has stopped is told once, beside the link, and the panel goes on.
+    connect(m_log, &LogWriter::stopped, this,
+            [this](const QString &reason) { showLogNotice(tr("%1；读数日志已停止").arg(reason)); });
     m_reconnector = new LinkReconnector(MSComm1, &m_portListing, this);
     connect(m_reconnector, &LinkReconnector::reconnected, this, &Form1::onReconnected);
     connect(m_reconnector, &LinkReconnector::stillAway, this, &Form1::onStillAway);
@@ -96,6 +103,8 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
                 client.height() + menuHeight);
 
     Form_Load();
+    if (const QString problem = m_settings.problem(); !problem.isEmpty())
+        showLogNotice(problem);
 }
 
 Form1::~Form1() = default;
@@ -135,6 +144,7 @@ void Form1::connectHandlers()
 
     connect(ui->save, &QAction::triggered, this, &Form1::save_Click);
     connect(ui->saveAs, &QAction::triggered, this, &Form1::saveAs_Click);
+    connect(ui->openLogFolder, &QAction::triggered, this, &Form1::openLogFolder_Click);
     connect(ui->print, &QAction::triggered, this, &Form1::print_Click);
 }
 
@@ -160,10 +170,36 @@ QString Form1::recordFilePath() const
 
 bool Form1::openReadingLog(const QString &path, QString *errorText)
 {
-    if (m_log.open(path))
-        return true;
-    *errorText = m_log.errorText();
-    return false;
+    if (!m_log->openFile(path, errorText))
+        return false;
+    logEvent("program-start", tr("读数日志 %1").arg(QDir::toNativeSeparators(path)));
+    return true;
+}
+
+bool Form1::openDailyReadingLog(const QString &folder, QString *errorText)
+{
+    if (!m_log->openDailyFolder(folder, errorText))
+        return false;
+    logEvent("program-start", tr("读数日志文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+    return true;
+}
+
+void Form1::showLogNotice(const QString &notice)
+{
+    ui->statusArea->setLine(ui->logState, notice);
+}
+
+void Form1::openLogFolder_Click()
+{
+    if (!m_log->isOpen()) {
+        showLogNotice(tr("没有读数日志"));
+        return;
+    }
+    const QString folder =
+        m_log->folder().isEmpty() ? QFileInfo(m_log->path()).absolutePath() : m_log->folder();
+    // Without a file manager to show it, the operator is told where it is.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        showLogNotice(tr("读数日志文件夹：%1").arg(QDir::toNativeSeparators(folder)));
 }
 
 void Form1::setPollInterval(std::chrono::milliseconds interval)
@@ -393,10 +429,8 @@ void Form1::showRunToolTip()
 
 void Form1::logEvent(const char *key, const QString &text)
 {
-    if (!m_log.isOpen() ||
-        m_log.appendEvent(QDateTime::currentDateTime(), QString::fromLatin1(key), text))
-        return;
-    tellLogStopped();
+    if (m_log->isOpen())
+        m_log->event(QDateTime::currentDateTime(), QString::fromLatin1(key), text);
 }
 
 QString Form1::deviceText() const
@@ -677,19 +711,8 @@ void Form1::handleReply(const QByteArray &frame)
 
 void Form1::logReading(const QString &value)
 {
-    if (!m_log.isOpen() || m_log.append(QDateTime::currentDateTime(), value))
-        return;
-    tellLogStopped();
-}
-
-void Form1::tellLogStopped()
-{
-    // The log has closed itself; told once, from the event loop rather than in the middle of
-    // a reception.
-    const QString message = tr("%1\n读数日志已停止，面板继续运行。").arg(m_log.errorText());
-    QMetaObject::invokeMethod(
-        this, [this, message] { m_boxes->messageBox(message, tr("读数日志")); },
-        Qt::QueuedConnection);
+    if (m_log->isOpen())
+        m_log->reading(QDateTime::currentDateTime(), value);
 }
 
 void Form1::setReadingStale(bool stale)

@@ -7,7 +7,6 @@
 #include "pendingstop.h"
 #include "portlisting.h"
 #include "pressuretrend.h"
-#include "readinglog.h"
 #include "recordbuffer.h"
 #include "runclock.h"
 #include "setpointdialog.h"
@@ -20,6 +19,7 @@
 
 class Form1Ui;
 class LinkReconnector;
+class LogWriter;
 class ModalBoxes;
 class QMenu;
 class QTimer;
@@ -69,9 +69,14 @@ public:
     }
     QString recordFilePath() const;
 
-    // Appends every current-pressure reading to this file as well. False, with the reason in
-    // errorText, when the file cannot be opened.
+    // Appends every current-pressure reading and every event to this file as well. False, with
+    // the reason in errorText, when the file cannot be opened or is no file.
     bool openReadingLog(const QString &path, QString *errorText);
+    // The same to a file a day in this folder, which is made when needed.
+    bool openDailyReadingLog(const QString &folder, QString *errorText);
+    LogWriter *readingLog() const { return m_log; }
+    // A notice about the log or the settings, in the status area.
+    void showLogNotice(const QString &notice);
 
     // Interval of the status poll; only tests shorten it.
     void setPollInterval(std::chrono::milliseconds interval);
@@ -141,7 +146,7 @@ private:
     // The same without the box: the reason the frame did not go out, or an empty text.
     QString trySendFrame(const QString &frame);
     void logReading(const QString &value);
-    void tellLogStopped();
+    void openLogFolder_Click();
     void setLinkMenusEnabled(bool enabled);
     void setReadingStale(bool stale);
 
@@ -157,7 +162,7 @@ private:
     Keypad m_keypad;
     TimedRun m_timedRun;
     RecordBuffer m_records;
-    ReadingLog m_log;
+    LogWriter *m_log = nullptr;
     RunClock m_runClock;
     PendingStop m_pendingStop;
     PortListing m_portListing;

@@ -4,8 +4,13 @@
 #include "serialcontrol.h"
 #include "terminationsignals.h"
 
-#include <QApplication>
+#include "logwriter.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -29,22 +34,52 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(PanelCommandLine::versionText()), stdout);
         return 0;
     }
+    // A log on a pipe or terminal whose reader has gone must not end the panel with the pump
+    // running; such paths are refused below, and a write that fails is told instead.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Refused before any window: opening a FIFO without a reader would wait for ever.
+    if (const QString refusal = LogWriter::refusal(commandLine.logFile());
+        !commandLine.logFile().isEmpty() && !refusal.isEmpty()) {
+        std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(refusal));
+        return 2;
+    }
 
     // Qt takes its own options (-platform, -style, ...) from the untouched argv.
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("corvane"));
     QApplication::setApplicationName(QStringLiteral("corvane-panel"));
     auto *terminationSignals = new TerminationSignals(&app);
     const PanelTranslations translations;
 
     Form1 form;
     form.serialControl()->setPortMap(commandLine.portDevices());
-    form.setDriveFolders(commandLine.driveFolders());
+    QHash<QChar, QString> drives = commandLine.driveFolders();
+    QString madeOnDemand;
+#ifndef Q_OS_WIN
+    // Drive d: of the record file, unless the command line names it: a folder of the user's
+    // documents, made at the first save.
+    if (!drives.contains(u'd')) {
+        madeOnDemand = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                           .filePath(QStringLiteral("corvane-panel"));
+        drives.insert(u'd', madeOnDemand);
+    }
+#endif
+    form.setDriveFolders(drives, madeOnDemand);
     if (const QString log = commandLine.logFile(); !log.isEmpty()) {
         QString error;
         if (!form.openReadingLog(log, &error)) {
             std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(error));
             return 2;
         }
+    } else if (!commandLine.noLog()) {
+        // Every reading and event, a file a day; a folder that cannot be made is told and the
+        // panel runs without a log.
+        const QString folder =
+            QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+                .filePath(QStringLiteral("readings"));
+        QString error;
+        if (!form.openDailyReadingLog(folder, &error))
+            form.showLogNotice(error);
     }
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     // Ended by the session or a service manager: as if the window were closed, so the close

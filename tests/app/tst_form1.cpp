@@ -247,7 +247,8 @@ void TestForm1::menuItems_data()
     QTest::addColumn<QStringList>("items");
     // The panel's own items come behind a separator after the designed ones.
     QTest::newRow("文件") << "file"
-                          << QStringList{"save=保存", "print=打印", "end=退出", "=",
+                          << QStringList{"save=保存",      "print=打印",
+                                         "end=退出",       "=",
                                          "saveAs=另存为…", "openLogFolder=打开读数日志文件夹"};
     QTest::newRow("定时") << "settime" << QStringList{"stset=设定", "operation=操作"};
     QTest::newRow("定时 操作") << "operation"

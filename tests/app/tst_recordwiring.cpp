@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "logwriter.h"
 #include "panelport.h"
 #include "pseudoterminal.h"
 #include "scriptedboxes.h"
@@ -7,9 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace {
@@ -159,26 +162,37 @@ void TestRecordWiring::failedSaveIsNotConfirmed()
     QVERIFY(boxes.messages[0].prompt != QStringLiteral("当前压力数值以存储"));
 }
 
+// A log that cannot be written (the disk full at its first line) is told once, in the status
+// area; the panel goes on; the folder of the log is shown where no file manager opens it.
 void TestRecordWiring::logFailureIsToldOnce()
 {
     ScriptedBoxes boxes;
     Form1 form(&boxes);
     QString error;
-    QVERIFY(!form.openReadingLog(m_drive.filePath(QStringLiteral("no/such/log")), &error));
-    QVERIFY2(error.contains(QStringLiteral("no/such/log")), qPrintable(error));
-    QVERIFY(form.openReadingLog(QStringLiteral("/dev/full"), &error));
+    QVERIFY(!form.openReadingLog(m_drive.path(), &error));
+    QVERIFY2(error.contains(m_drive.path()), qPrintable(error));
+    form.readingLog()->setWriteFunction([](int, const char *, qint64) -> qint64 {
+        errno = ENOSPC;
+        return -1;
+    });
+    const QString path = m_drive.filePath(QStringLiteral("readings.log"));
+    QVERIFY(form.openReadingLog(path, &error));
     form.setPollInterval(std::chrono::hours(1));
     QVERIFY(openPanelPort(form, boxes, m_pty));
 
     QVERIFY(m_pty.writeAll("Q00N01.0YQ00N01.1YQ00N01.2Y"));
     QTRY_COMPARE(form.records().count(), 3);
-    QTRY_COMPARE(boxes.messages.size(), 1);
-    QVERIFY(boxes.messages[0].prompt.contains(QStringLiteral("/dev/full")));
-    // The panel goes on: readings still arrive, and nothing more is told.
+    const QLabel *logState = form.findChild<QLabel *>(QStringLiteral("logState"));
+    QTRY_VERIFY(logState->text().contains(QStringLiteral("磁盘已满")));
+    QVERIFY(logState->text().contains(path));
+    // The panel goes on: readings still arrive, and no box is shown.
     QVERIFY(m_pty.writeAll("Q00N01.3Y"));
     QTRY_COMPARE(form.records().count(), 4);
-    QTest::qWait(50);
-    QCOMPARE(boxes.messages.size(), 1);
+    QCOMPARE(boxes.messages.size(), 0);
+
+    QVERIFY(form.openReadingLog(path, &error));
+    form.findChild<QAction *>(QStringLiteral("openLogFolder"))->trigger();
+    QCOMPARE(logState->text(), QStringLiteral("读数日志文件夹：") + m_drive.path());
 }
 
 QTEST_MAIN(TestRecordWiring)

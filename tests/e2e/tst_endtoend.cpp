@@ -189,7 +189,7 @@ void TestEndToEnd::showsLivePressure()
 
     // The reading log has a line for every reading so far, written as it came: local time
     // with milliseconds, a tab, the four characters the pump sent. Events go between them as
-    // "#", time, key, text; the first is the link opened on the simulated pump's line.
+    // "#", time, key, text; the first is the program's start.
     QFile log(m_dir.filePath(QStringLiteral("readings.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = log.readAll().split('\n');
@@ -200,7 +200,7 @@ void TestEndToEnd::showsLivePressure()
         QList<QByteArray> fields = lines[i].split('\t');
         if (fields.first() == "#") {
             QCOMPARE(fields.size(), 4);
-            QVERIFY2(i > 0 || fields[2] == "link-open", lines[i].constData());
+            QVERIFY2(i > 0 || fields[2] == "program-start", lines[i].constData());
             fields = {fields[1], QByteArray("00.0")};
         }
         QCOMPARE(fields.size(), 2);
