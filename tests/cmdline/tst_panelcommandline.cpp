@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using PortDevices = QHash<int, QString>;
 using DriveFolders = QHash<QChar, QString>;
 
@@ -128,8 +130,8 @@ void TestPanelCommandLine::rejected_data()
     QTest::newRow("switch with a value") << QStringList{"corvane-panel", "--help=yes"} << "--help";
     QTest::newRow("log without value after a value option")
         << QStringList{"corvane-panel", "--drive", "d=/x", "--log"} << "--log";
-    QTest::newRow("log and no log") << QStringList{"corvane-panel", "--log", "/tmp/x", "--no-log"}
-                                    << "--no-log";
+    QTest::newRow("log and no log")
+        << QStringList{"corvane-panel", "--log", "/tmp/x", "--no-log"} << "--no-log";
 }
 
 void TestPanelCommandLine::rejected()
@@ -188,6 +190,9 @@ void TestPanelCommandLine::programAnswers_data()
                              << QStringLiteral("corvane-panel " CORVANE_VERSION "\n") << QString();
     QTest::newRow("unknown option") << QStringList{"--port", "1=/dev/a", "--baud", "9600"} << 2
                                     << QString() << "未知的选项“--baud”";
+    // Opening a FIFO without a reader would wait before any window, deaf to SIGTERM.
+    QTest::newRow("log on a FIFO")
+        << QStringList{"--log", "<fifo>"} << 2 << QString() << "不是普通文件";
 }
 
 void TestPanelCommandLine::programAnswers()
@@ -197,6 +202,10 @@ void TestPanelCommandLine::programAnswers()
     QFETCH(QString, out);
     QFETCH(QString, err);
 
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    arguments.replaceInStrings(QStringLiteral("<fifo>"), fifo);
     QProcess panel;
     startWithoutDisplay(panel, arguments);
     QVERIFY(panel.waitForFinished(10000));

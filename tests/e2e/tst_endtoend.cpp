@@ -23,6 +23,7 @@ private Q_SLOTS:
     void showsLivePressure();
     void comesBackAfterPumpRestart();
     void exitEndsWithoutStopFrame();
+    void desktopStartKeepsRecordsWhereUsersLook();
 
 private:
     static bool isBlue(QRgb pixel)
@@ -264,6 +265,51 @@ void TestEndToEnd::exitEndsWithoutStopFrame()
     const QByteArray log = frameLog();
     QVERIFY(log.contains("Q00F0000Y"));
     QVERIFY(!log.contains("Q00S0000Y"));
+}
+
+// Started as the desktop entry starts it, with no option and a home of its own: the port chosen
+// in the 通信 box by its path, the record saved into the documents folder, every reading and
+// event in the day's log under the data folder.
+void TestEndToEnd::desktopStartKeepsRecordsWhereUsersLook()
+{
+    // The pump of the cases before goes on, behind its link.
+    QCOMPARE(m_pump.state(), QProcess::Running);
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+        environment.remove(QLatin1String(variable));
+    QProcess panel;
+    panel.setProcessEnvironment(environment);
+    panel.setProcessChannelMode(QProcess::ForwardedChannels);
+    panel.start(QStringLiteral(PANEL_EXECUTABLE), {});
+    QVERIFY2(m_driver.findWindow(20000), qPrintable(m_driver.lastError()));
+
+    const qsizetype pollsBefore = frameLog().count("Q00F0000Y");
+    QVERIFY2(m_driver.openPort(m_device, 10000), qPrintable(m_driver.lastError()));
+    QTRY_VERIFY_WITH_TIMEOUT(frameLog().count("Q00F0000Y") > pollsBefore + 1, 10000);
+
+    // 保存 is the first item of 文件(F); its confirmation is answered with Return.
+    QVERIFY2(m_driver.openFirstEnabledMenu(10000), qPrintable(m_driver.lastError()));
+    QVERIFY2(m_driver.pressKeys({QStringLiteral("Down"), QStringLiteral("Return")}),
+             qPrintable(m_driver.lastError()));
+    QVERIFY2(m_driver.focusWindow(QStringLiteral("^存储数据$"), 10000),
+             qPrintable(m_driver.lastError()));
+    QVERIFY2(m_driver.pressKeys({QStringLiteral("Return")}), qPrintable(m_driver.lastError()));
+    const QString record = home.filePath(QStringLiteral("Documents/corvane-panel/mytext.txt"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 5000);
+
+    panel.terminate();
+    QVERIFY(panel.waitForFinished(10000));
+    QFile log(home.filePath(QStringLiteral(".local/share/corvane/corvane-panel/readings/") +
+                            QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(".log")));
+    QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+    const QByteArray lines = log.readAll();
+    for (const char *key : {"\tprogram-start\t", "\tlink-open\t", "\tsave\t", "\tlink-closed\t"})
+        QVERIFY2(lines.contains(key), key);
+    QVERIFY(QRegularExpression(QStringLiteral("\n[0-9T:.-]+\t\\d\\d\\.\\d\n"))
+                .match(QString::fromLatin1(lines))
+                .hasMatch());
 }
 
 QTEST_MAIN(TestEndToEnd)
