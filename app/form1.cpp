@@ -76,7 +76,17 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     connect(MSComm1, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &SerialControl::failed, this, &Form1::onPortFailed);
+    m_run = new RunRecord(this);
     m_log = new LogWriter(this);
+    // The log takes every reading and event as the run record receives them.
+    connect(m_run, &RunRecord::readingAdded, m_log, [this](const RunRecord::Reading &reading) {
+        if (m_log->isOpen())
+            m_log->reading(reading.time, reading.text);
+    });
+    connect(m_run, &RunRecord::eventAdded, m_log, [this](const RunRecord::Event &event) {
+        if (m_log->isOpen())
+            m_log->event(event.time, event.key, event.text);
+    });
     // A log that has stopped is told once, beside the link, and the panel goes on.
     connect(m_log, &LogWriter::stopped, this,
             [this](const QString &reason) { showLogNotice(tr("%1；读数日志已停止").arg(reason)); });
@@ -429,8 +439,7 @@ void Form1::showRunToolTip()
 
 void Form1::logEvent(const char *key, const QString &text)
 {
-    if (m_log->isOpen())
-        m_log->event(QDateTime::currentDateTime(), QString::fromLatin1(key), text);
+    m_run->addEvent(QDateTime::currentDateTime(), QString::fromLatin1(key), text);
 }
 
 QString Form1::deviceText() const
@@ -637,7 +646,7 @@ void Form1::saveRecordTo(const QString &path, const char *eventKey)
     }
     RecordFile file(path);
     // Confirmed only once the new record has taken the old one's place.
-    if (!file.save(m_records.text())) {
+    if (!file.save(m_run->buffer().text())) {
         m_boxes->messageBox(file.errorText(), title);
         return;
     }
@@ -683,9 +692,8 @@ void Form1::handleReply(const QByteArray &frame)
         ui->pnow->setText(value);
         m_readingWatch.readingArrived();
         setReadingStale(false);
-        if (const std::optional<double> reading = NumberText::toDouble(value))
-            m_records.add(*reading);
-        logReading(value);
+        // Into the record buffer if it reads as a number, and to the log whatever it is.
+        m_run->addReading(QDateTime::currentDateTime(), value);
         break;
     // A setting reported while the operator types one of that kind would break the entry.
     case 'P':
@@ -707,12 +715,6 @@ void Form1::handleReply(const QByteArray &frame)
         ui->Picture1->line(*step.segment, PanelPalette::kTrendRed);
     if (step.sweepEnded)
         ui->Picture1->cls();
-}
-
-void Form1::logReading(const QString &value)
-{
-    if (m_log->isOpen())
-        m_log->reading(QDateTime::currentDateTime(), value);
 }
 
 void Form1::setReadingStale(bool stale)

@@ -7,8 +7,8 @@
 #include "pendingstop.h"
 #include "portlisting.h"
 #include "pressuretrend.h"
-#include "recordbuffer.h"
 #include "runclock.h"
+#include "runrecord.h"
 #include "setpointdialog.h"
 #include "stalereadingwatch.h"
 #include "timedrun.h"
@@ -53,7 +53,8 @@ public:
     const PressureTrend &trend() const { return m_trend; }
     const Keypad &keypad() const { return m_keypad; }
     const TimedRun &timedRun() const { return m_timedRun; }
-    const RecordBuffer &records() const { return m_records; }
+    const RecordBuffer &records() const { return m_run->buffer(); }
+    const RunRecord &runRecord() const { return *m_run; }
     // True while the current-pressure box shows a reading that has not been renewed lately.
     bool readingIsStale() const { return m_readingStale; }
     const PendingStop &pendingStop() const { return m_pendingStop; }
@@ -145,7 +146,6 @@ private:
     void SendFrame(const QString &frame);
     // The same without the box: the reason the frame did not go out, or an empty text.
     QString trySendFrame(const QString &frame);
-    void logReading(const QString &value);
     void openLogFolder_Click();
     void setLinkMenusEnabled(bool enabled);
     void setReadingStale(bool stale);
@@ -161,7 +161,7 @@ private:
     QString m_folderMadeOnDemand;
     Keypad m_keypad;
     TimedRun m_timedRun;
-    RecordBuffer m_records;
+    RunRecord *m_run = nullptr;
     LogWriter *m_log = nullptr;
     RunClock m_runClock;
     PendingStop m_pendingStop;

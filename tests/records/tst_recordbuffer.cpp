@@ -1,5 +1,7 @@
 #include "recordbuffer.h"
+#include "runrecord.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
@@ -14,6 +16,7 @@ private slots:
     void text_data();
     void text();
     void fullBufferKeepsNewest();
+    void runRecordKeepsReadingsWithTimes();
 };
 
 void TestRecordBuffer::text_data()
@@ -81,6 +84,35 @@ void TestRecordBuffer::fullBufferKeepsNewest()
     QVERIFY(text.startsWith("3\t4\t5\t6\t7\n8\t"));
     QVERIFY(text.endsWith("\n999998\t999999\t1e+06\t1000001\t1000002\n"));
     QCOMPARE(text.count('\n'), RecordBuffer::kCapacity / 5);
+}
+
+// The run record keeps every reading with its time and text, a number only where it reads as
+// one (and only those go to the record buffer), the latest million once more arrive, and
+// tells each reading and event as it comes.
+void TestRecordBuffer::runRecordKeepsReadingsWithTimes()
+{
+    RunRecord run;
+    QSignalSpy readings(&run, &RunRecord::readingAdded);
+    QSignalSpy events(&run, &RunRecord::eventAdded);
+    const QDateTime start(QDate(2026, 12, 7), QTime(8, 0));
+    run.addReading(start, QStringLiteral("01.5"));
+    run.addReading(start.addMSecs(1500), QStringLiteral("AB\tC"));
+    run.addEvent(start.addMSecs(1600), QStringLiteral("link-lost"), QStringLiteral("端口 1"));
+    QCOMPARE(readings.count(), 2);
+    QCOMPARE(events.count(), 1);
+    QCOMPARE(run.buffer().count(), 1);
+    QCOMPARE(run.reading(1).time, start.addMSecs(1500));
+    QCOMPARE(run.reading(1).text, QStringLiteral("AB\tC"));
+    QVERIFY(!run.reading(1).value);
+    QCOMPARE(run.reading(0).value, std::optional<double>(1.5));
+    QCOMPARE(run.events().value(0).key, QStringLiteral("link-lost"));
+
+    for (qint32 i = 2; i < RunRecord::kCapacity + 2; ++i)
+        run.addReading(start.addMSecs(1500LL * i),
+                       QStringLiteral("%1").arg(i % 10000, 4, 10, QLatin1Char('0')));
+    QCOMPARE(run.readingCount(), RunRecord::kCapacity);
+    QCOMPARE(run.reading(0).time, start.addMSecs(1500LL * 2));
+    QCOMPARE(run.reading(RunRecord::kCapacity - 1).text, QStringLiteral("0001"));
 }
 
 QTEST_GUILESS_MAIN(TestRecordBuffer)
