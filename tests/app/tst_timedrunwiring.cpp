@@ -208,6 +208,10 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     choose(form, "stset");
     choose(form, "ststart");
     QCOMPARE(lineAfter(m_pty, 9), kRun);
+    // Opened while the first line still holds its number: Linux hands a freed pseudo-terminal
+    // number out again, and a line without an identity is known by its path alone.
+    PseudoTerminal another;
+    QVERIFY(another.open());
     m_pty.hangUp();
 
     QTRY_VERIFY(form.pendingStop().isPending());
@@ -219,14 +223,11 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     QCOMPARE(clockOf(form), (QStringList{"0", "0", "6"}));
     QTest::qWait(100);
 
-    PseudoTerminal another;
     QVERIFY(m_pty.open());
     if (sameAdapterBack) {
         QVERIFY(m_pty.makeSymlink(link));
         QTRY_VERIFY_WITH_TIMEOUT(form.serialControl()->portOpen(), 3000);
     } else {
-        QVERIFY(another.open());
-        QVERIFY(another.makeSymlink(folder.filePath(QStringLiteral("other"))));
         form.serialControl()->setPortMap({{2, another.slavePath()}});
         boxes.answers << QStringLiteral("2");
         choose(form, "Communication");
