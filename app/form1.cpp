@@ -170,6 +170,8 @@ void Form1::Form_Load()
         label->hide();
     ui->Picture1->setScale(PressureTrend::kScaleTopLeft, PressureTrend::kScaleBottomRight);
     m_trend.setPrhistory(0, 0.0);
+    // "00.0" is the box's designed text, not a reading.
+    setReadingStale(false);
     ui->Cmd1->setFocus();
 }
 
@@ -691,6 +693,7 @@ void Form1::handleReply(const QByteArray &frame)
     case 'N':
         ui->pnow->setText(value);
         m_readingWatch.readingArrived();
+        m_hasReading = true;
         setReadingStale(false);
         // Into the record buffer if it reads as a number, and to the log whatever it is.
         m_run->addReading(QDateTime::currentDateTime(), value);
@@ -720,5 +723,13 @@ void Form1::handleReply(const QByteArray &frame)
 void Form1::setReadingStale(bool stale)
 {
     m_readingStale = stale;
-    setTextColor(ui->pnow, stale ? PanelPalette::kStaleGrey : PanelPalette::kCyan);
+    // Grey until a reading has come and whenever it is no longer current; said in words too,
+    // for whoever cannot tell grey from cyan.
+    const bool current = m_hasReading && !m_readingStale;
+    setTextColor(ui->pnow, current ? PanelPalette::kCyan : PanelPalette::kStaleGrey);
+    const QString cue = !m_hasReading    ? tr("尚无读数")
+                        : m_readingStale ? tr("读数已过时：最近没有收到泵的压力读数")
+                                         : QString();
+    ui->pnow->setToolTip(cue);
+    ui->pnow->setAccessibleDescription(cue);
 }

@@ -157,6 +157,7 @@ private:
     FrameReader m_reader;
     StaleReadingWatch m_readingWatch{LinkProtocol::kPollsUntilStale};
     bool m_readingStale = false;
+    bool m_hasReading = false; // a current-pressure reply has come since start
     QHash<QChar, QString> m_driveFolders;
     QString m_folderMadeOnDemand;
     Keypad m_keypad;

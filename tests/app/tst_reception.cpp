@@ -418,9 +418,12 @@ void TestReception::readingGoesStaleWithoutReadings()
     ScriptedBoxes boxes;
     Form1 form(&boxes);
     form.setPollInterval(kQuickPoll);
+    // The start-up text is no reading: grey, and said so in words.
     QLineEdit *pnow = textBox(form, "pnow");
     QVERIFY(!form.readingIsStale());
-    QCOMPARE(textColor(pnow), kReadingCyan);
+    QVERIFY(isGrey(textColor(pnow)));
+    QCOMPARE(pnow->toolTip(), QStringLiteral("尚无读数"));
+    QCOMPARE(pnow->accessibleDescription(), QStringLiteral("尚无读数"));
     QVERIFY(openPanelPort(form, boxes, m_pty));
 
     // Setting replies keep coming between the polls, but they are no reading: the third poll
@@ -452,15 +455,22 @@ void TestReception::readingGoesStaleWithoutReadings()
     QTRY_COMPARE_WITH_TIMEOUT(textBox(form, "lqset")->text(), QStringLiteral("0500"), 5000);
     QVERIFY(form.readingIsStale());
 
-    QVERIFY(m_pty.writeAll("Q00N01.5Y"));
-    QTRY_VERIFY_WITH_TIMEOUT(!form.readingIsStale(), 5000);
-    QCOMPARE(textColor(pnow), kReadingCyan);
-    QCOMPARE(pnow->text(), QStringLiteral("01.5"));
+    QVERIFY(pnow->toolTip().contains(QStringLiteral("尚无读数")));
 
-    // The reading counts afresh: one more poll does not make it stale again.
+    QVERIFY(m_pty.writeAll("Q00N01.5Y"));
+    QTRY_COMPARE_WITH_TIMEOUT(pnow->text(), QStringLiteral("01.5"), 5000);
+    QVERIFY(!form.readingIsStale());
+    QCOMPARE(textColor(pnow), kReadingCyan);
+    QCOMPARE(pnow->toolTip(), QString());
+
+    // The reading counts afresh: one more poll does not make it stale again; three do, in
+    // grey and in words.
     const qsizetype before = pollsSeen();
     QTRY_VERIFY_WITH_TIMEOUT(pollsSeen() > before, 5000);
     QVERIFY(!form.readingIsStale());
+    QTRY_VERIFY_WITH_TIMEOUT(form.readingIsStale(), 10000);
+    QVERIFY(isGrey(textColor(pnow)));
+    QVERIFY(pnow->accessibleDescription().contains(QStringLiteral("过时")));
     QVERIFY(boxes.messages.isEmpty());
 }
 
