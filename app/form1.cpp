@@ -23,12 +23,14 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -109,8 +111,13 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     const int menuHeight = menuBar()->sizeHint().height();
     const QSize client = Form1Layout::clientSize();
     const QPoint topLeft = Form1Layout::clientTopLeft();
-    setGeometry(topLeft.x(), topLeft.y() - menuHeight, client.width(),
-                client.height() + menuHeight);
+    const QRect designed(topLeft.x(), topLeft.y() - menuHeight, client.width(),
+                         client.height() + menuHeight);
+    // Moved only as far as the screen's free area asks: a window cut off at the screen's edge
+    // hides the trend.
+    const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
+    setGeometry(where ? Form1Layout::placeOnScreen(designed, where->availableGeometry())
+                      : designed);
 
     Form_Load();
     if (const QString problem = m_settings.problem(); !problem.isEmpty())

@@ -1,5 +1,6 @@
 #include "form1layout.h"
 
+#include <algorithm>
 #include <array>
 
 namespace Form1Layout {
@@ -53,6 +54,18 @@ QSize clientSize()
 QPoint clientTopLeft()
 {
     return QPoint(twipsToPixels(kClientLeftTwips), twipsToPixels(kClientTopTwips));
+}
+
+QRect placeOnScreen(const QRect &designed, const QRect &available)
+{
+    const auto along = [](int start, int size, int areaStart, int areaSize) {
+        if (size > areaSize)
+            return areaStart;
+        return std::clamp(start, areaStart, areaStart + areaSize - size);
+    };
+    return QRect(QPoint(along(designed.x(), designed.width(), available.x(), available.width()),
+                        along(designed.y(), designed.height(), available.y(), available.height())),
+                 designed.size());
 }
 
 } // namespace Form1Layout

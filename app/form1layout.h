@@ -54,4 +54,9 @@ constexpr QRect twipsToPixels(const QRect &twips)
 QSize clientSize();
 QPoint clientTopLeft();
 
+// Where a window whose designed place is `designed` opens on a screen whose free area is
+// `available`: there, if it fits; else at the nearest place inside that does; else at the
+// area's top left.
+QRect placeOnScreen(const QRect &designed, const QRect &available);
+
 } // namespace Form1Layout

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "form1layout.h"
 #include "plotarea.h"
 #include "pseudoterminal.h"
 #include "scriptedboxes.h"
@@ -111,6 +112,8 @@ private Q_SLOTS:
     void controlsSitWhereDesigned();
     void keypadFacesAndTabOrder();
     void enlargingMovesNothing();
+    void placeOnScreen_data();
+    void placeOnScreen();
     void valuesFitTheirBoxes_data();
     void valuesFitTheirBoxes();
 
@@ -334,6 +337,28 @@ void TestForm1::keypadFacesAndTabOrder()
         order << controlLabel(QApplication::focusWidget());
     }
     QCOMPARE(order, expected);
+}
+
+void TestForm1::placeOnScreen_data()
+{
+    // The window as designed, 727 x 524 at (135, 120), on screens of several sizes.
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("place");
+    QTest::newRow("fits: as designed") << QRect(0, 0, 1920, 1200) << QPoint(135, 120);
+    QTest::newRow("below a top panel that leaves room")
+        << QRect(0, 32, 1920, 1168) << QPoint(135, 120);
+    QTest::newRow("too low: moved up") << QRect(0, 0, 1024, 600) << QPoint(135, 76);
+    QTest::newRow("too far right: moved left") << QRect(0, 0, 800, 700) << QPoint(73, 120);
+    QTest::newRow("second screen to the right") << QRect(1920, 0, 1280, 1024) << QPoint(1920, 120);
+    QTest::newRow("smaller than the window: top left") << QRect(10, 20, 640, 480) << QPoint(10, 20);
+}
+
+void TestForm1::placeOnScreen()
+{
+    QFETCH(QRect, available);
+    QFETCH(QPoint, place);
+    const QRect designed(135, 120, 727, 524);
+    QCOMPARE(Form1Layout::placeOnScreen(designed, available), QRect(place, designed.size()));
 }
 
 void TestForm1::enlargingMovesNothing()
