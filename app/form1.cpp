@@ -721,6 +721,11 @@ void Form1::handleReply(const QByteArray &frame)
     for (const QLineF &axis : PressureTrend::axisLines())
         ui->Picture1->line(axis);
     const PressureTrend::Step step = m_trend.addSample(ui->pnow->text());
+    // The trend's text for those who cannot see it: its scale and the latest sample.
+    ui->Picture1->setAccessibleDescription(tr("纵轴 %1 到 %2 MPa；最新读数 %3")
+                                               .arg(PressureTrend::kScaleBottomRight.y())
+                                               .arg(PressureTrend::kScaleTopLeft.y())
+                                               .arg(ui->pnow->text()));
     if (step.segment)
         ui->Picture1->line(*step.segment, PanelPalette::kTrendRed);
     if (step.sweepEnded)

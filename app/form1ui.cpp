@@ -18,6 +18,49 @@ namespace {
 
 constexpr QSize kKeyFaceSize(39, 21);
 
+// What a screen reader says of a control, where its face or place does not say it: the keys
+// whose faces are signs, the boxes whose captions are only pixels of the background picture.
+struct Spoken
+{
+    const char *name;
+    int index;
+    const char *accessibleName;
+    const char *description;
+};
+
+constexpr Spoken kSpoken[] = {
+    {"Cmd0", 13, "0", "输入数字 0"},
+    {"Cmd0", 0, "▲ 输入 0", "输入数字 0"},
+    {"Cmd0", 1, "▼ 输入 0", "输入数字 0"},
+    {"Cmdl", -1, "L 流量输入", "开始输入流量设定，单位 ml/min，四位数字"},
+    {"Cmdp", -1, "P 压力输入", "开始输入保护压力设定，单位 MPa，三位数字"},
+    {"Cmdr", -1, "RUN 运行", "让泵运行"},
+    {"Cmds", -1, "STOP 停止", "让泵停止"},
+    {"pnow", -1, "当前压力, MPa", ""},
+    {"prset", -1, "设定压力, MPa", "保护压力设定"},
+    {"lqset", -1, "设定流量, ml/min", "流量设定"},
+    {"lhour", -1, "定时运行已用小时", ""},
+    {"lmin", -1, "定时运行已用分钟", ""},
+    {"lsed", -1, "定时运行已用秒", ""},
+    {"Picture1", -1, "当前泵压力曲线, MPa", "尚无读数"},
+};
+
+void describe(QWidget *widget, const Form1Layout::Control &control)
+{
+    for (const Spoken &spoken : kSpoken) {
+        if (qstrcmp(spoken.name, control.name) != 0 || spoken.index != control.index)
+            continue;
+        widget->setAccessibleName(QString::fromUtf8(spoken.accessibleName));
+        widget->setAccessibleDescription(QString::fromUtf8(spoken.description));
+        return;
+    }
+    if (control.kind == Form1Layout::Kind::KeyButton) {
+        widget->setAccessibleName(QString::fromUtf8(control.text));
+        widget->setAccessibleDescription(QStringLiteral("输入数字 ") +
+                                         QString::fromUtf8(control.text));
+    }
+}
+
 // SimSun where the machine has it, else another font with Chinese glyphs.
 QFont panelFont(double pointSize)
 {
@@ -57,7 +100,6 @@ QPushButton *makeKey(const Form1Layout::Control &control, QWidget *parent)
     auto *key = new QPushButton(parent);
     key->setIcon(QIcon(QString::fromLatin1(control.face)));
     key->setIconSize(kKeyFaceSize);
-    key->setAccessibleName(QString::fromUtf8(control.text));
     key->setFocusPolicy(Qt::StrongFocus);
     // A key handles the left button only; the others must not fall through to the surface.
     key->setAttribute(Qt::WA_NoMousePropagation);
@@ -164,6 +206,7 @@ void Form1Ui::setupControls()
         }
         widget->setObjectName(name);
         widget->setGeometry(control.pixelRect());
+        describe(widget, control);
         tabOrder.insert(control.tabIndex, widget);
     }
 

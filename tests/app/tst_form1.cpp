@@ -5,6 +5,7 @@
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -112,6 +113,7 @@ private Q_SLOTS:
     void controlsSitWhereDesigned();
     void keypadFacesAndTabOrder();
     void enlargingMovesNothing();
+    void screenReaderTexts();
     void placeOnScreen_data();
     void placeOnScreen();
     void valuesFitTheirBoxes_data();
@@ -337,6 +339,45 @@ void TestForm1::keypadFacesAndTabOrder()
         order << controlLabel(QApplication::focusWidget());
     }
     QCOMPARE(order, expected);
+}
+
+// What Qt's accessibility interface hands a screen reader: a name for every key, box and
+// clock number, and a description where the name alone does not say what it does.
+void TestForm1::screenReaderTexts()
+{
+    const auto spoken = [](QWidget *widget, QAccessible::Text text) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible ? accessible->text(text) : QStringLiteral("<none>");
+    };
+    QStringList unnamed;
+    for (QWidget *widget : m_form->centralWidget()->findChildren<QWidget *>()) {
+        if (qobject_cast<QPushButton *>(widget) || qobject_cast<QLineEdit *>(widget)) {
+            if (spoken(widget, QAccessible::Name).isEmpty() ||
+                spoken(widget, QAccessible::Description).isEmpty())
+                unnamed << controlLabel(widget);
+        }
+    }
+    QCOMPARE(unnamed, QStringList());
+
+    QPushButton *up = nullptr;
+    for (QPushButton *key : m_form->findChildren<QPushButton *>(QStringLiteral("Cmd0")))
+        up = key->property("index").toInt() == 0 ? key : up;
+    QCOMPARE(spoken(up, QAccessible::Name), QStringLiteral("▲ 输入 0"));
+    QCOMPARE(spoken(child<QPushButton>("Cmdl"), QAccessible::Name), QStringLiteral("L 流量输入"));
+    QCOMPARE(spoken(child<QLineEdit>("pnow"), QAccessible::Name), QStringLiteral("当前压力, MPa"));
+    QCOMPARE(spoken(child<QLineEdit>("pnow"), QAccessible::Description),
+             QStringLiteral("尚无读数"));
+    QCOMPARE(spoken(child<QLabel>("lsed"), QAccessible::Name), QStringLiteral("定时运行已用秒"));
+
+    // The trend tells its scale and latest reading once one has come.
+    m_form->serialControl()->setPortMap({{1, m_pty.slavePath()}});
+    m_boxes->answers << "1";
+    choose("Communication");
+    QVERIFY(m_pty.writeAll("Q00N01.5Y"));
+    QTRY_COMPARE(child<QLineEdit>("pnow")->text(), QStringLiteral("01.5"));
+    const QString trend = spoken(child<PlotArea>("Picture1"), QAccessible::Description);
+    QVERIFY2(trend.contains(QStringLiteral("01.5")) && trend.contains(QStringLiteral("MPa")),
+             qPrintable(trend));
 }
 
 void TestForm1::placeOnScreen_data()
