@@ -31,6 +31,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -137,6 +138,19 @@ void Form1::connectHandlers()
     connect(ui->Pump_NO, &QAction::triggered, this, &Form1::Pump_NO_Click);
     connect(ui->Communication, &QAction::triggered, this, &Form1::Communication_Click);
     connect(ui->end, &QAction::triggered, this, &Form1::endRequested);
+
+    // The keyboard's ways into the menus, which have no keys of their own: F10 for the menu
+    // bar, as desktop programs do, and the Menu key or Shift+F10 for the pop-up menu.
+    auto *toMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(toMenuBar, &QShortcut::activated, this, &Form1::focusMenuBar);
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)}) {
+        auto *popup = new QShortcut(keys, this);
+        connect(popup, &QShortcut::activated, this, [this] {
+            const QWidget *focused = focusWidget() ? focusWidget() : centralWidget();
+            Form_MouseDown(Qt::RightButton, focused->mapToGlobal(focused->rect().center()));
+        });
+    }
 
     connect(ui->Cmdl, &QPushButton::clicked, this, &Form1::Cmdl_Click);
     connect(ui->Cmdp, &QPushButton::clicked, this, &Form1::Cmdp_Click);
@@ -245,6 +259,17 @@ void Form1::mousePressEvent(QMouseEvent *event)
     if (centralWidget()->geometry().contains(event->position().toPoint()))
         Form_MouseDown(event->button(), event->globalPosition().toPoint());
     QMainWindow::mousePressEvent(event);
+}
+
+void Form1::focusMenuBar()
+{
+    for (QAction *item : menuBar()->actions()) {
+        if (item->isVisible() && item->isEnabled()) {
+            menuBar()->setFocus(Qt::ShortcutFocusReason);
+            menuBar()->setActiveAction(item);
+            return;
+        }
+    }
 }
 
 void Form1::Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos)

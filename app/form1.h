@@ -98,6 +98,7 @@ private:
     void connectHandlers();
     void Form_Load();
     void Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos);
+    void focusMenuBar();
     void Form_Unload();
 
     void Communication_Click();

@@ -1,5 +1,6 @@
 #include "form1ui.h"
 
+#include "focusring.h"
 #include "form1layout.h"
 #include "panelpalette.h"
 #include "plotarea.h"
@@ -210,6 +211,7 @@ void Form1Ui::setupControls()
         tabOrder.insert(control.tabIndex, widget);
     }
 
+    new FocusRing(surface);
     statusArea = new StatusArea(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips), surface);
     linkState = statusArea->addLine(QStringLiteral("linkState"), QColor(255, 255, 255));
     logState = statusArea->addLine(QStringLiteral("logState"), QColor(255, 255, 255));

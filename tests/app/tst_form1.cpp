@@ -114,6 +114,7 @@ private Q_SLOTS:
     void keypadFacesAndTabOrder();
     void enlargingMovesNothing();
     void screenReaderTexts();
+    void keyboardReachesMenusAndShowsFocus();
     void placeOnScreen_data();
     void placeOnScreen();
     void valuesFitTheirBoxes_data();
@@ -378,6 +379,34 @@ void TestForm1::screenReaderTexts()
     const QString trend = spoken(child<PlotArea>("Picture1"), QAccessible::Description);
     QVERIFY2(trend.contains(QStringLiteral("01.5")) && trend.contains(QStringLiteral("MPa")),
              qPrintable(trend));
+}
+
+// F10 opens the first enabled menu and Escape closes it; Shift+F10 and the Menu key open the
+// pop-up menu once it is enabled; the focused control has a ring that stands out on the blue.
+void TestForm1::keyboardReachesMenusAndShowsFocus()
+{
+    m_form->serialControl()->setPortMap({{1, m_pty.slavePath()}});
+    m_boxes->answers << "1";
+    choose("Communication");
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    QWidget *ring = m_form->findChild<QWidget *>(QStringLiteral("focusRing"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget *focused = QApplication::focusWidget();
+    QTRY_VERIFY(ring->isVisible());
+    QVERIFY(ring->geometry().contains(focused->geometry()));
+    QVERIFY(ring->geometry() != focused->geometry());
+
+    QTest::keyClick(focused, Qt::Key_F10);
+    QTRY_COMPARE(QApplication::activePopupWidget(), child<QMenu>("file"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+
+    for (const QKeyCombination keys : {Qt::SHIFT | Qt::Key_F10, QKeyCombination(Qt::Key_Menu)}) {
+        QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+        QTRY_COMPARE(QApplication::activePopupWidget(), child<QMenu>("rightkey"));
+        QApplication::activePopupWidget()->close();
+    }
 }
 
 void TestForm1::placeOnScreen_data()

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "logwriter.h"
 #include "panelport.h"
 #include "panelwatch.h"
 #include "ptypeer.h"
@@ -91,6 +92,7 @@ void TestSoak::sixtyThousandExchanges()
                                  .arg(records.entry(i))
                                  .arg(QString::fromLatin1(value))));
     }
+    form.readingLog()->close(); // what its thread still holds is written out
     QFile log(logPath);
     QVERIFY(log.open(QIODevice::ReadOnly));
     QByteArray logged;
