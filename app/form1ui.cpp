@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 
 namespace {
 
@@ -84,9 +86,12 @@ QFont textBoxFont()
     return font;
 }
 
-QLineEdit *makeTextBox(const QString &text, QWidget *parent)
+QLineEdit *makeTextBox(const QString &text, QStyle *style, QWidget *parent)
 {
     auto *box = new QLineEdit(text, parent);
+    // The boxes hold four characters in 41 pixels: a style with wider padding or frame (the
+    // Adwaita ones) would scroll a digit out of sight. They keep one look of their own.
+    box->setStyle(style);
     box->setFont(textBoxFont());
     box->setTextMargins(0, 0, 0, 0);
     QPalette palette = box->palette();
@@ -179,6 +184,8 @@ void Form1Ui::setupControls()
         {QStringLiteral("lmin"), &lmin},   {QStringLiteral("Label2"), &Label2},
         {QStringLiteral("lsed"), &lsed},   {QStringLiteral("Label3"), &Label3}};
 
+    QStyle *valueBoxStyle = QStyleFactory::create(QStringLiteral("Fusion"));
+    valueBoxStyle->setParent(surface);
     QMap<int, QWidget *> tabOrder;
     for (const Form1Layout::Control &control : Form1Layout::controls()) {
         const QString name = QString::fromLatin1(control.name);
@@ -186,7 +193,7 @@ void Form1Ui::setupControls()
         QWidget *widget = nullptr;
         switch (control.kind) {
         case Form1Layout::Kind::TextBox:
-            widget = *textBoxes.value(name) = makeTextBox(text, surface);
+            widget = *textBoxes.value(name) = makeTextBox(text, valueBoxStyle, surface);
             break;
         case Form1Layout::Kind::KeyButton: {
             QPushButton *key = makeKey(control, surface);

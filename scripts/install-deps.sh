@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  fonts-wqy-zenhei qt6-translations-l10n
+  fonts-wqy-zenhei qt6-translations-l10n adwaita-qt6
   xvfb xauth xdotool
   dpkg-dev desktop-file-utils
   poppler-utils cups cups-client printer-driver-cups-pdf
