@@ -120,6 +120,7 @@ private Q_SLOTS:
     void placeOnScreen();
     void valuesFitTheirBoxes_data();
     void valuesFitTheirBoxes();
+    void artworkSharpAtScale();
 
     void communicationOpensPort_data();
     void communicationOpensPort();
@@ -445,6 +446,29 @@ void TestForm1::enlargingMovesNothing()
     QTRY_COMPARE(m_form->centralWidget()->width(), 1000);
     QCOMPARE(child<QLineEdit>("pnow")->geometry(), pnow);
     QCOMPARE(child<PlotArea>("Picture1")->geometry(), plot);
+}
+
+// Run at scales 1, 2 and 3 (see CMakeLists.txt): each picture is shown pixel for pixel.
+void TestForm1::artworkSharpAtScale()
+{
+    const auto variant = [](QString path, int n) {
+        return QImage(n == 1 ? path : path.insert(path.size() - 4, QStringLiteral("@%1x").arg(n)));
+    };
+    for (const Form1Layout::Control &control : Form1Layout::controls()) {
+        const QLatin1String picture(control.face ? control.face : ":/artwork/background.jpg");
+        for (int n : {2, 3})
+            QCOMPARE(variant(picture, n).size(), variant(picture, 1).size() * n);
+    }
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    const int ratio = qRound(m_form->devicePixelRatio());
+    for (const QPushButton *key : m_form->findChildren<QPushButton *>())
+        QCOMPARE(key->icon().pixmap(key->iconSize(), ratio).size(), key->iconSize() * ratio);
+    // The badge's upper half: between the clock row and the status area, left of every control.
+    const QRect bare(0, 26, 440, 120);
+    QCOMPARE(m_form->centralWidget()->grab(bare).toImage().convertToFormat(QImage::Format_RGB32),
+             variant(QStringLiteral(":/artwork/background.jpg"), ratio)
+                 .copy(QRect(bare.topLeft() * ratio, bare.size() * ratio)));
 }
 
 void TestForm1::valuesFitTheirBoxes_data()

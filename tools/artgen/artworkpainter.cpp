@@ -68,9 +68,16 @@ QFont ArtworkPainter::panelFont(int pixelSize, bool bold)
     return font;
 }
 
+QImage ArtworkPainter::canvas(int width, int height, QImage::Format format) const
+{
+    QImage image(width * m_scale, height * m_scale, format);
+    image.setDevicePixelRatio(m_scale);
+    return image;
+}
+
 QImage ArtworkPainter::background() const
 {
-    QImage image(BackgroundWidth, BackgroundHeight, QImage::Format_RGB32);
+    QImage image = canvas(BackgroundWidth, BackgroundHeight, QImage::Format_RGB32);
     image.fill(PanelBlue);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -133,22 +140,21 @@ QImage ArtworkPainter::background() const
     return image;
 }
 
-QImage ArtworkPainter::blankKey()
+QImage ArtworkPainter::blankKey() const
 {
     // Drawn pixel by pixel without antialiasing: at 39 x 21 a crisp one-pixel
-    // bevel reads better than a blurred rounded path.
-    QImage image(KeyWidth, KeyHeight, QImage::Format_RGB32);
+    // bevel reads better than a blurred rounded path. The bevel is filled
+    // rectangles, not lines, so at 2x and 3x it covers whole logical pixels.
+    QImage image = canvas(KeyWidth, KeyHeight, QImage::Format_RGB32);
     image.fill(PanelBlue);
     QPainter painter(&image);
     const int right = KeyWidth - 1;
     const int bottom = KeyHeight - 1;
     painter.fillRect(1, 1, KeyWidth - 2, KeyHeight - 2, KeyBlue);
-    painter.setPen(KeyHighlight);
-    painter.drawLine(1, 0, right - 1, 0);
-    painter.drawLine(0, 1, 0, bottom - 1);
-    painter.setPen(KeyShadow);
-    painter.drawLine(1, bottom, right - 1, bottom);
-    painter.drawLine(right, 1, right, bottom - 1);
+    painter.fillRect(1, 0, right - 1, 1, KeyHighlight);
+    painter.fillRect(0, 1, 1, bottom - 1, KeyHighlight);
+    painter.fillRect(1, bottom, right - 1, 1, KeyShadow);
+    painter.fillRect(right, 1, 1, bottom - 1, KeyShadow);
     return image;
 }
 
@@ -204,7 +210,7 @@ QImage ArtworkPainter::arrowKeyFace(Arrow arrow) const
 
 QImage ArtworkPainter::icon() const
 {
-    QImage image(IconSize, IconSize, QImage::Format_ARGB32_Premultiplied);
+    QImage image = canvas(IconSize, IconSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

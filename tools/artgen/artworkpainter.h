@@ -6,10 +6,14 @@
 
 // Paints the panel's fixed bitmaps: the window background, the keypad key
 // faces and the application icon. Geometry here must match where the panel
-// places its widgets over the background.
+// places its widgets over the background. Everything is drawn in logical
+// pixels; `scale` (1, 2, 3) only sets the device pixel ratio, so the @2x and
+// @3x variants show the same picture with finer pixels.
 class ArtworkPainter
 {
 public:
+    explicit ArtworkPainter(int scale = 1) : m_scale(scale) {}
+
     enum class Arrow { Up, Down };
 
     static constexpr int BackgroundWidth = 820;
@@ -25,5 +29,8 @@ public:
 
 private:
     static QFont panelFont(int pixelSize, bool bold);
-    static QImage blankKey();
+    QImage canvas(int width, int height, QImage::Format format) const;
+    QImage blankKey() const;
+
+    int m_scale;
 };

@@ -62,30 +62,38 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const ArtworkPainter painter;
-    bool ok = save(painter.background(), out, QStringLiteral("background.jpg"), "JPEG", 92);
+    // Qt picks name@2x.jpg / name@3x.jpg on high-density screens by itself.
+    bool ok = true;
+    for (int scale = 1; scale <= 3; ++scale) {
+        const ArtworkPainter painter(scale);
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+        const auto name = [&suffix](const QString &stem, const char *extension) {
+            return stem + suffix + QLatin1Char('.') + QLatin1String(extension);
+        };
+        ok &=
+            save(painter.background(), out, name(QStringLiteral("background"), "jpg"), "JPEG", 92);
 
-    for (int digit = 0; digit <= 9; ++digit) {
-        const QString label = QString::number(digit);
-        ok &= save(painter.textKeyFace(label), out, QStringLiteral("key_%1.jpg").arg(label), "JPEG",
-                   95);
+        for (int digit = 0; digit <= 9; ++digit) {
+            const QString label = QString::number(digit);
+            ok &= save(painter.textKeyFace(label), out, name(QStringLiteral("key_") + label, "jpg"),
+                       "JPEG", 95);
+        }
+        ok &= save(painter.arrowKeyFace(ArtworkPainter::Arrow::Up), out,
+                   name(QStringLiteral("key_up"), "jpg"), "JPEG", 95);
+        ok &= save(painter.arrowKeyFace(ArtworkPainter::Arrow::Down), out,
+                   name(QStringLiteral("key_down"), "jpg"), "JPEG", 95);
+        const struct
+        {
+            const char *stem;
+            const char *label;
+        } lettered[] = {{"key_l", "L"}, {"key_p", "P"}, {"key_run", "RUN"}, {"key_stop", "STOP"}};
+        for (const auto &key : lettered)
+            ok &= save(painter.textKeyFace(QString::fromLatin1(key.label)), out,
+                       name(QString::fromLatin1(key.stem), "jpg"), "JPEG", 95);
+
+        // A palette PNG keeps the icon small and loadable by old resource tools.
+        ok &= save(toIndexed(painter.icon()), out, name(QStringLiteral("icon"), "png"), "PNG", -1);
     }
-    ok &= save(painter.arrowKeyFace(ArtworkPainter::Arrow::Up), out, QStringLiteral("key_up.jpg"),
-               "JPEG", 95);
-    ok &= save(painter.arrowKeyFace(ArtworkPainter::Arrow::Down), out,
-               QStringLiteral("key_down.jpg"), "JPEG", 95);
-    const struct
-    {
-        const char *file;
-        const char *label;
-    } lettered[] = {
-        {"key_l.jpg", "L"}, {"key_p.jpg", "P"}, {"key_run.jpg", "RUN"}, {"key_stop.jpg", "STOP"}};
-    for (const auto &key : lettered)
-        ok &= save(painter.textKeyFace(QString::fromLatin1(key.label)), out,
-                   QString::fromLatin1(key.file), "JPEG", 95);
-
-    // A palette PNG keeps the icon small and loadable by old resource tools.
-    ok &= save(toIndexed(painter.icon()), out, QStringLiteral("icon.png"), "PNG", -1);
 
     return ok ? 0 : 1;
 }
