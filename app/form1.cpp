@@ -100,7 +100,7 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_linkBackShown->setSingleShot(true);
     m_linkBackShown->setInterval(kLinkBackShown);
     connect(m_linkBackShown, &QTimer::timeout, this, [this] {
-        m_linkBackText.clear();
+        m_linkStatus.clearNotice();
         showLinkState();
     });
 
@@ -375,10 +375,9 @@ void Form1::linkOpened()
     MSComm1->setRThreshold(LinkProtocol::kReceiveThreshold);
     m_reader.clear();
     // Readings from before an outage and after it are not joined by a line.
-    if (m_linkLost)
+    if (m_linkStatus.isLost())
         m_trend.breakLine();
-    m_linkLost = false;
-    m_linkLostText.clear();
+    m_linkStatus.opened();
     setLinkMenusEnabled(true);
     m_readingWatch.restart();
     showLinkState();
@@ -390,11 +389,8 @@ void Form1::onPortFailed(const QString &reason)
     // back; the poll waits until it is.
     closeLink();
     setReadingStale(true);
-    m_linkLost = true;
-    m_linkBackText.clear();
+    m_linkStatus.lost(reason);
     m_linkBackShown->stop();
-    m_linkLostText = tr("线路中断：%1").arg(reason);
-    m_linkWaitText = tr("正在自动重连");
     logEvent("link-lost", reason);
     showLinkState();
     m_reconnector->begin();
@@ -402,7 +398,7 @@ void Form1::onPortFailed(const QString &reason)
 
 void Form1::onStillAway(const QString &why)
 {
-    m_linkWaitText = tr("正在自动重连：%1").arg(why);
+    m_linkStatus.waiting(why);
     showLinkState();
 }
 
@@ -411,7 +407,7 @@ void Form1::onReconnected()
     logEvent("link-back", deviceText());
     linkOpened();
     sendPendingStop(m_reconnector->device());
-    m_linkBackText = tr("线路已恢复：%1").arg(deviceText());
+    m_linkStatus.notice(tr("线路已恢复：%1").arg(deviceText()));
     m_linkBackShown->start();
     showLinkState();
     Timer2->start();
@@ -434,7 +430,7 @@ void Form1::sendPendingStop(const QString &device)
     const QStringList causes = m_pendingStop.causes();
     if (!m_pendingStop.takeFor(device)) {
         logEvent("run-pending-stop", tr("已取消：打开了另一台设备 %1").arg(deviceText()));
-        m_linkBackText = tr("待发送的停止命令已取消：打开的是另一台设备");
+        m_linkStatus.notice(tr("待发送的停止命令已取消：打开的是另一台设备"));
         m_linkBackShown->start();
     } else if (const QString failure = trySendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
                failure.isEmpty()) {
@@ -451,17 +447,8 @@ void Form1::sendPendingStop(const QString &device)
 
 void Form1::showLinkState()
 {
-    QStringList parts;
-    if (m_linkLost)
-        parts << m_linkLostText << m_linkWaitText;
-    else if (!m_linkBackText.isEmpty())
-        parts << m_linkBackText;
-    if (m_pendingStop.isPending())
-        parts << tr("停止命令待发送（%1），线路恢复后首先发送")
-                     .arg(m_pendingStop.causes().join(tr("，")));
-    ui->statusArea->setLine(ui->linkState, parts.join(u'\n'));
+    ui->statusArea->setLine(ui->linkState, m_linkStatus.text(m_pendingStop));
 }
-
 void Form1::showRunToolTip()
 {
     QString tip = tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun.timeset()));

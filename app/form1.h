@@ -3,6 +3,7 @@
 #include "framereader.h"
 #include "keypad.h"
 #include "linkprotocol.h"
+#include "linkstatus.h"
 #include "panelsettings.h"
 #include "pendingstop.h"
 #include "portlisting.h"
@@ -170,12 +171,8 @@ private:
     PortListing m_portListing;
     PanelSettings m_settings;
     LinkReconnector *m_reconnector = nullptr;
-    // The link as the status area tells it: lost (and why it is not back yet), or just back.
-    QString m_linkLostText;
-    QString m_linkWaitText;
-    QString m_linkBackText;
-    bool m_linkLost = false;
-    QTimer *m_linkBackShown = nullptr;
+    LinkStatus m_linkStatus;
+    QTimer *m_linkBackShown = nullptr; // how long a notice of the link stays
 
     std::unique_ptr<Form1Ui> ui;
     QTimer *Timer1 = nullptr;

@@ -1,0 +1,36 @@
+#include "linkstatus.h"
+
+#include <QStringList>
+
+void LinkStatus::lost(const QString &reason)
+{
+    m_lost = true;
+    m_reason = QStringLiteral("线路中断：%1").arg(reason);
+    m_waiting = QStringLiteral("正在自动重连");
+    m_notice.clear();
+}
+
+void LinkStatus::waiting(const QString &why)
+{
+    m_waiting = QStringLiteral("正在自动重连：%1").arg(why);
+}
+
+void LinkStatus::opened()
+{
+    m_lost = false;
+    m_reason.clear();
+    m_waiting.clear();
+}
+
+QString LinkStatus::text(const PendingStop &pending) const
+{
+    QStringList parts;
+    if (m_lost)
+        parts << m_reason << m_waiting;
+    else if (!m_notice.isEmpty())
+        parts << m_notice;
+    if (pending.isPending())
+        parts << QStringLiteral("停止命令待发送（%1），线路恢复后首先发送")
+                     .arg(pending.causes().join(QStringLiteral("，")));
+    return parts.join(u'\n');
+}
