@@ -81,14 +81,13 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     connect(MSComm1, &SerialControl::failed, this, &Form1::onPortFailed);
     m_run = new RunRecord(this);
     m_log = new LogWriter(this);
-    // The log takes every reading and event as the run record receives them.
+    // The log takes every reading and event as the run record receives them; a log that is
+    // not open takes nothing.
     connect(m_run, &RunRecord::readingAdded, m_log, [this](const RunRecord::Reading &reading) {
-        if (m_log->isOpen())
-            m_log->reading(reading.time, reading.text);
+        m_log->reading(reading.time, reading.text);
     });
     connect(m_run, &RunRecord::eventAdded, m_log, [this](const RunRecord::Event &event) {
-        if (m_log->isOpen())
-            m_log->event(event.time, event.key, event.text);
+        m_log->event(event.time, event.key, event.text);
     });
     // A log that has stopped is told once, beside the link, and the panel goes on.
     connect(m_log, &LogWriter::stopped, this,
@@ -716,6 +715,11 @@ void Form1::handleReply(const QByteArray &frame)
         setReadingStale(false);
         // Into the record buffer if it reads as a number, and to the log whatever it is.
         m_run->addReading(QDateTime::currentDateTime(), value);
+        // The trend's text for those who cannot see it: its scale and the latest reading.
+        ui->Picture1->setAccessibleDescription(tr("纵轴 %1 到 %2 MPa；最新读数 %3")
+                                                   .arg(PressureTrend::kScaleBottomRight.y())
+                                                   .arg(PressureTrend::kScaleTopLeft.y())
+                                                   .arg(value));
         break;
     // A setting reported while the operator types one of that kind would break the entry.
     case 'P':
@@ -733,11 +737,6 @@ void Form1::handleReply(const QByteArray &frame)
     for (const QLineF &axis : PressureTrend::axisLines())
         ui->Picture1->line(axis);
     const PressureTrend::Step step = m_trend.addSample(ui->pnow->text());
-    // The trend's text for those who cannot see it: its scale and the latest sample.
-    ui->Picture1->setAccessibleDescription(tr("纵轴 %1 到 %2 MPa；最新读数 %3")
-                                               .arg(PressureTrend::kScaleBottomRight.y())
-                                               .arg(PressureTrend::kScaleTopLeft.y())
-                                               .arg(ui->pnow->text()));
     if (step.segment)
         ui->Picture1->line(*step.segment, PanelPalette::kTrendRed);
     if (step.sweepEnded)
@@ -754,6 +753,9 @@ void Form1::setReadingStale(bool stale)
     const QString cue = !m_hasReading    ? tr("尚无读数")
                         : m_readingStale ? tr("读数已过时：最近没有收到泵的压力读数")
                                          : QString();
+    // Every reading comes through here: only a change is worth an event.
+    if (ui->pnow->toolTip() == cue)
+        return;
     ui->pnow->setToolTip(cue);
     ui->pnow->setAccessibleDescription(cue);
 }
