@@ -1,7 +1,5 @@
 #include "readinglog.h"
 
-#include <QDir>
-
 namespace {
 
 // The bytes as they are, except that a byte outside printable ASCII, or a backslash, is written
@@ -29,34 +27,6 @@ QByteArray timeText(const QDateTime &time)
 
 } // namespace
 
-bool ReadingLog::open(const QString &path)
-{
-    m_file.close();
-    m_errorText.clear();
-    m_file.setFileName(path);
-    // Unbuffered: each line goes to the system in one write, and after a failed write nothing
-    // is left in a buffer that closing would try to write again.
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return true;
-    m_errorText = QStringLiteral("无法打开读数日志 %1：%2")
-                      .arg(QDir::toNativeSeparators(m_file.fileName()), m_file.errorString());
-    return false;
-}
-
-bool ReadingLog::append(const QDateTime &time, const QString &value)
-{
-    if (!m_file.isOpen())
-        return false;
-    return writeLine(readingLine(time, value));
-}
-
-bool ReadingLog::appendEvent(const QDateTime &time, const QString &key, const QString &text)
-{
-    if (!m_file.isOpen())
-        return false;
-    return writeLine(eventLine(time, key, text));
-}
-
 QByteArray ReadingLog::readingLine(const QDateTime &time, const QString &value)
 {
     return timeText(time) + '\t' + escaped(value.toLatin1(), false) + '\n';
@@ -66,14 +36,4 @@ QByteArray ReadingLog::eventLine(const QDateTime &time, const QString &key, cons
 {
     return "#\t" + timeText(time) + '\t' + escaped(key.toUtf8(), true) + '\t' +
            escaped(text.toUtf8(), true) + '\n';
-}
-
-bool ReadingLog::writeLine(const QByteArray &line)
-{
-    if (m_file.write(line) == line.size() && m_file.flush())
-        return true;
-    m_errorText = QStringLiteral("写入读数日志 %1 失败：%2")
-                      .arg(QDir::toNativeSeparators(m_file.fileName()), m_file.errorString());
-    m_file.close();
-    return false;
 }

@@ -29,7 +29,6 @@ class TestReadingLog : public QObject
 private slots:
     void appendsLines_data();
     void appendsLines();
-    void stopsAfterFailedWrite();
     void writerKeepsOrderAndFormat();
     void writerStartsFilePerDay();
     void writerRefusesSpecialFiles_data();
@@ -68,13 +67,15 @@ void TestReadingLog::appendsLines()
     };
     const QStringList values{QStringLiteral("0.52"), QStringLiteral("1.05")};
 
-    ReadingLog log;
-    QVERIFY2(log.open(path), qPrintable(log.errorText()));
+    LogWriter log;
+    QString error;
+    QVERIFY2(log.openFile(path, &error), qPrintable(error));
     for (qsizetype i = 0; i < times.size(); ++i)
-        QVERIFY2(log.append(times[i], values[i]), qPrintable(log.errorText()));
+        log.reading(times[i], values[i]);
     // An event between readings: one line of four fields whatever its text holds.
-    QVERIFY(log.appendEvent(times[1], QStringLiteral("link-lost"),
-                            QStringLiteral("端口 1\t(/dev/ttyUSB0)\n断开 \\")));
+    log.event(times[1], QStringLiteral("link-lost"),
+              QStringLiteral("端口 1\t(/dev/ttyUSB0)\n断开 \\"));
+    log.close();
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -96,26 +97,6 @@ void TestReadingLog::appendsLines()
         QCOMPARE(back, times[i]);
         QCOMPARE(QString::fromLatin1(fields[1]), values[i]);
     }
-}
-
-void TestReadingLog::stopsAfterFailedWrite()
-{
-    const QString full = QStringLiteral("/dev/full");
-    if (!QFile::exists(full))
-        QSKIP("This system has no /dev/full.");
-
-    ReadingLog log;
-    QVERIFY2(log.open(full), qPrintable(log.errorText()));
-    const QDateTime now = QDateTime::currentDateTime();
-    QVERIFY(!log.append(now, QStringLiteral("0.52")));
-    const QString error = log.errorText();
-    QVERIFY2(error.contains(QDir::toNativeSeparators(full)) &&
-                 error.contains(qt_error_string(ENOSPC)),
-             qPrintable(error));
-    QVERIFY(!log.isOpen());
-
-    QVERIFY(!log.append(now, QStringLiteral("0.53")));
-    QCOMPARE(log.errorText(), error);
 }
 
 // Enough lines for several batches, an event among them, after what the file held.
