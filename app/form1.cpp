@@ -340,12 +340,11 @@ void Form1::Communication_Click()
     // The operator's choice replaces any automatic attempt; a stop owed to the adapter that
     // was lost goes out only if this is that adapter.
     const QString device = MSComm1->openDevice();
-    const bool sameAdapter = m_reconnector->isSameAdapter(device);
     const QString owedTo = m_reconnector->device();
     m_reconnector->cancel();
     if (!previousDevice.isEmpty() && previousCanonical != MSComm1->canonicalDevice())
         logEvent("link-closed", previousDevice);
-    m_reconnector->remember(device);
+    const bool sameAdapter = m_reconnector->remember(device);
     m_settings.setLastDevice(device);
     logEvent("link-open", deviceText());
     linkOpened();

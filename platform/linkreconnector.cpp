@@ -9,6 +9,8 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 
+#include <optional>
+
 namespace {
 
 constexpr qint64 kFullLookEveryMs = 5000;
@@ -26,29 +28,25 @@ LinkReconnector::LinkReconnector(SerialControl *port, const PortListing *listing
     connect(m_settle, &QTimer::timeout, this, &LinkReconnector::attempt);
 }
 
-void LinkReconnector::remember(const QString &device)
+bool LinkReconnector::remember(const QString &device)
 {
+    const PortIdentity before = m_identity;
+    const QString canonicalBefore = m_canonicalDevice;
     m_device = device;
     m_canonicalDevice = QFileInfo(device).canonicalFilePath();
     m_identity = PortIdentity();
+    std::optional<SerialPortRecord> opened;
     for (const SerialPortRecord &port : m_listing->ports()) {
         if (port.systemLocation == m_canonicalDevice)
-            m_identity = PortIdentity::of(port);
+            opened = port;
     }
-}
-
-bool LinkReconnector::isSameAdapter(const QString &device) const
-{
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    if (canonical.isEmpty())
+    if (opened)
+        m_identity = PortIdentity::of(*opened);
+    if (m_canonicalDevice.isEmpty())
         return false;
-    if (!m_identity.isKnown())
-        return canonical == m_canonicalDevice;
-    for (const SerialPortRecord &port : m_listing->ports()) {
-        if (port.systemLocation == canonical)
-            return m_identity.matches(port);
-    }
-    return false;
+    if (!before.isKnown())
+        return m_canonicalDevice == canonicalBefore;
+    return opened && before.matches(*opened);
 }
 
 void LinkReconnector::begin()

@@ -26,12 +26,12 @@ class LinkReconnector : public QObject
 public:
     LinkReconnector(SerialControl *port, const PortListing *listing, QObject *parent = nullptr);
 
-    void remember(const QString &device);
+    // Takes note of the adapter opened on device. True when it is the adapter remembered
+    // before: the same identity under whatever name, or, for one without, the same path once
+    // resolved.
+    bool remember(const QString &device);
     QString device() const { return m_device; }
     const PortIdentity &identity() const { return m_identity; }
-    // True when device is the adapter remembered: the same path once resolved, or the same
-    // identity under another name.
-    bool isSameAdapter(const QString &device) const;
 
     void begin();
     void cancel();
