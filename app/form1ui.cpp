@@ -3,6 +3,7 @@
 #include "focusring.h"
 #include "form1layout.h"
 #include "panelpalette.h"
+#include "panelsurface.h"
 #include "plotarea.h"
 #include "statusarea.h"
 
@@ -149,14 +150,10 @@ QAction *addItem(QWidget *menu, const char *name, const char *caption)
 
 void Form1Ui::setupUi(QMainWindow *form)
 {
-    surface = new QWidget(form);
-    surface->setObjectName(QStringLiteral("surface"));
-    surface->setAttribute(Qt::WA_StyledBackground);
     // The picture is drawn once, unscaled, from the top-left corner; beyond it, plain blue.
-    surface->setStyleSheet(
-        QStringLiteral("#surface { background-color: rgb(0, 0, 255);"
-                       " background-image: url(:/artwork/background.jpg);"
-                       " background-repeat: no-repeat; background-position: top left; }"));
+    surface = new PanelSurface(QStringLiteral(":/artwork/background.jpg"),
+                               Form1Layout::clientSize(), form);
+    surface->setObjectName(QStringLiteral("surface"));
     QPalette palette = surface->palette();
     palette.setColor(QPalette::WindowText, PanelPalette::kCyan);
     surface->setPalette(palette);

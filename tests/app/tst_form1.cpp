@@ -446,6 +446,11 @@ void TestForm1::enlargingMovesNothing()
     QTRY_COMPARE(m_form->centralWidget()->width(), 1000);
     QCOMPARE(child<QLineEdit>("pnow")->geometry(), pnow);
     QCOMPARE(child<PlotArea>("Picture1")->geometry(), plot);
+    // The picture, read only as far as it was shown at first, now shows beyond that.
+    const QRect uncovered(727, 502, 60, 60);
+    QCOMPARE(
+        m_form->centralWidget()->grab(uncovered).toImage().convertToFormat(QImage::Format_RGB32),
+        QImage(QStringLiteral(":/artwork/background.jpg")).copy(uncovered));
 }
 
 // Run at scales 1, 2 and 3 (see CMakeLists.txt): each picture is shown pixel for pixel.
