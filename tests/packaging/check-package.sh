@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Usage: check-package.sh BUILD_DIR VERSION
-# Makes the .deb with CPack, checks what it declares, unpacks it into a scratch root, validates
-# the desktop entry and starts the program its Exec line names under Xvfb until its window shows.
+# Usage: check-package.sh SOURCE_DIR VERSION
+# Builds the Debian packages with debhelper from a copy of the source tree, runs lintian on them,
+# checks what they declare and that apt could install them, unpacks them into a scratch root,
+# validates the desktop entry, the AppStream metadata and the man pages, and starts the program
+# the entry's Exec line names under Xvfb until its window shows.
 set -euo pipefail
-build=$1
+source_dir=$1
 version=$2
 caption='^Corvane\(KMW7R35\)V2\.0$'
 
@@ -29,38 +31,65 @@ fail() {
     exit 1
 }
 
-(cd "$build" && cpack -G DEB -B "$scratch/out" --config CPackConfig.cmake >"$scratch/cpack.log" 2>&1) ||
-    { cat "$scratch/cpack.log" >&2; fail "cpack did not make the package"; }
-debs=("$scratch"/out/*.deb)
-{ [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ]; } || fail "expected one .deb, found: ${debs[*]}"
-deb=${debs[0]}
+# The tracked and new files of the checkout, without build folders: what a source package holds.
+mkdir "$scratch/src"
+comm -23 <(git -C "$source_dir" ls-files --cached --others --exclude-standard | sort) \
+    <(git -C "$source_dir" ls-files --deleted | sort) |
+    (cd "$source_dir" && tar -T - -cf -) | tar -xf - -C "$scratch/src"
+(cd "$scratch/src" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -us -uc -b \
+    >"$scratch/build.log" 2>&1) || { tail -n 40 "$scratch/build.log" >&2; fail "dpkg-buildpackage"; }
+panel_deb=$scratch/corvane-panel_${version}_$(dpkg --print-architecture).deb
+sim_deb=$scratch/corvane-pumpsim_${version}_$(dpkg --print-architecture).deb
+[ -f "$panel_deb" ] && [ -f "$sim_deb" ] || fail "expected both packages, found: $(ls "$scratch")"
+ls "$scratch"/corvane-panel-dbgsym_*.deb >/dev/null 2>&1 || fail "no -dbgsym package"
 
-[ "$(dpkg-deb -f "$deb" Package)" = corvane-panel ] || fail "package name"
-[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version is not $version"
-for field in Maintainer Description Architecture; do
-    [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "empty $field"
-done
+lintian --pedantic --info --fail-on error,warning "$scratch"/*.deb >"$scratch/lintian.log" 2>&1 ||
+    { cat "$scratch/lintian.log" >&2; fail "lintian"; }
+# Tags of the pedantic and information levels are told, not failed: the README lists them.
+grep -E '^[PI]: ' "$scratch/lintian.log" || true
 
-# The first alternative of every dependency, without its version.
-mapfile -t depends < <(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g')
-for need in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
-    libqt6printsupport6 qt6-qpa-plugins fonts-wqy-zenhei; do
-    printf '%s\n' "${depends[@]}" | grep -qx "$need" || fail "Depends lacks $need: ${depends[*]}"
+for deb in "$panel_deb" "$sim_deb"; do
+    [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$deb: version is not $version"
+    maintainer=$(dpkg-deb -f "$deb" Maintainer)
+    [[ $maintainer == *@*.* && $maintainer != *.invalid* && $maintainer != *example* ]] ||
+        fail "$deb: maintainer $maintainer"
 done
-# Every declared name is a real package: the panel runs here on exactly those.
-for dep in "${depends[@]}"; do
-    dpkg-query -W "$dep" >/dev/null 2>&1 || fail "declared dependency $dep is not an installed package"
+# The first alternative of every relation, without its version.
+relation() { dpkg-deb -f "$1" "$2" | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g'; }
+for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 \
+    fonts-wqy-zenhei; do
+    relation "$panel_deb" Depends | grep -qx "$need" || fail "Depends lacks $need"
 done
+relation "$panel_deb" Depends | grep -qx qt6-qpa-plugins && fail "Depends names qt6-qpa-plugins"
+for want in qt6-translations-l10n xdg-utils; do
+    relation "$panel_deb" Recommends | grep -qx "$want" || fail "Recommends lacks $want"
+done
+dpkg-deb -c "$panel_deb" | grep -q pumpsim && fail "the panel's package holds the simulated pump"
+# Every relation resolves on this machine's archive.
+apt-get install --simulate --no-install-recommends "$panel_deb" "$sim_deb" >"$scratch/apt.log" 2>&1 ||
+    { cat "$scratch/apt.log" >&2; fail "apt-get cannot install the packages"; }
 
 root=$scratch/root
-dpkg -x "$deb" "$root"
+dpkg -x "$panel_deb" "$root"
+dpkg -x "$sim_deb" "$root"
 desktop=$root/usr/share/applications/corvane-panel.desktop
 [ -f "$desktop" ] || fail "no desktop entry at $desktop"
 # Hints count too: an entry without a main category lands in a catch-all menu.
 complaints=$(desktop-file-validate "$desktop" 2>&1) || true
 [ -z "$complaints" ] || fail "desktop entry: $complaints"
 icon=$(sed -n 's/^Icon=//p' "$desktop")
-[ -f "$root/usr/share/icons/hicolor/32x32/apps/$icon.png" ] || fail "icon $icon is not installed"
+for size in 32 48 64 128 256; do
+    [ "$(file -b "$root/usr/share/icons/hicolor/${size}x$size/apps/$icon.png" | cut -d, -f2)" = \
+        " $size x $size" ] || fail "no ${size}x$size icon $icon"
+done
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon $icon"
+appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >"$scratch/appstream.log" 2>&1 ||
+    { cat "$scratch/appstream.log" >&2; fail "AppStream metadata"; }
+for program in corvane-panel corvane-pumpsim; do
+    page=$(MANPATH=$root/usr/share/man man -w "$program") || fail "man -w does not find $program"
+    [[ $page == "$root"/* ]] || fail "man -w $program gives $page, not the packaged page"
+    MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q -- '--help' || fail "man $program does not render"
+done
 
 export PATH=$root/usr/bin:$PATH
 [ "$(command -v corvane-pumpsim)" = "$root/usr/bin/corvane-pumpsim" ] || fail "corvane-pumpsim not installed"
@@ -101,4 +130,4 @@ done
 kill -0 "$panel_pid" 2>/dev/null && fail "the panel did not end on SIGTERM"
 wait "$panel_pid" || true
 panel_pid=
-echo "packaging: $(basename "$deb") installs, validates and starts"
+echo "packaging: $(basename "$panel_deb") and $(basename "$sim_deb") pass lintian, install, validate and start"

@@ -213,6 +213,13 @@ QImage ArtworkPainter::icon() const
     QImage image = canvas(IconSize, IconSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
+    drawIcon(painter);
+    return image;
+}
+
+void ArtworkPainter::drawIcon(QPainter &painter)
+{
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
     // A pressure gauge: blue dial, cyan rim, white needle.
@@ -235,5 +242,15 @@ QImage ArtworkPainter::icon() const
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
     painter.drawEllipse(centre, 2.5, 2.5);
+    painter.restore();
+}
+
+QImage ArtworkPainter::launcherIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(qreal(size) / IconSize, qreal(size) / IconSize);
+    drawIcon(painter);
     return image;
 }

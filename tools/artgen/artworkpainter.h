@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QString>
 
 // Paints the panel's fixed bitmaps: the window background, the keypad key
@@ -26,6 +27,11 @@ public:
     QImage textKeyFace(const QString &label) const;
     QImage arrowKeyFace(Arrow arrow) const;
     QImage icon() const;
+    // The same gauge for launchers and software centres, `size` pixels square.
+    static QImage launcherIcon(int size);
+    // Draws the gauge into IconSize x IconSize logical units of `painter`: the window's icon,
+    // the launchers' PNGs and the scalable SVG all come from here.
+    static void drawIcon(QPainter &painter);
 
 private:
     static QFont panelFont(int pixelSize, bool bold);

@@ -1,5 +1,5 @@
-// corvane-artgen OUTDIR: writes the panel's background, key faces and icon
-// into OUTDIR. Needs a QGuiApplication so the font database is available;
+// corvane-artgen OUTDIR [ICONDIR]: writes the panel's background, key faces and icon
+// into OUTDIR, and with ICONDIR the launchers' icons into the hicolor tree under it. Needs a QGuiApplication so the font database is available;
 // run with QT_QPA_PLATFORM=offscreen on a machine without a display.
 
 #include "artworkpainter.h"
@@ -10,6 +10,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,13 +48,41 @@ QImage toIndexed(const QImage &image)
     return argb.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
 }
 
+// The sizes launchers and software centres ask for, and the scalable original.
+bool saveLauncherIcons(const QDir &hicolor)
+{
+    bool ok = true;
+    for (int size : {48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+        ok &= hicolor.mkpath(folder) &&
+              save(ArtworkPainter::launcherIcon(size), QDir(hicolor.filePath(folder)),
+                   QStringLiteral("corvane-panel.png"), "PNG", -1);
+    }
+    const QString scalable = QStringLiteral("scalable/apps");
+    if (!hicolor.mkpath(scalable))
+        return false;
+    QSvgGenerator svg;
+    svg.setFileName(hicolor.filePath(scalable + QStringLiteral("/corvane-panel.svg")));
+    svg.setSize(QSize(ArtworkPainter::IconSize, ArtworkPainter::IconSize));
+    svg.setViewBox(QRect(0, 0, ArtworkPainter::IconSize, ArtworkPainter::IconSize));
+    svg.setTitle(QStringLiteral("Corvane panel"));
+    svg.setDescription(QStringLiteral("A pressure gauge"));
+    QPainter painter;
+    if (!painter.begin(&svg)) {
+        std::fprintf(stderr, "corvane-artgen: cannot write %s\n", qPrintable(svg.fileName()));
+        return false;
+    }
+    ArtworkPainter::drawIcon(painter);
+    return ok && painter.end();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: corvane-artgen OUTDIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: corvane-artgen OUTDIR [ICONDIR]\n");
         return 2;
     }
     QDir out(QString::fromLocal8Bit(argv[1]));
@@ -95,5 +124,7 @@ int main(int argc, char *argv[])
         ok &= save(toIndexed(painter.icon()), out, name(QStringLiteral("icon"), "png"), "PNG", -1);
     }
 
+    if (argc == 3)
+        ok &= saveLauncherIcons(QDir(QString::fromLocal8Bit(argv[2])));
     return ok ? 0 : 1;
 }
