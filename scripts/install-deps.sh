@@ -1,18 +1,42 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing the panel need.
-# Safe to run again: apt-get skips what is already there.
+# Installs the Debian 12 packages the panel needs:
+#   install-deps.sh run    building it and running it beside the simulated pump
+#   install-deps.sh test   that and everything the tests need (the default)
+# Safe to run again: only what is missing is installed, and the package lists are renewed
+# only then.
 set -euo pipefail
 
-packages=(
+mode=${1:-test}
+
+run_packages=(
   build-essential cmake ninja-build
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  fonts-wqy-zenhei qt6-translations-l10n adwaita-qt6
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev libgl-dev
+  # lrelease builds the translations.
+  qt6-l10n-tools
+  fonts-wqy-zenhei qt6-translations-l10n
+  # The headless run: Xvfb, and xdotool for opening the port and the screenshot.
   xvfb xauth xdotool
-  dpkg-dev desktop-file-utils
-  poppler-utils cups cups-client printer-driver-cups-pdf
+)
+
+test_packages=(
+  adwaita-qt6 desktop-file-utils dpkg-dev
+  # The print tests start a CUPS scheduler of their own (no system queue is added); pdftopdf
+  # makes the PDF its queue writes, poppler-utils reads it back.
+  cups-daemon cups-client cups-filters-core-drivers poppler-utils
   clang-14 libclang-rt-14-dev
   python3
+  # The package tests.
+  debhelper lintian help2man appstream fakeroot
 )
+
+case "$mode" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,4 +47,5 @@ done
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 "${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
