@@ -1,5 +1,7 @@
 #include "form1.h"
 
+#include "alarmbell.h"
+#include "alarmsettingsdialog.h"
 #include "commandframe.h"
 #include "form1layout.h"
 #include "form1ui.h"
@@ -106,6 +108,7 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     ui = std::make_unique<Form1Ui>();
     ui->setupUi(this);
     connectHandlers();
+    setupAlarms();
 
     // The client area sits at its designed place; the menu bar comes on top of it.
     const int menuHeight = menuBar()->sizeHint().height();
@@ -379,6 +382,8 @@ void Form1::linkOpened()
     setLinkMenusEnabled(true);
     m_readingWatch.restart();
     showLinkState();
+    m_alarms->portOpened();
+    armAlarmCheck();
 }
 
 void Form1::onPortFailed(const QString &reason)
@@ -391,6 +396,8 @@ void Form1::onPortFailed(const QString &reason)
     m_linkBackShown->stop();
     logEvent("link-lost", reason);
     showLinkState();
+    m_alarms->linkLost();
+    armAlarmCheck();
     m_reconnector->begin();
 }
 
@@ -443,6 +450,101 @@ void Form1::sendPendingStop(const QString &device)
     showRunToolTip();
 }
 
+void Form1::setupAlarms()
+{
+    m_alarms = new AlarmMonitor({}, this);
+    m_bell = new AlarmBell(this);
+    m_alarmCheck = new QTimer(this);
+    m_alarmCheck->setSingleShot(true);
+    m_alarmCheck->setTimerType(Qt::PreciseTimer);
+    connect(m_alarmCheck, &QTimer::timeout, this, [this] {
+        m_alarms->check();
+        armAlarmCheck();
+    });
+    QString problem;
+    m_alarms->setSettings(m_settings.alarmSettings(&problem));
+    if (!problem.isEmpty())
+        showLogNotice(problem);
+
+    connect(ui->alarmSettings, &QAction::triggered, this, &Form1::alarmSettings_Click);
+    connect(m_alarms, &AlarmMonitor::raised, this, &Form1::onAlarmRaised);
+    connect(m_alarms, &AlarmMonitor::stopWanted, this, &Form1::onAlarmStop);
+    connect(m_alarms, &AlarmMonitor::cleared, this, [this](AlarmMonitor::Kind kind) {
+        logEvent("alarm-cleared", tr("%1：已恢复正常").arg(AlarmMonitor::name(kind)));
+    });
+    connect(m_alarms, &AlarmMonitor::acknowledged, this,
+            [this](const QList<AlarmMonitor::Alarm> &alarms) {
+                QStringList names;
+                for (const AlarmMonitor::Alarm &alarm : alarms)
+                    names << AlarmMonitor::name(alarm.kind);
+                logEvent("alarm-ack", tr("已确认：%1").arg(names.join(tr("、"))));
+                m_bell->stop();
+                m_alarmActed.clear();
+                showAlarms();
+            });
+    connect(ui->alarmAck, &QPushButton::clicked, m_alarms, &AlarmMonitor::acknowledgeAll);
+}
+
+void Form1::alarmSettings_Click()
+{
+    AlarmSettingsDialog dialog(m_alarms->settings(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_alarms->setSettings(dialog.settings());
+    m_settings.setAlarmSettings(dialog.settings());
+    armAlarmCheck();
+}
+
+void Form1::onAlarmRaised(const AlarmMonitor::Alarm &alarm)
+{
+    logEvent("alarm-raised", tr("%1：%2").arg(AlarmMonitor::name(alarm.kind), alarm.value));
+    m_alarmActed.remove(alarm.kind);
+    showAlarms();
+    // Heard until acknowledged, even over a box of the operator's.
+    m_bell->start();
+}
+
+void Form1::onAlarmStop(const AlarmMonitor::Alarm &alarm)
+{
+    const QString stopFrame = QString::fromLatin1(LinkProtocol::kStopFrame);
+    const QString cause = tr("报警（%1）").arg(AlarmMonitor::name(alarm.kind));
+    // No box: nobody may be at the screen, and a box would hold the poll up.
+    if (const QString failure = trySendFrame(stopFrame); failure.isEmpty()) {
+        m_alarmActed.insert(alarm.kind, tr("已停泵"));
+        logEvent("alarm-acted", tr("%1：已发送停止命令 %2").arg(cause, stopFrame));
+    } else {
+        m_alarmActed.insert(alarm.kind, tr("停止命令待发送"));
+        logEvent("alarm-acted", tr("%1：停止命令未能发送（%2）").arg(cause, failure));
+        oweStop(cause);
+    }
+    showAlarms();
+}
+
+void Form1::showAlarms()
+{
+    QStringList lines;
+    for (const AlarmMonitor::Alarm &alarm : m_alarms->latched()) {
+        QString line = tr("报警 %1 %2：%3")
+                           .arg(alarm.raisedAt.toString(QStringLiteral("HH:mm:ss")),
+                                AlarmMonitor::name(alarm.kind), alarm.value);
+        if (alarm.kind == AlarmMonitor::Kind::High || alarm.kind == AlarmMonitor::Kind::Low)
+            line += QStringLiteral(" MPa");
+        if (const QString acted = m_alarmActed.value(alarm.kind); !acted.isEmpty())
+            line += tr("，%1").arg(acted);
+        lines << line;
+    }
+    ui->statusArea->setLine(ui->alarmBanner, lines.join(u'\n'));
+    ui->statusArea->setButtonShown(ui->alarmAck, !lines.isEmpty());
+}
+
+void Form1::armAlarmCheck()
+{
+    if (const std::optional<qint64> due = m_alarms->msUntilCheck())
+        m_alarmCheck->start(std::chrono::milliseconds(*due));
+    else
+        m_alarmCheck->stop();
+}
+
 void Form1::showLinkState()
 {
     ui->statusArea->setLine(ui->linkState, m_linkStatus.text(m_pendingStop));
@@ -477,6 +579,8 @@ void Form1::closeLink()
     MSComm1->setPortOpen(false);
     Timer2->stop();
     m_reader.clear();
+    m_alarms->portClosed();
+    armAlarmCheck();
 }
 
 void Form1::SendFrame(const QString &frame)
@@ -492,8 +596,12 @@ QString Form1::trySendFrame(const QString &frame)
         return tr("命令帧“%1”格式不正确，未发送。").arg(frame);
     // Asked of the port even while it is closed, so that it counts every frame it refused.
     const bool wasOpen = MSComm1->portOpen();
-    if (MSComm1->setOutput(frame.toLatin1()))
+    if (MSComm1->setOutput(frame.toLatin1())) {
+        // The last run or stop that reached the pump decides whether low pressure is wrong.
+        if (const QChar command = frame.at(3); command == u'R' || command == u'S')
+            m_alarms->pumpCommanded(command == u'R');
         return {};
+    }
     if (!wasOpen)
         return tr("通信端口未打开，命令 %1 未发送。请先选择“通信”打开端口。").arg(frame);
     return tr("命令 %1 未能发送：%2").arg(frame, MSComm1->errorString());
@@ -714,6 +822,8 @@ void Form1::handleReply(const QByteArray &frame)
         setReadingStale(false);
         // Into the record buffer if it reads as a number, and to the log whatever it is.
         m_run->addReading(QDateTime::currentDateTime(), value);
+        m_alarms->readingArrived(value, m_run->reading(m_run->readingCount() - 1).value);
+        armAlarmCheck();
         // The trend's text for those who cannot see it: its scale and the latest reading.
         ui->Picture1->setAccessibleDescription(tr("纵轴 %1 到 %2 MPa；最新读数 %3")
                                                    .arg(PressureTrend::kScaleBottomRight.y())

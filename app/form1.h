@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarmmonitor.h"
 #include "framereader.h"
 #include "keypad.h"
 #include "linkprotocol.h"
@@ -18,6 +19,7 @@
 
 #include <memory>
 
+class AlarmBell;
 class Form1Ui;
 class LinkReconnector;
 class LogWriter;
@@ -60,6 +62,8 @@ public:
     bool readingIsStale() const { return m_readingStale; }
     const PendingStop &pendingStop() const { return m_pendingStop; }
     LinkReconnector *reconnector() const { return m_reconnector; }
+    AlarmMonitor *alarms() const { return m_alarms; }
+    AlarmBell *alarmBell() const { return m_bell; }
 
     // Folders that stand for drive letters of the record file on this machine. A folder given
     // as made on demand is created at the first save into it.
@@ -149,6 +153,14 @@ private:
     // The same without the box: the reason the frame did not go out, or an empty text.
     QString trySendFrame(const QString &frame);
     void openLogFolder_Click();
+
+    void setupAlarms();
+    void alarmSettings_Click();
+    void onAlarmRaised(const AlarmMonitor::Alarm &alarm);
+    void onAlarmStop(const AlarmMonitor::Alarm &alarm);
+    void showAlarms();
+    // Wakes the alarms when their next time is due, and not before.
+    void armAlarmCheck();
     void setLinkMenusEnabled(bool enabled);
     void setReadingStale(bool stale);
 
@@ -171,6 +183,10 @@ private:
     PortListing m_portListing;
     PanelSettings m_settings;
     LinkReconnector *m_reconnector = nullptr;
+    AlarmMonitor *m_alarms = nullptr;
+    AlarmBell *m_bell = nullptr;
+    QTimer *m_alarmCheck = nullptr;
+    QHash<AlarmMonitor::Kind, QString> m_alarmActed; // what its action did, for the banner
     LinkStatus m_linkStatus;
     QTimer *m_linkBackShown = nullptr; // how long a notice of the link stays
 

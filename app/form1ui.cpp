@@ -217,6 +217,9 @@ void Form1Ui::setupControls()
 
     new FocusRing(surface);
     statusArea = new StatusArea(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips), surface);
+    alarmBanner = statusArea->addLine(QStringLiteral("alarmBanner"), QColor(255, 90, 90));
+    alarmAck = statusArea->addButton(QStringLiteral("alarmAck"), QStringLiteral("确认报警"));
+    alarmAck->setAccessibleDescription(QStringLiteral("确认所有报警，报警声停止"));
     linkState = statusArea->addLine(QStringLiteral("linkState"), QColor(255, 255, 255));
     logState = statusArea->addLine(QStringLiteral("logState"), QColor(255, 255, 255));
 
@@ -261,6 +264,8 @@ void Form1Ui::setupMenus(QMainWindow *form)
     liquid = addItem(seting, "liquid", "流量");
     pressure = addItem(seting, "pressure", "压力");
     Pump_NO = addItem(seting, "Pump_NO", "泵编号");
+    seting->addSeparator();
+    alarmSettings = addItem(seting, "alarmSettings", "报警设定…");
     bar->addMenu(seting);
 
     // A menu-bar item with an action of its own, no menu under it.

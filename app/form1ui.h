@@ -58,6 +58,9 @@ public:
     StatusArea *statusArea = nullptr;
     QLabel *linkState = nullptr;
     QLabel *logState = nullptr;
+    // Raised alarms, red, until acknowledged with alarmAck.
+    QLabel *alarmBanner = nullptr;
+    QPushButton *alarmAck = nullptr;
 
     QMenu *file = nullptr;
     QAction *save = nullptr;
@@ -79,6 +82,7 @@ public:
     QAction *liquid = nullptr;
     QAction *pressure = nullptr;
     QAction *Pump_NO = nullptr;
+    QAction *alarmSettings = nullptr;
     QAction *Communication = nullptr;
     QMenu *rightkey = nullptr;
     QAction *rrun = nullptr;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "alarmsettings.h"
+
 #include <QSettings>
 #include <QString>
 
 // The panel's own store of what it learns in use (organisation corvane, application
-// corvane-panel): the device opened last, offered first in the 通信 box. Nothing of the
-// window's designed state is kept. A store that cannot be read or written gives the defaults;
+// corvane-panel): the device opened last, offered first in the 通信 box, and the alarms. Nothing of
+// the window's designed state is kept. A store that cannot be read or written gives the defaults;
 // problem() says so, for one notice.
 class PanelSettings
 {
@@ -14,6 +16,10 @@ public:
 
     QString lastDevice() const;
     void setLastDevice(const QString &device);
+
+    // All off when nothing is stored or what is stored cannot be used; *problem then says why.
+    AlarmSettings alarmSettings(QString *problem = nullptr) const;
+    void setAlarmSettings(const AlarmSettings &settings);
 
     // Empty while the store works.
     QString problem() const;

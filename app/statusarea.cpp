@@ -1,6 +1,7 @@
 #include "statusarea.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 StatusArea::StatusArea(const QRect &place, QWidget *parent)
@@ -38,8 +39,29 @@ void StatusArea::setLine(QLabel *line, const QString &text)
         return;
     line->setText(text);
     line->setVisible(!text.isEmpty());
+    showWhenAnything();
+}
+
+QPushButton *StatusArea::addButton(const QString &objectName, const QString &text)
+{
+    auto *button = new QPushButton(text, this);
+    button->setObjectName(objectName);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->hide();
+    m_lines->insertWidget(m_lines->count() - 1, button, 0, Qt::AlignLeft);
+    return button;
+}
+
+void StatusArea::setButtonShown(QPushButton *button, bool shown)
+{
+    button->setVisible(shown);
+    showWhenAnything();
+}
+
+void StatusArea::showWhenAnything()
+{
     bool anything = false;
-    for (const QLabel *each : findChildren<QLabel *>())
+    for (const QWidget *each : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         anything = anything || !each->isHidden();
     setVisible(anything);
 }

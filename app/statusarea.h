@@ -4,6 +4,7 @@
 #include <QFrame>
 
 class QLabel;
+class QPushButton;
 class QVBoxLayout;
 
 // The panel's non-modal notices, drawn over the brand panel of the background picture, which
@@ -21,7 +22,12 @@ public:
     QLabel *addLine(const QString &objectName, const QColor &color);
     // An empty text hides the line.
     void setLine(QLabel *line, const QString &text);
+    // A button on a line of its own, shown only while asked to.
+    QPushButton *addButton(const QString &objectName, const QString &text);
+    void setButtonShown(QPushButton *button, bool shown);
 
 private:
+    void showWhenAnything();
+
     QVBoxLayout *m_lines;
 };

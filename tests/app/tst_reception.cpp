@@ -1,11 +1,20 @@
+#include "alarmbell.h"
 #include "form1.h"
+#include "panelsettings.h"
 #include "panelport.h"
 #include "plotarea.h"
 #include "pseudoterminal.h"
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -130,6 +139,8 @@ private Q_SLOTS:
     void hangUpMakesReadingStale();
     void pollsOnlyWhileOpen();
     void pollsEveryOneAndAHalfSeconds();
+    void alarmShowsRingsAndStopsOnce();
+    void cleanup();
 
 private:
     PseudoTerminal m_pty;
@@ -541,3 +552,56 @@ void TestReception::pollsEveryOneAndAHalfSeconds()
 
 QTEST_MAIN(TestReception)
 #include "tst_reception.moc"
+
+void TestReception::cleanup()
+{
+    // The alarms are kept in the test home's settings; the next test starts with none.
+    PanelSettings().setAlarmSettings({});
+}
+
+// Set through the real dialog: a high-pressure alarm that stops the pump.
+void TestReception::alarmShowsRingsAndStopsOnce()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    int rings = 0;
+    form.alarmBell()->setRinger([&rings] { ++rings; });
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    QTimer::singleShot(0, &form, [] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        dialog->findChild<QCheckBox *>(QStringLiteral("highOn"))->setChecked(true);
+        dialog->findChild<QCheckBox *>(QStringLiteral("highStop"))->setChecked(true);
+        dialog->findChild<QDoubleSpinBox *>(QStringLiteral("highLimit"))->setValue(1.0);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    form.findChild<QAction *>(QStringLiteral("alarmSettings"))->trigger();
+    QVERIFY(form.alarms()->settings().high.on);
+    QCOMPARE(PanelSettings().alarmSettings().high.limit, 1.0);
+
+    QLabel *banner = form.findChild<QLabel *>(QStringLiteral("alarmBanner"));
+    // Two readings beyond and one that is no number: not yet.
+    QVERIFY(m_pty.writeAll("Q00N01.2YQ00N01.3YQ00NABCDY"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.runRecord().readingCount(), 3, 5000);
+    QVERIFY(banner->isHidden());
+    QVERIFY(m_pty.writeAll("Q00N01.4YQ00N01.5YQ00N01.6Y"));
+    QTRY_VERIFY_WITH_TIMEOUT(!banner->isHidden(), 5000);
+    QVERIFY2(banner->text().contains(QStringLiteral("压力过高：01.4 MPa，已停泵")),
+             qPrintable(banner->text()));
+    QCOMPARE(rings, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(form.runRecord().readingCount(), 6, 5000);
+    const QByteArray sent = m_pty.readExactly(4096, 300);
+    QCOMPARE(sent.count("Q00S0000Y"), 1);
+    QCOMPARE(boxes.messages.size(), 0);
+
+    auto *ack = form.findChild<QPushButton *>(QStringLiteral("alarmAck"));
+    QVERIFY(!ack->isHidden());
+    QTest::mouseClick(ack, Qt::LeftButton);
+    QVERIFY(banner->isHidden());
+    QVERIFY(!form.alarmBell()->isRinging());
+    QStringList keys;
+    for (const RunRecord::Event &event : form.runRecord().events())
+        keys << event.key;
+    QCOMPARE(keys.filter(QStringLiteral("alarm-")),
+             (QStringList{"alarm-raised", "alarm-acted", "alarm-ack"}));
+}
