@@ -3,6 +3,7 @@
 #include "alarmbell.h"
 #include "alarmsettingsdialog.h"
 #include "commandframe.h"
+#include "desktopnotifier.h"
 #include "form1layout.h"
 #include "form1ui.h"
 #include "linkprotocol.h"
@@ -454,6 +455,7 @@ void Form1::setupAlarms()
 {
     m_alarms = new AlarmMonitor({}, this);
     m_bell = new AlarmBell(this);
+    m_notifier = new DesktopNotifier(this);
     m_alarmCheck = new QTimer(this);
     m_alarmCheck->setSingleShot(true);
     m_alarmCheck->setTimerType(Qt::PreciseTimer);
@@ -500,6 +502,10 @@ void Form1::onAlarmRaised(const AlarmMonitor::Alarm &alarm)
     logEvent("alarm-raised", tr("%1：%2").arg(AlarmMonitor::name(alarm.kind), alarm.value));
     m_alarmActed.remove(alarm.kind);
     showAlarms();
+    // Seen from across the room too, where the desktop shows notifications.
+    m_notifier->notify(
+        tr("泵报警：%1").arg(AlarmMonitor::name(alarm.kind)),
+        tr("%1 %2").arg(alarm.raisedAt.toString(QStringLiteral("HH:mm:ss")), alarm.value));
     // Heard until acknowledged, even over a box of the operator's.
     m_bell->start();
 }

@@ -20,6 +20,7 @@
 #include <memory>
 
 class AlarmBell;
+class DesktopNotifier;
 class Form1Ui;
 class LinkReconnector;
 class LogWriter;
@@ -64,6 +65,7 @@ public:
     LinkReconnector *reconnector() const { return m_reconnector; }
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmBell *alarmBell() const { return m_bell; }
+    DesktopNotifier *notifier() const { return m_notifier; }
 
     // Folders that stand for drive letters of the record file on this machine. A folder given
     // as made on demand is created at the first save into it.
@@ -185,6 +187,7 @@ private:
     LinkReconnector *m_reconnector = nullptr;
     AlarmMonitor *m_alarms = nullptr;
     AlarmBell *m_bell = nullptr;
+    DesktopNotifier *m_notifier = nullptr;
     QTimer *m_alarmCheck = nullptr;
     QHash<AlarmMonitor::Kind, QString> m_alarmActed; // what its action did, for the banner
     LinkStatus m_linkStatus;

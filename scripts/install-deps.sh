@@ -25,6 +25,8 @@ test_packages=(
   cups-daemon cups-client cups-filters-core-drivers poppler-utils
   clang-14 libclang-rt-14-dev
   python3
+  # A session bus of the test's own for the desktop notification.
+  dbus-daemon
   # The package tests.
   debhelper lintian help2man appstream fakeroot
 )

@@ -1,7 +1,7 @@
 #include "alarmbell.h"
 #include "form1.h"
-#include "panelsettings.h"
 #include "panelport.h"
+#include "panelsettings.h"
 #include "plotarea.h"
 #include "pseudoterminal.h"
 #include "scriptedboxes.h"
@@ -9,13 +9,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QPushButton>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -117,6 +118,24 @@ QByteArray readingReplies(int first, int count)
     return bytes;
 }
 
+// The desktop's notification service, on the session bus of the test's own dbus-run-session.
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList summaries;
+
+public Q_SLOTS:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &,
+                const QStringList &, const QVariantMap &, int)
+    {
+        summaries << summary;
+        return uint(summaries.size());
+    }
+};
+
 } // namespace
 
 // The panel's reception: the pump's replies come in on a pseudo-terminal while the panel polls.
@@ -140,6 +159,7 @@ private Q_SLOTS:
     void pollsOnlyWhileOpen();
     void pollsEveryOneAndAHalfSeconds();
     void alarmShowsRingsAndStopsOnce();
+    void alarmNotifiesTheDesktop();
     void cleanup();
 
 private:
@@ -604,4 +624,32 @@ void TestReception::alarmShowsRingsAndStopsOnce()
         keys << event.key;
     QCOMPARE(keys.filter(QStringLiteral("alarm-")),
              (QStringList{"alarm-raised", "alarm-acted", "alarm-ack"}));
+}
+
+// Run under dbus-run-session (see CMakeLists.txt); skipped where no session bus is named.
+void TestReception::alarmNotifiesTheDesktop()
+{
+    if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("no session bus");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    FakeNotifications service;
+    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                               QDBusConnection::ExportAllSlots));
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.alarmBell()->setRinger([] {});
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    AlarmSettings settings;
+    settings.low = {true, 0.5, false};
+    form.alarms()->setSettings(settings);
+    QVERIFY(m_pty.writeAll("Q00N00.1YQ00N00.1YQ00N00.1Y"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.runRecord().readingCount(), 3, 5000);
+    // The low alarm waits for a run to have gone out.
+    QTest::qWait(100);
+    QCOMPARE(service.summaries.size(), 0);
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("Cmdr")), Qt::LeftButton);
+    QVERIFY(m_pty.writeAll("Q00N00.1YQ00N00.1YQ00N00.1Y"));
+    QTRY_COMPARE_WITH_TIMEOUT(service.summaries, QStringList{QStringLiteral("泵报警：压力过低")},
+                              5000);
 }
