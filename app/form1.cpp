@@ -606,11 +606,31 @@ QString Form1::trySendFrame(const QString &frame)
         // The last run or stop that reached the pump decides whether low pressure is wrong.
         if (const QChar command = frame.at(3); command == u'R' || command == u'S')
             m_alarms->pumpCommanded(command == u'R');
+        if (frame != QLatin1String(LinkProtocol::kPollFrame))
+            logEvent("frame-sent", tr("%1（%2）").arg(frame, frameSource()));
         return {};
     }
     if (!wasOpen)
         return tr("通信端口未打开，命令 %1 未发送。请先选择“通信”打开端口。").arg(frame);
     return tr("命令 %1 未能发送：%2").arg(frame, MSComm1->errorString());
+}
+
+QString Form1::frameSource() const
+{
+    // Every frame goes out from a handler called by a signal: its sender says what asked.
+    const QObject *asker = sender();
+    if (const auto *action = qobject_cast<const QAction *>(asker))
+        return action->text();
+    if (const auto *widget = qobject_cast<const QWidget *>(asker);
+        widget && !widget->accessibleName().isEmpty())
+        return widget->accessibleName();
+    if (asker == Timer1)
+        return tr("定时运行到时");
+    if (asker == m_alarms)
+        return tr("报警");
+    if (asker == m_reconnector)
+        return tr("线路恢复");
+    return asker ? asker->objectName() : QString();
 }
 
 void Form1::runPump()
@@ -698,6 +718,7 @@ void Form1::ststart_Click()
         m_runClock.restart();
         Timer1->start();
     }
+    logEvent("run-start", tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun.timeset())));
     SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
     setClockShown(true);
 }
@@ -705,6 +726,7 @@ void Form1::ststart_Click()
 void Form1::stzanting_Click()
 {
     Timer1->stop();
+    logEvent("run-pause", clockText());
     SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
 }
 
@@ -715,11 +737,13 @@ void Form1::stcontiune_Click()
         m_runClock.restart();
         Timer1->start();
     }
+    logEvent("run-continue", clockText());
     SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
 }
 
 void Form1::stend_Click()
 {
+    logEvent("run-end", tr("结束：%1").arg(clockText()));
     m_timedRun.end();
     Timer1->stop();
     SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
@@ -734,6 +758,7 @@ void Form1::Timer1_Timer()
     showClock(tick.clock);
     if (!tick.ended)
         return;
+    logEvent("run-end", tr("到设定时间：%1").arg(clockText()));
     const QString failure = trySendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
     Timer1->stop();
     // Nobody may be at the screen: the stop is held and goes out first when the line is back.
@@ -746,6 +771,11 @@ void Form1::showClock(const TimedRun::Clock &clock)
     ui->lhour->setText(clock.hours);
     ui->lmin->setText(clock.minutes);
     ui->lsed->setText(clock.seconds);
+}
+
+QString Form1::clockText() const
+{
+    return tr("已运行 %1:%2:%3").arg(ui->lhour->text(), ui->lmin->text(), ui->lsed->text());
 }
 
 void Form1::setClockShown(bool shown)
@@ -790,7 +820,8 @@ void Form1::saveRecordTo(const QString &path, const char *eventKey)
 void Form1::print_Click()
 {
     QtPrintingLayer printer(this);
-    TestPage::print(printer);
+    if (const int pages = TestPage::print(printer); pages > 0)
+        logEvent("print", tr("测试页 %1 份").arg(pages));
 }
 
 void Form1::Timer2_Timer()

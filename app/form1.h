@@ -128,6 +128,7 @@ private:
     void Timer1_Timer();
     void showClock(const TimedRun::Clock &clock);
     void setClockShown(bool shown);
+    QString clockText() const;
 
     void save_Click();
     void saveAs_Click();
@@ -154,6 +155,8 @@ private:
     void SendFrame(const QString &frame);
     // The same without the box: the reason the frame did not go out, or an empty text.
     QString trySendFrame(const QString &frame);
+    // What asked for the frame being sent, for its event line.
+    QString frameSource() const;
     void openLogFolder_Click();
 
     void setupAlarms();

@@ -256,10 +256,12 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
         if (fields.first() == "#" && fields.size() == 4)
             keys << QString::fromLatin1(fields[2]);
     }
-    const QStringList expected{"program-start",    "link-open",
-                               "run-set",          "link-lost",
-                               "run-pending-stop", sameAdapterBack ? "link-back" : "link-open",
-                               "run-pending-stop"};
+    QStringList expected{"program-start", "link-open", "run-set",         "run-start",
+                         "frame-sent",    "link-lost", "run-end",         "run-pending-stop",
+                         sameAdapterBack ? "link-back" : "link-open"};
+    if (sameAdapterBack)
+        expected << "frame-sent";
+    expected << "run-pending-stop";
     QCOMPARE(keys, expected);
 }
 
