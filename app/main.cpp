@@ -20,14 +20,14 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // In the language the environment asks messages to be in; the window stays Chinese.
     PanelCommandLine commandLine;
     if (!commandLine.parse(arguments)) {
-        std::fprintf(stderr, "corvane-panel: %s\n%s", qPrintable(commandLine.errorText()),
-                     qPrintable(PanelCommandLine::helpText()));
+        std::fputs(qPrintable(commandLine.usageError(commandLine.errorText())), stderr);
         return 2;
     }
     if (commandLine.helpRequested()) {
-        std::fputs(qPrintable(PanelCommandLine::helpText()), stdout);
+        std::fputs(qPrintable(commandLine.helpText()), stdout);
         return 0;
     }
     if (commandLine.versionRequested()) {

@@ -1,17 +1,81 @@
 #include "panelcommandline.h"
 
 #include <QCommandLineOption>
-#include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include <algorithm>
 #include <array>
 
 namespace {
 
-QString tr(const char *text)
+// Where the descriptions of a --help table start, and the width they wrap to.
+constexpr int kDescriptionColumn = 26;
+constexpr int kLineWidth = 79;
+
+// Columns a character takes on a terminal: two for the wide ones of Chinese text.
+int columns(QChar c)
 {
-    return QCoreApplication::translate("PanelCommandLine", text);
+    const char16_t u = c.unicode();
+    const bool wide = (u >= 0x2e80 && u <= 0xa4cf) || (u >= 0xac00 && u <= 0xd7a3) ||
+                      (u >= 0xf900 && u <= 0xfaff) || (u >= 0xfe30 && u <= 0xfe4f) ||
+                      (u >= 0xff00 && u <= 0xff60) || (u >= 0xffe0 && u <= 0xffe6);
+    return wide ? 2 : 1;
+}
+
+int columns(const QString &text)
+{
+    int total = 0;
+    for (const QChar c : text)
+        total += columns(c);
+    return total;
+}
+
+// Breaks text into lines of at most width columns (a longer word keeps a line of its own).
+// English breaks at spaces; Chinese also between its characters, but never before a closing
+// mark or after an opening one.
+QStringList wrap(const QString &text, int width)
+{
+    static const QString noBreakBefore = QStringLiteral("，。、；：！？）》”’");
+    static const QString noBreakAfter = QStringLiteral("（《“‘");
+    QStringList lines;
+    QString line;
+    int lineColumns = 0;
+    QString unit; // what may not be broken
+    bool unitSpaced = false;
+    bool pendingSpace = false;
+    const auto place = [&] {
+        if (unit.isEmpty())
+            return;
+        const int space = unitSpaced && !line.isEmpty() ? 1 : 0;
+        const int unitColumns = columns(unit);
+        if (!line.isEmpty() && lineColumns + space + unitColumns > width) {
+            lines << line;
+            line = unit;
+            lineColumns = unitColumns;
+        } else {
+            line += QString(space, u' ') + unit;
+            lineColumns += space + unitColumns;
+        }
+        unit.clear();
+    };
+    for (const QChar c : text) {
+        if (c == u' ') {
+            place();
+            pendingSpace = true;
+            continue;
+        }
+        if (!unit.isEmpty() && (columns(c) == 2 || columns(unit.back()) == 2) &&
+            !noBreakBefore.contains(c) && !noBreakAfter.contains(unit.back()))
+            place();
+        if (unit.isEmpty()) {
+            unitSpaced = pendingSpace;
+            pendingSpace = false;
+        }
+        unit += c;
+    }
+    place();
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
 }
 
 // How Qt takes the value of one of its options from argv.
@@ -76,33 +140,6 @@ const QtOption *qtOption(const QString &argument)
     return found == kQtOptions.end() ? nullptr : &*found;
 }
 
-// QCommandLineParser explains a failure in English; this names the argument in the panel's
-// words. It fails on an unknown option, a value given to a switch, or a value option that
-// ends the line.
-QString failureText(const QList<QCommandLineOption> &options, const QStringList &arguments)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (argument == u"--")
-            break;
-        if (!isOption(argument))
-            continue;
-        const QString name = optionName(argument);
-        const QString written = argument.section(u'=', 0, 0);
-        const auto known =
-            std::find_if(options.begin(), options.end(),
-                         [&](const QCommandLineOption &o) { return o.names().contains(name); });
-        const bool joined = argument.contains(u'=');
-        if (known == options.end())
-            return tr("未知的选项“%1”").arg(written);
-        if (known->valueName().isEmpty() && joined)
-            return tr("选项 %1 不带参数").arg(written);
-        if (!known->valueName().isEmpty() && !joined)
-            ++i;
-    }
-    return tr("选项 %1 缺少参数").arg(arguments.last());
-}
-
 // Splits "KEY=VALUE" with both sides non-empty.
 bool splitAssignment(const QString &text, QString *key, QString *value)
 {
@@ -116,41 +153,194 @@ bool splitAssignment(const QString &text, QString *key, QString *value)
 
 } // namespace
 
-QString PanelCommandLine::helpText(const QLocale &locale)
+QLocale CommandLineTexts::messageLocale()
 {
-    if (locale.language() != QLocale::Chinese && locale.language() != QLocale::C) {
-        return QStringLiteral(
-            "Usage: corvane-panel [options]\n"
-            "  --port N=DEVICE  serial port N is the device DEVICE (e.g. --port 1=/dev/ttyUSB0);\n"
-            "                   repeatable; without it port N is /dev/ttyS{N-1}\n"
-            "  --drive L=DIR    drive L: of the record file is the folder DIR\n"
-            "                   (e.g. --drive d=/home/lab/records); repeatable; without it\n"
-            "                   drive d: is ~/Documents/corvane-panel, made when first needed\n"
-            "  --log FILE       append every reading and event, with its time, to FILE\n"
-            "                   (one line each: time<TAB>reading, or #<TAB>time<TAB>event<TAB>text);\n"
-            "                   without it they go to a file a day in\n"
-            "                   ~/.local/share/corvane/corvane-panel/readings/\n"
-            "  --no-log         keep no reading log\n"
-            "  -h, --help       show this help\n"
-            "  -v, --version    show the program's name and version\n"
-            "Qt's own options (e.g. -platform offscreen, -display :1, -style Fusion, -reverse)\n"
-            "are passed on to Qt.\n");
+    QString locale = qEnvironmentVariable("LC_ALL");
+    if (locale.isEmpty())
+        locale = qEnvironmentVariable("LC_MESSAGES");
+    if (locale.isEmpty())
+        locale = qEnvironmentVariable("LANG");
+    // "C.UTF-8" is the C locale too.
+    const QString name = locale.section(u'.', 0, 0).section(u'@', 0, 0);
+    if (name.isEmpty() || name == u"C" || name == u"POSIX")
+        return QLocale::c();
+    QStringList preferred = qEnvironmentVariable("LANGUAGE").split(u':', Qt::SkipEmptyParts);
+    if (preferred.isEmpty())
+        preferred << locale;
+    // The first language there is a text for; English is the source.
+    for (const QString &language : std::as_const(preferred)) {
+        const QLocale candidate(language);
+        if (candidate.language() == QLocale::Chinese || candidate.language() == QLocale::English)
+            return candidate;
     }
-    return tr(
-        "用法: corvane-panel [选项]\n"
-        "  --port N=DEVICE  通信端口 N 使用设备 DEVICE（例如 --port 1=/dev/ttyUSB0），可重复；\n"
-        "                   未指定时端口 N 为 /dev/ttyS{N-1}\n"
-        "  --drive L=DIR    记录文件的驱动器 L: 使用文件夹 DIR（例如 --drive "
-        "d=/home/lab/records），\n"
-        "                   可重复；未指定时驱动器 d: 为 ~/Documents/corvane-panel（首次保存时创建）\n"
-        "  --log FILE       把每个读数和事件连同时间追加到文件 FILE（每行“时间<TAB>读数”，\n"
-        "                   或“#<TAB>时间<TAB>事件<TAB>说明”）；未指定时每天一个文件，位于\n"
-        "                   ~/.local/share/corvane/corvane-panel/readings/\n"
-        "  --no-log         不记录读数日志\n"
-        "  -h, --help       显示本说明\n"
-        "  -v, --version    显示程序名和版本号\n"
-        "Qt 的选项（例如 -platform offscreen、-display :1、-style Fusion、-reverse）"
-        "交给 Qt 处理。\n");
+    return QLocale(QLocale::English);
+}
+
+CommandLineTexts::CommandLineTexts(const QLocale &locale)
+{
+    // One translation, in simplified characters, serves every Chinese locale; should it be
+    // missing the texts stay English.
+    if (locale.language() == QLocale::Chinese)
+        (void)m_translator.load(QStringLiteral(":/i18n/corvane_zh_CN.qm"));
+}
+
+QString CommandLineTexts::translate(const char *context, const char *source) const
+{
+    const QString translation = m_translator.translate(context, source);
+    return translation.isEmpty() ? QString::fromUtf8(source) : translation;
+}
+
+QString CommandLineTexts::usageError(const QString &program, const QString &message) const
+{
+    return program + QStringLiteral(": ") + message + u'\n' +
+           translate("CommandLine", "Try '%1 --help' for more information.").arg(program) + u'\n';
+}
+
+QString CommandLineTexts::unexpectedArgument(const QString &argument) const
+{
+    return translate("CommandLine", "unexpected argument '%1': the program takes options only")
+        .arg(argument);
+}
+
+QString CommandLineTexts::whyParseFailed(const QList<QCommandLineOption> &options,
+                                         const QStringList &arguments,
+                                         QCommandLineParser::SingleDashWordOptionMode mode) const
+{
+    const auto find = [&](const QString &name) {
+        return std::find_if(options.begin(), options.end(),
+                            [&](const QCommandLineOption &o) { return o.names().contains(name); });
+    };
+    const auto unknown = [&](const QString &written) {
+        return translate("CommandLine", "unknown option '%1'").arg(written);
+    };
+    const auto noValue = [&](const QString &written) {
+        return translate("CommandLine", "option '%1' takes no value").arg(written);
+    };
+    const auto missingValue = [&](const QString &written) {
+        return translate("CommandLine", "option '%1' needs a value").arg(written);
+    };
+    // The parser fails on an unknown option, a value given to a switch, or a value option
+    // that ends the line; walk the arguments as it does to find which.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == u"--")
+            break;
+        if (argument.size() < 2 || !argument.startsWith(u'-'))
+            continue;
+        if (argument.startsWith(u"--") || mode == QCommandLineParser::ParseAsLongOptions) {
+            const QString written = argument.section(u'=', 0, 0);
+            const auto known = find(written.mid(argument.startsWith(u"--") ? 2 : 1));
+            const bool joined = argument.contains(u'=');
+            if (known == options.end())
+                return unknown(written);
+            if (known->valueName().isEmpty() && joined)
+                return noValue(written);
+            if (!known->valueName().isEmpty() && !joined && ++i == arguments.size())
+                return missingValue(written);
+            continue;
+        }
+        // "-hv" is -h -v; a letter that takes a value takes the rest, or the next argument.
+        for (qsizetype at = 1; at < argument.size(); ++at) {
+            const QString written = QStringLiteral("-") + argument.at(at);
+            const auto known = find(argument.mid(at, 1));
+            if (known == options.end())
+                return unknown(written);
+            const bool last = at + 1 == argument.size();
+            if (!known->valueName().isEmpty()) {
+                if (last && ++i == arguments.size())
+                    return missingValue(written);
+                break;
+            }
+            if (!last && argument.at(at + 1) == u'=')
+                return noValue(written);
+        }
+    }
+    return missingValue(arguments.last());
+}
+
+QString CommandLineTexts::section(const QString &heading, const QList<HelpEntry> &entries)
+{
+    QString text = heading + u'\n';
+    for (const auto &[name, description] : entries) {
+        QString line = QStringLiteral("  ") + name;
+        // Two spaces at least between an entry and its description, as help2man needs.
+        if (line.size() + 2 > kDescriptionColumn) {
+            text += line + u'\n';
+            line.clear();
+        }
+        for (const QString &part : wrap(description, kLineWidth - kDescriptionColumn)) {
+            text += line.leftJustified(kDescriptionColumn, u' ') + part + u'\n';
+            line.clear();
+        }
+    }
+    return text;
+}
+
+QString CommandLineTexts::paragraph(const QString &text)
+{
+    return wrap(text, kLineWidth).join(u'\n') + u'\n';
+}
+
+CommandLineTexts::HelpEntry CommandLineTexts::languageVariables() const
+{
+    return {QStringLiteral("LC_ALL, LC_MESSAGES, LANG, LANGUAGE"),
+            translate("CommandLine",
+                      "the language of these messages: Chinese when the first of LC_ALL, "
+                      "LC_MESSAGES and LANG that is set names a Chinese locale (zh_*), English "
+                      "otherwise, plain ASCII in the C locale; LANGUAGE, a list such as "
+                      "zh_CN:en, comes before them except in the C locale")};
+}
+
+PanelCommandLine::PanelCommandLine(const QLocale &locale) : m_texts(locale) {}
+
+QString PanelCommandLine::helpText() const
+{
+    const CommandLineTexts &t = m_texts;
+    return t.translate("PanelCommandLine", "Usage: corvane-panel [OPTION]... [QT-OPTION]...") +
+           u'\n' +
+           CommandLineTexts::paragraph(t.translate(
+               "PanelCommandLine",
+               "Operator panel for a Corvane laboratory pump on a serial line: it sets the "
+               "pump's flow and protection-pressure limit, runs and stops it, and shows and logs "
+               "its pressure. The window is in Chinese.")) +
+           u'\n' +
+           CommandLineTexts::section(
+               t.translate("CommandLine", "Options:"),
+               {{QStringLiteral("--port N=DEVICE"),
+                 t.translate("PanelCommandLine",
+                             "serial port N is the device DEVICE (e.g. --port 1=/dev/ttyUSB0); "
+                             "repeatable; without it port N is /dev/ttyS{N-1}")},
+                {QStringLiteral("--drive L=DIR"),
+                 t.translate("PanelCommandLine",
+                             "drive L: of the record file is the folder DIR (e.g. --drive "
+                             "d=/home/lab/records); repeatable; without it drive d: is "
+                             "~/Documents/corvane-panel, made when first needed")},
+                {QStringLiteral("--log FILE"),
+                 t.translate("PanelCommandLine",
+                             "append every reading and event, with its time, to FILE (one line "
+                             "each: time<TAB>reading, or #<TAB>time<TAB>event<TAB>text); without "
+                             "it they go to a file a day in "
+                             "~/.local/share/corvane/corvane-panel/readings/")},
+                {QStringLiteral("--no-log"),
+                 t.translate("PanelCommandLine", "keep no reading log")},
+                {QStringLiteral("-h, --help"),
+                 t.translate("PanelCommandLine", "show this help and exit")},
+                {QStringLiteral("-v, --version"),
+                 t.translate("PanelCommandLine",
+                             "show the program's name and version and exit")}}) +
+           u'\n' +
+           CommandLineTexts::paragraph(
+               t.translate("PanelCommandLine",
+                           "Qt's own options (e.g. -platform offscreen, -display :1, -style "
+                           "Fusion, -reverse) are passed on to Qt, with one dash or two.")) +
+           u'\n' +
+           CommandLineTexts::section(t.translate("CommandLine", "Environment:"),
+                                     {t.languageVariables()});
+}
+
+QString PanelCommandLine::usageError(const QString &message) const
+{
+    return m_texts.usageError(QStringLiteral("corvane-panel"), message);
 }
 
 QString PanelCommandLine::versionText()
@@ -179,14 +369,20 @@ bool PanelCommandLine::parse(const QStringList &arguments)
         if (const QString &argument = arguments.at(i); argument.contains(u'=')) {
             const QString written = argument.section(u'=', 0, 0);
             if (option->value == QtValue::None)
-                return fail(tr("选项 %1 不带参数").arg(written));
+                return fail(
+                    m_texts.translate("CommandLine", "option '%1' takes no value").arg(written));
             if (option->value == QtValue::Next)
-                return fail(tr("选项 %1 的值要用空格隔开，不能用“=”").arg(written));
+                return fail(
+                    m_texts
+                        .translate("PanelCommandLine",
+                                   "option '%1' takes its value after a space, not after '='")
+                        .arg(written));
             continue;
         }
         // Like Qt, take the next argument as the value whatever it looks like.
         if (option->value != QtValue::None && ++i == arguments.size())
-            return fail(tr("选项 %1 缺少参数").arg(arguments.last()));
+            return fail(m_texts.translate("CommandLine", "option '%1' needs a value")
+                            .arg(arguments.last()));
     }
 
     QCommandLineParser parser;
@@ -202,9 +398,9 @@ bool PanelCommandLine::parse(const QStringList &arguments)
     parser.addOptions(options);
 
     if (!parser.parse(own))
-        return fail(failureText(options, own));
+        return fail(m_texts.whyParseFailed(options, own, QCommandLineParser::ParseAsLongOptions));
     if (const QStringList extra = parser.positionalArguments(); !extra.isEmpty())
-        return fail(tr("多余的参数“%1”：本程序只接受选项").arg(extra.first()));
+        return fail(m_texts.unexpectedArgument(extra.first()));
 
     m_helpRequested = parser.isSet(help);
     m_versionRequested = parser.isSet(version);
@@ -219,11 +415,12 @@ bool PanelCommandLine::parse(const QStringList &arguments)
     if (parser.isSet(log)) {
         m_logFile = parser.value(log);
         if (m_logFile.isEmpty())
-            return fail(tr("--log 需要一个文件名"));
+            return fail(m_texts.translate("PanelCommandLine", "--log needs a file name"));
     }
     m_noLog = parser.isSet(noLog);
     if (m_noLog && parser.isSet(log))
-        return fail(tr("--log 与 --no-log 不能同时使用"));
+        return fail(
+            m_texts.translate("PanelCommandLine", "--log and --no-log cannot be used together"));
     return true;
 }
 
@@ -232,11 +429,17 @@ bool PanelCommandLine::takePortDevice(const QString &value)
     QString key;
     QString device;
     if (!splitAssignment(value, &key, &device))
-        return fail(tr("--port 的参数“%1”应为 N=设备，例如 1=/dev/ttyUSB0").arg(value));
+        return fail(m_texts
+                        .translate("PanelCommandLine",
+                                   "argument '%1' of --port is not N=DEVICE, e.g. 1=/dev/ttyUSB0")
+                        .arg(value));
     bool ok = false;
     const int number = key.toInt(&ok);
     if (!ok || number < 1 || number > 32767)
-        return fail(tr("--port 的端口号“%1”无效：应为 1 到 32767 的整数").arg(key));
+        return fail(m_texts
+                        .translate("PanelCommandLine", "invalid port number '%1' of --port: it "
+                                                       "must be a whole number from 1 to 32767")
+                        .arg(key));
     m_portDevices.insert(number, device);
     return true;
 }
@@ -246,11 +449,17 @@ bool PanelCommandLine::takeDriveFolder(const QString &value)
     QString key;
     QString folder;
     if (!splitAssignment(value, &key, &folder))
-        return fail(tr("--drive 的参数“%1”应为 盘符=文件夹，例如 d=/home/lab/records").arg(value));
+        return fail(m_texts
+                        .translate("PanelCommandLine", "argument '%1' of --drive is not "
+                                                       "LETTER=FOLDER, e.g. d=/home/lab/records")
+                        .arg(value));
     if (key.endsWith(u':'))
         key.chop(1);
     if (key.size() != 1 || !key.at(0).isLetter() || key.at(0).unicode() > 0x7f)
-        return fail(tr("--drive 的盘符“%1”无效：应为一个字母").arg(key));
+        return fail(m_texts
+                        .translate("PanelCommandLine",
+                                   "invalid drive letter '%1' of --drive: it must be one letter")
+                        .arg(key));
     m_driveFolders.insert(key.at(0).toLower(), folder);
     return true;
 }

@@ -1,10 +1,56 @@
 #pragma once
 
 #include <QChar>
+#include <QCommandLineParser>
 #include <QHash>
+#include <QList>
 #include <QLocale>
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
+
+// How the panel and the simulated pump talk on the command line: in Chinese when the
+// environment asks for messages in Chinese, in English (the source text, plain ASCII)
+// otherwise. The texts are looked up in a translator of their own rather than one installed in
+// the application: the panel reads its command line before any application object exists, and
+// its window is in Chinese whatever the locale says.
+class CommandLineTexts
+{
+public:
+    // One line of a --help table: the option (or variable) and what it does.
+    using HelpEntry = QPair<QString, QString>;
+
+    // The language messages are to be in, as for any command-line program: LC_ALL, else
+    // LC_MESSAGES, else LANG; the C and POSIX locales, or none, mean untranslated. Otherwise
+    // LANGUAGE, a list such as zh_CN:en, goes first, as gettext has it.
+    static QLocale messageLocale();
+
+    explicit CommandLineTexts(const QLocale &locale = messageLocale());
+
+    // The translation of source, or source itself.
+    QString translate(const char *context, const char *source) const;
+
+    // "PROGRAM: MESSAGE" and the line that points to --help, each ending in a newline.
+    QString usageError(const QString &program, const QString &message) const;
+    QString unexpectedArgument(const QString &argument) const;
+    // Why QCommandLineParser::parse() refused arguments, naming the argument as the user wrote
+    // it; the parser's own text says less and is English only.
+    QString whyParseFailed(const QList<QCommandLineOption> &options, const QStringList &arguments,
+                           QCommandLineParser::SingleDashWordOptionMode mode) const;
+
+    // The --help layout help2man reads: a heading at column 0 ending in ':', then each entry
+    // indented, its description wrapped from a common column, or from the next line when the
+    // entry is too wide.
+    static QString section(const QString &heading, const QList<HelpEntry> &entries);
+    // A paragraph wrapped to the terminal's customary 79 columns.
+    static QString paragraph(const QString &text);
+    // The entry for the variables that choose the language.
+    HelpEntry languageVariables() const;
+
+private:
+    QTranslator m_translator;
+};
 
 // The panel's command line. Every option is optional; without them port N is the system's
 // N-th serial port, drive d: a folder in the user's documents, and the reading log a file a
@@ -21,15 +67,18 @@
 class PanelCommandLine
 {
 public:
-    // False when the arguments do not parse; errorText() says why, in Chinese.
+    // Messages and help in the language of locale (see CommandLineTexts).
+    explicit PanelCommandLine(const QLocale &locale = CommandLineTexts::messageLocale());
+
+    // False when the arguments do not parse; errorText() says why.
     bool parse(const QStringList &arguments);
 
     bool helpRequested() const { return m_helpRequested; }
     bool versionRequested() const { return m_versionRequested; }
     QString errorText() const { return m_errorText; }
-    // In English for users whose locale asks for another language than Chinese; in Chinese
-    // otherwise, the unset (C) locale included.
-    static QString helpText(const QLocale &locale = QLocale::system());
+    QString helpText() const;
+    // "corvane-panel: MESSAGE" and where to find help, for standard error.
+    QString usageError(const QString &message) const;
     // The program's name and version, one line.
     static QString versionText();
 
@@ -44,6 +93,7 @@ private:
     bool takePortDevice(const QString &value);
     bool takeDriveFolder(const QString &value);
 
+    CommandLineTexts m_texts;
     bool m_helpRequested = false;
     bool m_versionRequested = false;
     QString m_errorText;

@@ -1,13 +1,20 @@
 #include "panelcommandline.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
 using PortDevices = QHash<int, QString>;
 using DriveFolders = QHash<QChar, QString>;
+
+// What a program's answer is written in; Ascii is English limited to 7-bit bytes.
+enum class Language { Ascii, English, Chinese };
+Q_DECLARE_METATYPE(Language)
 
 class TestPanelCommandLine : public QObject
 {
@@ -18,16 +25,23 @@ private slots:
     void accepted();
     void rejected_data();
     void rejected();
+    void compactedOptionsRejected_data();
+    void compactedOptionsRejected();
     void helpText_data();
     void helpText();
     void programAnswers_data();
     void programAnswers();
+    void oneLanguagePerRun_data();
+    void oneLanguagePerRun();
     void qtOptionsReachQt();
 
 private:
-    // The panel with no display to fall back on: had it made its application object for a
-    // command line that needs none, it would fail to connect and abort.
-    static void startWithoutDisplay(QProcess &panel, const QStringList &arguments);
+    // The program with no display to fall back on (had the panel made its application object
+    // for a command line that needs none, it would fail to connect and abort), and no locale
+    // but the one given as VARIABLE=VALUE.
+    static void startWithoutDisplay(QProcess &process, const QStringList &arguments,
+                                    const QStringList &locale = {"LANG=C.UTF-8"},
+                                    const QString &program = QStringLiteral(PANEL_EXECUTABLE));
 };
 
 void TestPanelCommandLine::accepted_data()
@@ -146,13 +160,45 @@ void TestPanelCommandLine::rejected()
                             .arg(commandLine.errorText(), culprit)));
 }
 
+void TestPanelCommandLine::compactedOptionsRejected_data()
+{
+    // corvane-pumpsim's way: "-hv" is -h -v, and -f takes the rest of its word or the next one.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("culprit");
+
+    QTest::newRow("unknown letter among known") << QStringList{"sim", "-hx"} << "'-x'";
+    QTest::newRow("value given to a switch") << QStringList{"sim", "-h=1"} << "'-h'";
+    QTest::newRow("value letter ends the line") << QStringList{"sim", "-hf"} << "'-f'";
+    QTest::newRow("joined value is not an option") << QStringList{"sim", "-fx", "-y"} << "'-y'";
+    QTest::newRow("next argument is the value")
+        << QStringList{"sim", "-f", "-x", "--bogus"} << "'--bogus'";
+}
+
+void TestPanelCommandLine::compactedOptionsRejected()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, culprit);
+
+    const QList<QCommandLineOption> options{QCommandLineOption(QStringList{"h", "help"}),
+                                            QCommandLineOption("v"),
+                                            QCommandLineOption("f", QString(), "FILE")};
+    QCommandLineParser parser;
+    parser.addOptions(options);
+    QVERIFY(!parser.parse(arguments));
+    const CommandLineTexts texts(QLocale::c());
+    const QString why =
+        texts.whyParseFailed(options, arguments, QCommandLineParser::ParseAsCompactedShortOptions);
+    QVERIFY2(why.contains(culprit), qPrintable(why));
+}
+
 void TestPanelCommandLine::helpText_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("usage");
 
     QTest::newRow("Chinese") << QLocale(QLocale::Chinese, QLocale::China) << "用法";
-    QTest::newRow("unset locale") << QLocale::c() << "用法";
+    QTest::newRow("Chinese, Taiwan") << QLocale(QLocale::Chinese, QLocale::Taiwan) << "用法";
+    QTest::newRow("unset locale") << QLocale::c() << "Usage";
     QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << "Usage";
     QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << "Usage";
 }
@@ -162,21 +208,24 @@ void TestPanelCommandLine::helpText()
     QFETCH(QLocale, locale);
     QFETCH(QString, usage);
 
-    const QString help = PanelCommandLine::helpText(locale);
+    const QString help = PanelCommandLine(locale).helpText();
     QVERIFY2(help.startsWith(usage), qPrintable(help));
     for (const char *option : {"--port", "--drive", "--log", "--help", "--version", "-platform"})
         QVERIFY2(help.contains(QLatin1String(option)), option);
 }
 
-void TestPanelCommandLine::startWithoutDisplay(QProcess &panel, const QStringList &arguments)
+void TestPanelCommandLine::startWithoutDisplay(QProcess &process, const QStringList &arguments,
+                                               const QStringList &locale, const QString &program)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const char *name :
+         {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"})
+        environment.remove(QLatin1String(name));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    panel.setProcessEnvironment(environment);
-    panel.start(QStringLiteral(PANEL_EXECUTABLE), arguments);
+    for (const QString &variable : locale)
+        environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
 }
 
 void TestPanelCommandLine::programAnswers_data()
@@ -189,7 +238,7 @@ void TestPanelCommandLine::programAnswers_data()
     QTest::newRow("version") << QStringList{"--version"} << 0
                              << QStringLiteral("corvane-panel " CORVANE_VERSION "\n") << QString();
     QTest::newRow("unknown option") << QStringList{"--port", "1=/dev/a", "--baud", "9600"} << 2
-                                    << QString() << "未知的选项“--baud”";
+                                    << QString() << "unknown option '--baud'";
     // Opening a FIFO without a reader would wait before any window, deaf to SIGTERM.
     QTest::newRow("log on a FIFO")
         << QStringList{"--log", "<fifo>"} << 2 << QString() << "不是普通文件";
@@ -215,6 +264,90 @@ void TestPanelCommandLine::programAnswers()
     QVERIFY2(panel.exitCode() == exitCode, qPrintable(stdErr));
     QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
     QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+}
+
+void TestPanelCommandLine::oneLanguagePerRun_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("locale");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<Language>("language");
+
+    const QString panel = QStringLiteral(PANEL_EXECUTABLE);
+    const QStringList help{"--help"};
+    const QStringList bogus{"--port", "1=/dev/a", "--bogus"};
+    QTest::newRow("help, C") << panel << QStringList{"LANG=C"} << help << 0 << Language::Ascii;
+    QTest::newRow("help, no locale") << panel << QStringList() << help << 0 << Language::Ascii;
+    QTest::newRow("help, English")
+        << panel << QStringList{"LANG=en_US.UTF-8"} << help << 0 << Language::English;
+    QTest::newRow("help, Chinese")
+        << panel << QStringList{"LANG=zh_CN.UTF-8"} << help << 0 << Language::Chinese;
+    QTest::newRow("help, LC_ALL=C over a Chinese LANG")
+        << panel << QStringList{"LANG=zh_CN.UTF-8", "LC_ALL=C"} << help << 0 << Language::Ascii;
+    QTest::newRow("error, C") << panel << QStringList{"LANG=C"} << bogus << 2 << Language::Ascii;
+    QTest::newRow("error, Chinese")
+        << panel << QStringList{"LANG=zh_CN.UTF-8"} << bogus << 2 << Language::Chinese;
+    QTest::newRow("error, LC_MESSAGES over LANG")
+        << panel << QStringList{"LANG=en_US.UTF-8", "LC_MESSAGES=zh_TW.UTF-8"} << bogus << 2
+        << Language::Chinese;
+    QTest::newRow("error, LC_ALL over LC_MESSAGES")
+        << panel << QStringList{"LC_ALL=en_US.UTF-8", "LC_MESSAGES=zh_CN.UTF-8"} << bogus << 2
+        << Language::English;
+    QTest::newRow("error, LANGUAGE before LANG")
+        << panel << QStringList{"LANG=en_US.UTF-8", "LANGUAGE=zh_CN:en"} << bogus << 2
+        << Language::Chinese;
+    QTest::newRow("error, LANGUAGE unheard in C")
+        << panel << QStringList{"LANG=C", "LANGUAGE=zh_CN"} << bogus << 2 << Language::Ascii;
+    const QString pumpsim = QStringLiteral(PUMPSIM_EXECUTABLE);
+    QTest::newRow("simulator help, C")
+        << pumpsim << QStringList{"LANG=C"} << help << 0 << Language::Ascii;
+    QTest::newRow("simulator error, Chinese")
+        << pumpsim << QStringList{"LANG=zh_CN.UTF-8"} << QStringList{"--flow", "1", "--bogus"} << 2
+        << Language::Chinese;
+}
+
+void TestPanelCommandLine::oneLanguagePerRun()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, locale);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(Language, language);
+
+    QProcess process;
+    startWithoutDisplay(process, arguments, locale, program);
+    QVERIFY(process.waitForFinished(10000));
+    const QByteArray out = process.readAllStandardOutput();
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(process.exitCode() == exitCode, err.constData());
+    // Help on stdout, an error on stderr, and nothing on the other.
+    const QByteArray &answer = exitCode == 0 ? out : err;
+    QVERIFY2((exitCode == 0 ? err : out).isEmpty(), (exitCode == 0 ? err : out).constData());
+
+    const QString text = QString::fromUtf8(answer);
+    const bool chinese = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff;
+    });
+    QVERIFY2(chinese == (language == Language::Chinese), answer.constData());
+    if (language == Language::Ascii) {
+        QVERIFY2(std::all_of(answer.begin(), answer.end(), [](char c) { return uchar(c) < 0x80; }),
+                 answer.constData());
+    }
+    const QString name = QFileInfo(program).fileName();
+    if (exitCode == 0) {
+        // help2man takes the synopsis from this line, in the C locale.
+        const QString usage = chinese ? QStringLiteral("用法：") : QStringLiteral("Usage: ");
+        QVERIFY2(text.startsWith(usage + name + QStringLiteral(" [")), answer.constData());
+    } else {
+        const QStringList lines = text.split(u'\n');
+        QVERIFY2(lines.size() == 3 && lines.at(2).isEmpty(), answer.constData());
+        QVERIFY2(lines.at(0).startsWith(name + QStringLiteral(": ")) &&
+                     lines.at(0).contains(QStringLiteral("--bogus")),
+                 answer.constData());
+        QVERIFY2(lines.at(1).contains(name + QStringLiteral(" --help")), answer.constData());
+    }
 }
 
 void TestPanelCommandLine::qtOptionsReachQt()

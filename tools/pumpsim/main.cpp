@@ -26,8 +26,14 @@ void announce(const QString &text)
 int main(int argc, char *argv[])
 {
     // Before QCoreApplication, so that no thread can catch SIGINT/SIGTERM in the default way.
-    if (!SignalWatcher::blockTerminationSignals())
-        std::fprintf(stderr, "corvane-pumpsim: cannot block SIGINT/SIGTERM\n");
+    const bool blocked = SignalWatcher::blockTerminationSignals();
+    // Messages in the language the environment asks for; the lines on stdout that scripts read
+    // stay as they are.
+    const CommandLineTexts texts;
+    if (!blocked) {
+        std::fprintf(stderr, "corvane-pumpsim: %s\n",
+                     qPrintable(texts.translate("PumpSim", "cannot block SIGINT/SIGTERM")));
+    }
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-pumpsim"));
@@ -35,9 +41,17 @@ int main(int argc, char *argv[])
 
     SimOptions options;
     QString error;
-    if (!options.parse(QCoreApplication::arguments(), &error)) {
-        std::fprintf(stderr, "corvane-pumpsim: %s\nTry --help.\n", qPrintable(error));
+    if (!options.parse(QCoreApplication::arguments(), texts, &error)) {
+        std::fputs(qPrintable(texts.usageError(QStringLiteral("corvane-pumpsim"), error)), stderr);
         return kExitUsage;
+    }
+    if (options.helpRequested) {
+        std::fputs(qPrintable(SimOptions::helpText(texts)), stdout);
+        return 0;
+    }
+    if (options.versionRequested) {
+        std::fputs("corvane-pumpsim " PROJECT_VERSION "\n", stdout);
+        return 0;
     }
 
     auto *watcher = new SignalWatcher(&app);

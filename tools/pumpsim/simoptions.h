@@ -1,20 +1,26 @@
 #pragma once
 
+#include "panelcommandline.h"
 #include "pumpmodel.h"
 
 #include <QString>
 #include <QStringList>
 
 // The simulated pump's command line: the pump's settings at start, its physics, and the line
-// faults it can be told to inject. A count of 0 turns the matching fault off. --help and
-// --version print and exit the process, as QCommandLineParser does.
+// faults it can be told to inject. A count of 0 turns the matching fault off.
 class SimOptions
 {
 public:
-    // False, with a message for the user, when an option is unknown or out of range.
-    bool parse(const QStringList &arguments, QString *error);
+    // False, with a message for the user in the language of texts, when an option is unknown
+    // or out of range. --help and --version are only noted; the other values are then left
+    // unread.
+    bool parse(const QStringList &arguments, const CommandLineTexts &texts, QString *error);
+    static QString helpText(const CommandLineTexts &texts);
 
     PumpModel::Parameters modelParameters() const;
+
+    bool helpRequested = false;
+    bool versionRequested = false;
 
     double flowMlPerMin = 500.0;
     double limitMPa = 2.0;
