@@ -6,6 +6,7 @@
 #include "desktopnotifier.h"
 #include "form1layout.h"
 #include "form1ui.h"
+#include "historywindow.h"
 #include "linkprotocol.h"
 #include "linkreconnector.h"
 #include "logwriter.h"
@@ -469,6 +470,7 @@ void Form1::setupAlarms()
         showLogNotice(problem);
 
     connect(ui->alarmSettings, &QAction::triggered, this, &Form1::alarmSettings_Click);
+    connect(ui->history, &QAction::triggered, this, &Form1::history_Click);
     connect(m_alarms, &AlarmMonitor::raised, this, &Form1::onAlarmRaised);
     connect(m_alarms, &AlarmMonitor::stopWanted, this, &Form1::onAlarmStop);
     connect(m_alarms, &AlarmMonitor::cleared, this, [this](AlarmMonitor::Kind kind) {
@@ -485,6 +487,23 @@ void Form1::setupAlarms()
                 showAlarms();
             });
     connect(ui->alarmAck, &QPushButton::clicked, m_alarms, &AlarmMonitor::acknowledgeAll);
+}
+
+void Form1::history_Click()
+{
+    // Made at the first opening, then kept: it holds the drawing's copy of the readings.
+    if (!m_history) {
+        m_history = new HistoryWindow(m_run, m_boxes, this);
+        m_history->setHeaderSource([this] {
+            return RunReportPrinter::Header{windowTitle(), QStringLiteral(CORVANE_VERSION),
+                                            m_reconnector->device().isEmpty() ? QString()
+                                                                              : deviceText(),
+                                            m_keypad.pumpNumber()};
+        });
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 void Form1::alarmSettings_Click()

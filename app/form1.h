@@ -22,6 +22,7 @@
 class AlarmBell;
 class DesktopNotifier;
 class Form1Ui;
+class HistoryWindow;
 class LinkReconnector;
 class LogWriter;
 class ModalBoxes;
@@ -66,6 +67,8 @@ public:
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmBell *alarmBell() const { return m_bell; }
     DesktopNotifier *notifier() const { return m_notifier; }
+    // The history window, once 历史曲线… has opened it.
+    HistoryWindow *historyWindow() const { return m_history; }
 
     // Folders that stand for drive letters of the record file on this machine. A folder given
     // as made on demand is created at the first save into it.
@@ -158,6 +161,7 @@ private:
     // What asked for the frame being sent, for its event line.
     QString frameSource() const;
     void openLogFolder_Click();
+    void history_Click();
 
     void setupAlarms();
     void alarmSettings_Click();
@@ -191,6 +195,7 @@ private:
     AlarmMonitor *m_alarms = nullptr;
     AlarmBell *m_bell = nullptr;
     DesktopNotifier *m_notifier = nullptr;
+    HistoryWindow *m_history = nullptr;
     QTimer *m_alarmCheck = nullptr;
     QHash<AlarmMonitor::Kind, QString> m_alarmActed; // what its action did, for the banner
     LinkStatus m_linkStatus;

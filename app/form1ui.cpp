@@ -242,6 +242,7 @@ void Form1Ui::setupMenus(QMainWindow *form)
     // The panel's own items, behind the designed ones.
     file->addSeparator();
     saveAs = addItem(file, "saveAs", "另存为…");
+    history = addItem(file, "history", "历史曲线…");
     openLogFolder = addItem(file, "openLogFolder", "打开读数日志文件夹");
     bar->addMenu(file);
 

@@ -67,6 +67,7 @@ public:
     QAction *print = nullptr;
     QAction *end = nullptr;
     QAction *saveAs = nullptr;
+    QAction *history = nullptr;
     QAction *openLogFolder = nullptr;
     QMenu *settime = nullptr;
     QAction *stset = nullptr;

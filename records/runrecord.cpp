@@ -36,11 +36,26 @@ void RunRecord::addEvent(const QDateTime &time, const QString &key, const QStrin
 
 RunRecord::Reading RunRecord::reading(qint32 index) const
 {
-    const Stored &stored = m_readings.at(size_t((m_oldest + index) % qint32(m_readings.size())));
+    const Stored &kept = stored(index);
     Reading reading;
-    reading.time = QDateTime::fromMSecsSinceEpoch(stored.msecsSinceEpoch);
-    reading.text = QString::fromLatin1(stored.text, 4);
-    if (!std::isnan(stored.value))
-        reading.value = stored.value;
+    reading.time = QDateTime::fromMSecsSinceEpoch(kept.msecsSinceEpoch);
+    reading.text = QString::fromLatin1(kept.text, 4);
+    if (!std::isnan(kept.value))
+        reading.value = kept.value;
     return reading;
+}
+
+qint32 RunRecord::firstReadingAt(qint64 ms) const
+{
+    // Arrival order; a wall clock set back may leave it unsorted, then this finds one such.
+    qint32 low = 0;
+    qint32 high = readingCount();
+    while (low < high) {
+        const qint32 middle = low + (high - low) / 2;
+        if (readingMs(middle) < ms)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }

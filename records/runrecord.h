@@ -46,6 +46,9 @@ public:
     // How many readings are kept, and reading i of them, 0 the oldest.
     qint32 readingCount() const { return qint32(m_readings.size()); }
     Reading reading(qint32 index) const;
+    qint64 readingMs(qint32 index) const { return stored(index).msecsSinceEpoch; }
+    // The first reading kept that came at or after ms (readingCount() if none).
+    qint32 firstReadingAt(qint64 ms) const;
     const QList<Event> &events() const { return m_events; }
 
 Q_SIGNALS:
@@ -60,6 +63,11 @@ private:
         char text[4];
         double value; // NaN for no number
     };
+
+    const Stored &stored(qint32 index) const
+    {
+        return m_readings[size_t((m_oldest + index) % qint32(m_readings.size()))];
+    }
 
     RecordBuffer m_buffer;
     std::vector<Stored> m_readings; // grows to kCapacity, then wraps

@@ -1,0 +1,283 @@
+#include "historywindow.h"
+
+#include "historycsv.h"
+#include "modalboxes.h"
+#include "runrecord.h"
+#include "runreport.h"
+
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+// Readings come a few times a second at most; the picture follows them this often.
+constexpr int kRefreshMs = 250;
+
+double valueOf(const RunRecord::Reading &reading)
+{
+    return reading.value.value_or(std::nan(""));
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_record(record), m_boxes(boxes), m_thread(new QThread(this)),
+      m_renderer(new HistoryRenderer(&m_inbox)), m_view(new HistoryView(this)),
+      m_refresh(new QTimer(this)), m_printer(std::make_unique<QPrinter>())
+{
+    setObjectName(QStringLiteral("historyWindow"));
+    setWindowTitle(tr("历史曲线"));
+    resize(900, 520);
+
+    // What the run holds so far, in the order it came (a lost line breaks the curve where it
+    // was), then everything as it comes.
+    const QList<RunRecord::Event> &events = record->events();
+    qsizetype e = 0;
+    const auto pushEvent = [this](const RunRecord::Event &event) {
+        m_inbox.pushEvent(event.time.toMSecsSinceEpoch(), event.key, event.text);
+        m_marks.append({event.time.toMSecsSinceEpoch(), event.key, event.text});
+    };
+    for (qint32 i = 0; i < record->readingCount(); ++i) {
+        for (; e < events.size() && events[e].time.toMSecsSinceEpoch() <= record->readingMs(i); ++e)
+            pushEvent(events[e]);
+        m_inbox.pushReading(record->readingMs(i), valueOf(record->reading(i)));
+    }
+    for (; e < events.size(); ++e)
+        pushEvent(events[e]);
+    connect(record, &RunRecord::readingAdded, this, [this](const RunRecord::Reading &reading) {
+        m_inbox.pushReading(reading.time.toMSecsSinceEpoch(), valueOf(reading));
+        scheduleRefresh();
+    });
+    connect(record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
+        m_inbox.pushEvent(event.time.toMSecsSinceEpoch(), event.key, event.text);
+        m_marks.append({event.time.toMSecsSinceEpoch(), event.key, event.text});
+        scheduleRefresh();
+    });
+
+    m_renderer->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_renderer, &QObject::deleteLater);
+    connect(m_view, &HistoryView::renderWanted, m_renderer,
+            [this](const HistoryRenderer::Request &request) {
+                m_renderer->supersede(request.id);
+                QMetaObject::invokeMethod(m_renderer, "render", Qt::QueuedConnection,
+                                          Q_ARG(HistoryRenderer::Request, request));
+            });
+    connect(m_renderer, &HistoryRenderer::rendered, m_view,
+            [this](const QImage &image, const HistoryRenderer::Request &request) {
+                m_view->showPicture(image, request);
+            });
+    m_thread->setObjectName(QStringLiteral("history drawing"));
+    m_thread->start();
+
+    m_view->setTitle(tr("压力历史（MPa）"));
+    m_view->setMarks(&m_marks);
+    m_refresh->setSingleShot(true);
+    m_refresh->setInterval(kRefreshMs);
+    connect(m_refresh, &QTimer::timeout, m_view, &HistoryView::refresh);
+
+    auto *reset = new QPushButton(tr("全部"), this);
+    reset->setObjectName(QStringLiteral("historyReset"));
+    connect(reset, &QPushButton::clicked, m_view, &HistoryView::showWhole);
+    auto *follow = new QCheckBox(tr("跟随最新读数"), this);
+    follow->setObjectName(QStringLiteral("historyFollow"));
+    follow->setChecked(m_view->follows());
+    connect(follow, &QCheckBox::toggled, m_view, &HistoryView::setFollow);
+    connect(m_view, &HistoryView::followChanged, follow, &QCheckBox::setChecked);
+
+    auto *exportButton = new QToolButton(this);
+    exportButton->setObjectName(QStringLiteral("historyExport"));
+    exportButton->setText(tr("导出"));
+    exportButton->setPopupMode(QToolButton::InstantPopup);
+    auto *exportMenu = new QMenu(exportButton);
+    const struct
+    {
+        const char *name;
+        const char *text;
+        Export kind;
+        bool everything;
+    } exports[] = {{"exportVisiblePng", "可见范围为 PNG…", Export::Png, false},
+                   {"exportVisibleSvg", "可见范围为 SVG…", Export::Svg, false},
+                   {"exportVisibleCsv", "可见范围为 CSV…", Export::Csv, false},
+                   {"exportAllPng", "全部为 PNG…", Export::Png, true},
+                   {"exportAllSvg", "全部为 SVG…", Export::Svg, true},
+                   {"exportAllCsv", "全部为 CSV…", Export::Csv, true}};
+    for (const auto &entry : exports) {
+        QAction *action = exportMenu->addAction(tr(entry.text));
+        action->setObjectName(QLatin1String(entry.name));
+        connect(action, &QAction::triggered, this,
+                [this, kind = entry.kind, everything = entry.everything] {
+                    exportTo(kind, everything);
+                });
+    }
+    exportButton->setMenu(exportMenu);
+
+    auto *reportButton = new QToolButton(this);
+    reportButton->setObjectName(QStringLiteral("historyReport"));
+    reportButton->setText(tr("运行报告"));
+    reportButton->setPopupMode(QToolButton::InstantPopup);
+    auto *reportMenu = new QMenu(reportButton);
+    QAction *lastRun = reportMenu->addAction(tr("上次定时运行（或全部）…"));
+    lastRun->setObjectName(QStringLiteral("reportLastRun"));
+    connect(lastRun, &QAction::triggered, this, [this] { printReport(false); });
+    QAction *visible = reportMenu->addAction(tr("可见范围…"));
+    visible->setObjectName(QStringLiteral("reportVisible"));
+    connect(visible, &QAction::triggered, this, [this] { printReport(true); });
+    reportButton->setMenu(reportMenu);
+
+    auto *tools = new QHBoxLayout;
+    tools->addWidget(reset);
+    tools->addWidget(follow);
+    tools->addStretch();
+    tools->addWidget(exportButton);
+    tools->addWidget(reportButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(tools);
+    layout->addWidget(m_view, 1);
+}
+
+HistoryWindow::~HistoryWindow()
+{
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void HistoryWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_view->refresh();
+}
+
+void HistoryWindow::scheduleRefresh()
+{
+    // Only a picture that shows the newest readings changes with them.
+    if (isVisible() && (m_view->follows() || m_view->current().whole) && !m_refresh->isActive())
+        m_refresh->start();
+}
+
+HistoryRenderer::Request HistoryWindow::rangeRequest(bool everything, QSize size) const
+{
+    HistoryRenderer::Request request = m_view->current();
+    request.fromMs = m_view->fromMs();
+    request.toMs = m_view->toMs();
+    request.whole = everything;
+    request.follow = false;
+    request.size = size;
+    request.devicePixelRatio = 1;
+    request.id = 0;
+    return request;
+}
+
+QPicture HistoryWindow::picture(const HistoryRenderer::Request &request)
+{
+    QPicture result;
+    QEventLoop waiting;
+    const QMetaObject::Connection done = connect(
+        m_renderer, &HistoryRenderer::recorded, &waiting,
+        [&](const QPicture &picture) {
+            result = picture;
+            waiting.quit();
+        },
+        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_renderer, "record", Qt::QueuedConnection,
+                              Q_ARG(HistoryRenderer::Request, request));
+    // A drawing takes milliseconds; the panel's timers and reception go on meanwhile.
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    disconnect(done);
+    return result;
+}
+
+bool HistoryWindow::exportTo(Export kind, bool everything)
+{
+    const char *suffix = kind == Export::Png ? "png" : kind == Export::Svg ? "svg" : "csv";
+    const QString path = m_boxes->saveFileBox(
+        tr("导出历史曲线"), QStringLiteral("history.%1").arg(QLatin1String(suffix)));
+    if (path.isEmpty())
+        return false;
+    QString failure;
+    if (kind == Export::Csv) {
+        const qint64 from = everything ? std::numeric_limits<qint64>::min() : m_view->fromMs();
+        const qint64 to = everything ? std::numeric_limits<qint64>::max() : m_view->toMs();
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !HistoryCsv::write(&file, *m_record, from, to) ||
+            !file.commit())
+            failure = file.errorString();
+    } else {
+        const QPicture drawn = picture(rangeRequest(everything, m_view->size()));
+        if (kind == Export::Png) {
+            QImage image(m_view->size() * m_view->devicePixelRatioF(), QImage::Format_RGB32);
+            image.setDevicePixelRatio(m_view->devicePixelRatioF());
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.drawPicture(0, 0, drawn);
+            painter.end();
+            if (!image.save(path, "PNG"))
+                failure = tr("无法写入 %1").arg(path);
+        } else {
+            QSvgGenerator svg;
+            svg.setFileName(path);
+            svg.setSize(m_view->size());
+            svg.setViewBox(QRect(QPoint(0, 0), m_view->size()));
+            svg.setTitle(tr("压力历史"));
+            QPainter painter;
+            if (!painter.begin(&svg))
+                failure = tr("无法写入 %1").arg(path);
+            else {
+                painter.drawPicture(0, 0, drawn);
+                painter.end();
+            }
+        }
+    }
+    if (!failure.isEmpty()) {
+        m_boxes->messageBox(tr("导出失败：%1").arg(failure), tr("历史曲线"));
+        return false;
+    }
+    Q_EMIT exported(path);
+    return true;
+}
+
+void HistoryWindow::printReport(bool visibleRange)
+{
+    std::pair<qint64, qint64> range{m_view->fromMs(), m_view->toMs()};
+    if (!visibleRange) {
+        const auto last = RunReport::defaultRange(*m_record);
+        if (!last) {
+            m_boxes->messageBox(tr("还没有读数或事件，没有可报告的内容。"), tr("运行报告"));
+            return;
+        }
+        range = *last;
+    }
+    const RunReport report = RunReport::compute(*m_record, range.first, range.second);
+    HistoryRenderer::Request request;
+    request.fromMs = range.first;
+    request.toMs = std::max(range.second, range.first + 1000);
+    request.size = QSize(960, 480);
+    request.title = tr("压力（MPa）");
+    const QPicture curve = picture(request);
+
+    QPrintDialog dialog(m_printer.get(), this);
+    // The print dialog of 打印, under the same name.
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const RunReportPrinter::Header header = m_header ? m_header() : RunReportPrinter::Header{};
+    const int pages = RunReportPrinter::print(m_printer.get(), header, report, curve);
+    if (pages == 0)
+        m_boxes->messageBox(tr("运行报告未能打印。"), tr("运行报告"));
+    Q_EMIT reportPrinted(pages);
+}

@@ -1,0 +1,173 @@
+#include "historypainter.h"
+
+#include "historycolumns.h"
+#include "timeaxis.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace HistoryPainter {
+
+namespace {
+
+constexpr double kLeft = 58;
+constexpr double kRight = 16;
+constexpr double kTop = 30;
+constexpr double kBottom = 44;
+constexpr double kMarkHeight = 7;
+const QColor kCurve(220, 0, 0);
+const QColor kGrid(225, 225, 225);
+
+// 1, 2 or 5 times a power of ten, the first step that gives at most `most` intervals.
+double niceStep(double span, int most)
+{
+    const double rough = span / most;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double factor : {1.0, 2.0, 5.0, 10.0}) {
+        if (factor * power >= rough)
+            return factor * power;
+    }
+    return 10 * power;
+}
+
+} // namespace
+
+QRectF plotArea(const QRectF &bounds)
+{
+    return bounds.adjusted(kLeft, kTop, -kRight, -kBottom);
+}
+
+QColor eventColor(const QString &key)
+{
+    if (key.startsWith(u"alarm"))
+        return QColor(220, 0, 0);
+    if (key.startsWith(u"link"))
+        return QColor(230, 120, 0);
+    if (key.startsWith(u"run"))
+        return QColor(0, 140, 0);
+    if (key == u"frame-sent")
+        return QColor(0, 70, 200);
+    return QColor(110, 110, 110);
+}
+
+void paint(QPainter &painter, const QRectF &bounds, const HistorySeries &series, const View &view,
+           double columnsPerUnit)
+{
+    painter.save();
+    painter.fillRect(bounds, Qt::white);
+    const QRectF area = plotArea(bounds);
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(bounds.left(), bounds.top(), bounds.width(), kTop), Qt::AlignCenter,
+                     view.title);
+    if (area.width() < 2 || area.height() < 2 || view.toMs <= view.fromMs) {
+        painter.restore();
+        return;
+    }
+
+    const int count = std::max(1, int(std::lround(area.width() * columnsPerUnit)));
+    const std::vector<HistoryColumn> columns =
+        HistoryColumns::reduce(series, view.fromMs, view.toMs, count);
+    double low = INFINITY;
+    double high = -INFINITY;
+    for (const HistoryColumn &column : columns) {
+        if (column.any) {
+            low = std::min(low, column.min);
+            high = std::max(high, column.max);
+        }
+    }
+    if (!std::isfinite(low)) {
+        low = 0;
+        high = 2;
+    }
+    // At least a tenth of an MPa, and a little room above and below the curve.
+    const double middle = (low + high) / 2;
+    const double half = std::max(0.05, (high - low) / 2) * 1.08;
+    const double step = niceStep(2 * half, 6);
+    const double bottom = std::floor((middle - half) / step) * step;
+    const double top = std::ceil((middle + half) / step) * step;
+    const auto y = [&](double value) {
+        return area.bottom() - (value - bottom) / (top - bottom) * area.height();
+    };
+    const double span = double(view.toMs - view.fromMs);
+    const auto x = [&](qint64 ms) {
+        return area.left() + double(ms - view.fromMs) / span * area.width();
+    };
+
+    // Grid and value axis.
+    const QFontMetricsF metrics(painter.font());
+    for (double value = bottom; value <= top + step / 2; value += step) {
+        painter.setPen(kGrid);
+        painter.drawLine(QPointF(area.left(), y(value)), QPointF(area.right(), y(value)));
+        painter.setPen(Qt::black);
+        painter.drawText(
+            QRectF(bounds.left(), y(value) - metrics.height() / 2, kLeft - 6, metrics.height()),
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(value, 'f', step < 0.1 ? 2 : 1));
+    }
+    painter.save();
+    painter.translate(bounds.left() + metrics.height() / 2 + 2, area.center().y());
+    painter.rotate(-90);
+    painter.drawText(QRectF(-60, -metrics.height() / 2, 120, metrics.height()), Qt::AlignCenter,
+                     QStringLiteral("MPa"));
+    painter.restore();
+
+    // Time axis with clock times.
+    for (const TimeAxis::Tick &tick : TimeAxis::ticks(view.fromMs, view.toMs, int(area.width()))) {
+        const double at = x(tick.ms);
+        painter.setPen(kGrid);
+        painter.drawLine(QPointF(at, area.top()), QPointF(at, area.bottom()));
+        painter.setPen(Qt::black);
+        painter.drawLine(QPointF(at, area.bottom()), QPointF(at, area.bottom() + 4));
+        painter.drawText(QRectF(at - 50, area.bottom() + kMarkHeight + 4, 100, metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop, tick.label);
+    }
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area);
+
+    // The curve: each column from its lowest to its highest value, joined to the column
+    // before where the readings were.
+    painter.save();
+    painter.setClipRect(area);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPen curve(kCurve, 0);
+    painter.setPen(curve);
+    const double columnWidth = area.width() / count;
+    std::optional<QPointF> previous;
+    QPainterPath path;
+    for (int c = 0; c < count; ++c) {
+        const HistoryColumn &column = columns[size_t(c)];
+        if (!column.any) {
+            continue;
+        }
+        const double at = area.left() + (c + 0.5) * columnWidth;
+        if (previous && column.joined)
+            path.moveTo(*previous), path.lineTo(at, y(column.first));
+        if (column.max > column.min)
+            path.moveTo(at, y(column.min)), path.lineTo(at, y(column.max));
+        else
+            path.moveTo(at, y(column.min)), path.lineTo(at + columnWidth * 0.01, y(column.min));
+        previous = QPointF(at, y(column.last));
+        // A column that ends in a gap is not joined to the next one by the next one's flag.
+    }
+    painter.drawPath(path);
+    painter.restore();
+
+    // Event marks under the time axis.
+    painter.setPen(Qt::NoPen);
+    for (const HistorySeries::Event &event : series.events()) {
+        if (event.ms < view.fromMs || event.ms > view.toMs)
+            continue;
+        const double at = x(event.ms);
+        painter.setBrush(eventColor(event.key));
+        const QPointF mark[] = {{at, area.bottom() + 1},
+                                {at - kMarkHeight / 2, area.bottom() + 1 + kMarkHeight},
+                                {at + kMarkHeight / 2, area.bottom() + 1 + kMarkHeight}};
+        painter.drawPolygon(mark, 3);
+    }
+    painter.restore();
+}
+
+} // namespace HistoryPainter

@@ -1,0 +1,175 @@
+#include "historycolumns.h"
+#include "historycsv.h"
+#include "runrecord.h"
+#include "runreport.h"
+#include "timeaxis.h"
+
+#include <QBuffer>
+#include <QTest>
+
+#include <cmath>
+
+// The history's rules without a window: readings reduced to pixel columns with their gaps,
+// clock ticks, the CSV and the report's figures.
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void columns_data();
+    void columns();
+    void ticks_data();
+    void ticks();
+    void csvInTimeOrder();
+    void reportOfTheLastRun();
+};
+
+namespace {
+
+constexpr qint64 kBase = 1'800'000'000'000; // some day in 2027
+
+// "1.0 2.0 x | 3.0": a reading a second, x no number, | a lost line.
+HistorySeries seriesOf(const QString &script)
+{
+    HistorySeries series;
+    qint64 ms = kBase;
+    for (const QString &step : script.split(u' ', Qt::SkipEmptyParts)) {
+        if (step == u"|") {
+            series.breakLine();
+            continue;
+        }
+        series.addReading(ms, step == u"x" ? std::nan("") : step.toDouble());
+        ms += 1000;
+    }
+    return series;
+}
+
+// Each column as "min-max" (or "-" when empty), prefixed with "~" when joined to the one before.
+QString describe(const std::vector<HistoryColumn> &columns)
+{
+    QStringList parts;
+    for (const HistoryColumn &column : columns) {
+        parts << (!column.any ? QStringLiteral("-")
+                              : QStringLiteral("%1%2-%3")
+                                    .arg(column.joined ? QStringLiteral("~") : QString())
+                                    .arg(column.min)
+                                    .arg(column.max));
+    }
+    return parts.join(u' ');
+}
+
+} // namespace
+
+void TestHistory::initTestCase()
+{
+    qputenv("TZ", "Asia/Shanghai");
+}
+
+void TestHistory::columns_data()
+{
+    QTest::addColumn<QString>("readings");
+    QTest::addColumn<int>("seconds"); // the range, from the first reading on
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("columns");
+    QTest::newRow("one a column, joined") << "1 2 3" << 3 << 3 << "1-1 ~2-2 ~3-3";
+    QTest::newRow("two a column keep both ends") << "1 3 2 0.5" << 4 << 2 << "1-3 ~0.5-2";
+    QTest::newRow("no number is a gap") << "1 x 3" << 3 << 3 << "1-1 - 3-3";
+    QTest::newRow("a lost line is a gap") << "1 | 2" << 2 << 2 << "1-1 2-2";
+    QTest::newRow("empty columns between readings still join")
+        << "1 2" << 2 << 6 << "1-1 - - ~2-2 - -";
+    QTest::newRow("a peak between pixels is kept") << "1 1 9 1 1 1" << 6 << 2 << "1-9 ~1-1";
+    QTest::newRow("the range's end is not in it") << "1 2 3" << 2 << 2 << "1-1 ~2-2";
+}
+
+void TestHistory::columns()
+{
+    QFETCH(QString, readings);
+    QFETCH(int, seconds);
+    QFETCH(int, count);
+    QFETCH(QString, columns);
+    const HistorySeries series = seriesOf(readings);
+    QCOMPARE(describe(HistoryColumns::reduce(series, kBase, kBase + seconds * 1000, count)),
+             columns);
+}
+
+void TestHistory::ticks_data()
+{
+    QTest::addColumn<qint64>("span");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    // kBase is 2027-01-15 16:00:00 in Shanghai.
+    QTest::newRow("a minute over 800 px: every 10 s") << qint64(60'000) << 800 << "16:00:00"
+                                                      << "16:00:10";
+    QTest::newRow("nine hours over 800 px: every hour on the hour")
+        << qint64(9 * 3'600'000) << 800 << "16:00"
+        << "17:00";
+    QTest::newRow("a week over 700 px: every day") << qint64(7 * 86'400'000) << 700 << "01-16"
+                                                   << "01-17";
+}
+
+void TestHistory::ticks()
+{
+    QFETCH(qint64, span);
+    QFETCH(int, pixels);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    const QList<TimeAxis::Tick> ticks = TimeAxis::ticks(kBase, kBase + span, pixels);
+    QVERIFY(ticks.size() >= 2);
+    QCOMPARE(ticks[0].label, first);
+    QCOMPARE(ticks[1].label, second);
+    QVERIFY(ticks.size() <= pixels / 80 + 1);
+}
+
+void TestHistory::csvInTimeOrder()
+{
+    RunRecord record;
+    const auto at = [](int s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
+    record.addReading(at(0), QStringLiteral("01.5"));
+    record.addEvent(at(1), QStringLiteral("link-lost"), QStringLiteral("gone, \"unplugged\""));
+    record.addReading(at(2), QStringLiteral("AB,C"));
+    record.addReading(at(3), QStringLiteral("00.1"));
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QVERIFY(HistoryCsv::write(&out, record, kBase + 1000, kBase + 2000));
+    QCOMPARE(out.data(), QByteArray("time,elapsed_s,event,text,value\n"
+                                    "2027-01-15T16:00:01.000,0.000,link-lost,"
+                                    "\"gone, \"\"unplugged\"\"\",\n"
+                                    "2027-01-15T16:00:02.000,1.000,,\"AB,C\",\n"));
+}
+
+void TestHistory::reportOfTheLastRun()
+{
+    RunRecord record;
+    const auto at = [](int s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
+    record.addReading(at(0), QStringLiteral("09.9")); // before the run: not in it
+    record.addEvent(at(1), QStringLiteral("run-set"), QStringLiteral("10 分"));
+    record.addEvent(at(2), QStringLiteral("run-start"), QString());
+    record.addEvent(at(3), QStringLiteral("frame-sent"), QStringLiteral("Q00L0150Y（L）"));
+    record.addReading(at(4), QStringLiteral("01.0"));
+    record.addReading(at(5), QStringLiteral("ABCD"));
+    record.addEvent(at(6), QStringLiteral("link-lost"), QString());
+    record.addReading(at(7), QStringLiteral("02.0"));
+    record.addEvent(at(8), QStringLiteral("alarm-raised"), QStringLiteral("压力过高：02.0"));
+    record.addEvent(at(9), QStringLiteral("run-end"), QString());
+    record.addReading(at(10), QStringLiteral("05.0")); // after it
+
+    const auto range = RunReport::defaultRange(record);
+    QVERIFY(range);
+    QCOMPARE(*range, std::pair(kBase + 2000, kBase + 9000));
+    const RunReport report = RunReport::compute(record, range->first, range->second);
+    QCOMPARE(report.setTime, QStringLiteral("10 分"));
+    QCOMPARE(report.readings, 3);
+    QCOMPARE(report.numbers, 2);
+    QCOMPARE(report.gaps, 2); // the reply that was no number, and the outage
+    QCOMPARE(report.minimum, 1.0);
+    QCOMPARE(report.maximum, 2.0);
+    QCOMPARE(report.mean, 1.5);
+    QCOMPARE(report.last, QStringLiteral("02.0"));
+    QCOMPARE(report.setpoints.size(), 1);
+    QCOMPARE(report.alarms.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestHistory)
+#include "tst_history.moc"
