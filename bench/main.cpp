@@ -6,11 +6,15 @@
 
 #include "benchsummary.h"
 #include "form1.h"
+#include "historypainter.h"
+#include "historyview.h"
+#include "historywindow.h"
 #include "idlebench.h"
 #include "linkprotocol.h"
 #include "pseudoterminal.h"
 #include "receptionrun.h"
 #include "recordbuffer.h"
+#include "runrecord.h"
 #include "savebench.h"
 #include "scriptedboxes.h"
 #include "serialcontrol.h"
@@ -21,11 +25,13 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QPainter>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +53,9 @@ constexpr double kLatencyTargetMs = 2;  // beyond the wire time, 95th percentile
 constexpr double kHeadroomTarget = 100; // times line rate, flat out
 constexpr double kIdleCpuTargetPercent = 0.5;
 constexpr double kSaveRatioTarget = 2;
+constexpr double kFullRedrawTargetMs = 30;
+constexpr double kStepRedrawTargetMs = 16;
+constexpr int kHistoryReadings = 1'000'000;
 
 struct Options
 {
@@ -54,7 +63,7 @@ struct Options
     int startupSamples = 21; // starts of each window
     double idleSeconds = 12; // measured polling, at the real interval
     int saveRounds = 5;
-    QStringList sections{"startup", "save", "reception", "idle"};
+    QStringList sections{"startup", "save", "reception", "idle", "history"};
 };
 
 Options quickOptions()
@@ -451,6 +460,133 @@ bool runReception(const Options &options, BenchSummary *summary)
     return !failed;
 }
 
+// ---- history ----
+
+// A million readings a poll apart, climbing and falling, one in a thousand no number.
+double historyValue(int i)
+{
+    return i % 1000 == 999 ? NAN : 1.0 + 0.5 * std::sin(i / 5000.0) + 0.01 * std::sin(i * 1.3);
+}
+
+double medianOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? NAN : values[values.size() / 2];
+}
+
+// Milliseconds to draw the history of [from, to) into a window-sized image, median of rounds.
+double drawMs(const HistorySeries &series, qint64 fromMs, qint64 toMs, int rounds)
+{
+    QImage image(900, 470, QImage::Format_RGB32);
+    std::vector<double> times;
+    for (int round = 0; round < rounds; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        QPainter painter(&image);
+        HistoryPainter::paint(painter, QRectF(image.rect()), series, {fromMs, toMs, QString()});
+        painter.end();
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    return medianOf(times);
+}
+
+bool runHistory(const Options &options, BenchSummary *summary)
+{
+    const qint64 base = QDateTime::currentMSecsSinceEpoch() - 1'500LL * kHistoryReadings;
+    HistorySeries series;
+    std::vector<double> plain;
+    for (int i = 0; i < kHistoryReadings; ++i) {
+        series.addReading(base + 1'500LL * i, historyValue(i));
+        plain.push_back(historyValue(i));
+    }
+    // The reference: the lowest and highest of the same values in a plain array, once.
+    double low = INFINITY;
+    double high = -INFINITY;
+    const auto readStart = std::chrono::steady_clock::now();
+    for (double value : plain) {
+        low = std::fmin(low, value);
+        high = std::fmax(high, value);
+    }
+    const double plainMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - readStart)
+            .count();
+    const qint64 last = base + 1'500LL * (kHistoryReadings - 1);
+    const int rounds = options.saveRounds * 3;
+    const double full = drawMs(series, base, last, rounds);
+    // A step of the hand: a tenth of the run, then the same moved by a tenth of itself.
+    const qint64 tenth = (last - base) / 10;
+    const double zoomed = drawMs(series, base + 4 * tenth, base + 5 * tenth, rounds);
+    const double panned =
+        drawMs(series, base + 4 * tenth + tenth / 10, base + 5 * tenth + tenth / 10, rounds);
+    std::printf("History of %d readings drawn into a 900 x 470 image with its axes (median of %d; "
+                "the reference finds the lowest and highest of the same values in an array, %.2f "
+                "to %.2f): whole run %.2f ms, a tenth of "
+                "it %.2f ms, that tenth panned %.2f ms\n",
+                kHistoryReadings, rounds, low, high, full, zoomed, panned);
+    summary->add({QStringLiteral("history: redraw of 1000000 readings, whole run"),
+                  fixed(full, 2, " ms"), fixed(plainMs, 2, " ms their min/max"),
+                  times(full / plainMs), QStringLiteral("< %1 ms").arg(kFullRedrawTargetMs),
+                  meets(std::isfinite(full), full < kFullRedrawTargetMs)});
+    const double step = std::max(zoomed, panned);
+    summary->add({QStringLiteral("history: a zoom or pan step"), fixed(step, 2, " ms"),
+                  QStringLiteral("-"), QStringLiteral("-"),
+                  QStringLiteral("< %1 ms").arg(kStepRedrawTargetMs),
+                  meets(std::isfinite(step), step < kStepRedrawTargetMs)});
+
+    // Reception at line rate while a history window of a million readings is redrawn without
+    // a pause on its own thread.
+    PseudoTerminal pty;
+    QString error;
+    if (!pty.open(&error)) {
+        std::printf("  ! cannot open a pseudo-terminal: %s\n\n", qPrintable(error));
+        return false;
+    }
+    ScriptedBoxes boxes;
+    boxes.answers << QStringLiteral("1");
+    Form1 form(&boxes);
+    form.serialControl()->setPortMap({{1, pty.slavePath()}});
+    form.show();
+    form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
+    if (!form.serialControl()->portOpen()) {
+        std::printf("  ! the panel did not open %s\n\n", qPrintable(pty.slavePath()));
+        return false;
+    }
+    RunRecord record;
+    for (int i = 0; i < kHistoryReadings; ++i) {
+        const double value = historyValue(i);
+        record.addReading(QDateTime::fromMSecsSinceEpoch(base + 1'500LL * i),
+                          std::isnan(value)
+                              ? QStringLiteral("ABCD")
+                              : QString::number(value, 'f', 2).rightJustified(4, u'0'));
+    }
+    HistoryWindow history(&record, &boxes);
+    history.show();
+    int pictures = 0;
+    QObject::connect(history.view(), &HistoryView::rangeShown, history.view(), [&] {
+        ++pictures;
+        // The next picture is asked for as soon as one is shown: the drawing never rests.
+        QTimer::singleShot(0, history.view(), &HistoryView::refresh);
+    });
+    settle(300);
+    ReceptionRun runner(form, pty);
+    const int picturesBefore = pictures;
+    const ReceptionRun::Result r = runner.run({"line rate, history redrawing", kLineFramesPerSecond,
+                                               options.seconds, false, false, true});
+    const double p95 = percentile(r.latenciesMs, 0.95);
+    std::printf("Reception at line rate beside a history window of %d readings redrawn without "
+                "a pause (%d pictures in the run): accepted %lld of %lld, latency p50 %.3f ms, "
+                "p95 %.3f ms, max %.3f ms\n\n",
+                kHistoryReadings, pictures - picturesBefore, static_cast<long long>(r.accepted),
+                static_cast<long long>(r.written), percentile(r.latenciesMs, 0.5), p95,
+                percentile(r.latenciesMs, 1.0));
+    summary->add({QStringLiteral("last byte → pnow while the history redraws, p95"),
+                  fixed(p95, 2, " ms"), fixed(kWireMsPerFrame, 2, " ms wire time"),
+                  times(p95 / kWireMsPerFrame), QStringLiteral("< %1 ms").arg(kLatencyTargetMs),
+                  meets(r.error.isEmpty() && std::isfinite(p95), p95 < kLatencyTargetMs)});
+    return r.error.isEmpty() && r.written == r.accepted;
+}
+
 // ---- idle ----
 
 bool runIdle(const Options &options, BenchSummary *summary)
@@ -517,10 +653,9 @@ int main(int argc, char **argv)
     BenchSummary summary;
     bool failed = false;
     const QList<std::pair<QString, bool (*)(const Options &, BenchSummary *)>> sections{
-        {QStringLiteral("startup"), runStartup},
-        {QStringLiteral("save"), runSave},
-        {QStringLiteral("reception"), runReception},
-        {QStringLiteral("idle"), runIdle},
+        {QStringLiteral("startup"), runStartup},     {QStringLiteral("save"), runSave},
+        {QStringLiteral("reception"), runReception}, {QStringLiteral("idle"), runIdle},
+        {QStringLiteral("history"), runHistory},
     };
     for (const auto &[name, section] : sections) {
         if (options->sections.contains(name)) {
