@@ -76,7 +76,7 @@ void TestAlarmMonitor::rules_data()
                                                                << "raised:high";
     QTest::newRow("high: clears only below limit - 0.05, latch stays")
         << "high 1.0 stop"
-        << "open 1.1 1.1 1.1 0.97 0.96 0.94"
+        << "open 1.1 1.1 1.1 0.97 1.1 1.1 1.1 0.94"
         << "raised:high stop:high cleared:high";
     QTest::newRow("high: not raised again while it lasts, even acknowledged")
         << "high 1.0"
@@ -107,6 +107,9 @@ void TestAlarmMonitor::rules_data()
         << "silence 5 stop"
         << "open +4 x +4 +5 x"
         << "raised:silence stop:silence cleared:silence";
+    QTest::newRow("silence: each reply starts the wait again") << "silence 5"
+                                                               << "open +4 x +4 x +4"
+                                                               << "";
     QTest::newRow("silence: not while the port is closed or lost")
         << "silence 5"
         << "open +2 closed +10 open +3 lost +10"

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -24,6 +25,8 @@ private Q_SLOTS:
     void initTestCase();
     void longRunZoomPanExport();
     void reportPrintsTheFigures();
+    void reportStaysOnTwoPagesInside_data();
+    void reportStaysOnTwoPagesInside();
 
 private:
     QByteArray exported(HistoryWindow &window, const char *action);
@@ -182,6 +185,43 @@ void TestHistoryWindow::reportPrintsTheFigures()
           QStringLiteral("泵编号：7"), QStringLiteral("10 分"), QStringLiteral("读数 10001 个"),
           QStringLiteral("最后 ") + m_record.reading(30'000).text}) {
         QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text));
+    }
+}
+
+void TestHistoryWindow::reportStaysOnTwoPagesInside_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::newRow("A4") << int(QPageSize::A4);
+    QTest::newRow("Letter") << int(QPageSize::Letter);
+}
+
+// A run with more settings and alarms than two pages hold, and lines far wider than the page.
+void TestHistoryWindow::reportStaysOnTwoPagesInside()
+{
+    QFETCH(int, page);
+    RunReport report = RunReport::compute(m_record, kBase, kBase + 10'000'000);
+    for (int i = 0; i < 300; ++i)
+        report.alarms.append({kBase + i * 1000, QStringLiteral("压力过高：") + QString(200, u'9')});
+    const QString path = m_dir.filePath(QStringLiteral("report-%1.pdf").arg(page));
+    QPdfWriter pdf(path);
+    pdf.setPageSize(QPageSize(QPageSize::PageSizeId(page)));
+    // A printer's unprintable edge of 10 mm: nothing may be drawn into it.
+    pdf.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    const int pages = RunReportPrinter::print(&pdf, {"Corvane(KMW7R35)V2.0", "2.0", "", 0},
+                                              report, QPicture());
+    QCOMPARE(pages, RunReportPrinter::kMostPages);
+    QString error;
+    const QList<QImage> rendered = renderPdfFiles({path}, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(rendered.size(), pages);
+    for (const QImage &image : rendered) {
+        // 36 dots per inch: 10 mm is 14 dots; the outer 12 stay white.
+        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+        const QRect inside = grey.rect().adjusted(12, 12, -12, -12);
+        for (int y = 0; y < grey.height(); ++y)
+            for (int x = 0; x < grey.width(); ++x)
+                QVERIFY2(inside.contains(x, y) || grey.pixel(x, y) == qRgb(255, 255, 255),
+                         qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
     }
 }
 

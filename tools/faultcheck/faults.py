@@ -102,9 +102,9 @@ FAULTS = [
           "closing the window leaves the poll running", "^tst_operatorcommands$"),
     fault("start-restarts-tick", FORM1,
           "    if (!Timer1->isActive()) {\n        m_runClock.restart();\n        Timer1->start();\n"
-          "    }\n    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));\n    setClockShown(true);",
+          "    }\n    logEvent(\"run-start\"",
           "    m_runClock.restart();\n    Timer1->start();\n"
-          "    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));\n    setClockShown(true);",
+          "    logEvent(\"run-start\"",
           "开始 during a run restarts the tick's second, so pressing it often stops the clock",
           "^tst_timedrunwiring$"),
     fault("pending-stop-to-another-device", FORM1,
@@ -120,10 +120,10 @@ FAULTS = [
           "a tick held up by a frozen loop or a suspend counts one second, so the run overruns",
           "^tst_timedrunwiring$"),
     fault("pause-counts-under-box", FORM1,
-          "    Timer1->stop();\n    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));\n"
-          "}\n\nvoid Form1::stcontiune_Click()",
-          "    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));\n    Timer1->stop();\n"
-          "}\n\nvoid Form1::stcontiune_Click()",
+          "    Timer1->stop();\n    logEvent(\"run-pause\", clockText());\n"
+          "    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));\n}",
+          "    logEvent(\"run-pause\", clockText());\n"
+          "    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));\n    Timer1->stop();\n}",
           "暂停 sends its stop frame before it stops the tick: while the box saying the frame "
           "did not go out is up, the run goes on counting", "^tst_timedrunwiring$"),
     fault("save-confirmed-on-failure", FORM1,
@@ -335,4 +335,26 @@ FAULTS = [
           "            m_alarms->pumpCommanded(command == u'R');\n", "",
           "the low-pressure alarm never learns that the pump was started",
           "^tst_reception_notification$"),
+    # history/: the run's history, its export and its report
+    fault("history-peak-lost", "history/historycolumns.cpp",
+          "        column.max = std::max(column.max, value);\n", "",
+          "a peak between two pixels of the history is not drawn", "^tst_history$"),
+    fault("history-gap-joined", "history/historyseries.cpp",
+          "const bool joined = !m_breakNext && !std::isnan(value);",
+          "const bool joined = !std::isnan(value);",
+          "the history draws a line across a lost line or a reply that was no number",
+          "^tst_history$"),
+    fault("csv-unquoted", "history/historycsv.cpp",
+          "    if (!bytes.contains(',') && !bytes.contains('\"') && !bytes.contains('\\n') &&",
+          "    if (true || !bytes.contains('\"') && !bytes.contains('\\n') &&",
+          "a reading or event text with a comma shifts the CSV's columns", "^tst_history$"),
+    fault("report-counts-whole-run", "history/runreport.cpp",
+          "    for (qint32 i = record.firstReadingAt(fromMs);",
+          "    for (qint32 i = 0;",
+          "the run report counts the readings from before the run", "^tst_history$"),
+    fault("history-events-after-readings", "app/historywindow.cpp",
+          "        for (; e < events.size() && events[e]",
+          "        for (; false && e < events.size() && events[e]",
+          "a history opened after an outage joins the readings across it",
+          "^tst_historywindow$"),
 ]
