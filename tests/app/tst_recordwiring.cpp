@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "historywindow.h"
 #include "logwriter.h"
 #include "panelport.h"
 #include "pseudoterminal.h"
@@ -99,6 +100,15 @@ void TestRecordWiring::savedReadingsAreThoseReceived()
     const QByteArray expected("1\t0.5\t1.25\t-1.5\t2\n1\t0.7\t9999");
     QCOMPARE(shownContent, expected);
     QCOMPARE(contentOf(path), expected);
+
+    // The history reads the same run: its CSV holds every reply, numbers or not.
+    form.findChild<QAction *>(QStringLiteral("history"))->trigger();
+    QVERIFY(form.historyWindow() && form.historyWindow()->isVisible());
+    const QString csv = m_drive.filePath(QStringLiteral("history.csv"));
+    boxes.answers << csv;
+    QVERIFY(form.historyWindow()->exportTo(HistoryWindow::Export::Csv, true));
+    QCOMPARE(contentOf(csv).count("\n,"), 0);
+    QCOMPARE(contentOf(csv).count(",,"), 9); // the nine replies, between the events' keys
 }
 
 // Drive d:'s default folder is made at the first save; 另存为… writes the same record where
