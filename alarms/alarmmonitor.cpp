@@ -48,6 +48,12 @@ QString AlarmMonitor::name(Kind kind)
     return {};
 }
 
+QString AlarmMonitor::id(Kind kind)
+{
+    constexpr const char *ids[] = {"high", "low", "silence", "link"};
+    return QString::fromLatin1(ids[int(kind)]);
+}
+
 qint64 AlarmMonitor::now() const
 {
     return m_clock.monotonicMs();

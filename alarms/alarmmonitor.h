@@ -65,6 +65,8 @@ public:
 
     // The alarm's name for the operator.
     static QString name(Kind kind);
+    // Its name for machines: high, low, silence or link.
+    static QString id(Kind kind);
 
 Q_SIGNALS:
     void raised(const AlarmMonitor::Alarm &alarm);

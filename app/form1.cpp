@@ -10,6 +10,7 @@
 #include "linkprotocol.h"
 #include "linkreconnector.h"
 #include "logwriter.h"
+#include "mqttpublisher.h"
 #include "numbertext.h"
 #include "panelpalette.h"
 #include "plotarea.h"
@@ -36,6 +37,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -129,7 +131,104 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
         showLogNotice(problem);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    stopPublishing();
+}
+
+void Form1::startPublishing(const MqttSettings &settings)
+{
+    if (m_publisher)
+        return;
+    m_publisherThread = new QThread(this);
+    m_publisherThread->setObjectName(QStringLiteral("mqtt"));
+    m_publisher = new MqttPublisher(settings);
+    m_publisher->moveToThread(m_publisherThread);
+    connect(m_publisherThread, &QThread::finished, m_publisher, &QObject::deleteLater);
+    connect(m_publisherThread, &QThread::started, m_publisher, &MqttPublisher::start);
+    connect(m_publisher, &MqttPublisher::statusChanged, this,
+            [this](MqttPublisher::Status status, const QString &detail) {
+                ui->statusArea->setLine(ui->mqttState, tr("监控：%1").arg(detail));
+                // An event line for each change, not for each attempt of the same kind.
+                if (int(status) == std::exchange(m_publisherStatus, int(status)) ||
+                    status == MqttPublisher::Status::Connecting)
+                    return;
+                const char *key = status == MqttPublisher::Status::Connected ? "mqtt-connected"
+                                  : status == MqttPublisher::Status::Away    ? "mqtt-lost"
+                                                                             : "mqtt-refused";
+                logEvent(key, detail);
+            });
+    // Queued to the publisher's thread: the window never waits for the broker.
+    connect(m_run, &RunRecord::readingAdded, m_publisher, [this](const RunRecord::Reading &r) {
+        QMetaObject::invokeMethod(m_publisher, "publishReading", Qt::QueuedConnection,
+                                  Q_ARG(QDateTime, r.time), Q_ARG(QString, r.text),
+                                  Q_ARG(double, r.value.value_or(std::nan(""))));
+    });
+    connect(m_run, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
+        QMetaObject::invokeMethod(m_publisher, "publishEvent", Qt::QueuedConnection,
+                                  Q_ARG(QDateTime, event.time), Q_ARG(QString, event.key),
+                                  Q_ARG(QString, event.text));
+        publishState();
+    });
+    const auto alarm = [this](AlarmMonitor::Kind kind, const char *action, const QString &text) {
+        QMetaObject::invokeMethod(
+            m_publisher, "publishAlarm", Qt::QueuedConnection,
+            Q_ARG(QDateTime, QDateTime::currentDateTime()), Q_ARG(QString, AlarmMonitor::id(kind)),
+            Q_ARG(QString, QString::fromLatin1(action)), Q_ARG(QString, text));
+    };
+    connect(m_alarms, &AlarmMonitor::raised, this,
+            [alarm](const AlarmMonitor::Alarm &a) { alarm(a.kind, "raised", a.value); });
+    connect(m_alarms, &AlarmMonitor::cleared, this,
+            [alarm](AlarmMonitor::Kind kind) { alarm(kind, "cleared", QString()); });
+    connect(m_alarms, &AlarmMonitor::stopWanted, this, [alarm](const AlarmMonitor::Alarm &a) {
+        alarm(a.kind, "acted", QStringLiteral("stop"));
+    });
+    connect(m_alarms, &AlarmMonitor::acknowledged, this,
+            [alarm](const QList<AlarmMonitor::Alarm> &alarms) {
+                for (const AlarmMonitor::Alarm &a : alarms)
+                    alarm(a.kind, "acknowledged", QString());
+            });
+    m_publisherThread->start();
+    publishState();
+}
+
+void Form1::stopPublishing()
+{
+    if (!m_publisherThread)
+        return;
+    // "offline" is said before the program goes, waiting a second at most for the broker.
+    QMetaObject::invokeMethod(m_publisher, "finish", Qt::BlockingQueuedConnection);
+    m_publisherThread->quit();
+    m_publisherThread->wait();
+    m_publisherThread = nullptr;
+    m_publisher = nullptr;
+}
+
+void Form1::publishState()
+{
+    if (!m_publisher)
+        return;
+    PanelState state;
+    state.link = MSComm1->portOpen()     ? QStringLiteral("open")
+                 : m_linkStatus.isLost() ? QStringLiteral("lost")
+                                         : QStringLiteral("closed");
+    state.device = m_reconnector->device();
+    state.lastFrame = m_lastFrame.frame;
+    state.lastFrameSource = m_lastFrame.source;
+    state.lastFrameTime = m_lastFrame.time;
+    state.pumpNumber = m_keypad.pumpNumber();
+    if (m_timedRun.timeset() > 0)
+        state.runSetTime = tr("%1 分").arg(QLocale().toString(m_timedRun.timeset()));
+    state.runStartedAt = m_runStartedAt;
+    state.runMode = Timer1->isActive()         ? QStringLiteral("counting")
+                    : m_runStartedAt.isValid() ? QStringLiteral("paused")
+                                               : QStringLiteral("idle");
+    state.pendingStop = m_pendingStop.isPending();
+    for (const AlarmMonitor::Alarm &alarm : m_alarms->latched())
+        state.alarms << AlarmMonitor::id(alarm.kind);
+    QMetaObject::invokeMethod(m_publisher, "publishState", Qt::QueuedConnection,
+                              Q_ARG(PanelState, state));
+}
 
 void Form1::connectHandlers()
 {
@@ -625,8 +724,10 @@ QString Form1::trySendFrame(const QString &frame)
         // The last run or stop that reached the pump decides whether low pressure is wrong.
         if (const QChar command = frame.at(3); command == u'R' || command == u'S')
             m_alarms->pumpCommanded(command == u'R');
-        if (frame != QLatin1String(LinkProtocol::kPollFrame))
-            logEvent("frame-sent", tr("%1（%2）").arg(frame, frameSource()));
+        if (frame != QLatin1String(LinkProtocol::kPollFrame)) {
+            m_lastFrame = {frame, frameSource(), QDateTime::currentDateTime()};
+            logEvent("frame-sent", tr("%1（%2）").arg(frame, m_lastFrame.source));
+        }
         return {};
     }
     if (!wasOpen)
@@ -671,6 +772,7 @@ void Form1::Pump_NO_Click()
     if (!number || *number < 0 || *number > 99)
         return;
     m_keypad.setPumpNumber(*number);
+    publishState();
 }
 
 void Form1::Cmdl_Click()
@@ -737,6 +839,7 @@ void Form1::ststart_Click()
         m_runClock.restart();
         Timer1->start();
     }
+    m_runStartedAt = QDateTime::currentDateTime();
     logEvent("run-start", tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun.timeset())));
     SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
     setClockShown(true);
@@ -762,6 +865,7 @@ void Form1::stcontiune_Click()
 
 void Form1::stend_Click()
 {
+    m_runStartedAt = QDateTime();
     logEvent("run-end", tr("结束：%1").arg(clockText()));
     m_timedRun.end();
     Timer1->stop();
@@ -777,6 +881,7 @@ void Form1::Timer1_Timer()
     showClock(tick.clock);
     if (!tick.ended)
         return;
+    m_runStartedAt = QDateTime();
     logEvent("run-end", tr("到设定时间：%1").arg(clockText()));
     const QString failure = trySendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
     Timer1->stop();

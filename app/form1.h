@@ -23,6 +23,9 @@ class AlarmBell;
 class DesktopNotifier;
 class Form1Ui;
 class HistoryWindow;
+class MqttPublisher;
+struct MqttSettings;
+class QThread;
 class LinkReconnector;
 class LogWriter;
 class ModalBoxes;
@@ -67,6 +70,10 @@ public:
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmBell *alarmBell() const { return m_bell; }
     DesktopNotifier *notifier() const { return m_notifier; }
+    // Publishes readings, state, events and alarms to an MQTT broker from now on, on a thread
+    // of its own; the status area tells how it goes.
+    void startPublishing(const MqttSettings &settings);
+    MqttPublisher *publisher() const { return m_publisher; }
     // The history window, once 历史曲线… has opened it.
     HistoryWindow *historyWindow() const { return m_history; }
 
@@ -162,6 +169,8 @@ private:
     QString frameSource() const;
     void openLogFolder_Click();
     void history_Click();
+    void publishState();
+    void stopPublishing();
 
     void setupAlarms();
     void alarmSettings_Click();
@@ -196,6 +205,16 @@ private:
     AlarmBell *m_bell = nullptr;
     DesktopNotifier *m_notifier = nullptr;
     HistoryWindow *m_history = nullptr;
+    MqttPublisher *m_publisher = nullptr;
+    QThread *m_publisherThread = nullptr;
+    int m_publisherStatus = -1; // the last status told in an event line
+    struct
+    {
+        QString frame;
+        QString source;
+        QDateTime time;
+    } m_lastFrame;
+    QDateTime m_runStartedAt; // while a timed run counts or is paused
     QTimer *m_alarmCheck = nullptr;
     QHash<AlarmMonitor::Kind, QString> m_alarmActed; // what its action did, for the banner
     LinkStatus m_linkStatus;

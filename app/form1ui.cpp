@@ -222,6 +222,7 @@ void Form1Ui::setupControls()
     alarmAck->setAccessibleDescription(QStringLiteral("确认所有报警，报警声停止"));
     linkState = statusArea->addLine(QStringLiteral("linkState"), QColor(255, 255, 255));
     logState = statusArea->addLine(QStringLiteral("logState"), QColor(255, 255, 255));
+    mqttState = statusArea->addLine(QStringLiteral("mqttState"), QColor(255, 255, 255));
 
     QWidget *previous = nullptr;
     for (QWidget *widget : std::as_const(tabOrder)) {

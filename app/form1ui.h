@@ -61,6 +61,8 @@ public:
     // Raised alarms, red, until acknowledged with alarmAck.
     QLabel *alarmBanner = nullptr;
     QPushButton *alarmAck = nullptr;
+    // Publishing to the lab's broker, with --mqtt.
+    QLabel *mqttState = nullptr;
 
     QMenu *file = nullptr;
     QAction *save = nullptr;

@@ -81,6 +81,8 @@ int main(int argc, char *argv[])
         if (!form.openDailyReadingLog(folder, &error))
             form.showLogNotice(error);
     }
+    if (commandLine.publishes())
+        form.startPublishing(commandLine.mqtt());
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     // Ended by the session or a service manager: as if the window were closed, so the close
     // handler closes the port and its lock file goes with it.

@@ -1,5 +1,8 @@
 #include "panelcommandline.h"
 
+#include <QFileInfo>
+#include <QSysInfo>
+
 #include <QCommandLineOption>
 
 #include <algorithm>
@@ -323,6 +326,24 @@ QString PanelCommandLine::helpText() const
                              "~/.local/share/corvane/corvane-panel/readings/")},
                 {QStringLiteral("--no-log"),
                  t.translate("PanelCommandLine", "keep no reading log")},
+                {QStringLiteral("--mqtt URL"),
+                 t.translate("PanelCommandLine",
+                             "publish readings, state, events and alarms to the MQTT broker at "
+                             "URL (mqtt://HOST[:PORT], or mqtts://HOST[:PORT] for TLS; 1883 and "
+                             "8883 by default) under corvane/ID/; nothing published can command "
+                             "the pump")},
+                {QStringLiteral("--mqtt-id ID"),
+                 t.translate("PanelCommandLine",
+                             "the panel's name in the topics; by default the host name, reduced "
+                             "to letters, digits, '_' and '-'")},
+                {QStringLiteral("--mqtt-auth FILE"),
+                 t.translate("PanelCommandLine",
+                             "the broker's user name on the first line of FILE, the password on "
+                             "the second (never on the command line, where ps shows it)")},
+                {QStringLiteral("--mqtt-ca FILE"),
+                 t.translate("PanelCommandLine",
+                             "the certificate authority that signs the broker's certificate, for "
+                             "mqtts:// (by default the system's)")},
                 {QStringLiteral("-h, --help"),
                  t.translate("PanelCommandLine", "show this help and exit")},
                 {QStringLiteral("-v, --version"),
@@ -394,7 +415,13 @@ bool PanelCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption drive(QStringLiteral("drive"), QString(), QStringLiteral("L=DIR"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption noLog(QStringLiteral("no-log"), QString());
-    const QList<QCommandLineOption> options{help, version, port, drive, log, noLog};
+    const QCommandLineOption mqtt(QStringLiteral("mqtt"), QString(), QStringLiteral("URL"));
+    const QCommandLineOption mqttId(QStringLiteral("mqtt-id"), QString(), QStringLiteral("ID"));
+    const QCommandLineOption mqttAuth(QStringLiteral("mqtt-auth"), QString(),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), QString(), QStringLiteral("FILE"));
+    const QList<QCommandLineOption> options{help,  version, port,   drive,    log,
+                                            noLog, mqtt,    mqttId, mqttAuth, mqttCa};
     parser.addOptions(options);
 
     if (!parser.parse(own))
@@ -421,6 +448,43 @@ bool PanelCommandLine::parse(const QStringList &arguments)
     if (m_noLog && parser.isSet(log))
         return fail(
             m_texts.translate("PanelCommandLine", "--log and --no-log cannot be used together"));
+    return m_helpRequested || m_versionRequested ||
+           takeMqtt(parser.value(mqtt),
+                    parser.isSet(mqttId) ? std::optional(parser.value(mqttId)) : std::nullopt,
+                    parser.value(mqttAuth), parser.value(mqttCa),
+                    parser.isSet(mqttId) || parser.isSet(mqttAuth) || parser.isSet(mqttCa));
+}
+
+bool PanelCommandLine::takeMqtt(const QString &url, const std::optional<QString> &id,
+                                const QString &authFile, const QString &caFile, bool anyOther)
+{
+    if (url.isEmpty()) {
+        if (anyOther)
+            return fail(m_texts.translate("PanelCommandLine",
+                                          "--mqtt-id, --mqtt-auth and --mqtt-ca need --mqtt"));
+        return true;
+    }
+    if (!MqttSettings::parseUrl(url, &m_mqtt))
+        return fail(m_texts
+                        .translate("PanelCommandLine",
+                                   "'%1' is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")
+                        .arg(url));
+    m_mqtt.id = MqttSettings::idFrom(id.value_or(QSysInfo::machineHostName()));
+    if (id && m_mqtt.id != *id)
+        return fail(m_texts.translate("PanelCommandLine",
+                                      "--mqtt-id may hold only letters, digits, '_' and '-'"));
+    QString why;
+    if (!authFile.isEmpty() && !MqttSettings::readAuthFile(authFile, &m_mqtt, &why))
+        return fail(
+            why.isEmpty()
+                ? m_texts.translate("PanelCommandLine", "%1 holds no user name on its first line")
+                      .arg(authFile)
+                : m_texts.translate("PanelCommandLine", "cannot read %1: %2").arg(authFile, why));
+    if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())
+        return fail(m_texts.translate("PanelCommandLine", "cannot read %1").arg(caFile));
+    if (!caFile.isEmpty() && !m_mqtt.tls)
+        return fail(m_texts.translate("PanelCommandLine", "--mqtt-ca needs an mqtts:// URL"));
+    m_mqtt.caFile = caFile;
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mqttsettings.h"
+
 #include <QChar>
 #include <QCommandLineParser>
 #include <QHash>
@@ -8,7 +10,9 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+
 #include <QTranslator>
+#include <optional>
 
 // How the panel and the simulated pump talk on the command line: in Chinese when the
 // environment asks for messages in Chinese, in English (the source text, plain ASCII)
@@ -87,11 +91,16 @@ public:
     // Empty: the default log, unless noLog().
     QString logFile() const { return m_logFile; }
     bool noLog() const { return m_noLog; }
+    // Publishing to an MQTT broker: only with --mqtt.
+    bool publishes() const { return !m_mqtt.host.isEmpty(); }
+    const MqttSettings &mqtt() const { return m_mqtt; }
 
 private:
     bool fail(const QString &text);
     bool takePortDevice(const QString &value);
     bool takeDriveFolder(const QString &value);
+    bool takeMqtt(const QString &url, const std::optional<QString> &id, const QString &authFile,
+                  const QString &caFile, bool anyOther);
 
     CommandLineTexts m_texts;
     bool m_helpRequested = false;
@@ -101,4 +110,5 @@ private:
     QHash<QChar, QString> m_driveFolders;
     QString m_logFile;
     bool m_noLog = false;
+    MqttSettings m_mqtt;
 };

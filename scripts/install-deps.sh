@@ -11,6 +11,8 @@ mode=${1:-test}
 run_packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev libgl-dev
+  # The MQTT client the panel publishes with.
+  libmosquitto-dev
   # lrelease builds the translations.
   qt6-l10n-tools
   fonts-wqy-zenhei qt6-translations-l10n
@@ -27,6 +29,10 @@ test_packages=(
   python3
   # A session bus of the test's own for the desktop notification.
   dbus-daemon
+  # The monitoring tests: their own broker (below) and its command-line clients, and openssl
+  # for the certificates of its TLS listener. The broker's libraries; the broker itself is not
+  # installed as a package, whose service would start on the machine.
+  mosquitto-clients openssl libcjson1 libdlt2 libwrap0 libmosquitto1
   # The package tests.
   debhelper lintian help2man appstream fakeroot
 )
@@ -44,10 +50,29 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+updated=0
+if [ ${#missing[@]} -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get update -qq
+  updated=1
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The monitoring tests start a broker of their own: the mosquitto program unpacked from its
+# package into the checkout (.deps/), as the package would start a system service.
+if [ "$mode" = test ]; then
+  root=$(cd "$(dirname "$0")/.." && pwd)
+  broker=$root/.deps/mosquitto/usr/sbin/mosquitto
+  if [ ! -x "$broker" ] && [ ! -x /usr/sbin/mosquitto ]; then
+    [ "$updated" -eq 1 ] || "${sudo_cmd[@]}" apt-get update -qq
+    download=$(mktemp -d)
+    chmod 755 "$download" # apt downloads as its own user
+    (cd "$download" && apt-get download -qq mosquitto)
+    mkdir -p "$root/.deps/mosquitto"
+    dpkg-deb -x "$download"/mosquitto_*.deb "$root/.deps/mosquitto"
+    rm -rf "$download"
+  fi
+fi

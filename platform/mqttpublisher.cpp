@@ -1,0 +1,315 @@
+#include "mqttpublisher.h"
+
+#include "telemetrymessages.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <mosquitto.h>
+
+#include <cmath>
+#include <mutex>
+
+namespace {
+
+constexpr int kKeepAliveSeconds = 30;
+constexpr int kLongestBackoffMs = 30'000;
+constexpr int kFinishWaitMs = 1000;
+
+} // namespace
+
+MqttPublisher::MqttPublisher(const MqttSettings &settings, QObject *parent)
+    : QObject(parent), m_settings(settings)
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { mosquitto_lib_init(); });
+    qRegisterMetaType<PanelState>();
+    qRegisterMetaType<MqttPublisher::Status>();
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    dropClient();
+}
+
+void MqttPublisher::start()
+{
+    m_retry = new QTimer(this);
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, &MqttPublisher::connectNow);
+    connectNow();
+}
+
+void MqttPublisher::setStatus(Status status, const QString &detail)
+{
+    m_status = status;
+    Q_EMIT statusChanged(status, detail);
+}
+
+void MqttPublisher::connectNow()
+{
+    dropClient();
+    m_tlsProblem.clear();
+    const QByteArray id = ("corvane-" + m_settings.id).toUtf8();
+    m_client = mosquitto_new(id.constData(), true, this);
+    if (!m_client) {
+        lost(nullptr, tr("无法创建 MQTT 客户端"));
+        return;
+    }
+    mosquitto_int_option(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_max_inflight_messages_set(m_client, kMostInFlight);
+    const QByteArray status = m_settings.topic(QStringLiteral("status")).toUtf8();
+    mosquitto_will_set(m_client, status.constData(), 7, "offline", 1, true);
+    if (!m_settings.user.isEmpty()) {
+        mosquitto_username_pw_set(m_client, m_settings.user.toUtf8().constData(),
+                                  m_settings.password.toUtf8().constData());
+    }
+    if (m_settings.tls) {
+        const QByteArray ca = m_settings.caFile.toLocal8Bit();
+        const int rc =
+            mosquitto_tls_set(m_client, ca.isEmpty() ? nullptr : ca.constData(),
+                              ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            lost(nullptr, tr("TLS 设置无效：%1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
+            return;
+        }
+    }
+    mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
+    mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
+    mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
+    mosquitto_log_callback_set(m_client, &MqttPublisher::onLog);
+    setStatus(Status::Connecting, tr("正在连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
+    const int rc = mosquitto_connect_async(m_client, m_settings.host.toUtf8().constData(),
+                                           m_settings.port, kKeepAliveSeconds);
+    // The network thread runs even when the first attempt failed at once: it is what tries.
+    mosquitto_loop_start(m_client);
+    if (rc != MOSQ_ERR_SUCCESS)
+        lost(m_client,
+             QString::fromUtf8(rc == MOSQ_ERR_ERRNO ? strerror(errno) : mosquitto_strerror(rc)));
+}
+
+// The library's callbacks come on its network thread: each is handed to this object's thread.
+void MqttPublisher::onConnect(struct mosquitto *client, void *self, int rc)
+{
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    QMetaObject::invokeMethod(
+        publisher, [publisher, client, rc] { publisher->connected(client, rc); },
+        Qt::QueuedConnection);
+}
+
+void MqttPublisher::onDisconnect(struct mosquitto *client, void *self, int rc)
+{
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    const QString why = QString::fromUtf8(mosquitto_strerror(rc));
+    QMetaObject::invokeMethod(
+        publisher, [publisher, client, why] { publisher->lost(client, why); },
+        Qt::QueuedConnection);
+}
+
+void MqttPublisher::onPublish(struct mosquitto *client, void *self, int mid)
+{
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    QMetaObject::invokeMethod(
+        publisher,
+        [publisher, client, mid] {
+            if (client != publisher->m_client)
+                return;
+            if (publisher->m_finishWait && mid == publisher->m_finishMid)
+                publisher->m_finishWait->quit();
+            publisher->m_queue.acknowledged(mid);
+            publisher->send();
+        },
+        Qt::QueuedConnection);
+}
+
+void MqttPublisher::onLog(struct mosquitto *client, void *self, int level, const char *text)
+{
+    if (level != MOSQ_LOG_ERR)
+        return;
+    const QString line = QString::fromUtf8(text);
+    if (!line.contains(QLatin1String("certificate verify failed")) &&
+        !line.contains(QLatin1String("OpenSSL Error")))
+        return;
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    QMetaObject::invokeMethod(
+        publisher,
+        [publisher, client, line] {
+            if (client == publisher->m_client)
+                publisher->m_tlsProblem = line;
+        },
+        Qt::QueuedConnection);
+}
+
+void MqttPublisher::connected(struct mosquitto *client, int rc)
+{
+    if (client != m_client)
+        return;
+    if (rc != 0) {
+        // 4: bad user name or password; 5: not authorised. Said once, then tried again later.
+        const QString why = QString::fromUtf8(mosquitto_connack_string(rc));
+        if (rc == 4 || rc == 5) {
+            dropClient();
+            setStatus(
+                Status::Refused,
+                tr("代理拒绝了用户名或密码（%1），%2 秒后重试").arg(why).arg(m_backoffMs / 1000));
+            m_retry->start(m_backoffMs);
+            m_backoffMs = std::min(m_backoffMs * 2, kLongestBackoffMs);
+            return;
+        }
+        lost(client, why);
+        return;
+    }
+    m_connected = true;
+    m_backoffMs = 1000;
+    setStatus(Status::Connected, tr("已连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
+    // A broker restarted without persistence has lost what was retained: all of it again,
+    // behind what waited, so that the newest state stays the last one.
+    const QByteArray online("online");
+    const QByteArray status = m_settings.topic(QStringLiteral("status")).toUtf8();
+    mosquitto_publish(m_client, nullptr, status.constData(), int(online.size()), online.constData(),
+                      1, true);
+    if (m_stateKnown)
+        m_queue.push({m_settings.topic(QStringLiteral("state")),
+                      withSequence(m_state.toJson(m_readingsDropped)), true, false});
+    for (auto it = m_raised.cbegin(); it != m_raised.cend(); ++it)
+        m_queue.push(
+            {m_settings.topic(QStringLiteral("alarm/") + it.key()), it.value(), true, false});
+    send();
+}
+
+void MqttPublisher::lost(struct mosquitto *client, const QString &why)
+{
+    if (client && client != m_client)
+        return;
+    m_connected = false;
+    m_queue.connectionLost();
+    dropClient();
+    if (m_finishing)
+        return;
+    if (!m_tlsProblem.isEmpty())
+        setStatus(
+            Status::Untrusted,
+            tr("代理的证书不受信任（%1），%2 秒后重试").arg(m_tlsProblem).arg(m_backoffMs / 1000));
+    else
+        setStatus(Status::Away, tr("与 %1:%2 的连接中断（%3），%4 秒后重试")
+                                    .arg(m_settings.host)
+                                    .arg(m_settings.port)
+                                    .arg(why)
+                                    .arg(m_backoffMs / 1000));
+    if (m_retry) {
+        m_retry->start(m_backoffMs);
+        m_backoffMs = std::min(m_backoffMs * 2, kLongestBackoffMs);
+    }
+}
+
+void MqttPublisher::dropClient()
+{
+    if (!m_client)
+        return;
+    struct mosquitto *client = std::exchange(m_client, nullptr);
+    const bool wasConnected = std::exchange(m_connected, false);
+    mosquitto_disconnect(client);
+    // Connected, the network thread sends the disconnection (else the broker would publish
+    // the will) and ends; still connecting, it is stopped at once: a slow handshake must not
+    // hold this thread.
+    mosquitto_loop_stop(client, !wasConnected);
+    mosquitto_destroy(client);
+}
+
+QByteArray MqttPublisher::withSequence(QByteArray json)
+{
+    QJsonObject object = QJsonDocument::fromJson(json).object();
+    object.insert(QStringLiteral("seq"), qint64(++m_sequence));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+void MqttPublisher::push(const QString &leaf, const QByteArray &payload, bool retain,
+                         bool droppable)
+{
+    m_queue.push({m_settings.topic(leaf), payload, retain, droppable});
+    send();
+}
+
+void MqttPublisher::send()
+{
+    while (m_connected && m_queue.inFlight() < kMostInFlight) {
+        const std::optional<PublishQueue::Message> message = m_queue.next();
+        if (!message)
+            return;
+        int mid = 0;
+        const QByteArray topic = message->topic.toUtf8();
+        const int rc =
+            mosquitto_publish(m_client, &mid, topic.constData(), int(message->payload.size()),
+                              message->payload.constData(), 1, message->retain);
+        if (rc != MOSQ_ERR_SUCCESS)
+            return; // the disconnect that follows puts it back in line
+        m_queue.sent(mid);
+    }
+}
+
+void MqttPublisher::publishReading(const QDateTime &time, const QString &text, double value)
+{
+    if (!m_connected) {
+        ++m_readingsDropped;
+        return;
+    }
+    const QByteArray payload = TelemetryMessages::reading(
+        time, text, std::isnan(value) ? std::nullopt : std::optional<double>(value));
+    const QByteArray topic = m_settings.topic(QStringLiteral("reading")).toUtf8();
+    if (mosquitto_publish(m_client, nullptr, topic.constData(), int(payload.size()),
+                          payload.constData(), 0, false) != MOSQ_ERR_SUCCESS)
+        ++m_readingsDropped;
+}
+
+void MqttPublisher::publishEvent(const QDateTime &time, const QString &key, const QString &text)
+{
+    push(QStringLiteral("event"), withSequence(TelemetryMessages::event(time, key, text)), false,
+         true);
+}
+
+void MqttPublisher::publishState(const PanelState &state)
+{
+    if (m_stateKnown && state == m_state)
+        return;
+    m_state = state;
+    m_stateKnown = true;
+    push(QStringLiteral("state"), withSequence(state.toJson(m_readingsDropped)), true, false);
+}
+
+void MqttPublisher::publishAlarm(const QDateTime &time, const QString &kind, const QString &action,
+                                 const QString &text)
+{
+    const QByteArray payload = withSequence(TelemetryMessages::alarm(time, kind, action, text));
+    push(QStringLiteral("alarm"), payload, false, false);
+    // A raised alarm stays retained under its kind until it clears.
+    if (action == u"raised") {
+        m_raised.insert(kind, payload);
+        push(QStringLiteral("alarm/") + kind, payload, true, false);
+    } else if (action == u"cleared" && m_raised.remove(kind)) {
+        push(QStringLiteral("alarm/") + kind, QByteArray(), true, false);
+    }
+}
+
+void MqttPublisher::finish()
+{
+    m_finishing = true;
+    if (m_retry)
+        m_retry->stop();
+    if (m_connected) {
+        // Closed on purpose: no will is sent, so the panel says so itself.
+        const QByteArray offline("offline");
+        const QByteArray topic = m_settings.topic(QStringLiteral("status")).toUtf8();
+        if (mosquitto_publish(m_client, &m_finishMid, topic.constData(), int(offline.size()),
+                              offline.constData(), 1, true) == MOSQ_ERR_SUCCESS) {
+            QEventLoop waiting;
+            m_finishWait = &waiting;
+            QTimer::singleShot(kFinishWaitMs, &waiting, &QEventLoop::quit);
+            waiting.exec();
+            m_finishWait = nullptr;
+        }
+    }
+    dropClient();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "mqttsettings.h"
+#include "panelstate.h"
+#include "publishqueue.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+
+struct mosquitto;
+class QEventLoop;
+class QTimer;
+
+// Publishes the panel's readings, state, events and alarms to the lab's MQTT broker, read-only
+// by design: it subscribes to nothing. It lives on a thread of its own (its owner moves it
+// there and calls start()), with libmosquitto's network thread under it, so a broker that is
+// down, slow or refusing never holds up the window, the poll or the reception. Each attempt
+// to connect uses a client of its own; a lost connection is tried again after 1 s, then twice
+// as long each time up to 30 s. What must arrive waits in a PublishQueue meanwhile; readings
+// are not queued but counted, and the count goes with the next state.
+class MqttPublisher : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Status { Connecting, Connected, Away, Refused, Untrusted };
+    Q_ENUM(Status)
+
+    static constexpr int kMostInFlight = 50;
+
+    explicit MqttPublisher(const MqttSettings &settings, QObject *parent = nullptr);
+    ~MqttPublisher() override;
+
+    // A message every event line, state and alarm carries, rising by one, so that a subscriber
+    // can drop what a lost acknowledgement made it receive twice.
+    quint64 lastSequence() const { return m_sequence; }
+    quint64 readingsDropped() const { return m_readingsDropped; }
+    quint64 messagesDropped() const { return m_queue.dropped(); }
+    qsizetype waiting() const { return m_queue.size(); }
+
+public Q_SLOTS:
+    void start();
+    // Publishes "offline" and disconnects, waiting at most a second for the broker.
+    void finish();
+    void publishReading(const QDateTime &time, const QString &text, double value);
+    void publishEvent(const QDateTime &time, const QString &key, const QString &text);
+    void publishState(const PanelState &state);
+    // action: raised, cleared, acted or acknowledged.
+    void publishAlarm(const QDateTime &time, const QString &kind, const QString &action,
+                      const QString &text);
+
+Q_SIGNALS:
+    void statusChanged(MqttPublisher::Status status, const QString &detail);
+
+private:
+    static void onConnect(struct mosquitto *client, void *self, int rc);
+    static void onDisconnect(struct mosquitto *client, void *self, int rc);
+    static void onPublish(struct mosquitto *client, void *self, int mid);
+    static void onLog(struct mosquitto *client, void *self, int level, const char *text);
+
+    void connectNow();
+    void connected(struct mosquitto *client, int rc);
+    void lost(struct mosquitto *client, const QString &why);
+    void dropClient();
+    void push(const QString &leaf, const QByteArray &payload, bool retain, bool droppable);
+    void send();
+    void setStatus(Status status, const QString &detail);
+    QByteArray withSequence(QByteArray json);
+
+    MqttSettings m_settings;
+    struct mosquitto *m_client = nullptr;
+    bool m_connected = false;
+    bool m_finishing = false;
+    int m_backoffMs = 1000;
+    QTimer *m_retry = nullptr;
+    PublishQueue m_queue;
+    PanelState m_state;
+    bool m_stateKnown = false;
+    QHash<QString, QByteArray> m_raised; // retained alarm payloads by kind
+    quint64 m_sequence = 0;
+    quint64 m_readingsDropped = 0;
+    Status m_status = Status::Connecting;
+    QString m_tlsProblem; // told by the library's log while a handshake fails
+    int m_finishMid = 0;
+    QEventLoop *m_finishWait = nullptr;
+};
+
+Q_DECLARE_METATYPE(PanelState)

@@ -1,0 +1,47 @@
+#include "mqttsettings.h"
+
+#include <QFile>
+#include <QUrl>
+
+bool MqttSettings::parseUrl(const QString &text, MqttSettings *settings)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || (scheme != u"mqtt" && scheme != u"mqtts") || url.host().isEmpty() ||
+        (!url.path().isEmpty() && url.path() != u"/") || url.hasQuery() || url.hasFragment() ||
+        !url.userInfo().isEmpty())
+        return false;
+    settings->tls = scheme == u"mqtts";
+    settings->host = url.host();
+    settings->port = quint16(url.port(settings->tls ? 8883 : 1883));
+    return true;
+}
+
+QString MqttSettings::idFrom(const QString &name)
+{
+    QString id;
+    for (const QChar c : name) {
+        if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+            c == u'_' || c == u'-')
+            id += c;
+    }
+    return id.isEmpty() ? QStringLiteral("panel") : id;
+}
+
+bool MqttSettings::readAuthFile(const QString &path, MqttSettings *settings, QString *why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return false;
+    }
+    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    const auto line = [&](int i) {
+        return i < lines.size() ? QString::fromUtf8(lines[i]).remove(u'\r') : QString();
+    };
+    if (line(0).isEmpty())
+        return false;
+    settings->user = line(0);
+    settings->password = line(1);
+    return true;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// What the panel publishes as its retained state: the link, the last frame sent other than the
+// poll, the pump number, the timed run and the alarms raised. The running clock alone is no
+// change of state.
+struct PanelState
+{
+    QString link = QStringLiteral("closed"); // open, lost or closed
+    QString device;
+    QString lastFrame;
+    QString lastFrameSource;
+    QDateTime lastFrameTime;
+    int pumpNumber = 0;
+    QString runSetTime;                       // as set, e.g. "10 分"; empty before one is set
+    QDateTime runStartedAt;                   // invalid while no timed run counts or is paused
+    QString runMode = QStringLiteral("idle"); // idle, counting or paused
+    bool pendingStop = false;
+    QStringList alarms; // raised and not yet acknowledged
+
+    // The JSON object, with the readings dropped while the broker was away.
+    QByteArray toJson(quint64 readingsDropped) const;
+    friend bool operator==(const PanelState &, const PanelState &) = default;
+};
