@@ -62,10 +62,19 @@ qint64 AlarmMonitor::now() const
 void AlarmMonitor::setSettings(const AlarmSettings &settings)
 {
     m_settings = settings;
-    for (int kind : kAllKinds)
+    const bool on[] = {settings.high.on, settings.low.on, settings.silence.on, settings.link.on};
+    for (int kind : kAllKinds) {
+        // A condition that lasts is not raised again by the same alarm set anew; an alarm
+        // turned off forgets it.
+        const bool active = m_watches[kind].active && on[kind];
         m_watches[kind] = Watch{};
+        m_watches[kind].active = active;
+    }
     if (m_portOpen)
         restartSilence();
+    // A line lost before the settings changed counts from when it was lost.
+    if (m_lostAtMs && settings.link.on && !watch(Kind::Link).active)
+        watch(Kind::Link).deadlineMs = *m_lostAtMs + qint64(settings.link.seconds) * 1000;
 }
 
 void AlarmMonitor::readingArrived(const QString &text, std::optional<double> value)
@@ -114,6 +123,7 @@ void AlarmMonitor::pumpCommanded(bool running)
 void AlarmMonitor::portOpened()
 {
     m_portOpen = true;
+    m_lostAtMs.reset();
     watch(Kind::Link).deadlineMs.reset();
     if (watch(Kind::Link).active)
         clear(Kind::Link);
@@ -123,6 +133,7 @@ void AlarmMonitor::portOpened()
 void AlarmMonitor::portClosed()
 {
     m_portOpen = false;
+    m_lostAtMs.reset();
     watch(Kind::Silence).deadlineMs.reset();
     watch(Kind::Link).deadlineMs.reset();
 }
@@ -130,6 +141,7 @@ void AlarmMonitor::portClosed()
 void AlarmMonitor::linkLost()
 {
     m_portOpen = false;
+    m_lostAtMs = now();
     watch(Kind::Silence).deadlineMs.reset();
     if (m_settings.link.on && !watch(Kind::Link).active)
         watch(Kind::Link).deadlineMs = now() + qint64(m_settings.link.seconds) * 1000;

@@ -43,7 +43,9 @@ public:
 
     explicit AlarmMonitor(Clock clock = {}, QObject *parent = nullptr);
 
-    // New settings start every count and wait afresh; latched alarms stay until acknowledged.
+    // New settings start every count afresh; a condition that lasts stays raised (not raised
+    // again), a lost line counts from when it was lost, and latched alarms stay until
+    // acknowledged.
     void setSettings(const AlarmSettings &settings);
     const AlarmSettings &settings() const { return m_settings; }
 
@@ -97,5 +99,6 @@ private:
     Watch m_watches[4];
     bool m_pumpRunning = false;
     bool m_portOpen = false;
+    std::optional<qint64> m_lostAtMs; // while the line is lost
     QList<Alarm> m_latched;
 };

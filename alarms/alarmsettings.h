@@ -11,12 +11,14 @@ struct AlarmSettings
         bool on = false;
         double limit = 0; // MPa
         bool stop = false;
+        friend bool operator==(const Pressure &, const Pressure &) = default;
     };
     struct Duration
     {
         bool on = false;
         int seconds = 0;
         bool stop = false;
+        friend bool operator==(const Duration &, const Duration &) = default;
     };
 
     static constexpr double kLowestLimit = 0.0;

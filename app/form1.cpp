@@ -608,7 +608,7 @@ void Form1::history_Click()
 void Form1::alarmSettings_Click()
 {
     AlarmSettingsDialog dialog(m_alarms->settings(), this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted || dialog.settings() == m_alarms->settings())
         return;
     m_alarms->setSettings(dialog.settings());
     m_settings.setAlarmSettings(dialog.settings());

@@ -18,6 +18,8 @@ namespace {
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kLongestBackoffMs = 30'000;
 constexpr int kFinishWaitMs = 1000;
+// An attempt that has neither connected nor failed by then is given up and tried again.
+constexpr int kConnectTimeoutMs = 15'000;
 
 } // namespace
 
@@ -40,6 +42,11 @@ void MqttPublisher::start()
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &MqttPublisher::connectNow);
+    m_connectTimeout = new QTimer(this);
+    m_connectTimeout->setSingleShot(true);
+    m_connectTimeout->setInterval(kConnectTimeoutMs);
+    connect(m_connectTimeout, &QTimer::timeout, this,
+            [this] { lost(m_client, tr("%1 秒内未连上").arg(kConnectTimeoutMs / 1000)); });
     connectNow();
 }
 
@@ -137,8 +144,11 @@ void MqttPublisher::onLog(struct mosquitto *client, void *self, int level, const
     QMetaObject::invokeMethod(
         publisher,
         [publisher, client, line] {
-            if (client == publisher->m_client)
-                publisher->m_tlsProblem = line;
+            if (client != publisher->m_client)
+                return;
+            // The library would try again and again without a word: this attempt is over.
+            publisher->m_tlsProblem = line;
+            publisher->lost(client, line);
         },
         Qt::QueuedConnection);
 }
@@ -152,6 +162,7 @@ void MqttPublisher::connected(struct mosquitto *client, int rc)
         const QString why = QString::fromUtf8(mosquitto_connack_string(rc));
         if (rc == 4 || rc == 5) {
             dropClient();
+            m_connectTimeout->stop();
             setStatus(
                 Status::Refused,
                 tr("代理拒绝了用户名或密码（%1），%2 秒后重试").arg(why).arg(m_backoffMs / 1000));
@@ -164,6 +175,7 @@ void MqttPublisher::connected(struct mosquitto *client, int rc)
     }
     m_connected = true;
     m_backoffMs = 1000;
+    m_connectTimeout->stop();
     setStatus(Status::Connected, tr("已连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
     // A broker restarted without persistence has lost what was retained: all of it again,
     // behind what waited, so that the newest state stays the last one.
@@ -187,6 +199,8 @@ void MqttPublisher::lost(struct mosquitto *client, const QString &why)
     m_connected = false;
     m_queue.connectionLost();
     dropClient();
+    if (m_connectTimeout)
+        m_connectTimeout->stop();
     if (m_finishing)
         return;
     if (!m_tlsProblem.isEmpty())
@@ -298,6 +312,8 @@ void MqttPublisher::finish()
     m_finishing = true;
     if (m_retry)
         m_retry->stop();
+    if (m_connectTimeout)
+        m_connectTimeout->stop();
     if (m_connected) {
         // Closed on purpose: no will is sent, so the panel says so itself.
         const QByteArray offline("offline");

@@ -74,6 +74,7 @@ private:
     bool m_finishing = false;
     int m_backoffMs = 1000;
     QTimer *m_retry = nullptr;
+    QTimer *m_connectTimeout = nullptr;
     PublishQueue m_queue;
     PanelState m_state;
     bool m_stateKnown = false;

@@ -9,7 +9,9 @@
 #include <QAction>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -212,6 +214,7 @@ Stream hostileStream()
 
 Q_DECLARE_METATYPE(Script)
 Q_DECLARE_METATYPE(Evidence)
+Q_DECLARE_METATYPE(AlarmSettings)
 
 // The real window against line faults: the simulated pump's fault options, and a peer inside
 // the test that cuts the line mid-frame or sends garbage. Whatever the line does, every reading
@@ -226,6 +229,8 @@ private Q_SLOTS:
     void readingsSurviveLineFaults_data();
     void readingsSurviveLineFaults();
     void lineEndInAValue();
+    void alarmsFromPumpFaults_data();
+    void alarmsFromPumpFaults();
 };
 
 // The first control character shown in a box makes the font system load its fallback fonts,
@@ -424,6 +429,83 @@ void TestFaultMatrix::lineEndInAValue()
     // The log's own thread writes the lines a moment later.
     QTRY_COMPARE_WITH_TIMEOUT(PanelWatch::logValues(logPath),
                               (QStringList{"\\x09\\x0a\\x0d\\x7f", "0001"}), kSettleTimeoutMs);
+}
+
+void TestFaultMatrix::alarmsFromPumpFaults_data()
+{
+    QTest::addColumn<AlarmSettings>("settings");
+    QTest::addColumn<QStringList>("pumpFault"); // 3 s after start, once the alarm is set
+    AlarmSettings high, low, silence, link;
+    high.high = {true, 1.2, true};
+    low.low = {true, 0.5, false};
+    silence.silence = link.link = {true, AlarmSettings::kShortestSeconds, true};
+    QTest::newRow("high, stops") << high << QStringList{"--blocked-at", "3"};
+    QTest::newRow("low") << low << QStringList{"--leak-at", "3"};
+    QTest::newRow("no reading, stops") << silence << QStringList{"--silent-at", "3"};
+    // Gone after some 3 s of polls, for longer than the alarm waits: the stop is owed.
+    QTest::newRow("link, stops") << link << QStringList{"--vanish-after=30", "--vanish-for=4.5"};
+}
+
+// Each alarm against the pump fault it is there for: raised after its readings or its time,
+// shown, recorded and acknowledged, and its stop reaching the pump once.
+void TestFaultMatrix::alarmsFromPumpFaults()
+{
+    QFETCH(AlarmSettings, settings);
+    QFETCH(QStringList, pumpFault);
+    QTemporaryDir folder;
+    QList<qint32> readingsAtRaise;
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::milliseconds(100));
+    SimulatedPump pump(folder.path());
+    const QString link = folder.filePath(QStringLiteral("usb-pump"));
+    QString error;
+    QStringList options = kPumpOptions + pumpFault + QStringList{"--link", link};
+    options.removeOne("--running"); // the panel runs it, as the low alarm needs
+    QVERIFY2(pump.start(options, &error), qPrintable(error));
+    QVERIFY(openPort(form, boxes, link));
+    form.findChild<QPushButton *>(QStringLiteral("Cmdr"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.findChild<QLineEdit *>("pnow")->text().toDouble() > 0.9,
+                             kSettleTimeoutMs);
+    form.alarms()->setSettings(settings);
+    const RunRecord &run = form.runRecord();
+    connect(form.alarms(), &AlarmMonitor::raised, &form,
+            [&] { readingsAtRaise << run.readingCount(); });
+    QTRY_VERIFY_WITH_TIMEOUT(!readingsAtRaise.isEmpty(), kSettleTimeoutMs);
+    const AlarmMonitor::Alarm alarm = form.alarms()->latched().value(0);
+    const qint32 seen = readingsAtRaise.first();
+    qint64 fromMs = run.readingMs(seen - 1);
+    int raisedEvents = 0;
+    for (const RunRecord::Event &event : run.events()) {
+        fromMs = event.key == "link-lost" ? event.time.toMSecsSinceEpoch() : fromMs;
+        raisedEvents += event.key == "alarm-raised" ? 1 : 0;
+    }
+    if (settings.high.on || settings.low.on) {
+        // The third reading beyond the limit in a row, not the second or the fourth.
+        const auto beyond = [&](qint32 i) {
+            const double v = run.reading(i).value.value_or(qQNaN());
+            return settings.high.on ? v > settings.high.limit : v < settings.low.limit;
+        };
+        QVERIFY(beyond(seen - 1) && beyond(seen - 2) && beyond(seen - 3) && !beyond(seen - 4));
+    } else {
+        // Since the last reading or the line's loss, less a millisecond the two clocks round.
+        const qint64 waitedMs = alarm.raisedAt.toMSecsSinceEpoch() - fromMs;
+        QVERIFY2(waitedMs >= 2999 && waitedMs < 4000, QByteArray::number(waitedMs));
+    }
+    auto *banner = form.findChild<QLabel *>(QStringLiteral("alarmBanner"));
+    QVERIFY2(!banner->isHidden() && banner->text().contains(AlarmMonitor::name(alarm.kind)),
+             qPrintable(banner->text()));
+    QCOMPARE(raisedEvents, 1);
+    const qsizetype stops = QByteArray(QTest::currentDataTag()).endsWith("stops");
+    const auto stopsReceived = [&] { return pump.receivedLog().filter("Q00S0000Y").size(); };
+    QTRY_COMPARE_WITH_TIMEOUT(stopsReceived(), stops, kSettleTimeoutMs);
+    if (settings.link.on) // owed while the line was away, sent on its return
+        QCOMPARE_LT(alarm.raisedAt, timeOf(pump.receivedLog().filter("! back on").value(0)));
+    QTest::qWait(500); // long enough for a second stop, or a second raise, to come
+    QCOMPARE(stopsReceived(), stops);
+    QCOMPARE(readingsAtRaise.size(), 1);
+    form.findChild<QPushButton *>(QStringLiteral("alarmAck"))->click();
+    QVERIFY(banner->isHidden());
 }
 
 QTEST_MAIN(TestFaultMatrix)

@@ -21,7 +21,16 @@ void runFor(PumpModel &model, double seconds)
         model.step(kTickS);
 }
 
+// What the pump does at a time on its clock; a NaN pressure is not looked at.
+struct Probe
+{
+    double atS, pressure;
+    bool running, silent = false;
+};
 } // namespace
+
+Q_DECLARE_METATYPE(PumpModel::Faults)
+Q_DECLARE_METATYPE(QList<Probe>)
 
 class TestPumpModel : public QObject
 {
@@ -32,6 +41,8 @@ private slots:
     void limitStopsPumpUntilRunAgain();
     void readingsFitPressureField_data();
     void readingsFitPressureField();
+    void faultsComeAtTheirTime_data();
+    void faultsComeAtTheirTime();
 };
 
 void TestPumpModel::lagFollowsTimeConstant()
@@ -102,6 +113,43 @@ void TestPumpModel::readingsFitPressureField()
         model.step(0.1);
         const QString frame = MakeFrame("00", "N", pressureField(model.reading()));
         QVERIFY2(model.reading() >= 0.0 && isWellFormedFrame(frame), qPrintable(frame));
+    }
+}
+
+void TestPumpModel::faultsComeAtTheirTime_data()
+{
+    QTest::addColumn<PumpModel::Faults>("faults");
+    QTest::addColumn<QList<Probe>>("probes");
+    // A 1 s lag: 1 - e^-t MPa from the start; blocked, 0.2 MPa/s from 0.99 to 2.0 at 10.03 s.
+    const double at5 = 1.0 - std::exp(-5.0), at6 = at5 * std::exp(-1.0), nan = qQNaN();
+    QTest::newRow("blocked") << PumpModel::Faults{.blockedAtS = 5.0}
+                             << QList<Probe>{{6.0, at5 + 0.2, true}, {11.0, nan, false}};
+    QTest::newRow("leak") << PumpModel::Faults{.leakAtS = 5.0}
+                          << QList<Probe>{{6.0, at6, true}, {9.0, at5 * std::exp(-4.0), true}};
+    QTest::newRow("stall") << PumpModel::Faults{.stallAtS = 5.0}
+                           << QList<Probe>{{4.5, nan, true}, {6.0, at6, false}};
+    QTest::newRow("silent for 2 s")
+        << PumpModel::Faults{.silentAtS = 5.0, .silentForS = 2.0}
+        << QList<Probe>{{4.5, nan, true}, {5.5, nan, true, true}, {7.5, nan, true}};
+}
+
+void TestPumpModel::faultsComeAtTheirTime()
+{
+    QFETCH(PumpModel::Faults, faults);
+    QFETCH(QList<Probe>, probes);
+    // Ticked finely, and in one step from probe to probe: a fault begins at its time either way.
+    for (const bool coarse : {false, true}) {
+        PumpModel model({0.002, 1.0, 0.0, 1});
+        model.setFaults(faults);
+        model.run();
+        for (const Probe &probe : probes) {
+            coarse ? model.step(probe.atS - model.clock())
+                   : runFor(model, probe.atS - model.clock());
+            const QByteArray at = QByteArray::number(probe.atS) + (coarse ? " s, coarse" : " s");
+            QVERIFY2(model.isRunning() == probe.running && model.isSilent() == probe.silent, at);
+            QVERIFY2(qIsNaN(probe.pressure) || std::abs(model.pressure() - probe.pressure) < 1e-6,
+                     at + ": " + QByteArray::number(model.pressure()));
+        }
     }
 }
 

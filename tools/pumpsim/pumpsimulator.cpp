@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -42,6 +43,7 @@ PumpSimulator::PumpSimulator(const SimOptions &options, QObject *parent)
 {
     m_model.setFlowSetpoint(options.flowMlPerMin);
     m_model.setProtectionLimit(options.limitMPa);
+    m_model.setFaults(options.faults);
     if (options.running)
         m_model.run();
 
@@ -126,6 +128,19 @@ void PumpSimulator::onTick()
 {
     const bool wasRunning = m_model.isRunning();
     m_model.step(double(m_sinceTick.restart()) / 1000.0);
+    // A fault is told once, when it begins (a fault at 0 s with the first tick), so that a reader
+    // of the log sees what the panel should have noticed and when.
+    if (m_model.isBlocked() && !std::exchange(m_toldBlocked, true))
+        logLine(QStringLiteral("! outlet blocked: pressure climbs to %1 MPa while running")
+                    .arg(pressureField(m_model.blockedPressure())));
+    if (m_model.isLeaking() && !std::exchange(m_toldLeaking, true))
+        logLine(QStringLiteral("! leaking: pressure falls away while running"));
+    if (m_model.isSilent() != m_toldSilent)
+        logLine((m_toldSilent = m_model.isSilent()) ? QStringLiteral("! silent: replies withheld")
+                                                    : QStringLiteral("! answering again"));
+    if (wasRunning && m_model.hasStalled())
+        logLine(QStringLiteral("! stalled at %1 MPa: pump stopped by itself")
+                    .arg(pressureField(m_model.reading())));
     if (wasRunning && m_model.hasTripped())
         logLine(
             QStringLiteral("! pressure %1 MPa above the %2 MPa limit: pump stopped")
@@ -182,6 +197,11 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
 
 void PumpSimulator::answer(char letter, const QString &value)
 {
+    // The frame has been obeyed; only the reply is missing, as with a dead transmit line.
+    if (m_model.isSilent()) {
+        logLine(QStringLiteral("- no reply: silent"));
+        return;
+    }
     ++m_answerableFrames;
     if (m_options.dropEvery > 0 && m_answerableFrames % quint64(m_options.dropEvery) == 0) {
         logLine(QStringLiteral("- reply %1 dropped").arg(m_answerableFrames));

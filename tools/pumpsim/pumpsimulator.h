@@ -23,7 +23,9 @@ class QTimer;
 // strictly in the order they were made. Every received frame, and every ignored input, goes to
 // the log file when one is given; every write to the line goes to the sent log, so a test can
 // tell which replies left in full. With --vanish-after the line goes away and comes back on a
-// new pseudo-terminal while the pump itself keeps its state and keeps running.
+// new pseudo-terminal while the pump itself keeps its state and keeps running. The pump's own
+// faults (blocked, leak, stall, silent) come at their time on the model's clock, which the
+// ticks advance from start(); each is logged when it begins.
 class PumpSimulator : public QObject
 {
     Q_OBJECT
@@ -101,4 +103,8 @@ private:
     quint64 m_answerableFrames = 0;
     quint64 m_repliesSent = 0;
     quint64 m_vanishAt = 0; // frame count that takes the line away; 0 = never
+    // The pump's faults as the log has told them.
+    bool m_toldBlocked = false;
+    bool m_toldLeaking = false;
+    bool m_toldSilent = false;
 };

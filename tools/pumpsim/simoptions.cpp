@@ -37,6 +37,25 @@ const OptionSpec kOptions[] = {
      QT_TRANSLATE_NOOP("SimOptions", "Amplitude of the reading's uniform noise."), "0.01"},
     {"seed", "N", QT_TRANSLATE_NOOP("SimOptions", "Seed for the reading noise and stray bytes."),
      "1"},
+    {"blocked-at", "s[:MPa]",
+     QT_TRANSLATE_NOOP("SimOptions",
+                       "Block the outlet s seconds after start: while running, the pressure climbs "
+                       "0.2 MPa a second up to MPa, by default 0.5 MPa above the protection limit, "
+                       "which then stops the pump."),
+     nullptr},
+    {"leak-at", "s",
+     QT_TRANSLATE_NOOP("SimOptions", "Spring a leak s seconds after start: while running, the "
+                                     "pressure falls away towards 0 with the time constant."),
+     nullptr},
+    {"stall-at", "s",
+     QT_TRANSLATE_NOOP("SimOptions", "Stop by itself s seconds after start, or the first time it "
+                                     "runs after that, as if it had received a stop; once."),
+     nullptr},
+    {"silent-at", "s[:s]",
+     QT_TRANSLATE_NOOP("SimOptions",
+                       "Stop answering s seconds after start, for the seconds after the colon or "
+                       "for ever. The line stays open and frames are still obeyed."),
+     nullptr},
     {"delay-ms", "ms", QT_TRANSLATE_NOOP("SimOptions", "Extra delay before each reply."), "0"},
     {"drop-every", "N", QT_TRANSLATE_NOOP("SimOptions", "Leave every Nth reply unsent."), "0"},
     {"noise-every", "N",
@@ -143,8 +162,8 @@ bool SimOptions::parse(const QStringList &arguments, const CommandLineTexts &tex
         return false;
     }
 
-    const auto number = [&](const Range &range) -> std::optional<double> {
-        const QString text = parser.value(range.name);
+    constexpr double kMaxFaultS = 24 * 60 * 60;
+    const auto numberIn = [&](const Range &range, const QString &text) -> std::optional<double> {
         const std::optional<double> value = NumberText::toDouble(text);
         if (!value || *value < range.minimum || *value > range.maximum) {
             if (error->isEmpty())
@@ -158,6 +177,39 @@ bool SimOptions::parse(const QStringList &arguments, const CommandLineTexts &tex
             return std::nullopt;
         }
         return value;
+    };
+    const auto number = [&](const Range &range) {
+        return numberIn(range, parser.value(range.name));
+    };
+    // A fault's time in seconds, followed by ":" and a value for the faults that take one.
+    struct Moment
+    {
+        std::optional<double> at;
+        std::optional<double> value;
+    };
+    const auto moment = [&](const QString &name,
+                            std::optional<Range> valueRange) -> std::optional<Moment> {
+        if (!parser.isSet(name))
+            return Moment{};
+        const QString text = parser.value(name);
+        const Range time{name, 0.0, kMaxFaultS};
+        if (!valueRange) {
+            const std::optional<double> at = numberIn(time, text);
+            return at ? std::optional<Moment>(Moment{at, std::nullopt}) : std::nullopt;
+        }
+        const QStringList parts = text.split(u':');
+        if (parts.size() > 2) {
+            if (error->isEmpty())
+                *error = texts.translate("SimOptions", "--%1: expected s or s:%2, got '%3'")
+                             .arg(name, valueRange->name, text);
+            return std::nullopt;
+        }
+        Moment result{numberIn(time, parts.first()), std::nullopt};
+        if (parts.size() == 2)
+            result.value = numberIn({name, valueRange->minimum, valueRange->maximum}, parts.at(1));
+        if (!result.at || (parts.size() == 2 && !result.value))
+            return std::nullopt;
+        return result;
     };
     // Counts and times must be whole numbers; "1.5" frames makes no sense.
     const auto count = [&](const QString &name, int maximum) -> std::optional<int> {
@@ -197,9 +249,17 @@ bool SimOptions::parse(const QStringList &arguments, const CommandLineTexts &tex
     const auto vanishAfterValue = count(QStringLiteral("vanish-after"), kMaxCount);
     const auto vanishForValue = number({QStringLiteral("vanish-for"), 0.0, kMaxMs / 1000.0});
     const auto vanishEveryValue = count(QStringLiteral("vanish-every"), kMaxCount);
+    const auto blocked = moment(QStringLiteral("blocked-at"),
+                                Range{QStringLiteral("MPa"), 0.0, PumpModel::kMaxPressureMPa});
+    const auto leak = moment(QStringLiteral("leak-at"), std::nullopt);
+    const auto stall = moment(QStringLiteral("stall-at"), std::nullopt);
+    // A silence of no time would be no fault at all, and easily taken for "for ever".
+    const auto silent =
+        moment(QStringLiteral("silent-at"), Range{QStringLiteral("s"), 0.1, kMaxFaultS});
     if (!flowValue || !limitValue || !addressValue || !backValue || !tauValue || !noiseValue ||
         !seedOk || !delayValue || !dropValue || !noiseEveryValue || !gapValue || !hangupValue ||
-        !vanishAfterValue || !vanishForValue || !vanishEveryValue)
+        !vanishAfterValue || !vanishForValue || !vanishEveryValue || !blocked || !leak || !stall ||
+        !silent)
         return false;
     if (*vanishEveryValue > 0 && *vanishAfterValue == 0) {
         *error = texts.translate("SimOptions", "--vanish-every needs --vanish-after");
@@ -224,6 +284,7 @@ bool SimOptions::parse(const QStringList &arguments, const CommandLineTexts &tex
     vanishAfter = *vanishAfterValue;
     vanishForMs = int(std::lround(*vanishForValue * 1000.0));
     vanishEvery = *vanishEveryValue;
+    faults = {blocked->at, blocked->value, leak->at, stall->at, silent->at, silent->value};
     logPath = parser.value(QStringLiteral("log"));
     sentLogPath = parser.value(QStringLiteral("sent-log"));
     linkPath = parser.value(QStringLiteral("link"));

@@ -6,8 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// The simulated pump's command line: the pump's settings at start, its physics, and the line
-// faults it can be told to inject. A count of 0 turns the matching fault off.
+// The simulated pump's command line: the pump's settings at start, its physics, the faults of
+// the pump that come at a time after start, and the line faults it can be told to inject. A
+// count of 0 turns the matching line fault off; a pump fault is off unless given.
 class SimOptions
 {
 public:
@@ -41,6 +42,7 @@ public:
     int vanishAfter = 0;
     int vanishForMs = 2000;
     int vanishEvery = 0;
+    PumpModel::Faults faults; // seconds after start
 
     QString logPath;
     QString sentLogPath;

@@ -1,0 +1,235 @@
+#include "form1.h"
+#include "mosquittobroker.h"
+#include "mqttsettings.h"
+#include "scriptedboxes.h"
+#include "serialcontrol.h"
+#include "simulatedpump.h"
+
+#include <QAction>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+// Publishing to a real broker of the test's own: the panel against the simulated pump, with
+// mosquitto_sub watching what arrives, through a broker outage, refused credentials, an
+// untrusted certificate and a killed panel.
+class TestMonitoring : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void publishesThroughAnOutage();
+    void refusedOrUntrustedPanelWorksOn_data();
+    void refusedOrUntrustedPanelWorksOn();
+    void killedPanelShowsOffline();
+
+private:
+    MqttSettings settings(const QString &id) const;
+
+    MosquittoBroker m_broker;
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+// mosquitto_sub on a panel's topics, each message as "topic payload".
+class Subscriber
+{
+public:
+    Subscriber(const MosquittoBroker &broker, const QString &topics)
+    {
+        m_process.start(QStringLiteral("mosquitto_sub"),
+                        {"-h", "127.0.0.1", "-p", QString::number(broker.plainPort()), "-u",
+                         MosquittoBroker::kUser, "-P", MosquittoBroker::kPassword, "-q", "1", "-v",
+                         "-t", topics});
+        m_process.waitForStarted();
+    }
+    ~Subscriber()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    // The payloads of a topic's leaf (reading, state, event, status, ...), in arrival order.
+    QList<QByteArray> payloads(const QString &leaf)
+    {
+        m_seen += m_process.readAllStandardOutput();
+        QList<QByteArray> found;
+        for (const QByteArray &line : m_seen.split('\n')) {
+            const qsizetype space = line.indexOf(' ');
+            if (space > 0 && line.left(space).endsWith('/' + leaf.toUtf8()))
+                found << line.mid(space + 1);
+        }
+        return found;
+    }
+    QList<QJsonObject> objects(const QString &leaf)
+    {
+        QList<QJsonObject> found;
+        for (const QByteArray &payload : payloads(leaf))
+            found << QJsonDocument::fromJson(payload).object();
+        return found;
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_seen;
+};
+
+bool openPort(Form1 &form, ScriptedBoxes &boxes, const QString &device)
+{
+    form.serialControl()->setPortMap({{1, device}});
+    boxes.answers << QStringLiteral("1");
+    form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
+    return form.serialControl()->portOpen();
+}
+
+} // namespace
+
+void TestMonitoring::initTestCase()
+{
+    QString why;
+    if (!m_broker.start(&why))
+        QSKIP(qPrintable(why));
+    QVERIFY(m_dir.isValid());
+}
+
+MqttSettings TestMonitoring::settings(const QString &id) const
+{
+    MqttSettings mqtt;
+    mqtt.host = QStringLiteral("127.0.0.1");
+    mqtt.port = m_broker.plainPort();
+    mqtt.id = id;
+    mqtt.user = QString::fromLatin1(MosquittoBroker::kUser);
+    mqtt.password = QString::fromLatin1(MosquittoBroker::kPassword);
+    return mqtt;
+}
+
+void TestMonitoring::publishesThroughAnOutage()
+{
+    Subscriber watcher(m_broker, QStringLiteral("corvane/outage/#"));
+    SimulatedPump pump(m_dir.path());
+    QString error;
+    QVERIFY2(pump.start({QStringLiteral("--running")}, &error), qPrintable(error));
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(200ms);
+    form.startPublishing(settings(QStringLiteral("outage")));
+    QVERIFY(openPort(form, boxes, pump.slavePath()));
+
+    // Readings as the pump sent them and the panel took them; the state says the link is open.
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads(QStringLiteral("reading")).size() >= 10, 10000);
+    const QList<QJsonObject> readings = watcher.objects(QStringLiteral("reading"));
+    const QStringList sent = pump.sentReadings();
+    qsizetype at = sent.indexOf(readings.first().value(QStringLiteral("text")).toString());
+    QVERIFY(at >= 0);
+    for (const QJsonObject &reading : readings)
+        QCOMPARE(reading.value(QStringLiteral("text")).toString(), sent.value(at++));
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.objects(QStringLiteral("state"))
+                                     .last()
+                                     .value(QStringLiteral("link"))
+                                     .toObject()
+                                     .value(QStringLiteral("state"))
+                                     .toString() == u"open",
+                             5000);
+
+    // 20 s without the broker; meanwhile the pump number is set and the pump stopped.
+    m_broker.stop();
+    QTest::qWait(1000);
+    boxes.answers << QStringLiteral("5");
+    form.findChild<QAction *>(QStringLiteral("Pump_NO"))->trigger();
+    form.findChild<QAction *>(QStringLiteral("stop"))->trigger();
+    QTest::qWait(19000);
+    QVERIFY2(m_broker.resume(&error), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !watcher.objects(QStringLiteral("state")).isEmpty() &&
+            watcher.objects(QStringLiteral("state")).last().value(QStringLiteral("pump")).toInt() ==
+                5,
+        40000);
+    QCOMPARE(boxes.messages.size(), 0);
+
+    // Every event and state change, once each after duplicates of a lost acknowledgement are
+    // dropped, in the order made: the numbers they carry rise by one.
+    QList<QJsonObject> ordered = watcher.objects(QStringLiteral("event"));
+    ordered += watcher.objects(QStringLiteral("state"));
+    std::sort(ordered.begin(), ordered.end(), [](const QJsonObject &a, const QJsonObject &b) {
+        return a.value(QStringLiteral("seq")).toInteger() <
+               b.value(QStringLiteral("seq")).toInteger();
+    });
+    qint64 expected = ordered.first().value(QStringLiteral("seq")).toInteger();
+    for (const QJsonObject &message : ordered) {
+        const qint64 seq = message.value(QStringLiteral("seq")).toInteger();
+        QVERIFY2(seq == expected || seq == expected - 1, qPrintable(QString::number(seq)));
+        expected = seq + 1;
+    }
+    QStringList keys;
+    for (const QJsonObject &event : watcher.objects(QStringLiteral("event")))
+        keys << event.value(QStringLiteral("key")).toString();
+    QVERIFY2(keys.contains(QStringLiteral("mqtt-lost")) &&
+                 keys.contains(QStringLiteral("frame-sent")),
+             qPrintable(keys.join(u' ')));
+    const QList<QJsonObject> states = watcher.objects(QStringLiteral("state"));
+    QVERIFY(states.last().value(QStringLiteral("readingsDropped")).toInteger() > 0);
+    QCOMPARE(
+        states.last().value(QStringLiteral("lastFrame")).toObject().value(QStringLiteral("frame")),
+        QStringLiteral("Q00S0000Y"));
+    QCOMPARE(watcher.payloads(QStringLiteral("status")).last(), QByteArray("online"));
+}
+
+void TestMonitoring::refusedOrUntrustedPanelWorksOn_data()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("wrong password") << false << "用户名或密码";
+    QTest::newRow("untrusted certificate") << true << "证书不受信任";
+}
+
+void TestMonitoring::refusedOrUntrustedPanelWorksOn()
+{
+    QFETCH(bool, tls);
+    QFETCH(QString, told);
+    SimulatedPump pump(m_dir.path());
+    QString error;
+    QVERIFY2(pump.start({}, &error), qPrintable(error));
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(200ms);
+    MqttSettings mqtt = settings(QStringLiteral("refused"));
+    if (tls) {
+        mqtt.tls = true;
+        mqtt.port = m_broker.tlsPort();
+        mqtt.caFile = m_broker.otherCaFile();
+    } else {
+        mqtt.password = QStringLiteral("not the password");
+    }
+    form.startPublishing(mqtt);
+    QVERIFY(openPort(form, boxes, pump.slavePath()));
+    auto *status = form.findChild<QLabel *>(QStringLiteral("mqttState"));
+    QTRY_VERIFY2_WITH_TIMEOUT(status->text().contains(told), qPrintable(status->text()), 10000);
+    // The panel goes on: a reading arrives, and no box was opened.
+    QTRY_VERIFY_WITH_TIMEOUT(form.records().count() > 0, 5000);
+    QCOMPARE(boxes.messages.size(), 0);
+}
+
+void TestMonitoring::killedPanelShowsOffline()
+{
+    Subscriber watcher(m_broker, QStringLiteral("corvane/killed/status"));
+    QProcess panel;
+    panel.start(QStringLiteral(PANEL_EXECUTABLE),
+                {"-platform", "offscreen", "--no-log", "--mqtt",
+                 QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.plainPort()), "--mqtt-id",
+                 "killed", "--mqtt-auth", m_broker.authFile()});
+    QVERIFY(panel.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads(QStringLiteral("status")).value(0),
+                              QByteArray("online"), 10000);
+    panel.kill();
+    panel.waitForFinished();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads(QStringLiteral("status")).last(),
+                              QByteArray("offline"), 10000);
+}
+
+QTEST_MAIN(TestMonitoring)
+#include "tst_monitoring.moc"
