@@ -5,7 +5,8 @@
 // Each row plays a script against the monitor and compares what it said.
 // Settings: "high 1.0 stop; low 0.2; silence 5; link 4" (an alarm not named is off).
 // Script: a number is a reading, "x" a reply that is no number; run / stop are frames that went
-// out; open / lost / closed the port; +N lets N seconds pass and checks; ack acknowledges.
+// out; open / lost / closed the port; +N lets N seconds pass and checks; ack acknowledges;
+// set:high_1.0_stop+link_4 applies new settings ("_" for spaces, "+" between alarms).
 // Said: raised:KIND, stop:KIND, cleared:KIND, ack:N.
 class TestAlarmMonitor : public QObject
 {
@@ -123,6 +124,14 @@ void TestAlarmMonitor::rules_data()
     QTest::newRow("link: a deliberate close is not a lost line") << "link 4"
                                                                  << "open closed +10"
                                                                  << "";
+    QTest::newRow("settings applied anew: a lasting condition is not raised again")
+        << "high 1.0 stop"
+        << "open 1.5 1.5 1.5 set:high_1.0_stop 1.4 1.4 1.4"
+        << "raised:high stop:high";
+    QTest::newRow("settings applied anew while the line is lost: it counts from the loss")
+        << "link 4 stop"
+        << "open lost +1 set:link_4_stop +3"
+        << "raised:link stop:link";
     QTest::newRow("link: cleared when the port opens again") << "link 4"
                                                              << "open lost +5 open"
                                                              << "raised:link cleared:link";
@@ -172,6 +181,8 @@ void TestAlarmMonitor::rules()
             monitor.portClosed();
         } else if (step == u"lost") {
             monitor.linkLost();
+        } else if (step.startsWith(u"set:")) {
+            monitor.setSettings(parseSettings(step.mid(4).replace(u'_', u' ').replace(u'+', u';')));
         } else if (step == u"ack") {
             monitor.acknowledgeAll();
         } else {
