@@ -11,6 +11,7 @@
 #include "historywindow.h"
 #include "idlebench.h"
 #include "linkprotocol.h"
+#include "mqttbench.h"
 #include "pseudoterminal.h"
 #include "receptionrun.h"
 #include "recordbuffer.h"
@@ -56,6 +57,10 @@ constexpr double kSaveRatioTarget = 2;
 constexpr double kFullRedrawTargetMs = 30;
 constexpr double kStepRedrawTargetMs = 16;
 constexpr int kHistoryReadings = 1'000'000;
+constexpr int kPublishers = 50;
+constexpr double kPublisherReadingsPerSecond = 10;
+constexpr double kPublishLatencyTargetMs = 50;
+constexpr double kPublishCpuTargetPercent = 1;
 
 struct Options
 {
@@ -63,7 +68,7 @@ struct Options
     int startupSamples = 21; // starts of each window
     double idleSeconds = 12; // measured polling, at the real interval
     int saveRounds = 5;
-    QStringList sections{"startup", "save", "reception", "idle", "history"};
+    QStringList sections{"startup", "save", "reception", "idle", "history", "mqtt"};
 };
 
 Options quickOptions()
@@ -587,6 +592,42 @@ bool runHistory(const Options &options, BenchSummary *summary)
     return r.error.isEmpty() && r.written == r.accepted;
 }
 
+// ---- mqtt ----
+
+bool runMqtt(const Options &options, BenchSummary *summary)
+{
+    const MqttBench::Result r = MqttBench::run(kPublishers, kPublisherReadingsPerSecond,
+                                               options.seconds, options.idleSeconds);
+    if (!r.error.isEmpty()) {
+        std::printf("  ! %s\n\n", qPrintable(r.error));
+        return false;
+    }
+    const double p95 = percentile(r.latenciesMs, 0.95);
+    std::printf("Publishing: %d publishers (the panel's class, each on its own thread) to a local "
+                "broker at %.0f readings/s each for %.1f s, an event (QoS 1) with every tenth: "
+                "readings %lld sent, %lld received, latency p50 %.1f ms, p95 %.1f ms, max %.1f ms "
+                "(wall clock, 1 ms steps); events %lld sent, %lld received. One publisher at the "
+                "real poll rate: %.3f%% of a core over %.1f s.\n\n",
+                r.publishers, kPublisherReadingsPerSecond, options.seconds,
+                static_cast<long long>(r.readingsSent), static_cast<long long>(r.readingsReceived),
+                percentile(r.latenciesMs, 0.5), p95, percentile(r.latenciesMs, 1.0),
+                static_cast<long long>(r.eventsSent), static_cast<long long>(r.eventsReceived),
+                r.idleCpuPercent, options.idleSeconds);
+    summary->add({QStringLiteral("publish → subscriber, %1 panels, p95").arg(r.publishers),
+                  fixed(p95, 1, " ms"), QStringLiteral("-"), QStringLiteral("-"),
+                  QStringLiteral("< %1 ms").arg(kPublishLatencyTargetMs),
+                  meets(std::isfinite(p95), p95 < kPublishLatencyTargetMs)});
+    const qint64 lost = r.eventsSent - r.eventsReceived;
+    summary->add({QStringLiteral("QoS 1 events lost"),
+                  QStringLiteral("%1 of %2").arg(lost).arg(r.eventsSent), QStringLiteral("-"),
+                  QStringLiteral("-"), QStringLiteral("0"), meets(r.eventsSent > 0, lost == 0)});
+    summary->add({QStringLiteral("CPU of publishing at the poll rate"),
+                  fixed(r.idleCpuPercent, 3, " %"), QStringLiteral("one core"), QStringLiteral("-"),
+                  QStringLiteral("< %1 %").arg(kPublishCpuTargetPercent),
+                  meets(true, r.idleCpuPercent < kPublishCpuTargetPercent)});
+    return true;
+}
+
 // ---- idle ----
 
 bool runIdle(const Options &options, BenchSummary *summary)
@@ -655,7 +696,7 @@ int main(int argc, char **argv)
     const QList<std::pair<QString, bool (*)(const Options &, BenchSummary *)>> sections{
         {QStringLiteral("startup"), runStartup},     {QStringLiteral("save"), runSave},
         {QStringLiteral("reception"), runReception}, {QStringLiteral("idle"), runIdle},
-        {QStringLiteral("history"), runHistory},
+        {QStringLiteral("history"), runHistory},     {QStringLiteral("mqtt"), runMqtt},
     };
     for (const auto &[name, section] : sections) {
         if (options->sections.contains(name)) {

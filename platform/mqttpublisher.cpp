@@ -67,6 +67,8 @@ void MqttPublisher::connectNow()
         return;
     }
     mosquitto_int_option(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // A reading is a small packet: sent at once, not held back to be joined with the next.
+    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_max_inflight_messages_set(m_client, kMostInFlight);
     const QByteArray status = m_settings.topic(QStringLiteral("status")).toUtf8();
     mosquitto_will_set(m_client, status.constData(), 7, "offline", 1, true);

@@ -6,8 +6,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QThread>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -52,6 +53,8 @@ public:
         // the test's files: it stays who started it.
         const struct passwd *user = getpwuid(getuid());
         config.write("user " + QByteArray(user ? user->pw_name : "root") + '\n');
+        // Small messages are passed on at once, as a lab's broker for dashboards should be set.
+        config.write("set_tcp_nodelay true\n");
         config.write(QStringLiteral("allow_anonymous false\npassword_file %1\npersistence false\n"
                                     "log_dest file %2\nlistener %3 127.0.0.1\n"
                                     "listener %4 127.0.0.1\ncafile %5\ncertfile %6\nkeyfile %7\n")
@@ -76,7 +79,7 @@ public:
         for (int i = 0; i < 100; ++i) {
             if (accepts(m_plainPort) && accepts(m_tlsPort))
                 return true;
-            QTest::qWait(50);
+            QThread::msleep(50);
         }
         *why = QStringLiteral("the broker did not listen: ") + log() +
                QString::fromLocal8Bit(m_process.readAllStandardError());
