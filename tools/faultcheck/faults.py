@@ -102,9 +102,9 @@ FAULTS = [
           "closing the window leaves the poll running", "^tst_operatorcommands$"),
     fault("start-restarts-tick", FORM1,
           "    if (!Timer1->isActive()) {\n        m_runClock.restart();\n        Timer1->start();\n"
-          "    }\n    logEvent(\"run-start\"",
+          "    }\n    m_runStartedAt = QDateTime::currentDateTime();",
           "    m_runClock.restart();\n    Timer1->start();\n"
-          "    logEvent(\"run-start\"",
+          "    m_runStartedAt = QDateTime::currentDateTime();",
           "开始 during a run restarts the tick's second, so pressing it often stops the clock",
           "^tst_timedrunwiring$"),
     fault("pending-stop-to-another-device", FORM1,
@@ -357,4 +357,21 @@ FAULTS = [
           "        for (; false && e < events.size() && events[e]",
           "a history opened after an outage joins the readings across it",
           "^tst_historywindow$"),
+    # telemetry/: publishing to the lab's broker
+    fault("queue-drops-state-first", "telemetry/publishqueue.cpp",
+          "[](const Entry &entry) { return entry.message.droppable; });",
+          "[](const Entry &) { return true; });",
+          "a full queue drops the oldest message whatever it is, a state or an alarm too",
+          "^tst_telemetry$"),
+    fault("queue-forgets-in-flight", "telemetry/publishqueue.cpp",
+          "    for (qsizetype i = 0; i < m_inFlight; ++i)\n        m_messages[size_t(i)].token.reset();\n"
+          "    m_inFlight = 0;\n",
+          "    m_messages.erase(m_messages.begin(), m_messages.begin() + m_inFlight);\n"
+          "    m_inFlight = 0;\n",
+          "messages in flight when the broker went are never sent again", "^tst_telemetry$"),
+    fault("pump-number-not-published", FORM1,
+          "    m_keypad.setPumpNumber(*number);\n    publishState();\n",
+          "    m_keypad.setPumpNumber(*number);\n",
+          "a new pump number is not published until something else changes",
+          "^tst_monitoring$"),
 ]
