@@ -172,6 +172,11 @@ void TestMonitoring::publishesThroughAnOutage()
                  keys.contains(QStringLiteral("frame-sent")),
              qPrintable(keys.join(u' ')));
     const QList<QJsonObject> states = watcher.objects(QStringLiteral("state"));
+    // The new pump number was a state of its own, before the stop frame.
+    QVERIFY(std::any_of(states.begin(), states.end(), [](const QJsonObject &state) {
+        return state.value(QStringLiteral("pump")).toInt() == 5 &&
+               state.value(QStringLiteral("lastFrame")).isNull();
+    }));
     QVERIFY(states.last().value(QStringLiteral("readingsDropped")).toInteger() > 0);
     QCOMPARE(
         states.last().value(QStringLiteral("lastFrame")).toObject().value(QStringLiteral("frame")),
