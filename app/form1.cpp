@@ -159,7 +159,7 @@ void Form1::startPublishing(const MqttSettings &settings)
                 logEvent(key, detail);
             });
     // Queued to the publisher's thread: the window never waits for the broker.
-    connect(m_run, &RunRecord::readingAdded, m_publisher, [this](const RunRecord::Reading &r) {
+    connect(m_run, &RunRecord::readingAdded, this, [this](const RunRecord::Reading &r) {
         QMetaObject::invokeMethod(m_publisher, "publishReading", Qt::QueuedConnection,
                                   Q_ARG(QDateTime, r.time), Q_ARG(QString, r.text),
                                   Q_ARG(double, r.value.value_or(std::nan(""))));
