@@ -139,18 +139,17 @@ void paint(QPainter &painter, const QRectF &bounds, const HistorySeries &series,
     QPainterPath path;
     for (int c = 0; c < count; ++c) {
         const HistoryColumn &column = columns[size_t(c)];
-        if (!column.any) {
+        if (!column.any)
             continue;
-        }
         const double at = area.left() + (c + 0.5) * columnWidth;
-        if (previous && column.joined)
-            path.moveTo(*previous), path.lineTo(at, y(column.first));
-        if (column.max > column.min)
-            path.moveTo(at, y(column.min)), path.lineTo(at, y(column.max));
-        else
-            path.moveTo(at, y(column.min)), path.lineTo(at + columnWidth * 0.01, y(column.min));
+        if (previous && column.joined) {
+            path.moveTo(*previous);
+            path.lineTo(at, y(column.first));
+        }
+        // A single reading still shows: a line as long as a hundredth of the column.
+        path.moveTo(at, y(column.min));
+        path.lineTo(column.max > column.min ? at : at + columnWidth * 0.01, y(column.max));
         previous = QPointF(at, y(column.last));
-        // A column that ends in a gap is not joined to the next one by the next one's flag.
     }
     painter.drawPath(path);
     painter.restore();
