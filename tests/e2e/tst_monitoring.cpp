@@ -12,6 +12,9 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 using namespace std::chrono_literals;
 
 // Publishing to a real broker of the test's own: the panel against the simulated pump, with
@@ -43,6 +46,7 @@ class Subscriber
 public:
     Subscriber(const MosquittoBroker &broker, const QString &topics)
     {
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.start(QStringLiteral("mosquitto_sub"),
                         {"-h", "127.0.0.1", "-p", QString::number(broker.plainPort()), "-u",
                          MosquittoBroker::kUser, "-P", MosquittoBroker::kPassword, "-q", "1", "-v",

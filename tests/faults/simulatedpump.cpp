@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace {
 
 constexpr int kStartTimeoutMs = 10000;
@@ -41,6 +44,8 @@ QByteArray unescaped(const QByteArray &text)
 SimulatedPump::SimulatedPump(const QString &folder) : m_folder(folder)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Goes with the test should the test be killed.
+    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 SimulatedPump::~SimulatedPump()

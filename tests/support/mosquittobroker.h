@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <csignal>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 // A mosquitto broker of the test's own on two free loopback ports: one plain, one TLS, both
@@ -70,6 +72,8 @@ public:
     // Starts it again after stop(), on the same ports.
     bool resume(QString *why)
     {
+        // Goes with the test should the test be killed.
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.start(m_program, {"-c", path("mosquitto.conf")});
         if (!m_process.waitForStarted()) {
             *why = m_process.errorString();
