@@ -12,7 +12,7 @@ namespace {
 
 // An option of --help: its value's name (none for a switch), what it does, and the value it has
 // when not given.
-struct OptionSpec
+struct SimOption
 {
     const char *name;
     const char *valueName;
@@ -20,7 +20,7 @@ struct OptionSpec
     const char *defaultValue;
 };
 
-const OptionSpec kOptions[] = {
+const SimOption kOptions[] = {
     {"flow", "ml/min", QT_TRANSLATE_NOOP("SimOptions", "Flow setpoint at start."), "500"},
     {"limit", "MPa", QT_TRANSLATE_NOOP("SimOptions", "Protection-pressure limit at start."), "2.0"},
     {"running", nullptr, QT_TRANSLATE_NOOP("SimOptions", "Start running instead of stopped."),
@@ -109,14 +109,14 @@ QString SimOptions::helpText(const CommandLineTexts &texts)
         {QStringLiteral("-h, --help"), texts.translate("SimOptions", "Show this help and exit.")},
         {QStringLiteral("-v, --version"),
          texts.translate("SimOptions", "Show the program's name and version and exit.")}};
-    for (const OptionSpec &spec : kOptions) {
-        QString option = QStringLiteral("--") + QLatin1String(spec.name);
-        if (spec.valueName)
-            option += QStringLiteral(" <%1>").arg(QLatin1String(spec.valueName));
-        const QString description = texts.translate("SimOptions", spec.description);
-        entries.append({option, spec.defaultValue
+    for (const SimOption &entry : kOptions) {
+        QString option = QStringLiteral("--") + QLatin1String(entry.name);
+        if (entry.valueName)
+            option += QStringLiteral(" <%1>").arg(QLatin1String(entry.valueName));
+        const QString description = texts.translate("SimOptions", entry.description);
+        entries.append({option, entry.defaultValue
                                     ? texts.translate("SimOptions", "%1 Default: %2.")
-                                          .arg(description, QLatin1String(spec.defaultValue))
+                                          .arg(description, QLatin1String(entry.defaultValue))
                                     : description});
     }
     return texts.translate("SimOptions", "Usage: corvane-pumpsim [OPTION]...") + u'\n' +
@@ -139,11 +139,11 @@ bool SimOptions::parse(const QStringList &arguments, const CommandLineTexts &tex
         QCommandLineOption(
             QStringList{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("help-all")}),
         QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")})};
-    for (const OptionSpec &spec : kOptions) {
-        options.append(spec.valueName ? QCommandLineOption(QLatin1String(spec.name), QString(),
-                                                           QLatin1String(spec.valueName),
-                                                           QLatin1String(spec.defaultValue))
-                                      : QCommandLineOption(QLatin1String(spec.name)));
+    for (const SimOption &entry : kOptions) {
+        options.append(entry.valueName ? QCommandLineOption(QLatin1String(entry.name), QString(),
+                                                            QLatin1String(entry.valueName),
+                                                            QLatin1String(entry.defaultValue))
+                                       : QCommandLineOption(QLatin1String(entry.name)));
     }
     parser.addOptions(options);
 
