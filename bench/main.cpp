@@ -367,26 +367,40 @@ void summariseReception(const char *pace, const ReceptionRun::Result &run,
                   meets(ran && std::isfinite(p95), p95 < kLatencyTargetMs)});
 }
 
-bool runReception(const Options &options, BenchSummary *summary)
+// Shows the panel and opens port 1 on the pseudo-terminal through 通信, as the operator does;
+// false, having said why, when it does not open.
+bool openPanelPort(Form1 &form, ScriptedBoxes &boxes, const PseudoTerminal &pty)
 {
-    PseudoTerminal pty;
-    QString error;
-    if (!pty.open(&error)) {
-        std::printf("  ! cannot open a pseudo-terminal: %s\n\n", qPrintable(error));
-        return false;
-    }
-    ScriptedBoxes boxes;
     boxes.answers << QStringLiteral("1");
-    Form1 form(&boxes);
     form.serialControl()->setPortMap({{1, pty.slavePath()}});
     form.show();
     form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
-    if (!form.serialControl()->portOpen() || !boxes.messages.isEmpty()) {
-        std::printf("  ! the panel did not open %s: %s\n\n", qPrintable(pty.slavePath()),
-                    qPrintable(boxes.messages.isEmpty() ? form.serialControl()->errorString()
-                                                        : boxes.messages.first().prompt));
+    if (form.serialControl()->portOpen() && boxes.messages.isEmpty())
+        return true;
+    std::printf("  ! the panel did not open %s: %s\n\n", qPrintable(pty.slavePath()),
+                qPrintable(boxes.messages.isEmpty() ? form.serialControl()->errorString()
+                                                    : boxes.messages.first().prompt));
+    return false;
+}
+
+bool openPty(PseudoTerminal *pty)
+{
+    QString error;
+    if (pty->open(&error))
+        return true;
+    std::printf("  ! cannot open a pseudo-terminal: %s\n\n", qPrintable(error));
+    return false;
+}
+
+bool runReception(const Options &options, BenchSummary *summary)
+{
+    PseudoTerminal pty;
+    if (!openPty(&pty))
         return false;
-    }
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    if (!openPanelPort(form, boxes, pty))
+        return false;
     settle(100);
 
     using Plan = ReceptionRun::Plan;
@@ -542,21 +556,12 @@ bool runHistory(const Options &options, BenchSummary *summary)
     // Reception at line rate while a history window of a million readings is redrawn without
     // a pause on its own thread.
     PseudoTerminal pty;
-    QString error;
-    if (!pty.open(&error)) {
-        std::printf("  ! cannot open a pseudo-terminal: %s\n\n", qPrintable(error));
+    if (!openPty(&pty))
         return false;
-    }
     ScriptedBoxes boxes;
-    boxes.answers << QStringLiteral("1");
     Form1 form(&boxes);
-    form.serialControl()->setPortMap({{1, pty.slavePath()}});
-    form.show();
-    form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
-    if (!form.serialControl()->portOpen()) {
-        std::printf("  ! the panel did not open %s\n\n", qPrintable(pty.slavePath()));
+    if (!openPanelPort(form, boxes, pty))
         return false;
-    }
     RunRecord record;
     for (int i = 0; i < kHistoryReadings; ++i) {
         const double value = historyValue(i);
