@@ -2,8 +2,6 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QVariantMap>
 
 DesktopNotifier::DesktopNotifier(QObject *parent) : QObject(parent) {}
@@ -27,13 +25,6 @@ void DesktopNotifier::notify(const QString &summary, const QString &body)
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(uchar(2))}};
     call << QStringLiteral("corvane-panel") << uint(0) << QStringLiteral("corvane-panel") << summary
          << body << QStringList() << hints << int(-1);
-    auto *watcher =
-        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher *finished) {
-                const QDBusPendingReply<uint> reply = *finished;
-                if (!reply.isError())
-                    Q_EMIT delivered(reply.value());
-                finished->deleteLater();
-            });
+    // Sent without waiting for the answer, which says only the notification's number.
+    QDBusConnection::sessionBus().send(call);
 }

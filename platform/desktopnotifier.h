@@ -16,8 +16,4 @@ public:
     // False where no session bus is named in the environment: nothing is sent.
     bool available() const;
     void notify(const QString &summary, const QString &body);
-
-Q_SIGNALS:
-    // The service's answer, for whoever wants to know it was shown.
-    void delivered(uint id);
 };

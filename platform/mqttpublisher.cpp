@@ -52,7 +52,6 @@ void MqttPublisher::start()
 
 void MqttPublisher::setStatus(Status status, const QString &detail)
 {
-    m_status = status;
     Q_EMIT statusChanged(status, detail);
 }
 

@@ -32,13 +32,6 @@ public:
     explicit MqttPublisher(const MqttSettings &settings, QObject *parent = nullptr);
     ~MqttPublisher() override;
 
-    // A message every event line, state and alarm carries, rising by one, so that a subscriber
-    // can drop what a lost acknowledgement made it receive twice.
-    quint64 lastSequence() const { return m_sequence; }
-    quint64 readingsDropped() const { return m_readingsDropped; }
-    quint64 messagesDropped() const { return m_queue.dropped(); }
-    qsizetype waiting() const { return m_queue.size(); }
-
 public Q_SLOTS:
     void start();
     // Publishes "offline" and disconnects, waiting at most a second for the broker.
@@ -66,6 +59,8 @@ private:
     void push(const QString &leaf, const QByteArray &payload, bool retain, bool droppable);
     void send();
     void setStatus(Status status, const QString &detail);
+    // Every state, event and alarm carries a number rising by one, so that a subscriber can
+    // drop what a lost acknowledgement made it receive twice.
     QByteArray withSequence(QByteArray json);
 
     MqttSettings m_settings;
@@ -81,7 +76,6 @@ private:
     QHash<QString, QByteArray> m_raised; // retained alarm payloads by kind
     quint64 m_sequence = 0;
     quint64 m_readingsDropped = 0;
-    Status m_status = Status::Connecting;
     QString m_tlsProblem; // told by the library's log while a handshake fails
     int m_finishMid = 0;
     QEventLoop *m_finishWait = nullptr;
