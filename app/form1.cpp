@@ -41,6 +41,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cmath>
+
 namespace {
 
 // How long "the link is back" stays in the status area.
@@ -983,7 +985,11 @@ void Form1::handleReply(const QByteArray &frame)
         setReadingStale(false);
         // Into the record buffer if it reads as a number, and to the log whatever it is.
         m_run->addReading(QDateTime::currentDateTime(), value);
-        m_alarms->readingArrived(value, m_run->reading(m_run->readingCount() - 1).value);
+        if (const double number = m_run->readingValue(m_run->readingCount() - 1);
+            std::isnan(number))
+            m_alarms->readingArrived(value, std::nullopt);
+        else
+            m_alarms->readingArrived(value, number);
         armAlarmCheck();
         // The trend's text for those who cannot see it: its scale and the latest reading.
         ui->Picture1->setAccessibleDescription(tr("纵轴 %1 到 %2 MPa；最新读数 %3")

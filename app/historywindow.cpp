@@ -29,11 +29,6 @@ namespace {
 // Readings come a few times a second at most; the picture follows them this often.
 constexpr int kRefreshMs = 250;
 
-double valueOf(const RunRecord::Reading &reading)
-{
-    return reading.value.value_or(std::nan(""));
-}
-
 } // namespace
 
 HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget *parent)
@@ -56,12 +51,12 @@ HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget
     for (qint32 i = 0; i < record->readingCount(); ++i) {
         for (; e < events.size() && events[e].time.toMSecsSinceEpoch() <= record->readingMs(i); ++e)
             pushEvent(events[e]);
-        m_inbox.pushReading(record->readingMs(i), valueOf(record->reading(i)));
+        m_inbox.pushReading(record->readingMs(i), record->readingValue(i));
     }
     for (; e < events.size(); ++e)
         pushEvent(events[e]);
     connect(record, &RunRecord::readingAdded, this, [this](const RunRecord::Reading &reading) {
-        m_inbox.pushReading(reading.time.toMSecsSinceEpoch(), valueOf(reading));
+        m_inbox.pushReading(reading.time.toMSecsSinceEpoch(), reading.value.value_or(std::nan("")));
         scheduleRefresh();
     });
     connect(record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {

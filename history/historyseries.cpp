@@ -1,6 +1,8 @@
 #include "historyseries.h"
 
+#include <algorithm>
 #include <cmath>
+#include <ranges>
 
 void HistorySeries::addReading(qint64 ms, double value)
 {
@@ -28,14 +30,6 @@ void HistorySeries::addEvent(qint64 ms, const QString &key, const QString &text)
 
 qsizetype HistorySeries::lowerBound(qint64 ms) const
 {
-    qsizetype low = 0;
-    qsizetype high = size();
-    while (low < high) {
-        const qsizetype middle = low + (high - low) / 2;
-        if (time(middle) < ms)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
+    return *std::ranges::partition_point(std::views::iota(qsizetype(0), size()),
+                                         [&](qsizetype i) { return time(i) < ms; });
 }

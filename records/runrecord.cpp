@@ -2,9 +2,11 @@
 
 #include "numbertext.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ranges>
 
 RunRecord::RunRecord(QObject *parent) : QObject(parent) {}
 
@@ -48,14 +50,6 @@ RunRecord::Reading RunRecord::reading(qint32 index) const
 qint32 RunRecord::firstReadingAt(qint64 ms) const
 {
     // Arrival order; a wall clock set back may leave it unsorted, then this finds one such.
-    qint32 low = 0;
-    qint32 high = readingCount();
-    while (low < high) {
-        const qint32 middle = low + (high - low) / 2;
-        if (readingMs(middle) < ms)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
+    return *std::ranges::partition_point(std::views::iota(0, readingCount()),
+                                         [&](qint32 i) { return readingMs(i) < ms; });
 }

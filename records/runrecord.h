@@ -47,6 +47,8 @@ public:
     qint32 readingCount() const { return qint32(m_readings.size()); }
     Reading reading(qint32 index) const;
     qint64 readingMs(qint32 index) const { return stored(index).msecsSinceEpoch; }
+    // Its value, NaN for a reading that is no number: without making a Reading.
+    double readingValue(qint32 index) const { return stored(index).value; }
     // The first reading kept that came at or after ms (readingCount() if none).
     qint32 firstReadingAt(qint64 ms) const;
     const QList<Event> &events() const { return m_events; }
