@@ -1,19 +1,16 @@
 #pragma once
 
-#include "alarmmonitor.h"
-#include "framereader.h"
-#include "keypad.h"
-#include "linkprotocol.h"
-#include "linkstatus.h"
-#include "panelsettings.h"
-#include "pendingstop.h"
-#include "portlisting.h"
-#include "pressuretrend.h"
-#include "runclock.h"
-#include "runrecord.h"
-#include "setpointdialog.h"
-#include "stalereadingwatch.h"
-#include "timedrun.h"
+#include "alarms/alarmbanner.h"
+#include "alarms/alarmmonitor.h"
+#include "app/panelsettings.h"
+#include "entry/keypad.h"
+#include "entry/setpointdialog.h"
+#include "platform/portlisting.h"
+#include "link/pressuretrend.h"
+#include "records/runrecord.h"
+#include "session/pumpsession.h"
+#include "timedrun/runclock.h"
+#include "timedrun/timedrun.h"
 
 #include <QMainWindow>
 
@@ -23,22 +20,18 @@ class AlarmBell;
 class DesktopNotifier;
 class Form1Ui;
 class HistoryWindow;
-class MqttPublisher;
-struct MqttSettings;
-class QThread;
 class LinkReconnector;
 class LogWriter;
 class ModalBoxes;
-class QMenu;
+class PanelPublishing;
 class QTimer;
 class SerialControl;
+struct MqttSettings;
 
-// The panel's one window. It owns every control and all window-level state, and its handlers
-// turn clicks, ticks and serial events into frames for the pump and texts on the screen.
-// It comes up with the link closed: only 通信 and 帮助(H) can be chosen until 通信 opens the
-// port, which enables the other menus and starts the status poll. A line that fails is told in
-// the status area and reopened by itself once the same adapter is back; a stop owed to the
-// pump meanwhile is held and sent first then.
+// The panel's one window. It owns every control and wires each to the pump session and the
+// rule classes under it: a click or a tick becomes a call, a result becomes a text on the
+// screen. It comes up with the link closed: only 通信 and 帮助(H) can be chosen until 通信
+// opens the port, which enables the other menus and starts the status poll.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -57,6 +50,7 @@ public:
     ~Form1() override;
 
     SerialControl *serialControl() const { return MSComm1; }
+    PumpSession *session() const { return m_session; }
     const State &state() const { return m_state; }
     const PressureTrend &trend() const { return m_trend; }
     const Keypad &keypad() const { return m_keypad; }
@@ -64,16 +58,13 @@ public:
     const RecordBuffer &records() const { return m_run->buffer(); }
     const RunRecord &runRecord() const { return *m_run; }
     // True while the current-pressure box shows a reading that has not been renewed lately.
-    bool readingIsStale() const { return m_readingStale; }
-    const PendingStop &pendingStop() const { return m_pendingStop; }
-    LinkReconnector *reconnector() const { return m_reconnector; }
+    bool readingIsStale() const { return m_session->readingIsStale(); }
+    const PendingStop &pendingStop() const { return m_session->pendingStop(); }
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmBell *alarmBell() const { return m_bell; }
-    DesktopNotifier *notifier() const { return m_notifier; }
     // Publishes readings, state, events and alarms to an MQTT broker from now on, on a thread
     // of its own; the status area tells how it goes.
     void startPublishing(const MqttSettings &settings);
-    MqttPublisher *publisher() const { return m_publisher; }
     // The history window, once 历史曲线… has opened it.
     HistoryWindow *historyWindow() const { return m_history; }
 
@@ -93,6 +84,8 @@ public:
     // The same to a file a day in this folder, which is made when needed.
     bool openDailyReadingLog(const QString &folder, QString *errorText);
     LogWriter *readingLog() const { return m_log; }
+    // The program has started: an event of the run, with where its log goes.
+    void programStarted();
     // A notice about the log or the settings, in the status area.
     void showLogNotice(const QString &notice);
 
@@ -113,6 +106,8 @@ protected:
 
 private:
     void connectHandlers();
+    void connectSession();
+    void connectAlarms();
     void Form_Load();
     void Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos);
     void focusMenuBar();
@@ -136,6 +131,7 @@ private:
     void stcontiune_Click();
     void stend_Click();
     void Timer1_Timer();
+    void startClock();
     void showClock(const TimedRun::Clock &clock);
     void setClockShown(bool shown);
     QString clockText() const;
@@ -144,81 +140,50 @@ private:
     void saveAs_Click();
     void saveRecordTo(const QString &path, const char *eventKey);
     void print_Click();
+    void openLogFolder_Click();
+    void history_Click();
+    void alarmSettings_Click();
 
     void Timer2_Timer();
     void MSComm1_OnComm();
-    void handleReply(const QByteArray &frame);
-    void onPortFailed(const QString &reason);
-    void onReconnected();
-    void onStillAway(const QString &why);
-    QStringList portChoices() const;
-    void linkOpened();
-    void closeLink();
-    void oweStop(const QString &cause);
-    void sendPendingStop(const QString &device);
+    void showReading(const QString &text);
+    void showSettingReply(char letter, const QString &value);
+    void drawTrendStep();
+    void showReadingCurrency();
+    void onLinkChanged(PumpSession::Link link, PumpSession::Link before);
     void showLinkState();
-    void showRunToolTip();
-    void logEvent(const char *key, const QString &text);
-    QString deviceText() const;
+    void showAlarms();
+    QStringList portChoices() const;
 
-    // Writes one frame to the port; a frame that cannot go out is told in a box.
+    // Writes one frame through the session; a frame that cannot go out is told in a box.
     void SendFrame(const QString &frame);
-    // The same without the box: the reason the frame did not go out, or an empty text.
-    QString trySendFrame(const QString &frame);
     // What asked for the frame being sent, for its event line.
     QString frameSource() const;
-    void openLogFolder_Click();
-    void history_Click();
-    void publishState();
-    void stopPublishing();
-
-    void setupAlarms();
-    void alarmSettings_Click();
-    void onAlarmRaised(const AlarmMonitor::Alarm &alarm);
-    void onAlarmStop(const AlarmMonitor::Alarm &alarm);
-    void showAlarms();
-    // Wakes the alarms when their next time is due, and not before.
-    void armAlarmCheck();
+    void logEvent(const char *key, const QString &text) { m_session->logEvent(key, text); }
     void setLinkMenusEnabled(bool enabled);
-    void setReadingStale(bool stale);
 
     std::unique_ptr<ModalBoxes> m_ownBoxes;
     ModalBoxes *m_boxes;
     State m_state;
     PressureTrend m_trend;
-    FrameReader m_reader;
-    StaleReadingWatch m_readingWatch{LinkProtocol::kPollsUntilStale};
-    bool m_readingStale = false;
-    bool m_hasReading = false; // a current-pressure reply has come since start
     QHash<QChar, QString> m_driveFolders;
     QString m_folderMadeOnDemand;
     Keypad m_keypad;
     TimedRun m_timedRun;
-    RunRecord *m_run = nullptr;
-    LogWriter *m_log = nullptr;
     RunClock m_runClock;
-    PendingStop m_pendingStop;
+    QDateTime m_runStartedAt; // while a timed run counts or is paused
     PortListing m_portListing;
     PanelSettings m_settings;
-    LinkReconnector *m_reconnector = nullptr;
+    RunRecord *m_run = nullptr;
+    LogWriter *m_log = nullptr;
     AlarmMonitor *m_alarms = nullptr;
+    AlarmBanner m_banner;
     AlarmBell *m_bell = nullptr;
     DesktopNotifier *m_notifier = nullptr;
+    LinkReconnector *m_reconnector = nullptr;
+    PumpSession *m_session = nullptr;
     HistoryWindow *m_history = nullptr;
-    MqttPublisher *m_publisher = nullptr;
-    QThread *m_publisherThread = nullptr;
-    int m_publisherStatus = -1; // the last status told in an event line
-    struct
-    {
-        QString frame;
-        QString source;
-        QDateTime time;
-    } m_lastFrame;
-    QDateTime m_runStartedAt; // while a timed run counts or is paused
-    QTimer *m_alarmCheck = nullptr;
-    QHash<AlarmMonitor::Kind, QString> m_alarmActed; // what its action did, for the banner
-    LinkStatus m_linkStatus;
-    QTimer *m_linkBackShown = nullptr; // how long a notice of the link stays
+    PanelPublishing *m_publishing = nullptr;
 
     std::unique_ptr<Form1Ui> ui;
     QTimer *Timer1 = nullptr;

@@ -83,6 +83,8 @@ int main(int argc, char *argv[])
     }
     if (commandLine.publishes())
         form.startPublishing(commandLine.mqtt());
+    // An event of the run with or without a log, once the log and the broker take events.
+    form.programStarted();
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     // Ended by the session or a service manager: as if the window were closed, so the close
     // handler closes the port and its lock file goes with it.

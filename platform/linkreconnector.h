@@ -1,6 +1,7 @@
 #pragma once
 
 #include "portidentity.h"
+#include "reconnector.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -19,7 +20,7 @@ class SerialControl;
 // until it is back or cancel() is called. It opens only the adapter it remembered: another
 // device at the same path is left alone, and a device held by another program is tried again
 // later. Each change in why the adapter is not back yet is told once through stillAway().
-class LinkReconnector : public QObject
+class LinkReconnector : public QObject, public Reconnector
 {
     Q_OBJECT
 
@@ -29,12 +30,12 @@ public:
     // Takes note of the adapter opened on device. True when it is the adapter remembered
     // before: the same identity under whatever name, or, for one without, the same path once
     // resolved.
-    bool remember(const QString &device);
-    QString device() const { return m_device; }
+    bool remember(const QString &device) override;
+    QString device() const override { return m_device; }
     const PortIdentity &identity() const { return m_identity; }
 
-    void begin();
-    void cancel();
+    void begin() override;
+    void cancel() override;
     bool isWaiting() const { return m_waiting; }
     quint64 attempts() const { return m_attempts; }
 

@@ -54,6 +54,17 @@ bool SerialControl::setPortOpen(bool open)
     return this->open(device, tr("端口 %1（%2）").arg(m_commPort).arg(device));
 }
 
+bool SerialControl::openPort(int number)
+{
+    // The number asked for stays only if its port opens.
+    const int previous = m_commPort;
+    m_commPort = number;
+    if (setPortOpen(true))
+        return true;
+    m_commPort = previous;
+    return false;
+}
+
 bool SerialControl::openPath(const QString &device)
 {
     return open(device, tr("端口 %1").arg(device));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serialline.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
@@ -27,7 +29,7 @@
 //   a hang-up or an error: an empty read never closes a working port. A report still on its
 //   way when another port is opened (or the port closed) is dropped: it would blame and close
 //   a port that works.
-class SerialControl : public QObject
+class SerialControl : public QObject, public SerialLine
 {
     Q_OBJECT
     Q_PROPERTY(int CommPort READ commPort WRITE setCommPort)
@@ -62,7 +64,6 @@ public:
     OpenFailure openFailure() const { return m_openFailure; }
     // Device of the open port as it was named, and the path it resolved to; empty while closed.
     QString openDevice() const;
-    QString canonicalDevice() const { return portOpen() ? m_canonicalDevice : QString(); }
     // Writes asked for while no port was open, all refused: a figure for benches and soaks.
     quint64 framesRefusedWhileClosed() const { return m_framesRefusedWhileClosed; }
 
@@ -83,7 +84,20 @@ public:
     // Takes the waiting characters: all of them for InputLen 0, else at most InputLen.
     QByteArray input();
 
-    QString errorString() const { return m_errorString; }
+    QString errorString() const override { return m_errorString; }
+
+    // The line as the pump session sees it.
+    bool openPort(int number) override;
+    bool openDevicePath(const QString &device) override { return openPath(device); }
+    bool configure(const QString &settings) override { return setSettings(settings); }
+    void close() override { setPortOpen(false); }
+    bool isOpen() const override { return portOpen(); }
+    int portNumber() const override { return m_commPort; }
+    QString device() const override { return openDevice(); }
+    QString canonicalDevice() const override { return portOpen() ? m_canonicalDevice : QString(); }
+    bool write(const QByteArray &bytes) override { return setOutput(bytes); }
+    QByteArray read() override { return input(); }
+    void setReceiveThreshold(int count) override { m_rThreshold = count; }
 
 Q_SIGNALS:
     void OnComm();

@@ -200,6 +200,7 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     Form1 form(&boxes);
     QString error;
     QVERIFY2(form.openReadingLog(logPath, &error), qPrintable(error));
+    form.programStarted();
     form.setPollInterval(std::chrono::milliseconds(30));
     form.setClockInterval(std::chrono::milliseconds(10));
     form.serialControl()->setPortMap({{1, link}});

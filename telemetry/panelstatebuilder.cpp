@@ -1,0 +1,38 @@
+#include "telemetry/panelstatebuilder.h"
+
+#include "session/pumpsession.h"
+
+#include <QLocale>
+
+PanelState PanelStateBuilder::build(const PumpSession &session,
+                                    const QList<AlarmMonitor::Alarm> &latched,
+                                    const Window &window)
+{
+    PanelState state;
+    switch (session.link()) {
+    case PumpSession::Link::Open:
+        state.link = QStringLiteral("open");
+        break;
+    case PumpSession::Link::Lost:
+        state.link = QStringLiteral("lost");
+        break;
+    case PumpSession::Link::Closed:
+        state.link = QStringLiteral("closed");
+        break;
+    }
+    state.device = session.device();
+    state.lastFrame = session.lastFrame().frame;
+    state.lastFrameSource = session.lastFrame().source;
+    state.lastFrameTime = session.lastFrame().time;
+    state.pumpNumber = window.pumpNumber;
+    if (window.runSetMinutes > 0)
+        state.runSetTime = QStringLiteral("%1 分").arg(QLocale().toString(window.runSetMinutes));
+    state.runStartedAt = window.runStartedAt;
+    state.runMode = window.runCounting            ? QStringLiteral("counting")
+                    : window.runStartedAt.isValid() ? QStringLiteral("paused")
+                                                    : QStringLiteral("idle");
+    state.pendingStop = session.pendingStop().isPending();
+    for (const AlarmMonitor::Alarm &alarm : latched)
+        state.alarms << AlarmMonitor::id(alarm.kind);
+    return state;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "alarms/alarmmonitor.h"
+#include "telemetry/panelstate.h"
+
+#include <QDateTime>
+
+class PumpSession;
+
+// The state the panel publishes, put together from the pump session (the link, the device,
+// the last frame, an owed stop), the alarms latched, and what the window holds of the pump
+// number and the timed run.
+class PanelStateBuilder
+{
+public:
+    struct Window
+    {
+        int pumpNumber = 0;
+        double runSetMinutes = 0; // 0 before a time is set
+        QDateTime runStartedAt;   // invalid while no timed run counts or is paused
+        bool runCounting = false;
+    };
+
+    static PanelState build(const PumpSession &session, const QList<AlarmMonitor::Alarm> &latched,
+                            const Window &window);
+};

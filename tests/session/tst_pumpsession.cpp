@@ -1,0 +1,284 @@
+#include "entry/keypad.h"
+#include "platform/reconnector.h"
+#include "platform/serialline.h"
+#include "records/runrecord.h"
+#include "session/pumpsession.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// A line that does what it is told: ports open as /dev/fakeN, a device by its path.
+class FakeLine : public SerialLine
+{
+public:
+    bool openPort(int number) override { return openDevicePath(QStringLiteral("/dev/fake%1").arg(number)); }
+    bool openDevicePath(const QString &device) override
+    {
+        if (std::exchange(failOpen, false)) {
+            error = QStringLiteral("无法打开 %1").arg(device);
+            return false;
+        }
+        named = device;
+        return true;
+    }
+    bool configure(const QString &settings) override
+    {
+        configured = settings;
+        if (!std::exchange(failConfigure, false))
+            return true;
+        error = QStringLiteral("设置被拒绝");
+        return false;
+    }
+    void close() override { named.clear(); }
+    bool isOpen() const override { return !named.isEmpty(); }
+    int portNumber() const override { return 1; }
+    QString device() const override { return named; }
+    QString canonicalDevice() const override { return named.isEmpty() ? QString() : named + u'c'; }
+    QString errorString() const override { return error; }
+    bool write(const QByteArray &bytes) override
+    {
+        writesWhileClosed += isOpen() ? 0 : 1;
+        if (!isOpen() || std::exchange(failWrite, false)) {
+            error = QStringLiteral("写入失败");
+            return false;
+        }
+        written << QString::fromLatin1(bytes);
+        return true;
+    }
+    QByteArray read() override { return std::exchange(inbound, {}); }
+    void setReceiveThreshold(int count) override { threshold = count; }
+
+    QString named, error, configured;
+    QByteArray inbound;
+    QStringList written;
+    int threshold = 0;
+    int writesWhileClosed = 0;
+    bool failOpen = false, failConfigure = false, failWrite = false;
+};
+
+class FakeReconnector : public Reconnector
+{
+public:
+    bool remember(const QString &device) override
+    {
+        return std::exchange(remembered, device) == device;
+    }
+    QString device() const override { return remembered; }
+    void begin() override { searching = true; }
+    void cancel() override { searching = false; }
+
+    QString remembered;
+    bool searching = false;
+};
+
+} // namespace
+
+// The session's sequencing, step by step through a line of the test's own: what goes out on
+// the line, which events the run record gets, and the state of the link.
+class TestPumpSession : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        FakeLine line;
+        FakeReconnector reconnector;
+        RunRecord record;
+        AlarmMonitor alarms{{[] { return qint64(0); }, [] { return QDateTime(); }}};
+        Keypad keypad;
+        PumpSession session{&line, &reconnector, &record, &alarms};
+        QString lastMessage;
+
+        Rig() { session.setKeypad(&keypad); }
+
+        // Steps: open:ANSWER, openfail, conffail, writefail, fail, back, poll, rx:BYTES, run,
+        // stop (a stop nobody may be at the screen for), typeL.
+        void play(const QString &steps)
+        {
+            for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
+                if (step.startsWith(QLatin1String("open:")))
+                    lastMessage = session.open(step.mid(5), QStringLiteral("通信"));
+                else if (step == QLatin1String("openfail"))
+                    line.failOpen = true;
+                else if (step == QLatin1String("conffail"))
+                    line.failConfigure = true;
+                else if (step == QLatin1String("writefail"))
+                    line.failWrite = true;
+                else if (step == QLatin1String("fail")) {
+                    line.close();
+                    session.lineFailed(QStringLiteral("线路已断开"));
+                } else if (step == QLatin1String("back")) {
+                    // As the reconnector does: it stops looking once it has opened the line.
+                    line.named = reconnector.remembered;
+                    reconnector.searching = false;
+                    session.lineBack(line.named);
+                } else if (step == QLatin1String("poll"))
+                    session.poll();
+                else if (step.startsWith(QLatin1String("rx:"))) {
+                    line.inbound += step.mid(3).toLatin1();
+                    session.dataArrived();
+                } else if (step == QLatin1String("run"))
+                    lastMessage = session.send(QStringLiteral("Q00R0000Y"), QStringLiteral("RUN"));
+                else if (step == QLatin1String("stop"))
+                    session.sendStop(QStringLiteral("到时"), QStringLiteral("定时运行已到设定时间"));
+                else if (step == QLatin1String("typeL"))
+                    keypad.pressL({});
+                else
+                    QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+            }
+        }
+        QString events() const
+        {
+            QStringList keys;
+            for (const RunRecord::Event &event : record.events())
+                keys << event.key;
+            return keys.join(u' ');
+        }
+    };
+
+private Q_SLOTS:
+    void sequencing_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<PumpSession::Link>("link");
+        QTest::addColumn<bool>("searching");
+
+        using L = PumpSession::Link;
+        const QString poll = QStringLiteral("Q00F0000Y");
+        QTest::newRow("no poll before opening") << "poll run" << "" << "" << L::Closed << false;
+        QTest::newRow("open, then polls") << "open:1 poll poll" << poll + u' ' + poll
+                                          << "link-open" << L::Open << false;
+        QTest::newRow("an answer that is no port") << "open:1x2" << "" << "" << L::Closed << false;
+        QTest::newRow("a port that will not open") << "openfail open:1" << "" << "" << L::Closed << false;
+        QTest::newRow("settings refused") << "conffail open:1 poll" << "" << "" << L::Closed << false;
+        QTest::newRow("lost: the poll waits, the adapter is looked for")
+            << "open:1 fail poll" << "" << "link-open link-lost" << L::Lost << true;
+        QTest::newRow("a pseudo-terminal named directly is not reopened")
+            << "open:/dev/pts/77 fail" << "" << "link-open link-lost" << L::Lost << false;
+        QTest::newRow("a stop that cannot go out is owed")
+            << "open:1 fail stop" << "" << "link-open link-lost run-pending-stop" << L::Lost << true;
+        QTest::newRow("a stop owed once, sent first and once when back")
+            << "open:1 fail stop stop back poll" << "Q00S0000Y " + poll
+            << "link-open link-lost run-pending-stop link-back frame-sent run-pending-stop"
+            << L::Open << false;
+        QTest::newRow("another device cancels the owed stop")
+            << "open:1 fail stop open:2 poll" << poll
+            << "link-open link-lost run-pending-stop link-open run-pending-stop" << L::Open
+            << false;
+        QTest::newRow("the same device by the operator gets the owed stop")
+            << "open:1 fail stop open:1" << "Q00S0000Y"
+            << "link-open link-lost run-pending-stop link-open frame-sent run-pending-stop"
+            << L::Open << false;
+        QTest::newRow("a stop that goes out is not owed")
+            << "open:1 stop" << "Q00S0000Y" << "link-open frame-sent" << L::Open << false;
+        QTest::newRow("a write refused on an open line is no frame sent")
+            << "open:1 writefail run run" << "Q00R0000Y" << "link-open frame-sent" << L::Open
+            << false;
+    }
+
+    void sequencing()
+    {
+        QFETCH(QString, steps);
+        Rig rig;
+        rig.play(steps);
+        QTEST(rig.line.written.join(u' '), "written");
+        QTEST(rig.events(), "events");
+        QTEST(rig.session.link(), "link");
+        QTEST(rig.reconnector.searching, "searching");
+        // Only a stop that could not go out is owed, and only until it goes or is cancelled.
+        QCOMPARE(rig.session.pendingStop().isPending(), steps.endsWith(QLatin1String("fail stop")));
+    }
+
+    void messagesForTheOperator()
+    {
+        Rig rig;
+        rig.play(QStringLiteral("open:1x2"));
+        QVERIFY(rig.lastMessage.contains(QStringLiteral("“1x2”不是有效的端口")));
+        rig.play(QStringLiteral("open:1 openfail open:2"));
+        QCOMPARE(rig.lastMessage, QStringLiteral("无法打开 /dev/fake2\n端口 1（/dev/fake1）仍在使用。"));
+        QCOMPARE(rig.line.configured, QStringLiteral("9600,n,8,1"));
+        // A malformed frame never reaches the line.
+        QVERIFY(rig.session.send(QStringLiteral("Q00R000Y"), {}).contains(QStringLiteral("格式不正确")));
+        rig.play(QStringLiteral("fail run"));
+        QVERIFY(rig.lastMessage.startsWith(QStringLiteral("通信端口未打开，命令 Q00R0000Y 未发送")));
+        QCOMPARE(rig.line.written, QStringList());
+        // The lost line is named with the path it resolved to.
+        QCOMPARE(rig.record.events().last().text, QStringLiteral("线路已断开（/dev/fake1c）"));
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QString>("steps"); // after opening port 1
+        QTest::addColumn<QStringList>("shown"); // readings as N…, settings as L… / P…
+        QTest::addColumn<int>("frames");        // accepted, each a step of the trend
+        QTest::addColumn<int>("threshold");
+
+        QTest::newRow("reading") << "rx:Q00N01.2Y" << QStringList{"N01.2"} << 1 << 9;
+        QTest::newRow("reading in two parts") << "rx:Q00N0 rx:1.2Y" << QStringList{"N01.2"} << 1 << 9;
+        QTest::newRow("part of the next frame waits")
+            << "rx:Q00N01.2YQ00P" << QStringList{"N01.2"} << 1 << 5;
+        QTest::newRow("settings") << "rx:Q00P01.5YQ00L0250Y" << QStringList{"P01.5", "L0250"} << 2 << 9;
+        QTest::newRow("a flow reply while the flow is typed is not shown")
+            << "typeL rx:Q00L0250YQ00P01.5Y" << QStringList{"P01.5"} << 2 << 9;
+        QTest::newRow("noise before a frame") << "rx:xyQ00N00.5Y" << QStringList{"N00.5"} << 1 << 9;
+        QTest::newRow("part of a frame from the old port is dropped")
+            << "rx:Q00N0 open:2 rx:1.2Y" << QStringList{} << 0 << 9;
+        QTest::newRow("part of a frame from before a failure is dropped")
+            << "rx:Q00N0 fail back rx:1.2Y" << QStringList{} << 0 << 9;
+    }
+
+    void replies()
+    {
+        Rig rig;
+        rig.play(QStringLiteral("open:1"));
+        QStringList shown;
+        connect(&rig.session, &PumpSession::reading, this,
+                [&](const QString &text) { shown << u'N' + text; });
+        connect(&rig.session, &PumpSession::settingReplied, this,
+                [&](char letter, const QString &value) { shown << QChar::fromLatin1(letter) + value; });
+        QSignalSpy handled(&rig.session, &PumpSession::replyHandled);
+        QFETCH(QString, steps);
+        rig.play(steps);
+        QTEST(shown, "shown");
+        QTEST(int(handled.count()), "frames");
+        QTEST(rig.line.threshold, "threshold");
+        QCOMPARE(rig.record.readingCount(), int(shown.filter(QStringLiteral("N")).size()));
+    }
+
+    void readingGoesStaleAndFresh()
+    {
+        Rig rig;
+        QSignalSpy currency(&rig.session, &PumpSession::readingCurrencyChanged);
+        // Ticks while closed are no polls: nothing is asked of the line and nothing counts.
+        rig.play(QStringLiteral("poll poll poll"));
+        QVERIFY(!rig.session.readingIsStale());
+        QCOMPARE(rig.line.writesWhileClosed, 0);
+        rig.play(QStringLiteral("open:1 poll poll"));
+        QVERIFY(!rig.session.readingIsStale());
+        rig.play(QStringLiteral("poll"));
+        QVERIFY(rig.session.readingIsStale());
+        rig.play(QStringLiteral("rx:Q00P01.0Y"));
+        QVERIFY2(rig.session.readingIsStale(), "a setting reply is no reading");
+        rig.play(QStringLiteral("rx:Q00N01.0Y"));
+        QVERIFY(!rig.session.readingIsStale() && rig.session.hasReading());
+        rig.play(QStringLiteral("fail"));
+        QVERIFY(rig.session.readingIsStale());
+        QVERIFY(currency.count() >= 3);
+    }
+
+    void frameSourceIsLogged()
+    {
+        Rig rig;
+        rig.play(QStringLiteral("open:1 run poll"));
+        QCOMPARE(rig.record.events().last().text, QStringLiteral("Q00R0000Y（RUN）"));
+        QCOMPARE(rig.session.lastFrame().frame, QStringLiteral("Q00R0000Y"));
+        QCOMPARE(rig.session.lastFrame().source, QStringLiteral("RUN"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPumpSession)
+#include "tst_pumpsession.moc"
