@@ -13,6 +13,7 @@
 #include "platform/desktopnotifier.h"
 #include "platform/linkreconnector.h"
 #include "platform/plotarea.h"
+#include "platform/publisher.h"
 #include "platform/qtprintinglayer.h"
 #include "platform/serialcontrol.h"
 #include "platform/widgetmodalboxes.h"
@@ -268,6 +269,17 @@ void Form1::programStarted()
                               ? tr("读数日志 %1").arg(QDir::toNativeSeparators(m_log->path()))
                               : tr("读数日志文件夹 %1").arg(QDir::toNativeSeparators(m_log->folder()));
     logEvent("program-start", where);
+}
+
+void Form1::finishWorkers()
+{
+    Publisher *publisher = m_publishing ? m_publishing->publisher() : nullptr;
+    if (publisher)
+        publisher->beginFinish();
+    m_log->beginClose();
+    if (publisher)
+        publisher->waitFinished();
+    m_log->waitClosed();
 }
 
 void Form1::showLogNotice(const QString &notice)

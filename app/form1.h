@@ -86,6 +86,8 @@ public:
     LogWriter *readingLog() const { return m_log; }
     // The program has started: an event of the run, with where its log goes.
     void programStarted();
+    // Ends the reading log's and publishing's threads together, each within its deadline.
+    void finishWorkers();
     // A notice about the log or the settings, in the status area.
     void showLogNotice(const QString &notice);
 

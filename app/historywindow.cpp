@@ -6,7 +6,6 @@
 #include "runreport.h"
 
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QImage>
@@ -17,7 +16,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSvgGenerator>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -32,8 +30,8 @@ constexpr int kRefreshMs = 250;
 } // namespace
 
 HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_record(record), m_boxes(boxes), m_thread(new QThread(this)),
-      m_renderer(new HistoryRenderer(&m_inbox)), m_view(new HistoryView(this)),
+    : QWidget(parent, Qt::Window), m_record(record), m_boxes(boxes),
+      m_drawing(new HistoryDrawing(this)), m_view(new HistoryView(this)),
       m_refresh(new QTimer(this)), m_printer(std::make_unique<QPrinter>())
 {
     setObjectName(QStringLiteral("historyWindow"));
@@ -45,40 +43,31 @@ HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget
     const QList<RunRecord::Event> &events = record->events();
     qsizetype e = 0;
     const auto pushEvent = [this](const RunRecord::Event &event) {
-        m_inbox.pushEvent(event.time.toMSecsSinceEpoch(), event.key, event.text);
+        m_drawing->event(event.time.toMSecsSinceEpoch(), event.key, event.text);
         m_marks.append({event.time.toMSecsSinceEpoch(), event.key, event.text});
     };
     for (qint32 i = 0; i < record->readingCount(); ++i) {
         for (; e < events.size() && events[e].time.toMSecsSinceEpoch() <= record->readingMs(i); ++e)
             pushEvent(events[e]);
-        m_inbox.pushReading(record->readingMs(i), record->readingValue(i));
+        m_drawing->reading(record->readingMs(i), record->readingValue(i));
     }
     for (; e < events.size(); ++e)
         pushEvent(events[e]);
     connect(record, &RunRecord::readingAdded, this, [this](const RunRecord::Reading &reading) {
-        m_inbox.pushReading(reading.time.toMSecsSinceEpoch(), reading.value.value_or(std::nan("")));
+        m_drawing->reading(reading.time.toMSecsSinceEpoch(), reading.value.value_or(std::nan("")));
         scheduleRefresh();
     });
     connect(record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
-        m_inbox.pushEvent(event.time.toMSecsSinceEpoch(), event.key, event.text);
+        m_drawing->event(event.time.toMSecsSinceEpoch(), event.key, event.text);
         m_marks.append({event.time.toMSecsSinceEpoch(), event.key, event.text});
         scheduleRefresh();
     });
 
-    m_renderer->moveToThread(m_thread);
-    connect(m_thread, &QThread::finished, m_renderer, &QObject::deleteLater);
-    connect(m_view, &HistoryView::renderWanted, m_renderer,
-            [this](const HistoryRenderer::Request &request) {
-                m_renderer->supersede(request.id);
-                QMetaObject::invokeMethod(m_renderer, "render", Qt::QueuedConnection,
-                                          Q_ARG(HistoryRenderer::Request, request));
-            });
-    connect(m_renderer, &HistoryRenderer::rendered, m_view,
+    connect(m_view, &HistoryView::renderWanted, m_drawing, &HistoryDrawing::request);
+    connect(m_drawing, &HistoryDrawing::rendered, m_view,
             [this](const QImage &image, const HistoryRenderer::Request &request) {
                 m_view->showPicture(image, request);
             });
-    m_thread->setObjectName(QStringLiteral("history drawing"));
-    m_thread->start();
 
     m_view->setTitle(tr("压力历史（MPa）"));
     m_view->setMarks(&m_marks);
@@ -146,11 +135,7 @@ HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget
     layout->addWidget(m_view, 1);
 }
 
-HistoryWindow::~HistoryWindow()
-{
-    m_thread->quit();
-    m_thread->wait();
-}
+HistoryWindow::~HistoryWindow() = default;
 
 void HistoryWindow::showEvent(QShowEvent *event)
 {
@@ -178,25 +163,6 @@ HistoryRenderer::Request HistoryWindow::rangeRequest(bool everything, QSize size
     return request;
 }
 
-QPicture HistoryWindow::picture(const HistoryRenderer::Request &request)
-{
-    QPicture result;
-    QEventLoop waiting;
-    const QMetaObject::Connection done = connect(
-        m_renderer, &HistoryRenderer::recorded, &waiting,
-        [&](const QPicture &picture) {
-            result = picture;
-            waiting.quit();
-        },
-        Qt::QueuedConnection);
-    QMetaObject::invokeMethod(m_renderer, "record", Qt::QueuedConnection,
-                              Q_ARG(HistoryRenderer::Request, request));
-    // A drawing takes milliseconds; the panel's timers and reception go on meanwhile.
-    waiting.exec(QEventLoop::ExcludeUserInputEvents);
-    disconnect(done);
-    return result;
-}
-
 bool HistoryWindow::exportTo(Export kind, bool everything)
 {
     const char *suffix = kind == Export::Png ? "png" : kind == Export::Svg ? "svg" : "csv";
@@ -213,7 +179,7 @@ bool HistoryWindow::exportTo(Export kind, bool everything)
             !file.commit())
             failure = file.errorString();
     } else {
-        const QPicture drawn = picture(rangeRequest(everything, m_view->size()));
+        const QPicture drawn = m_drawing->picture(rangeRequest(everything, m_view->size()));
         if (kind == Export::Png) {
             QImage image(m_view->size() * m_view->devicePixelRatioF(), QImage::Format_RGB32);
             image.setDevicePixelRatio(m_view->devicePixelRatioF());
@@ -263,7 +229,7 @@ void HistoryWindow::printReport(bool visibleRange)
     request.toMs = std::max(range.second, range.first + 1000);
     request.size = QSize(960, 480);
     request.title = tr("压力（MPa）");
-    const QPicture curve = picture(request);
+    const QPicture curve = m_drawing->picture(request);
 
     QPrintDialog dialog(m_printer.get(), this);
     // The print dialog of 打印, under the same name.

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "historyinbox.h"
-#include "historyrenderer.h"
+#include "historydrawing.h"
 #include "historyview.h"
 #include "runreportprinter.h"
 
@@ -13,7 +12,6 @@
 
 class ModalBoxes;
 class QPrinter;
-class QThread;
 class QToolButton;
 class RunRecord;
 
@@ -53,15 +51,11 @@ protected:
 
 private:
     HistoryRenderer::Request rangeRequest(bool everything, QSize size) const;
-    // The drawing of a range, kept as painting commands; waits for the drawing thread.
-    QPicture picture(const HistoryRenderer::Request &request);
     void scheduleRefresh();
 
     const RunRecord *m_record;
     ModalBoxes *m_boxes;
-    HistoryInbox m_inbox;
-    QThread *m_thread;
-    HistoryRenderer *m_renderer;
+    HistoryDrawing *m_drawing;
     HistoryView *m_view;
     QList<HistoryView::Mark> m_marks;
     QTimer *m_refresh;

@@ -93,5 +93,11 @@ int main(int argc, char *argv[])
         QCoreApplication::exit(0);
     });
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    // The threads of the reading log and of publishing end together, each within its own
+    // deadline, rather than one after another as the window's objects go: a disk or a broker
+    // that does not answer holds up the end by one deadline at most.
+    form.hide();
+    form.finishWorkers();
+    return status;
 }

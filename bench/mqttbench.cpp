@@ -2,7 +2,7 @@
 
 #include "linkprotocol.h"
 #include "mosquittobroker.h"
-#include "mqttpublisher.h"
+#include "publisher.h"
 
 #include <QDateTime>
 #include <QEventLoop>
@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QSet>
-#include <QThread>
 #include <QTimer>
 
 #include <mosquitto.h>
@@ -80,11 +79,7 @@ void wait(int ms)
     loop.exec();
 }
 
-struct Panel
-{
-    std::unique_ptr<QThread> thread;
-    MqttPublisher *publisher = nullptr;
-};
+using Panel = std::unique_ptr<Publisher>;
 
 Panel startPanel(const MosquittoBroker &broker, const QString &id)
 {
@@ -94,32 +89,17 @@ Panel startPanel(const MosquittoBroker &broker, const QString &id)
     settings.id = id;
     settings.user = QString::fromLatin1(MosquittoBroker::kUser);
     settings.password = QString::fromLatin1(MosquittoBroker::kPassword);
-    Panel panel{std::make_unique<QThread>(), new MqttPublisher(settings)};
-    panel.publisher->moveToThread(panel.thread.get());
-    QObject::connect(panel.thread.get(), &QThread::finished, panel.publisher,
-                     &QObject::deleteLater);
-    QObject::connect(panel.thread.get(), &QThread::started, panel.publisher, &MqttPublisher::start);
-    panel.thread->start();
+    auto panel = std::make_unique<Publisher>(settings);
+    panel->start();
     return panel;
-}
-
-void stopPanel(Panel &panel)
-{
-    QMetaObject::invokeMethod(panel.publisher, "finish", Qt::BlockingQueuedConnection);
-    panel.thread->quit();
-    panel.thread->wait();
 }
 
 void publish(Panel &panel, qint64 n, bool withEvent)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    QMetaObject::invokeMethod(panel.publisher, "publishReading", Qt::QueuedConnection,
-                              Q_ARG(QDateTime, now), Q_ARG(QString, QStringLiteral("01.5")),
-                              Q_ARG(double, 1.5));
+    panel->reading(now, QStringLiteral("01.5"), 1.5);
     if (withEvent)
-        QMetaObject::invokeMethod(panel.publisher, "publishEvent", Qt::QueuedConnection,
-                                  Q_ARG(QDateTime, now), Q_ARG(QString, QStringLiteral("bench")),
-                                  Q_ARG(QString, QString::number(n)));
+        panel->event(now, QStringLiteral("bench"), QString::number(n));
 }
 
 } // namespace
@@ -173,8 +153,11 @@ Result run(int publishers, double readingsPerSecond, double seconds, double idle
     running.exec();
     pace.stop();
     wait(2000); // what is on its way arrives
+    // Ended together: each waits for its own "offline", not for the others'.
     for (Panel &panel : panels)
-        stopPanel(panel);
+        panel->beginFinish();
+    for (Panel &panel : panels)
+        panel->waitFinished();
     {
         const QMutexLocker lock(&watcher.mutex);
         result.readingsReceived = watcher.readings;
@@ -202,7 +185,7 @@ Result run(int publishers, double readingsPerSecond, double seconds, double idle
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     result.idleCpuPercent = 100.0 * (processCpuSeconds() - cpuBefore) / wall;
-    stopPanel(one);
+    one->finish();
     return result;
 }
 

@@ -2,8 +2,8 @@
 
 #include <QPainter>
 
-HistoryRenderer::HistoryRenderer(HistoryInbox *inbox, QObject *parent)
-    : QObject(parent), m_inbox(inbox)
+HistoryRenderer::HistoryRenderer(std::shared_ptr<HistoryInbox> inbox, QObject *parent)
+    : QObject(parent), m_inbox(std::move(inbox))
 {
     qRegisterMetaType<HistoryRenderer::Request>();
 }
@@ -30,11 +30,24 @@ HistoryRenderer::Request HistoryRenderer::resolve(Request request)
     return request;
 }
 
-void HistoryRenderer::render(const Request &asked)
+bool HistoryRenderer::offer(const Request &request)
 {
-    if (asked.id < m_latest.load())
+    const QMutexLocker locker(&m_offerMutex);
+    const bool waiting = m_offered.has_value();
+    m_offered = request;
+    return !waiting;
+}
+
+void HistoryRenderer::renderOffered()
+{
+    std::optional<Request> asked;
+    {
+        const QMutexLocker locker(&m_offerMutex);
+        asked.swap(m_offered);
+    }
+    if (!asked)
         return;
-    const Request request = resolve(asked);
+    const Request request = resolve(*asked);
     QImage image(request.size * request.devicePixelRatio, QImage::Format_RGB32);
     image.setDevicePixelRatio(request.devicePixelRatio);
     QPainter painter(&image);

@@ -5,16 +5,18 @@
 #include "historyseries.h"
 
 #include <QImage>
+#include <QMutex>
 #include <QObject>
 #include <QPicture>
 #include <QSize>
 
-#include <atomic>
+#include <memory>
+#include <optional>
 
-// Draws the history on its own thread (moved there by its owner), so that a million readings
-// never hold up the window's thread, the poll or the reception: it takes what came through
-// the inbox, reduces the range asked for to pixel columns and hands back the finished image.
-// A request overtaken by a newer one is skipped.
+// Draws the history on its own thread (HistoryDrawing moves it there), so that a million
+// readings never hold up the window's thread, the poll or the reception: it takes what came
+// through the inbox, reduces the range asked for to pixel columns and hands back the finished
+// image. A request overtaken by a newer one before its drawing began is not drawn.
 class HistoryRenderer : public QObject
 {
     Q_OBJECT
@@ -32,13 +34,13 @@ public:
         QString title;
     };
 
-    explicit HistoryRenderer(HistoryInbox *inbox, QObject *parent = nullptr);
+    // The inbox is shared with whoever fills it: it lives as long as either does.
+    explicit HistoryRenderer(std::shared_ptr<HistoryInbox> inbox, QObject *parent = nullptr);
 
-    // Called on any thread: requests older than this are not drawn.
-    void supersede(quint64 id) { m_latest.store(id); }
-
-public Q_SLOTS:
-    void render(const HistoryRenderer::Request &request);
+    // Called on any thread: the picture to draw next, in place of one offered and not begun.
+    // True when none was waiting, so that renderOffered() is to be called on the drawing thread.
+    bool offer(const HistoryRenderer::Request &request);
+    void renderOffered();
     // The same drawing, kept as painting commands, for SVG export and printing.
     void record(const HistoryRenderer::Request &request);
 
@@ -50,9 +52,10 @@ Q_SIGNALS:
 private:
     HistoryRenderer::Request resolve(HistoryRenderer::Request request);
 
-    HistoryInbox *m_inbox;
+    std::shared_ptr<HistoryInbox> m_inbox;
     HistorySeries m_series;
-    std::atomic<quint64> m_latest{0};
+    QMutex m_offerMutex;
+    std::optional<HistoryRenderer::Request> m_offered;
     quint64 m_dropped = 0;
 };
 Q_DECLARE_METATYPE(HistoryRenderer::Request)

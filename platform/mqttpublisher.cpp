@@ -28,7 +28,6 @@ MqttPublisher::MqttPublisher(const MqttSettings &settings, QObject *parent)
 {
     static std::once_flag initialised;
     std::call_once(initialised, [] { mosquitto_lib_init(); });
-    qRegisterMetaType<PanelState>();
     qRegisterMetaType<MqttPublisher::Status>();
 }
 

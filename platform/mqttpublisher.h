@@ -13,12 +13,12 @@ class QEventLoop;
 class QTimer;
 
 // Publishes the panel's readings, state, events and alarms to the lab's MQTT broker, read-only
-// by design: it subscribes to nothing. It lives on a thread of its own (its owner moves it
-// there and calls start()), with libmosquitto's network thread under it, so a broker that is
-// down, slow or refusing never holds up the window, the poll or the reception. Each attempt
-// to connect uses a client of its own; a lost connection is tried again after 1 s, then twice
-// as long each time up to 30 s. What must arrive waits in a PublishQueue meanwhile; readings
-// are not queued but counted, and the count goes with the next state.
+// by design: it subscribes to nothing. It lives on a thread of its own (Publisher moves it
+// there, starts it and hands it every call), with libmosquitto's network thread under it, so a
+// broker that is down, slow or refusing never holds up the window, the poll or the reception.
+// Each attempt to connect uses a client of its own; a lost connection is tried again after
+// 1 s, then twice as long each time up to 30 s. What must arrive waits in a PublishQueue
+// meanwhile; readings are not queued but counted, and the count goes with the next state.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
@@ -32,7 +32,9 @@ public:
     explicit MqttPublisher(const MqttSettings &settings, QObject *parent = nullptr);
     ~MqttPublisher() override;
 
-public Q_SLOTS:
+    // Readings lost before they reached this thread: they go with the next state's count.
+    void countDroppedReadings(quint64 count) { m_readingsDropped += count; }
+
     void start();
     // Publishes "offline" and disconnects, waiting at most a second for the broker.
     void finish();
@@ -80,5 +82,3 @@ private:
     int m_finishMid = 0;
     QEventLoop *m_finishWait = nullptr;
 };
-
-Q_DECLARE_METATYPE(PanelState)

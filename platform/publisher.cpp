@@ -1,15 +1,16 @@
-#include "platform/publisher.h"
+#include "publisher.h"
 
-#include <QDeadlineTimer>
 #include <QThread>
 
 Publisher::Publisher(const MqttSettings &settings, QObject *parent)
-    : QObject(parent), m_thread(new QThread), m_worker(new MqttPublisher(settings))
+    : QObject(parent), m_inbox(std::make_shared<PublishInbox>()), m_thread(new QThread(this)),
+      m_worker(new MqttPublisher(settings))
 {
     m_thread->setObjectName(QStringLiteral("mqtt"));
+    // Without a parent: it lives on the publisher's thread and is deleted there as it ends.
     m_worker->moveToThread(m_thread);
-    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_thread, &QThread::started, m_worker, &MqttPublisher::start);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &MqttPublisher::statusChanged, this, &Publisher::statusChanged);
 }
 
@@ -18,65 +19,109 @@ Publisher::~Publisher()
     finish();
 }
 
-template <typename Call>
-void Publisher::post(Call call)
-{
-    if (m_finishing)
-        return;
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker, call] { call(worker); },
-                              Qt::QueuedConnection);
-}
-
 void Publisher::start()
 {
-    if (!m_thread->isRunning() && !m_finishing)
-        m_thread->start();
+    if (m_started || m_finishing)
+        return;
+    m_started = true;
+    m_thread->start();
 }
 
 void Publisher::reading(const QDateTime &time, const QString &text, double value)
 {
-    post([=](MqttPublisher *worker) { worker->publishReading(time, text, value); });
+    hand(PublishInbox::Kind::Reading,
+         [worker = m_worker, time, text, value] { worker->publishReading(time, text, value); });
 }
 
 void Publisher::event(const QDateTime &time, const QString &key, const QString &text)
 {
-    post([=](MqttPublisher *worker) { worker->publishEvent(time, key, text); });
+    hand(PublishInbox::Kind::Event,
+         [worker = m_worker, time, key, text] { worker->publishEvent(time, key, text); });
 }
 
 void Publisher::state(const PanelState &state)
 {
-    post([=](MqttPublisher *worker) { worker->publishState(state); });
+    // Told after every event, it mostly has not changed: only a change takes a place in line.
+    if (m_finishing || (m_stateKnown && state == m_state))
+        return;
+    m_state = state;
+    m_stateKnown = true;
+    hand(PublishInbox::Kind::Kept, [worker = m_worker, state] { worker->publishState(state); });
 }
 
 void Publisher::alarm(const QDateTime &time, const QString &kind, const QString &action,
                       const QString &text)
 {
-    post([=](MqttPublisher *worker) { worker->publishAlarm(time, kind, action, text); });
+    hand(PublishInbox::Kind::Kept, [worker = m_worker, time, kind, action, text] {
+        worker->publishAlarm(time, kind, action, text);
+    });
 }
 
-void Publisher::beginFinish()
+void Publisher::hand(PublishInbox::Kind kind, PublishInbox::Call call)
 {
-    if (m_finishing || !m_thread)
+    if (m_finishing)
         return;
-    // "offline" goes out first, the worker waiting a second at most for the broker; then the
-    // thread's loop ends.
-    post([](MqttPublisher *worker) { worker->finish(); });
-    m_finishing = true;
-    m_thread->quit();
+    // One wake-up waits at a time, however many calls: the thread's event queue stays short.
+    if (m_inbox->push(kind, std::move(call)))
+        QMetaObject::invokeMethod(
+            m_worker, [worker = m_worker, inbox = m_inbox] { deliver(worker, *inbox); },
+            Qt::QueuedConnection);
+}
+
+void Publisher::deliver(MqttPublisher *worker, PublishInbox &inbox)
+{
+    const PublishInbox::Batch batch = inbox.take();
+    worker->countDroppedReadings(batch.readingsDropped);
+    for (const PublishInbox::Call &call : batch.calls)
+        call();
 }
 
 void Publisher::finish()
 {
-    if (!m_thread)
-        return;
     beginFinish();
-    if (!m_thread->isRunning() || m_thread->wait(QDeadlineTimer(kFinishWaitMs))) {
-        delete m_thread; // the worker went with the thread's end
-    } else {
-        // Stuck in a call that does not return: the thread and its worker stay, unowned, until
-        // the process ends. Deleting a running thread would abort the program.
+    waitFinished();
+}
+
+void Publisher::beginFinish()
+{
+    if (m_finishing)
+        return;
+    m_finishing = true;
+    m_finishDeadline = QDeadlineTimer(kFinishWaitMs);
+    if (!m_started)
+        return;
+    // Behind the calls handed so far, which go out first; then the thread ends itself.
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker] {
+            worker->finish();
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
+}
+
+bool Publisher::waitFinished()
+{
+    if (!m_thread)
+        return true;
+    beginFinish();
+    if (!m_started) {
+        // Never run: nothing of it is on another thread.
+        delete m_worker;
+    } else if (!m_thread->wait(m_finishDeadline)) {
+        // Held up in a call that does not return (opening a FIFO given as the certificate file,
+        // a network call): it is left to run, and forgotten. Deleting a running QThread aborts
+        // the program, so the thread and the publisher on it are left to end by themselves, or
+        // with the process, whatever holds them up.
         disconnect(m_worker, nullptr, this, nullptr);
+        m_thread->setParent(nullptr);
+        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+        m_thread = nullptr;
+        m_worker = nullptr;
+        return false;
     }
+    delete m_thread;
     m_thread = nullptr;
     m_worker = nullptr;
+    return true;
 }

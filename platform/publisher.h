@@ -1,27 +1,34 @@
 #pragma once
 
-#include "platform/mqttpublisher.h"
+#include "mqttpublisher.h"
+#include "publishinbox.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
+
+#include <memory>
 
 class QThread;
 
-// Publishing as the window sees it: typed calls that return at once, and how the broker
-// connection goes as a signal on the window's thread. The MQTT client works on a thread of its
-// own behind it, so a broker that is down or slow never holds up the window.
-// finish() says "offline" and ends that thread, waiting at most kFinishWaitMs: a thread still
-// busy then (a credentials file that is a FIFO, a network call that blocks) is left to the
-// process's end, never waited for without limit and never deleted while it runs.
+// Publishing to the lab's MQTT broker, called on the window's thread: each call is handed to an
+// MqttPublisher on a thread of its own and returns at once, so that neither a broker that is
+// away nor a thread held up in a file or network call ever holds up the window. Calls wait in a
+// PublishInbox, which counts what it drops; a state equal to the last one is not handed on.
+// statusChanged() comes on the window's thread. finish() (and the destructor) publishes
+// "offline" and ends the thread, waiting at most kFinishWaitMs: a thread still busy by then is
+// left to end by itself, and later calls are ignored.
 class Publisher : public QObject
 {
     Q_OBJECT
 
 public:
+    // The publisher's own wait for the broker to take "offline" (a second) and a margin.
     static constexpr int kFinishWaitMs = 2000;
 
     explicit Publisher(const MqttSettings &settings, QObject *parent = nullptr);
     ~Publisher() override;
 
+    // Connects from now on; calls made before wait for the connection as those made after.
     void start();
     void reading(const QDateTime &time, const QString &text, double value);
     void event(const QDateTime &time, const QString &key, const QString &text);
@@ -29,20 +36,30 @@ public:
     // action: raised, cleared, acted or acknowledged.
     void alarm(const QDateTime &time, const QString &kind, const QString &action,
                const QString &text);
-    // The first half of finish(): asks the thread to end and returns. Several workers asked
-    // together end together.
-    void beginFinish();
-    // Waits for the end asked by beginFinish() (asks it first if need be) until the deadline.
+
+    // beginFinish() then waitFinished().
     void finish();
+    // The two halves of finish(), so that the program's threads end together rather than one
+    // after another: beginFinish() asks the thread to publish "offline" and end, and starts
+    // its deadline; waitFinished() waits until the thread has ended or the deadline has passed.
+    // False when it was left running.
+    void beginFinish();
+    bool waitFinished();
 
 Q_SIGNALS:
     void statusChanged(MqttPublisher::Status status, const QString &detail);
 
 private:
-    template <typename Call>
-    void post(Call call);
+    void hand(PublishInbox::Kind kind, PublishInbox::Call call);
+    // On the publisher's thread.
+    static void deliver(MqttPublisher *worker, PublishInbox &inbox);
 
-    QThread *m_thread = nullptr;
-    MqttPublisher *m_worker = nullptr;
+    std::shared_ptr<PublishInbox> m_inbox;
+    QThread *m_thread;
+    MqttPublisher *m_worker; // lives on m_thread
+    bool m_started = false;
     bool m_finishing = false;
+    QDeadlineTimer m_finishDeadline;
+    PanelState m_state;
+    bool m_stateKnown = false;
 };

@@ -114,12 +114,27 @@ void LogWriter::start(int fd)
 
 void LogWriter::close()
 {
-    if (!m_thread)
+    beginClose();
+    waitClosed();
+}
+
+void LogWriter::beginClose()
+{
+    if (!m_thread || m_closing)
         return;
+    m_closing = true;
     ++m_generation;
     m_queue->close();
     m_thread->quit();
-    if (m_thread->wait(QDeadlineTimer(kCloseWaitMs))) {
+    m_closeDeadline = QDeadlineTimer(kCloseWaitMs);
+}
+
+void LogWriter::waitClosed()
+{
+    if (!m_thread)
+        return;
+    beginClose();
+    if (m_thread->wait(m_closeDeadline)) {
         delete m_thread;
     } else {
         // The disk does not answer: forget the queue and let the thread end when its write
@@ -129,6 +144,7 @@ void LogWriter::close()
         connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     }
     m_thread = nullptr;
+    m_closing = false;
     m_queue.reset();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
@@ -38,7 +39,13 @@ public:
     // Each closes the log open before. False with *error (may be null) when refused or failed.
     bool openFile(const QString &path, QString *error);
     bool openDailyFolder(const QString &folder, QString *error);
+    // beginClose() then waitClosed().
     void close();
+    // The two halves of close(), so that the program's threads end together rather than one
+    // after another: beginClose() takes no more lines, asks the writer thread to write out
+    // what is queued and end, and starts the deadline; waitClosed() waits until then at most.
+    void beginClose();
+    void waitClosed();
 
     bool isOpen() const { return m_thread != nullptr; }
     // The file the latest line went to (empty in a folder until the first line).
@@ -61,6 +68,8 @@ private:
 
     std::shared_ptr<LogQueue> m_queue;
     QThread *m_thread = nullptr;
+    bool m_closing = false;
+    QDeadlineTimer m_closeDeadline;
     quint64 m_generation = 0; // of the writer thread; a failure told by an older one is stale
     LogWorker::WriteFunction m_write;
     QString m_path;

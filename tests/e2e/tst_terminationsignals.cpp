@@ -3,13 +3,16 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 // The panel ended by a signal while its port is open, as a session logout, a service manager
 // or Ctrl+C in a terminal ends it: it must leave as closing its window does, with the port's
-// lock file gone so that the next user can open the port.
+// lock file gone so that the next user can open the port, and without waiting for ever for a
+// publishing thread that is held up.
 class TestTerminationSignals : public QObject
 {
     Q_OBJECT
@@ -22,15 +25,18 @@ private Q_SLOTS:
 void TestTerminationSignals::endsAsClosing_data()
 {
     QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("publishingHeldUp"); // opening a FIFO given as the certificate file
 
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SIGINT") << int(SIGINT) << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+    QTest::newRow("SIGTERM, publishing held up") << int(SIGTERM) << true;
 }
 
 void TestTerminationSignals::endsAsClosing()
 {
     QFETCH(int, signalNumber);
+    QFETCH(bool, publishingHeldUp);
 
     PseudoTerminal line;
     QString error;
@@ -50,10 +56,16 @@ void TestTerminationSignals::endsAsClosing()
         for (const int number : {SIGTERM, SIGINT, SIGHUP})
             std::signal(number, SIG_DFL);
     });
-    panel.start(QStringLiteral(PANEL_EXECUTABLE),
-                {QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--style"),
-                 QStringLiteral("Fusion"), QStringLiteral("--port"),
-                 QStringLiteral("1=") + line.slavePath()});
+    QStringList arguments = {QStringLiteral("-platform"), QStringLiteral("xcb"),
+                             QStringLiteral("--style"),   QStringLiteral("Fusion"),
+                             QStringLiteral("--port"),    QStringLiteral("1=") + line.slavePath()};
+    QTemporaryDir dir;
+    if (publishingHeldUp) {
+        const QString fifo = dir.filePath(QStringLiteral("ca.crt"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        arguments << QStringList{"--mqtt", "mqtts://127.0.0.1", "--mqtt-ca", fifo};
+    }
+    panel.start(QStringLiteral(PANEL_EXECUTABLE), arguments);
     QVERIFY(panel.waitForStarted());
     PanelDriver driver;
     QVERIFY2(driver.findWindow(20000), qPrintable(driver.lastError()));

@@ -1,5 +1,6 @@
 #include "mqttsettings.h"
 #include "panelstate.h"
+#include "publishinbox.h"
 #include "publishqueue.h"
 
 #include <QJsonDocument>
@@ -15,6 +16,8 @@ private Q_SLOTS:
     void brokerUrl();
     void queueKeepsOrderThroughLostConnections();
     void fullQueueDropsOldestEventFirst();
+    void fullInboxDropsReadingsThenEvents_data();
+    void fullInboxDropsReadingsThenEvents();
     void stateAsJson();
 };
 
@@ -91,6 +94,59 @@ void TestTelemetry::fullQueueDropsOldestEventFirst()
     QCOMPARE(queue.next()->payload, QByteArray("first state"));
     queue.sent(1);
     QCOMPARE(queue.next()->payload, QByteArray("3"));
+}
+
+void TestTelemetry::fullInboxDropsReadingsThenEvents_data()
+{
+    using Kind = PublishInbox::Kind;
+    QTest::addColumn<Kind>("first"); // the oldest call waiting
+    QTest::addColumn<Kind>("rest");  // the calls that fill the inbox behind it
+    QTest::addColumn<Kind>("pushed");
+    QTest::addColumn<QString>("gone"); // the call dropped, if any
+    QTest::addColumn<quint64>("readingsDropped");
+
+    QTest::newRow("reading finds it full")
+        << Kind::Reading << Kind::Event << Kind::Reading << "new" << quint64(1);
+    QTest::newRow("event drops a reading before an older event")
+        << Kind::Event << Kind::Reading << Kind::Event << "1" << quint64(1);
+    QTest::newRow("state drops the oldest event, not a state")
+        << Kind::Kept << Kind::Event << Kind::Kept << "1" << quint64(0);
+    QTest::newRow("alarm waits beyond the limit")
+        << Kind::Kept << Kind::Kept << Kind::Kept << "" << quint64(0);
+    QTest::newRow("event among states only")
+        << Kind::Kept << Kind::Kept << Kind::Event << "new" << quint64(0);
+}
+
+void TestTelemetry::fullInboxDropsReadingsThenEvents()
+{
+    QFETCH(PublishInbox::Kind, first);
+    QFETCH(PublishInbox::Kind, rest);
+    QFETCH(PublishInbox::Kind, pushed);
+    QFETCH(QString, gone);
+    QFETCH(quint64, readingsDropped);
+
+    PublishInbox inbox;
+    QStringList delivered;
+    const auto call = [&delivered](const QString &name) {
+        return [&, name] { delivered << name; };
+    };
+    QStringList expected{QStringLiteral("first")};
+    int wakes = inbox.push(first, call(expected.last()));
+    for (qsizetype i = 1; i < PublishInbox::kLimit; ++i) {
+        expected << QString::number(i);
+        wakes += inbox.push(rest, call(expected.last()));
+    }
+    expected << QStringLiteral("new");
+    wakes += inbox.push(pushed, call(expected.last()));
+    expected.removeOne(gone);
+    QCOMPARE(wakes, 1);
+    QCOMPARE(inbox.dropped(), quint64(gone.isEmpty() ? 0 : 1));
+
+    const PublishInbox::Batch batch = inbox.take();
+    QCOMPARE(batch.readingsDropped, readingsDropped);
+    for (const PublishInbox::Call &delivery : batch.calls)
+        delivery();
+    QCOMPARE(delivered, expected);
 }
 
 void TestTelemetry::stateAsJson()
