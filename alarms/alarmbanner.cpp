@@ -13,9 +13,8 @@ QString AlarmBanner::text(const QList<AlarmMonitor::Alarm> &latched) const
     for (const AlarmMonitor::Alarm &alarm : latched) {
         QString line = QStringLiteral("报警 %1 %2：%3")
                            .arg(alarm.raisedAt.toString(QStringLiteral("HH:mm:ss")),
-                                AlarmMonitor::name(alarm.kind), alarm.value);
-        if (alarm.kind == AlarmMonitor::Kind::High || alarm.kind == AlarmMonitor::Kind::Low)
-            line += QStringLiteral(" MPa");
+                                AlarmMonitor::name(alarm.kind),
+                                AlarmMonitor::valueText(alarm.kind, alarm.value));
         if (const QString acted = m_acted.value(alarm.kind); !acted.isEmpty())
             line += QStringLiteral("，%1").arg(acted);
         lines << line;

@@ -54,6 +54,12 @@ QString AlarmMonitor::id(Kind kind)
     return QString::fromLatin1(ids[int(kind)]);
 }
 
+QString AlarmMonitor::valueText(Kind kind, const QString &value)
+{
+    const bool pressure = kind == Kind::High || kind == Kind::Low;
+    return pressure ? value + QStringLiteral(" MPa") : value;
+}
+
 qint64 AlarmMonitor::now() const
 {
     return m_clock.monotonicMs();
@@ -66,9 +72,8 @@ void AlarmMonitor::setSettings(const AlarmSettings &settings)
     for (int kind : kAllKinds) {
         // A condition that lasts is not raised again by the same alarm set anew; an alarm
         // turned off forgets it.
-        const bool active = m_watches[kind].active && on[kind];
-        m_watches[kind] = Watch{};
-        m_watches[kind].active = active;
+        Watch &w = m_watches[kind];
+        w = on[kind] && w.active ? Watch{true, 0, {}, w.raisedBy} : Watch{};
     }
     if (m_portOpen)
         restartSilence();
@@ -81,7 +86,7 @@ void AlarmMonitor::readingArrived(const QString &text, std::optional<double> val
 {
     // Any reply is a reading for the no-reading alarm, a number or not.
     if (watch(Kind::Silence).active)
-        clear(Kind::Silence);
+        clear(Kind::Silence, text);
     restartSilence();
     if (!value)
         return;
@@ -102,7 +107,7 @@ void AlarmMonitor::pressureReading(Kind kind, const AlarmSettings::Pressure &set
     if (!beyond) {
         w.row = 0;
         if (back && w.active)
-            clear(kind);
+            clear(kind, text);
         return;
     }
     if (++w.row >= kReadingsToRaise && !w.active)
@@ -117,7 +122,7 @@ void AlarmMonitor::pumpCommanded(bool running)
     // A stopped pump is meant to lose its pressure.
     watch(Kind::Low).row = 0;
     if (watch(Kind::Low).active)
-        clear(Kind::Low);
+        clear(Kind::Low, QCoreApplication::translate("AlarmMonitor", "已发出停泵命令"), false);
 }
 
 void AlarmMonitor::portOpened()
@@ -126,7 +131,7 @@ void AlarmMonitor::portOpened()
     m_lostAtMs.reset();
     watch(Kind::Link).deadlineMs.reset();
     if (watch(Kind::Link).active)
-        clear(Kind::Link);
+        clear(Kind::Link, QCoreApplication::translate("AlarmMonitor", "端口已重新打开"), false);
     restartSilence();
 }
 
@@ -184,6 +189,7 @@ std::optional<qint64> AlarmMonitor::msUntilCheck() const
 void AlarmMonitor::raise(Kind kind, const QString &value, bool stops)
 {
     watch(kind).active = true;
+    watch(kind).raisedBy = value;
     // Raised again before it was acknowledged: the banner keeps one line for it, the latest.
     m_latched.removeIf([kind](const Alarm &alarm) { return alarm.kind == kind; });
     const Alarm alarm{kind, m_clock.wall(), value, stops};
@@ -193,11 +199,12 @@ void AlarmMonitor::raise(Kind kind, const QString &value, bool stops)
         Q_EMIT stopWanted(alarm);
 }
 
-void AlarmMonitor::clear(Kind kind)
+void AlarmMonitor::clear(Kind kind, const QString &clearedBy, bool byReading)
 {
-    watch(kind).active = false;
-    watch(kind).row = 0;
-    Q_EMIT cleared(kind);
+    Watch &w = watch(kind);
+    w.active = false;
+    w.row = 0;
+    Q_EMIT cleared({kind, std::exchange(w.raisedBy, {}), clearedBy, byReading});
 }
 
 void AlarmMonitor::acknowledgeAll()

@@ -35,6 +35,15 @@ public:
         bool stops = false; // its action stops the pump
     };
 
+    // A condition that ended: what raised it, and what ended it.
+    struct Clearing
+    {
+        Kind kind;
+        QString raisedBy;
+        QString clearedBy; // the reading's text, or in words what happened
+        bool byReading;
+    };
+
     struct Clock
     {
         std::function<qint64()> monotonicMs; // deadlines
@@ -69,10 +78,12 @@ public:
     static QString name(Kind kind);
     // Its name for machines: high, low, silence or link.
     static QString id(Kind kind);
+    // A value that raised it, with the unit for pressure.
+    static QString valueText(Kind kind, const QString &value);
 
 Q_SIGNALS:
     void raised(const AlarmMonitor::Alarm &alarm);
-    void cleared(AlarmMonitor::Kind kind);
+    void cleared(const AlarmMonitor::Clearing &clearing);
     // The alarm's action: stop the pump. Once for each time it is raised.
     void stopWanted(const AlarmMonitor::Alarm &alarm);
     void acknowledged(const QList<AlarmMonitor::Alarm> &alarms);
@@ -83,6 +94,7 @@ private:
         bool active = false;              // the condition holds now
         int row = 0;                      // readings in a row beyond the limit
         std::optional<qint64> deadlineMs; // a time alarm is raised then
+        QString raisedBy;                 // while active
     };
 
     Watch &watch(Kind kind) { return m_watches[int(kind)]; }
@@ -90,7 +102,7 @@ private:
     void pressureReading(Kind kind, const AlarmSettings::Pressure &setting, double value,
                          const QString &text);
     void raise(Kind kind, const QString &value, bool stops);
-    void clear(Kind kind);
+    void clear(Kind kind, const QString &clearedBy, bool byReading = true);
     void restartSilence();
     qint64 now() const;
 

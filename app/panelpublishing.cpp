@@ -39,7 +39,7 @@ PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record
     connect(alarms, &AlarmMonitor::raised, this,
             [alarm](const AlarmMonitor::Alarm &a) { alarm(a.kind, "raised", a.value); });
     connect(alarms, &AlarmMonitor::cleared, this,
-            [alarm](AlarmMonitor::Kind kind) { alarm(kind, "cleared", QString()); });
+            [alarm](const AlarmMonitor::Clearing &c) { alarm(c.kind, "cleared", QString()); });
     connect(alarms, &AlarmMonitor::stopWanted, this, [alarm](const AlarmMonitor::Alarm &a) {
         alarm(a.kind, "acted", QStringLiteral("stop"));
     });

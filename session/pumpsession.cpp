@@ -1,5 +1,6 @@
 #include "session/pumpsession.h"
 
+#include "alarms/alarmeventtext.h"
 #include "entry/keypad.h"
 #include "link/commandframe.h"
 #include "link/portanswer.h"
@@ -31,6 +32,16 @@ PumpSession::PumpSession(SerialLine *line, Reconnector *reconnector, RunRecord *
         armAlarmCheck();
     });
     connect(m_alarms, &AlarmMonitor::stopWanted, this, &PumpSession::onAlarmStop);
+    connect(m_alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &alarm) {
+        logEvent("alarm-raised", AlarmEventText::raised(alarm));
+    });
+    connect(m_alarms, &AlarmMonitor::cleared, this, [this](const AlarmMonitor::Clearing &clearing) {
+        logEvent("alarm-cleared", AlarmEventText::cleared(clearing));
+    });
+    connect(m_alarms, &AlarmMonitor::acknowledged, this,
+            [this](const QList<AlarmMonitor::Alarm> &alarms) {
+                logEvent("alarm-ack", AlarmEventText::acknowledged(alarms));
+            });
 }
 
 QString PumpSession::open(const QString &answer, const QString &source)

@@ -7,7 +7,8 @@
 // Script: a number is a reading, "x" a reply that is no number; run / stop are frames that went
 // out; open / lost / closed the port; +N lets N seconds pass and checks; ack acknowledges;
 // set:high_1.0_stop+link_4 applies new settings ("_" for spaces, "+" between alarms).
-// Said: raised:KIND, stop:KIND, cleared:KIND, ack:N.
+// Said: raised:KIND, stop:KIND, cleared:KIND(RAISED_BY>CLEARED_BY, * when not by a reading),
+// ack:N.
 class TestAlarmMonitor : public QObject
 {
     Q_OBJECT
@@ -78,7 +79,7 @@ void TestAlarmMonitor::rules_data()
     QTest::newRow("high: clears only below limit - 0.05, latch stays")
         << "high 1.0 stop"
         << "open 1.1 1.1 1.1 0.97 1.1 1.1 1.1 0.94"
-        << "raised:high stop:high cleared:high";
+        << "raised:high stop:high cleared:high(1.1>0.94)";
     QTest::newRow("high: not raised again while it lasts, even acknowledged")
         << "high 1.0"
         << "open 1.1 1.1 1.1 ack 1.2 1.2 1.2"
@@ -86,7 +87,7 @@ void TestAlarmMonitor::rules_data()
     QTest::newRow("high: raised again once it has cleared")
         << "high 1.0"
         << "open 1.1 1.1 1.1 0.5 1.1 1.1 1.1"
-        << "raised:high cleared:high raised:high";
+        << "raised:high cleared:high(1.1>0.5) raised:high";
     QTest::newRow("low: not watched while the pump is stopped") << "low 0.5"
                                                                 << "open 0.1 0.1 0.1 0.1"
                                                                 << "";
@@ -97,9 +98,13 @@ void TestAlarmMonitor::rules_data()
         << "low 0.5"
         << "open run 0.1 0.1 stop 0.1 run 0.1"
         << "";
+    QTest::newRow("low: a stop clears it, what raised it kept through new settings")
+        << "low 0.5"
+        << "open run 0.4 0.4 0.3 set:low_0.5 stop"
+        << "raised:low cleared:low(0.3>*)";
     QTest::newRow("low: clears above limit + 0.05") << "low 0.5"
                                                     << "open run 0.4 0.4 0.4 0.54 0.56"
-                                                    << "raised:low cleared:low";
+                                                    << "raised:low cleared:low(0.4>0.56)";
     QTest::newRow("two at once: both latched, one acknowledgement")
         << "high 0.3; silence 3"
         << "open run 0.4 0.4 0.4 +3 ack"
@@ -107,7 +112,7 @@ void TestAlarmMonitor::rules_data()
     QTest::newRow("silence: raised on time, cleared by any reply")
         << "silence 5 stop"
         << "open +4 x +4 +5 x"
-        << "raised:silence stop:silence cleared:silence";
+        << "raised:silence stop:silence cleared:silence(5 秒>ABCD)";
     QTest::newRow("silence: each reply starts the wait again") << "silence 5"
                                                                << "open +4 x +4 x +4"
                                                                << "";
@@ -134,7 +139,7 @@ void TestAlarmMonitor::rules_data()
         << "raised:link stop:link";
     QTest::newRow("link: cleared when the port opens again") << "link 4"
                                                              << "open lost +5 open"
-                                                             << "raised:link cleared:link";
+                                                             << "raised:link cleared:link(4 秒>*)";
 }
 
 void TestAlarmMonitor::rules()
@@ -152,8 +157,11 @@ void TestAlarmMonitor::rules()
     connect(&monitor, &AlarmMonitor::stopWanted, this, [&](const AlarmMonitor::Alarm &a) {
         heard << QStringLiteral("stop:") + kindName(a.kind);
     });
-    connect(&monitor, &AlarmMonitor::cleared, this,
-            [&](AlarmMonitor::Kind kind) { heard << QStringLiteral("cleared:") + kindName(kind); });
+    connect(&monitor, &AlarmMonitor::cleared, this, [&](const AlarmMonitor::Clearing &c) {
+        heard << QStringLiteral("cleared:%1(%2>%3)")
+                     .arg(kindName(c.kind), c.raisedBy,
+                          c.byReading ? c.clearedBy : QStringLiteral("*"));
+    });
     connect(&monitor, &AlarmMonitor::acknowledged, this,
             [&](const QList<AlarmMonitor::Alarm> &all) {
                 heard << QStringLiteral("ack:%1").arg(all.size());
