@@ -18,8 +18,6 @@
 #include "platform/serialcontrol.h"
 #include "platform/widgetmodalboxes.h"
 #include "records/logwriter.h"
-#include "records/recordfile.h"
-#include "records/recordpath.h"
 #include "records/testpage.h"
 #include "link/numbertext.h"
 
@@ -83,6 +81,7 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_reconnector = new LinkReconnector(MSComm1, &m_portListing, this);
     m_session = new PumpSession(MSComm1, m_reconnector, m_run, m_alarms, this);
     m_session->setKeypad(&m_keypad);
+    m_timedRun = new TimedRunControl(Timer1, m_session, this);
 
     ui = std::make_unique<Form1Ui>();
     ui->setupUi(this);
@@ -115,8 +114,8 @@ void Form1::startPublishing(const MqttSettings &settings)
         return;
     m_publishing = new PanelPublishing(settings, m_run, m_alarms, m_session, this);
     m_publishing->setWindowSource([this] {
-        return PanelStateBuilder::Window{m_keypad.pumpNumber(), m_timedRun.timeset(),
-                                         m_runStartedAt, Timer1->isActive()};
+        return PanelStateBuilder::Window{m_keypad.pumpNumber(), m_timedRun->run().timeset(),
+                                         m_timedRun->startedAt(), m_timedRun->counting()};
     });
     connect(m_publishing, &PanelPublishing::statusText, this,
             [this](const QString &text) { ui->statusArea->setLine(ui->mqttState, text); });
@@ -189,6 +188,9 @@ void Form1::connectSession()
     connect(m_session, &PumpSession::readingCurrencyChanged, this, &Form1::showReadingCurrency);
     connect(m_session, &PumpSession::linkChanged, this, &Form1::onLinkChanged);
     connect(m_session, &PumpSession::statusChanged, this, &Form1::showLinkState);
+    connect(m_timedRun, &TimedRunControl::clockChanged, this, &Form1::showClock);
+    connect(m_timedRun, &TimedRunControl::clockShown, this, &Form1::setClockShown);
+    connect(m_timedRun, &TimedRunControl::setTimeChanged, this, &Form1::showLinkState);
 }
 
 void Form1::connectAlarms()
@@ -199,7 +201,6 @@ void Form1::connectAlarms()
     if (!problem.isEmpty())
         showLogNotice(problem);
     connect(m_alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &alarm) {
-        logEvent("alarm-raised", tr("%1：%2").arg(AlarmMonitor::name(alarm.kind), alarm.value));
         m_banner.raised(alarm.kind);
         showAlarms();
         // Seen from across the room too, where the desktop shows notifications.
@@ -214,19 +215,11 @@ void Form1::connectAlarms()
                 m_banner.acted(kind, stopSent);
                 showAlarms();
             });
-    connect(m_alarms, &AlarmMonitor::cleared, this, [this](AlarmMonitor::Kind kind) {
-        logEvent("alarm-cleared", tr("%1：已恢复正常").arg(AlarmMonitor::name(kind)));
+    connect(m_alarms, &AlarmMonitor::acknowledged, this, [this] {
+        m_bell->stop();
+        m_banner.acknowledged();
+        showAlarms();
     });
-    connect(m_alarms, &AlarmMonitor::acknowledged, this,
-            [this](const QList<AlarmMonitor::Alarm> &alarms) {
-                QStringList names;
-                for (const AlarmMonitor::Alarm &alarm : alarms)
-                    names << AlarmMonitor::name(alarm.kind);
-                logEvent("alarm-ack", tr("已确认：%1").arg(names.join(tr("、"))));
-                m_bell->stop();
-                m_banner.acknowledged();
-                showAlarms();
-            });
     connect(ui->alarmAck, &QPushButton::clicked, m_alarms, &AlarmMonitor::acknowledgeAll);
 }
 
@@ -245,11 +238,6 @@ void Form1::Form_Load()
     // "00.0" is the box's designed text, not a reading.
     showReadingCurrency();
     ui->Cmd1->setFocus();
-}
-
-QString Form1::recordFilePath() const
-{
-    return RecordPath::toLocalPath(QString::fromLatin1(RecordPath::kRecordFile), m_driveFolders);
 }
 
 bool Form1::openReadingLog(const QString &path, QString *errorText)
@@ -401,7 +389,7 @@ void Form1::onLinkChanged(PumpSession::Link link, PumpSession::Link before)
 void Form1::showLinkState()
 {
     ui->statusArea->setLine(ui->linkState, m_session->linkText());
-    QString tip = tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun.timeset()));
+    QString tip = tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun->run().timeset()));
     if (m_session->pendingStop().isPending())
         tip += tr("\n停止命令待发送，线路恢复后首先发送");
     for (QLabel *label : std::as_const(ui->clockRow))
@@ -417,7 +405,12 @@ void Form1::showAlarms()
 
 void Form1::SendFrame(const QString &frame)
 {
-    if (const QString failure = m_session->send(frame, frameSource()); !failure.isEmpty())
+    tellUnsent(m_session->send(frame, frameSource()));
+}
+
+void Form1::tellUnsent(const QString &failure)
+{
+    if (!failure.isEmpty())
         m_boxes->messageBox(failure, tr("通信"));
 }
 
@@ -430,8 +423,6 @@ QString Form1::frameSource() const
     if (const auto *widget = qobject_cast<const QWidget *>(asker);
         widget && !widget->accessibleName().isEmpty())
         return widget->accessibleName();
-    if (asker == Timer1)
-        return tr("定时运行到时");
     return asker ? asker->objectName() : QString();
 }
 
@@ -506,72 +497,34 @@ void Form1::askSetpoint(SetpointDialog::Kind kind, double *stored)
 
 void Form1::stset_Click()
 {
-    if (!m_timedRun.setTime(m_boxes->inputBox(QString::fromUtf8(TimedRun::kSetTimePrompt),
-                                              QString::fromUtf8(TimedRun::kSetTimeTitle),
-                                              QString::fromLatin1(TimedRun::kSetTimeDefault))))
-        return;
-    logEvent("run-set", tr("%1 分").arg(QLocale().toString(m_timedRun.timeset())));
-    showLinkState();
-}
-
-void Form1::startClock()
-{
-    // An enabled tick keeps its interval; only a stopped one starts a fresh second, and the
-    // part of a second that passed before a pause is not counted.
-    if (!Timer1->isActive()) {
-        m_runClock.restart();
-        Timer1->start();
-    }
+    m_timedRun->setTime(m_boxes->inputBox(QString::fromUtf8(TimedRun::kSetTimePrompt),
+                                          QString::fromUtf8(TimedRun::kSetTimeTitle),
+                                          QString::fromLatin1(TimedRun::kSetTimeDefault)));
 }
 
 void Form1::ststart_Click()
 {
-    m_timedRun.start();
-    startClock();
-    m_runStartedAt = QDateTime::currentDateTime();
-    logEvent("run-start", tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun.timeset())));
-    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
-    setClockShown(true);
+    tellUnsent(m_timedRun->start(frameSource()));
 }
 
 void Form1::stzanting_Click()
 {
-    Timer1->stop();
-    logEvent("run-pause", clockText());
-    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
+    tellUnsent(m_timedRun->pause(frameSource()));
 }
 
 void Form1::stcontiune_Click()
 {
-    startClock();
-    logEvent("run-continue", clockText());
-    SendFrame(QString::fromLatin1(LinkProtocol::kRunFrame));
+    tellUnsent(m_timedRun->resume(frameSource()));
 }
 
 void Form1::stend_Click()
 {
-    m_runStartedAt = QDateTime();
-    logEvent("run-end", tr("结束：%1").arg(clockText()));
-    m_timedRun.end();
-    Timer1->stop();
-    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));
-    setClockShown(false);
-    showLinkState();
+    tellUnsent(m_timedRun->end(frameSource()));
 }
 
 void Form1::Timer1_Timer()
 {
-    // A tick held up (a busy machine, a suspend) counts every second that has passed.
-    const TimedRun::Tick tick = m_timedRun.tick(m_runClock.takeSeconds());
-    showClock(tick.clock);
-    if (!tick.ended)
-        return;
-    m_runStartedAt = QDateTime();
-    // Stopped first, so that what the run's end publishes no longer says it counts.
-    Timer1->stop();
-    logEvent("run-end", tr("到设定时间：%1").arg(clockText()));
-    // Nobody may be at the screen: the stop is held and goes out first when the line is back.
-    m_session->sendStop(tr("定时运行到时"), tr("定时运行已到设定时间"));
+    m_timedRun->tick();
 }
 
 void Form1::showClock(const TimedRun::Clock &clock)
@@ -579,11 +532,6 @@ void Form1::showClock(const TimedRun::Clock &clock)
     ui->lhour->setText(clock.hours);
     ui->lmin->setText(clock.minutes);
     ui->lsed->setText(clock.seconds);
-}
-
-QString Form1::clockText() const
-{
-    return tr("已运行 %1:%2:%3").arg(ui->lhour->text(), ui->lmin->text(), ui->lsed->text());
 }
 
 void Form1::setClockShown(bool shown)
@@ -607,18 +555,9 @@ void Form1::saveAs_Click()
 void Form1::saveRecordTo(const QString &path, const char *eventKey)
 {
     const QString title = tr("存储数据");
-    // The default folder of drive d: is made when first needed; a folder the operator chose
-    // is used as it is.
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!m_folderMadeOnDemand.isEmpty() && folder == QDir(m_folderMadeOnDemand).absolutePath() &&
-        !QDir().mkpath(folder)) {
-        m_boxes->messageBox(tr("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder)), title);
-        return;
-    }
-    RecordFile file(path);
     // Confirmed only once the new record has taken the old one's place.
-    if (!file.save(m_run->buffer().text())) {
-        m_boxes->messageBox(file.errorText(), title);
+    if (const QString problem = m_saving.save(path, m_run->buffer().text()); !problem.isEmpty()) {
+        m_boxes->messageBox(problem, title);
         return;
     }
     logEvent(eventKey, QDir::toNativeSeparators(path));

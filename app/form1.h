@@ -7,10 +7,10 @@
 #include "entry/setpointdialog.h"
 #include "platform/portlisting.h"
 #include "link/pressuretrend.h"
+#include "records/recordsaving.h"
 #include "records/runrecord.h"
 #include "session/pumpsession.h"
-#include "timedrun/runclock.h"
-#include "timedrun/timedrun.h"
+#include "timedrun/timedruncontrol.h"
 
 #include <QMainWindow>
 
@@ -54,7 +54,7 @@ public:
     const State &state() const { return m_state; }
     const PressureTrend &trend() const { return m_trend; }
     const Keypad &keypad() const { return m_keypad; }
-    const TimedRun &timedRun() const { return m_timedRun; }
+    const TimedRun &timedRun() const { return m_timedRun->run(); }
     const RecordBuffer &records() const { return m_run->buffer(); }
     const RunRecord &runRecord() const { return *m_run; }
     // True while the current-pressure box shows a reading that has not been renewed lately.
@@ -73,10 +73,9 @@ public:
     void setDriveFolders(const QHash<QChar, QString> &folders,
                          const QString &folderMadeOnDemand = QString())
     {
-        m_driveFolders = folders;
-        m_folderMadeOnDemand = folderMadeOnDemand;
+        m_saving.setDriveFolders(folders, folderMadeOnDemand);
     }
-    QString recordFilePath() const;
+    QString recordFilePath() const { return m_saving.recordFilePath(); }
 
     // Appends every current-pressure reading and every event to this file as well. False, with
     // the reason in errorText, when the file cannot be opened or is no file.
@@ -96,7 +95,7 @@ public:
     // Interval of the timed run's tick; only tests shorten it.
     void setClockInterval(std::chrono::milliseconds interval);
     // The clock the timed run counts its seconds on; only tests give another.
-    void setRunClockSource(RunClock::Source source) { m_runClock = RunClock(std::move(source)); }
+    void setRunClockSource(RunClock::Source source) { m_timedRun->setClockSource(std::move(source)); }
 
 Q_SIGNALS:
     // 退出 was chosen: the program is to end at once, without the close handler.
@@ -133,10 +132,8 @@ private:
     void stcontiune_Click();
     void stend_Click();
     void Timer1_Timer();
-    void startClock();
     void showClock(const TimedRun::Clock &clock);
     void setClockShown(bool shown);
-    QString clockText() const;
 
     void save_Click();
     void saveAs_Click();
@@ -159,6 +156,7 @@ private:
 
     // Writes one frame through the session; a frame that cannot go out is told in a box.
     void SendFrame(const QString &frame);
+    void tellUnsent(const QString &failure);
     // What asked for the frame being sent, for its event line.
     QString frameSource() const;
     void logEvent(const char *key, const QString &text) { m_session->logEvent(key, text); }
@@ -168,12 +166,8 @@ private:
     ModalBoxes *m_boxes;
     State m_state;
     PressureTrend m_trend;
-    QHash<QChar, QString> m_driveFolders;
-    QString m_folderMadeOnDemand;
+    RecordSaving m_saving;
     Keypad m_keypad;
-    TimedRun m_timedRun;
-    RunClock m_runClock;
-    QDateTime m_runStartedAt; // while a timed run counts or is paused
     PortListing m_portListing;
     PanelSettings m_settings;
     RunRecord *m_run = nullptr;
@@ -184,6 +178,7 @@ private:
     DesktopNotifier *m_notifier = nullptr;
     LinkReconnector *m_reconnector = nullptr;
     PumpSession *m_session = nullptr;
+    TimedRunControl *m_timedRun = nullptr;
     HistoryWindow *m_history = nullptr;
     PanelPublishing *m_publishing = nullptr;
 

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -71,8 +70,6 @@ private Q_SLOTS:
     void runSurvivesLineFailure();
     void stopOwedWhileLineIsDown_data();
     void stopOwedWhileLineIsDown();
-    void heldUpTickCountsWhatPassed();
-    void pauseHoldsClockUnderItsBox();
 
 private:
     PseudoTerminal m_pty;
@@ -264,59 +261,6 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
         expected << "frame-sent";
     expected << "run-pending-stop";
     QCOMPARE(keys, expected);
-}
-
-// A tick held up by a frozen loop or a suspend counts every second that passed, so the stop
-// goes out when the set time is over, not that much later.
-void TestTimedRunWiring::heldUpTickCountsWhatPassed()
-{
-    // A clock on which each reading is one second after the last, except that the fifth tick
-    // wakes up from 45 s asleep.
-    qint64 nowMs = 0;
-    int readings = 0;
-    ScriptedBoxes boxes;
-    Form1 form(&boxes);
-    form.setRunClockSource([&] {
-        nowMs += ++readings == 6 ? 46'000 : 1000; // the start reads once, then each tick
-        return nowMs;
-    });
-    form.setPollInterval(std::chrono::hours(1));
-    form.setClockInterval(std::chrono::milliseconds(10));
-    QVERIFY(openPanelPort(form, boxes, m_pty));
-    QSignalSpy ticks(form.findChild<QTimer *>(QStringLiteral("Timer1")), &QTimer::timeout);
-    boxes.answers << QStringLiteral("1");
-    choose(form, "stset");
-    choose(form, "ststart");
-    QCOMPARE(lineAfter(m_pty, 18), kRun + kStop);
-    QCOMPARE(clockOf(form), (QStringList{"0", "1", "0"}));
-    QCOMPARE(ticks.count(), 4 + 1 + 10);
-}
-
-void TestTimedRunWiring::pauseHoldsClockUnderItsBox()
-{
-    ScriptedBoxes boxes;
-    Form1 form(&boxes);
-    form.setPollInterval(std::chrono::hours(1));
-    form.setClockInterval(std::chrono::milliseconds(10));
-    QVERIFY(openPanelPort(form, boxes, m_pty));
-    boxes.answers << QStringLiteral("10");
-    choose(form, "stset");
-    choose(form, "ststart");
-    m_pty.hangUp();
-    QTRY_VERIFY(!form.serialControl()->portOpen());
-
-    // 暂停 tells that its stop frame could not go out. A real box runs its own event loop, so
-    // the run must already be paused while the box is up.
-    qint64 countedUnderBox = -1;
-    boxes.whileShown = [&](const ScriptedBoxes::Message &) {
-        const qint64 before = form.timedRun().tset();
-        QTest::qWait(100);
-        countedUnderBox = form.timedRun().tset() - before;
-    };
-    choose(form, "stzanting");
-    QCOMPARE(boxes.messages.size(), 1);
-    QVERIFY(boxes.messages[0].prompt.contains(QStringLiteral("Q00S0000Y")));
-    QCOMPARE(countedUnderBox, 0);
 }
 
 QTEST_MAIN(TestTimedRunWiring)

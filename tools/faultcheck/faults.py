@@ -16,6 +16,7 @@ def fault(name, path, find, replace, defect, tests):
 
 FORM1 = "app/form1.cpp"
 SESSION = "session/pumpsession.cpp"
+TIMEDRUN = "timedrun/timedruncontrol.cpp"
 
 FAULTS = [
     # app/: the window and its handlers
@@ -101,9 +102,9 @@ FAULTS = [
           "    // No poll may go out to a closed port while the program winds down.\n"
           "    setLink(Link::Closed);\n", "",
           "closing the window leaves the poll running", "^tst_operatorcommands$"),
-    fault("start-restarts-tick", FORM1,
-          "    m_timedRun.start();\n    startClock();\n",
-          "    m_timedRun.start();\n    m_runClock.restart();\n    Timer1->start();\n",
+    fault("start-restarts-tick", TIMEDRUN,
+          "    m_run.start();\n    startTicking();\n",
+          "    m_run.start();\n    m_clock.restart();\n    m_ticker->start();\n",
           "开始 during a run restarts the tick's second, so pressing it often stops the clock",
           "^tst_timedrunwiring$"),
     fault("pending-stop-to-another-device", SESSION,
@@ -116,20 +117,18 @@ FAULTS = [
           "    if (false)\n        m_reconnector->begin();",
           "a lost line is never reopened by the panel itself",
           "^tst_(pumpsession|form1|timedrunwiring)$"),
-    fault("held-up-tick-counts-one", FORM1,
-          "m_timedRun.tick(m_runClock.takeSeconds())", "m_timedRun.tick()",
+    fault("held-up-tick-counts-one", TIMEDRUN,
+          "m_run.tick(m_clock.takeSeconds())", "m_run.tick()",
           "a tick held up by a frozen loop or a suspend counts one second, so the run overruns",
-          "^tst_timedrunwiring$"),
-    fault("pause-counts-under-box", FORM1,
-          "    Timer1->stop();\n    logEvent(\"run-pause\", clockText());\n"
-          "    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));\n}",
-          "    logEvent(\"run-pause\", clockText());\n"
-          "    SendFrame(QString::fromLatin1(LinkProtocol::kStopFrame));\n    Timer1->stop();\n}",
-          "暂停 sends its stop frame before it stops the tick: while the box saying the frame "
-          "did not go out is up, the run goes on counting", "^tst_timedrunwiring$"),
+          "^tst_timedruncontrol$"),
+    fault("pause-counts-under-box", TIMEDRUN,
+          "    m_ticker->stop();\n    m_session->logEvent(\"run-pause\", clockText());\n",
+          "    m_session->logEvent(\"run-pause\", clockText());\n",
+          "暂停 leaves the tick running: while the box saying its stop did not go out is up, "
+          "and after, the run goes on counting", "^tst_timedruncontrol$"),
     fault("save-confirmed-on-failure", FORM1,
-          "        m_boxes->messageBox(file.errorText(), title);\n        return;\n",
-          "        m_boxes->messageBox(file.errorText(), title);\n",
+          "        m_boxes->messageBox(problem, title);\n        return;\n",
+          "        m_boxes->messageBox(problem, title);\n",
           "a failed save is confirmed after its failure box", "^tst_recordwiring$"),
 
     # link/: frames, reception, numbers, trend
