@@ -1,30 +1,26 @@
 #include "app/form1.h"
 
 #include "app/alarmsettingsdialog.h"
+#include "app/commandsource.h"
 #include "app/form1layout.h"
 #include "app/form1ui.h"
 #include "app/historywindow.h"
-#include "app/panelpalette.h"
+#include "app/menukeys.h"
 #include "app/panelpublishing.h"
+#include "app/setpointentry.h"
 #include "app/statusarea.h"
 #include "link/linkprotocol.h"
 #include "link/portanswer.h"
-#include "platform/alarmbell.h"
-#include "platform/desktopnotifier.h"
 #include "platform/linkreconnector.h"
-#include "platform/plotarea.h"
-#include "platform/publisher.h"
 #include "platform/qtprintinglayer.h"
 #include "platform/serialcontrol.h"
 #include "platform/widgetmodalboxes.h"
 #include "records/logwriter.h"
 #include "records/testpage.h"
-#include "link/numbertext.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,8 +29,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
-#include <QTimer>
 #include <QUrl>
 
 Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
@@ -53,9 +47,6 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    // Late ticks lose no time (the run clock counts what passed), but a coarse timer would
-    // make every second of the clock uneven.
-    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -65,19 +56,11 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     m_run = new RunRecord(this);
     m_log = new LogWriter(this);
-    // The log takes every reading and event as the run record receives them; a log that is
-    // not open takes nothing.
-    connect(m_run, &RunRecord::readingAdded, m_log,
-            [this](const RunRecord::Reading &reading) { m_log->reading(reading.time, reading.text); });
-    connect(m_run, &RunRecord::eventAdded, m_log, [this](const RunRecord::Event &event) {
-        m_log->event(event.time, event.key, event.text);
-    });
+    m_log->follow(m_run);
     // A log that has stopped is told once, beside the link, and the panel goes on.
     connect(m_log, &LogWriter::stopped, this,
             [this](const QString &reason) { showLogNotice(tr("%1；读数日志已停止").arg(reason)); });
     m_alarms = new AlarmMonitor({}, this);
-    m_bell = new AlarmBell(this);
-    m_notifier = new DesktopNotifier(this);
     m_reconnector = new LinkReconnector(MSComm1, &m_portListing, this);
     m_session = new PumpSession(MSComm1, m_reconnector, m_run, m_alarms, this);
     m_session->setKeypad(&m_keypad);
@@ -85,18 +68,22 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     ui = std::make_unique<Form1Ui>();
     ui->setupUi(this);
+    m_entry = std::make_unique<SetpointEntry>(&m_keypad, ui->lqset, ui->prset, m_boxes,
+                                              [this](const QString &frame) { SendFrame(frame); });
+    m_display = new ReadingDisplay(m_session, ui->pnow, ui->Picture1, this);
+    m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmBanner,
+                                         ui->alarmAck, this);
     connectHandlers();
     connectSession();
-    connectAlarms();
+    QString problem;
+    m_alarms->setSettings(m_settings.alarmSettings(&problem));
+    m_session->alarmsChanged();
+    if (!problem.isEmpty())
+        showLogNotice(problem);
 
-    // The client area sits at its designed place; the menu bar comes on top of it.
-    const int menuHeight = menuBar()->sizeHint().height();
-    const QSize client = Form1Layout::clientSize();
-    const QPoint topLeft = Form1Layout::clientTopLeft();
-    const QRect designed(topLeft.x(), topLeft.y() - menuHeight, client.width(),
-                         client.height() + menuHeight);
-    // Moved only as far as the screen's free area asks: a window cut off at the screen's edge
-    // hides the trend.
+    // The client area sits at its designed place, moved only as far as the screen's free area
+    // asks: a window cut off at the screen's edge hides the trend.
+    const QRect designed = Form1Layout::designedWindow(menuBar()->sizeHint().height());
     const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
     setGeometry(where ? Form1Layout::placeOnScreen(designed, where->availableGeometry())
                       : designed);
@@ -126,26 +113,30 @@ void Form1::connectHandlers()
 {
     connect(ui->Cmdr, &QPushButton::clicked, this, &Form1::runPump);
     connect(ui->Cmds, &QPushButton::clicked, this, &Form1::stopPump);
-    connect(ui->run, &QAction::triggered, this, &Form1::runPump);
-    connect(ui->stop, &QAction::triggered, this, &Form1::stopPump);
-    connect(ui->rrun, &QAction::triggered, this, &Form1::runPump);
-    connect(ui->rstop, &QAction::triggered, this, &Form1::stopPump);
-    connect(ui->Pump_NO, &QAction::triggered, this, &Form1::Pump_NO_Click);
-    connect(ui->Communication, &QAction::triggered, this, &Form1::Communication_Click);
-    connect(ui->end, &QAction::triggered, this, &Form1::endRequested);
+    const std::pair<QAction *, void (Form1::*)()> items[] = {
+        {ui->run, &Form1::runPump},
+        {ui->stop, &Form1::stopPump},
+        {ui->rrun, &Form1::runPump},
+        {ui->rstop, &Form1::stopPump},
+        {ui->Pump_NO, &Form1::Pump_NO_Click},
+        {ui->Communication, &Form1::Communication_Click},
+        {ui->end, &Form1::endRequested},
+        {ui->stset, &Form1::stset_Click},
+        {ui->ststart, &Form1::ststart_Click},
+        {ui->stzanting, &Form1::stzanting_Click},
+        {ui->stcontiune, &Form1::stcontiune_Click},
+        {ui->stend, &Form1::stend_Click},
+        {ui->save, &Form1::save_Click},
+        {ui->saveAs, &Form1::saveAs_Click},
+        {ui->openLogFolder, &Form1::openLogFolder_Click},
+        {ui->print, &Form1::print_Click},
+        {ui->history, &Form1::history_Click},
+        {ui->alarmSettings, &Form1::alarmSettings_Click},
+    };
+    for (const auto &[item, handler] : items)
+        connect(item, &QAction::triggered, this, handler);
 
-    // The keyboard's ways into the menus, which have no keys of their own: F10 for the menu
-    // bar, as desktop programs do, and the Menu key or Shift+F10 for the pop-up menu.
-    auto *toMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(toMenuBar, &QShortcut::activated, this, &Form1::focusMenuBar);
-    for (const QKeySequence &keys :
-         {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)}) {
-        auto *popup = new QShortcut(keys, this);
-        connect(popup, &QShortcut::activated, this, [this] {
-            const QWidget *focused = focusWidget() ? focusWidget() : centralWidget();
-            Form_MouseDown(Qt::RightButton, focused->mapToGlobal(focused->rect().center()));
-        });
-    }
+    new MenuKeys(this, [this](const QPoint &at) { Form_MouseDown(Qt::RightButton, at); });
 
     connect(ui->Cmdl, &QPushButton::clicked, this, &Form1::Cmdl_Click);
     connect(ui->Cmdp, &QPushButton::clicked, this, &Form1::Cmdp_Click);
@@ -158,22 +149,9 @@ void Form1::connectHandlers()
     for (QPushButton *zero : std::as_const(ui->Cmd0))
         connect(zero, &QPushButton::clicked, this, [this] { Cmd_Click(0); });
     connect(ui->liquid, &QAction::triggered, this,
-            [this] { askSetpoint(SetpointDialog::Kind::Flow, &m_state.setliq); });
+            [this] { m_entry->ask(SetpointDialog::Kind::Flow, &m_state.setliq); });
     connect(ui->pressure, &QAction::triggered, this,
-            [this] { askSetpoint(SetpointDialog::Kind::Pressure, &m_state.setpresure); });
-
-    connect(ui->stset, &QAction::triggered, this, &Form1::stset_Click);
-    connect(ui->ststart, &QAction::triggered, this, &Form1::ststart_Click);
-    connect(ui->stzanting, &QAction::triggered, this, &Form1::stzanting_Click);
-    connect(ui->stcontiune, &QAction::triggered, this, &Form1::stcontiune_Click);
-    connect(ui->stend, &QAction::triggered, this, &Form1::stend_Click);
-
-    connect(ui->save, &QAction::triggered, this, &Form1::save_Click);
-    connect(ui->saveAs, &QAction::triggered, this, &Form1::saveAs_Click);
-    connect(ui->openLogFolder, &QAction::triggered, this, &Form1::openLogFolder_Click);
-    connect(ui->print, &QAction::triggered, this, &Form1::print_Click);
-    connect(ui->history, &QAction::triggered, this, &Form1::history_Click);
-    connect(ui->alarmSettings, &QAction::triggered, this, &Form1::alarmSettings_Click);
+            [this] { m_entry->ask(SetpointDialog::Kind::Pressure, &m_state.setpresure); });
 }
 
 void Form1::connectSession()
@@ -182,10 +160,9 @@ void Form1::connectSession()
     connect(MSComm1, &SerialControl::failed, m_session, &PumpSession::lineFailed);
     connect(m_reconnector, &LinkReconnector::reconnected, m_session, &PumpSession::lineBack);
     connect(m_reconnector, &LinkReconnector::stillAway, m_session, &PumpSession::stillAway);
-    connect(m_session, &PumpSession::reading, this, &Form1::showReading);
-    connect(m_session, &PumpSession::settingReplied, this, &Form1::showSettingReply);
-    connect(m_session, &PumpSession::replyHandled, this, &Form1::drawTrendStep);
-    connect(m_session, &PumpSession::readingCurrencyChanged, this, &Form1::showReadingCurrency);
+    connect(m_session, &PumpSession::settingReplied, this, [this](char letter, const QString &value) {
+        (letter == 'P' ? ui->prset : ui->lqset)->setText(value);
+    });
     connect(m_session, &PumpSession::linkChanged, this, &Form1::onLinkChanged);
     connect(m_session, &PumpSession::statusChanged, this, &Form1::showLinkState);
     connect(m_timedRun, &TimedRunControl::clockChanged, this, &Form1::showClock);
@@ -193,81 +170,22 @@ void Form1::connectSession()
     connect(m_timedRun, &TimedRunControl::setTimeChanged, this, &Form1::showLinkState);
 }
 
-void Form1::connectAlarms()
-{
-    QString problem;
-    m_alarms->setSettings(m_settings.alarmSettings(&problem));
-    m_session->alarmsChanged();
-    if (!problem.isEmpty())
-        showLogNotice(problem);
-    connect(m_alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &alarm) {
-        m_banner.raised(alarm.kind);
-        showAlarms();
-        // Seen from across the room too, where the desktop shows notifications.
-        m_notifier->notify(
-            tr("泵报警：%1").arg(AlarmMonitor::name(alarm.kind)),
-            tr("%1 %2").arg(alarm.raisedAt.toString(QStringLiteral("HH:mm:ss")), alarm.value));
-        // Heard until acknowledged, even over a box of the operator's.
-        m_bell->start();
-    });
-    connect(m_session, &PumpSession::alarmActed, this,
-            [this](AlarmMonitor::Kind kind, bool stopSent) {
-                m_banner.acted(kind, stopSent);
-                showAlarms();
-            });
-    connect(m_alarms, &AlarmMonitor::acknowledged, this, [this] {
-        m_bell->stop();
-        m_banner.acknowledged();
-        showAlarms();
-    });
-    connect(ui->alarmAck, &QPushButton::clicked, m_alarms, &AlarmMonitor::acknowledgeAll);
-}
-
 void Form1::Form_Load()
 {
     setLinkMenusEnabled(false);
     m_keypad.setPumpNumber(0);
-    Timer1->setInterval(TimedRun::kTickInterval);
     Timer1->stop();
     Timer2->setInterval(LinkProtocol::kPollInterval);
     Timer2->stop();
     for (QLabel *label : std::as_const(ui->clockRow))
         label->hide();
-    ui->Picture1->setScale(PressureTrend::kScaleTopLeft, PressureTrend::kScaleBottomRight);
-    m_trend.setPrhistory(0, 0.0);
-    // "00.0" is the box's designed text, not a reading.
-    showReadingCurrency();
+    m_display->reset();
     ui->Cmd1->setFocus();
-}
-
-bool Form1::openReadingLog(const QString &path, QString *errorText)
-{
-    return m_log->openFile(path, errorText);
-}
-
-bool Form1::openDailyReadingLog(const QString &folder, QString *errorText)
-{
-    return m_log->openDailyFolder(folder, errorText);
 }
 
 void Form1::programStarted()
 {
-    const QString where = !m_log->isOpen() ? tr("没有读数日志")
-                          : m_log->folder().isEmpty()
-                              ? tr("读数日志 %1").arg(QDir::toNativeSeparators(m_log->path()))
-                              : tr("读数日志文件夹 %1").arg(QDir::toNativeSeparators(m_log->folder()));
-    logEvent("program-start", where);
-}
-
-void Form1::finishWorkers()
-{
-    Publisher *publisher = m_publishing ? m_publishing->publisher() : nullptr;
-    if (publisher)
-        publisher->beginFinish();
-    m_log->beginClose();
-    if (publisher)
-        publisher->waitFinished();
-    m_log->waitClosed();
+    logEvent("program-start", m_log->destinationText());
 }
 
 void Form1::showLogNotice(const QString &notice)
@@ -277,25 +195,14 @@ void Form1::showLogNotice(const QString &notice)
 
 void Form1::openLogFolder_Click()
 {
-    if (!m_log->isOpen()) {
-        showLogNotice(tr("没有读数日志"));
+    const QString folder = m_log->filesFolder();
+    if (folder.isEmpty()) {
+        showLogNotice(m_log->destinationText());
         return;
     }
-    const QString folder =
-        m_log->folder().isEmpty() ? QFileInfo(m_log->path()).absolutePath() : m_log->folder();
     // Without a file manager to show it, the operator is told where it is.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
         showLogNotice(tr("读数日志文件夹：%1").arg(QDir::toNativeSeparators(folder)));
-}
-
-void Form1::setPollInterval(std::chrono::milliseconds interval)
-{
-    Timer2->setInterval(interval);
-}
-
-void Form1::setClockInterval(std::chrono::milliseconds interval)
-{
-    Timer1->setInterval(interval);
 }
 
 void Form1::setLinkMenusEnabled(bool enabled)
@@ -312,17 +219,6 @@ void Form1::mousePressEvent(QMouseEvent *event)
     if (centralWidget()->geometry().contains(event->position().toPoint()))
         Form_MouseDown(event->button(), event->globalPosition().toPoint());
     QMainWindow::mousePressEvent(event);
-}
-
-void Form1::focusMenuBar()
-{
-    for (QAction *item : menuBar()->actions()) {
-        if (item->isVisible() && item->isEnabled()) {
-            menuBar()->setFocus(Qt::ShortcutFocusReason);
-            menuBar()->setActiveAction(item);
-            return;
-        }
-    }
 }
 
 void Form1::Form_MouseDown(Qt::MouseButton button, const QPoint &globalPos)
@@ -347,7 +243,8 @@ void Form1::Communication_Click()
 {
     const QString answer =
         m_boxes->choiceBox(QStringLiteral("Input communication port"), QStringLiteral("Commport"),
-                           portChoices(), QStringLiteral("1"));
+                           PortAnswer::choices(m_settings.lastDevice(), m_portListing.ports()),
+                           QStringLiteral("1"));
     if (answer.isEmpty())
         return;
     if (const QString problem = m_session->open(answer, frameSource()); !problem.isEmpty()) {
@@ -357,29 +254,12 @@ void Form1::Communication_Click()
     m_settings.setLastDevice(m_session->device());
 }
 
-QStringList Form1::portChoices() const
-{
-    // The device opened last comes first, as it was named, so a by-id name survives a replug.
-    QStringList choices;
-    const QString last = m_settings.lastDevice();
-    if (!last.isEmpty())
-        choices << last;
-    for (const SerialPortRecord &port : m_portListing.ports()) {
-        if (port.systemLocation != last)
-            choices << PortAnswer::listEntry(port);
-    }
-    return choices;
-}
-
-void Form1::onLinkChanged(PumpSession::Link link, PumpSession::Link before)
+void Form1::onLinkChanged(PumpSession::Link link)
 {
     if (link != PumpSession::Link::Open) {
         Timer2->stop();
         return;
     }
-    // Readings from before an outage and after it are not joined by a line.
-    if (before == PumpSession::Link::Lost)
-        m_trend.breakLine();
     // The menus stay enabled from then on: the readings taken so far can still be saved, the
     // timed run ended and the program left, and 通信 opens the port again.
     setLinkMenusEnabled(true);
@@ -396,13 +276,6 @@ void Form1::showLinkState()
         label->setToolTip(tip);
 }
 
-void Form1::showAlarms()
-{
-    const QString text = m_banner.text(m_alarms->latched());
-    ui->statusArea->setLine(ui->alarmBanner, text);
-    ui->statusArea->setButtonShown(ui->alarmAck, !text.isEmpty());
-}
-
 void Form1::SendFrame(const QString &frame)
 {
     tellUnsent(m_session->send(frame, frameSource()));
@@ -416,14 +289,7 @@ void Form1::tellUnsent(const QString &failure)
 
 QString Form1::frameSource() const
 {
-    // Every frame goes out from a handler called by a signal: its sender says what asked.
-    const QObject *asker = sender();
-    if (const auto *action = qobject_cast<const QAction *>(asker))
-        return action->text();
-    if (const auto *widget = qobject_cast<const QWidget *>(asker);
-        widget && !widget->accessibleName().isEmpty())
-        return widget->accessibleName();
-    return asker ? asker->objectName() : QString();
+    return CommandSource::of(sender());
 }
 
 void Form1::runPump()
@@ -440,59 +306,23 @@ void Form1::Pump_NO_Click()
 {
     const QString answer = m_boxes->inputBox(QStringLiteral("请输入要控制泵的编号 "),
                                              QStringLiteral("编号设定"), QStringLiteral("0"));
-    const std::optional<qint16> number = NumberText::toInt16(answer);
-    // A number outside 0..99 would not fit the frame's two address digits.
-    if (!number || *number < 0 || *number > 99)
-        return;
-    m_keypad.setPumpNumber(*number);
-    if (m_publishing)
+    if (m_keypad.setPumpNumber(answer) && m_publishing)
         m_publishing->stateChanged();
 }
 
 void Form1::Cmdl_Click()
 {
-    showKeypadOutcome(m_keypad.pressL(keypadBoxes()));
+    m_entry->pressL();
 }
 
 void Form1::Cmdp_Click()
 {
-    showKeypadOutcome(m_keypad.pressP(keypadBoxes()));
+    m_entry->pressP();
 }
 
 void Form1::Cmd_Click(int digit)
 {
-    showKeypadOutcome(m_keypad.pressDigit(digit, keypadBoxes()));
-}
-
-Keypad::Boxes Form1::keypadBoxes() const
-{
-    return {ui->lqset->text(), ui->prset->text()};
-}
-
-void Form1::showKeypadOutcome(const Keypad::Outcome &outcome)
-{
-    // Rewriting an unchanged box would only move the operator's cursor.
-    if (ui->lqset->text() != outcome.boxes.lqset)
-        ui->lqset->setText(outcome.boxes.lqset);
-    if (ui->prset->text() != outcome.boxes.prset)
-        ui->prset->setText(outcome.boxes.prset);
-    if (!outcome.frame.isEmpty())
-        SendFrame(outcome.frame);
-    if (!outcome.errorPrompt.isEmpty())
-        m_boxes->messageBox(outcome.errorPrompt, QString::fromUtf8(Keypad::kErrorTitle));
-}
-
-void Form1::askSetpoint(SetpointDialog::Kind kind, double *stored)
-{
-    const SetpointDialog::Question question = SetpointDialog::question(kind);
-    const SetpointDialog::Outcome outcome = SetpointDialog::answer(
-        kind, m_boxes->inputBox(question.prompt, question.title, question.defaultAnswer));
-    if (outcome.stored)
-        *stored = *outcome.stored;
-    if (!outcome.errorPrompt.isEmpty())
-        m_boxes->messageBox(outcome.errorPrompt, QString::fromUtf8(SetpointDialog::kErrorTitle));
-    if (!outcome.frame.isEmpty())
-        SendFrame(outcome.frame);
+    m_entry->pressDigit(digit);
 }
 
 void Form1::stset_Click()
@@ -542,12 +372,12 @@ void Form1::setClockShown(bool shown)
 
 void Form1::save_Click()
 {
-    saveRecordTo(recordFilePath(), "save");
+    saveRecordTo(m_saving.recordFilePath(), "save");
 }
 
 void Form1::saveAs_Click()
 {
-    const QString path = m_boxes->saveFileBox(tr("另存为"), recordFilePath());
+    const QString path = m_boxes->saveFileBox(tr("另存为"), m_saving.recordFilePath());
     if (!path.isEmpty())
         saveRecordTo(path, "save-as");
 }
@@ -607,50 +437,4 @@ void Form1::MSComm1_OnComm()
 {
     if (MSComm1->commEvent() == SerialControl::kEventReceive)
         m_session->dataArrived();
-}
-
-void Form1::showReading(const QString &text)
-{
-    ui->pnow->setText(text);
-    // The trend's text for those who cannot see it: its scale and the latest reading.
-    ui->Picture1->setAccessibleDescription(tr("纵轴 %1 到 %2 MPa；最新读数 %3")
-                                               .arg(PressureTrend::kScaleBottomRight.y())
-                                               .arg(PressureTrend::kScaleTopLeft.y())
-                                               .arg(text));
-}
-
-void Form1::showSettingReply(char letter, const QString &value)
-{
-    (letter == 'P' ? ui->prset : ui->lqset)->setText(value);
-}
-
-void Form1::drawTrendStep()
-{
-    for (const QLineF &axis : PressureTrend::axisLines())
-        ui->Picture1->line(axis);
-    const PressureTrend::Step step = m_trend.addSample(ui->pnow->text());
-    if (step.segment)
-        ui->Picture1->line(*step.segment, PanelPalette::kTrendRed);
-    if (step.sweepEnded)
-        ui->Picture1->cls();
-}
-
-void Form1::showReadingCurrency()
-{
-    // Grey until a reading has come and whenever it is no longer current; said in words too,
-    // for whoever cannot tell grey from cyan.
-    const bool has = m_session->hasReading();
-    const bool stale = m_session->readingIsStale();
-    const QColor color = has && !stale ? PanelPalette::kCyan : PanelPalette::kStaleGrey;
-    if (QPalette palette = ui->pnow->palette(); palette.color(QPalette::Text) != color) {
-        palette.setColor(QPalette::Text, color);
-        ui->pnow->setPalette(palette);
-    }
-    const QString cue = !has ? tr("尚无读数")
-                        : stale ? tr("读数已过时：最近没有收到泵的压力读数")
-                                : QString();
-    if (ui->pnow->toolTip() == cue)
-        return;
-    ui->pnow->setToolTip(cue);
-    ui->pnow->setAccessibleDescription(cue);
 }

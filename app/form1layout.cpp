@@ -56,6 +56,14 @@ QPoint clientTopLeft()
     return QPoint(twipsToPixels(kClientLeftTwips), twipsToPixels(kClientTopTwips));
 }
 
+QRect designedWindow(int menuHeight)
+{
+    const QSize client = clientSize();
+    const QPoint topLeft = clientTopLeft();
+    return QRect(topLeft.x(), topLeft.y() - menuHeight, client.width(),
+                 client.height() + menuHeight);
+}
+
 QRect placeOnScreen(const QRect &designed, const QRect &available)
 {
     const auto along = [](int start, int size, int areaStart, int areaSize) {

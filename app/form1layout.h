@@ -58,5 +58,8 @@ QPoint clientTopLeft();
 // `available`: there, if it fits; else at the nearest place inside that does; else at the
 // area's top left.
 QRect placeOnScreen(const QRect &designed, const QRect &available);
+// The window at its designed place: the client area where it was designed, the menu bar of
+// this height on top of it.
+QRect designedWindow(int menuHeight);
 
 } // namespace Form1Layout

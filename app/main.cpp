@@ -5,6 +5,8 @@
 #include "terminationsignals.h"
 
 #include "logwriter.h"
+#include "panelpublishing.h"
+#include "publisher.h"
 
 #include <QApplication>
 #include <QDir>
@@ -64,10 +66,10 @@ int main(int argc, char *argv[])
         drives.insert(u'd', madeOnDemand);
     }
 #endif
-    form.setDriveFolders(drives, madeOnDemand);
+    form.recordSaving().setDriveFolders(drives, madeOnDemand);
     if (const QString log = commandLine.logFile(); !log.isEmpty()) {
         QString error;
-        if (!form.openReadingLog(log, &error)) {
+        if (!form.readingLog()->openFile(log, &error)) {
             std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(error));
             return 2;
         }
@@ -78,7 +80,7 @@ int main(int argc, char *argv[])
             QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
                 .filePath(QStringLiteral("readings"));
         QString error;
-        if (!form.openDailyReadingLog(folder, &error))
+        if (!form.readingLog()->openDailyFolder(folder, &error))
             form.showLogNotice(error);
     }
     if (commandLine.publishes())
@@ -98,6 +100,12 @@ int main(int argc, char *argv[])
     // deadline, rather than one after another as the window's objects go: a disk or a broker
     // that does not answer holds up the end by one deadline at most.
     form.hide();
-    form.finishWorkers();
+    Publisher *publisher = form.publishing() ? form.publishing()->publisher() : nullptr;
+    if (publisher)
+        publisher->beginFinish();
+    form.readingLog()->beginClose();
+    if (publisher)
+        publisher->waitFinished();
+    form.readingLog()->waitClosed();
     return status;
 }

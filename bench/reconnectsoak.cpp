@@ -230,7 +230,7 @@ int main(int argc, char *argv[])
         runFor(int(outageS * 1000));
         waitCpu += cpuSeconds() - cpuStart;
         waitWall += double(wall.elapsed()) / 1000.0;
-        if (runEndsInside && form.pendingStop().isPending())
+        if (runEndsInside && form.session()->pendingStop().isPending())
             ++owed;
 
         if (!pump.open(link)) {

@@ -89,3 +89,12 @@ Keypad::Outcome Keypad::pressDigit(int digit, const Boxes &boxes)
         m_setliqstr = outcome.frame.mid(1);
     return outcome;
 }
+
+bool Keypad::setPumpNumber(const QString &answer)
+{
+    const std::optional<qint16> number = NumberText::toInt16(answer);
+    if (!number || *number < 0 || *number > 99)
+        return false;
+    m_pumpNumber = *number;
+    return true;
+}

@@ -55,6 +55,9 @@ public:
 
     // Set_Pump_NO: the pump number that keypad frames carry, 0..99.
     void setPumpNumber(qint16 number) { m_pumpNumber = number; }
+    // The answer to 编号设定: false, and the number stays, for one that is no whole number or
+    // would not fit the frame's two address digits.
+    bool setPumpNumber(const QString &answer);
     qint16 pumpNumber() const { return m_pumpNumber; }
 
 private:

@@ -39,3 +39,15 @@ QString PortAnswer::listEntry(const SerialPortRecord &port)
     return about.isEmpty() ? port.systemLocation
                            : port.systemLocation + QStringLiteral("  ") + about.join(u' ');
 }
+
+QStringList PortAnswer::choices(const QString &last, const QList<SerialPortRecord> &ports)
+{
+    QStringList choices;
+    if (!last.isEmpty())
+        choices << last;
+    for (const SerialPortRecord &port : ports) {
+        if (port.systemLocation != last)
+            choices << listEntry(port);
+    }
+    return choices;
+}

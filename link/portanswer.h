@@ -2,7 +2,9 @@
 
 #include "serialportrecord.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <optional>
@@ -17,6 +19,9 @@ public:
     static std::optional<PortAnswer> parse(const QString &answer);
     // One entry of the list the box offers: the path, two blanks, description and serial.
     static QString listEntry(const SerialPortRecord &port);
+    // What the box offers: the device opened last first, as it was named, so that a by-id name
+    // survives a replug; then every port found, but that one.
+    static QStringList choices(const QString &last, const QList<SerialPortRecord> &ports);
 
     std::optional<qint16> number;
     QString device;

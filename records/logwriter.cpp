@@ -2,6 +2,7 @@
 
 #include "logqueue.h"
 #include "readinglog.h"
+#include "runrecord.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -171,4 +172,29 @@ void LogWriter::push(const QDateTime &time, QByteArray text)
         }
     }
     m_queue->push({time, day, std::move(text)});
+}
+
+QString LogWriter::filesFolder() const
+{
+    if (!isOpen())
+        return QString();
+    return m_folder.isEmpty() ? QFileInfo(m_path).absolutePath() : m_folder;
+}
+
+QString LogWriter::destinationText() const
+{
+    if (!isOpen())
+        return tr("没有读数日志");
+    return m_folder.isEmpty() ? tr("读数日志 %1").arg(QDir::toNativeSeparators(m_path))
+                              : tr("读数日志文件夹 %1").arg(QDir::toNativeSeparators(m_folder));
+}
+
+void LogWriter::follow(const RunRecord *record)
+{
+    // A log that is not open takes nothing.
+    connect(record, &RunRecord::readingAdded, this,
+            [this](const RunRecord::Reading &reading) { this->reading(reading.time, reading.text); });
+    connect(record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
+        this->event(event.time, event.key, event.text);
+    });
 }

@@ -12,6 +12,7 @@
 
 class LogQueue;
 class QThread;
+class RunRecord;
 
 // The reading log (--log) written off the window's thread: reading() and event() format the line
 // as ReadingLog does, queue it and return; a writer thread writes the queue out. The log is one
@@ -52,6 +53,13 @@ public:
     QString path() const { return m_path; }
     // Empty when logging to one file.
     QString folder() const { return m_folder; }
+    // The folder its files are in; empty while no log is open.
+    QString filesFolder() const;
+    // Where the log goes, for the operator: its file or its folder, or that there is none.
+    QString destinationText() const;
+
+    // Takes every reading and every event of the record as it receives them.
+    void follow(const RunRecord *record);
 
     void reading(const QDateTime &time, const QString &value);
     void event(const QDateTime &time, const QString &key, const QString &text);

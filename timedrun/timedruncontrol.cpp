@@ -15,6 +15,10 @@ const QString kStop = QString::fromLatin1(LinkProtocol::kStopFrame);
 TimedRunControl::TimedRunControl(QTimer *ticker, PumpSession *session, QObject *parent)
     : QObject(parent), m_ticker(ticker), m_session(session)
 {
+    m_ticker->setInterval(TimedRun::kTickInterval);
+    // Late ticks lose no time (the run clock counts what passed), but a coarse timer would
+    // make every second of the clock uneven.
+    m_ticker->setTimerType(Qt::PreciseTimer);
 }
 
 bool TimedRunControl::counting() const

@@ -13,7 +13,7 @@ class QTimer;
 // The timed run as 定时(T) drives it: each command counts, logs its event line and sends its
 // frame through the session in the order the pump needs, and the run's end at its set time
 // sends the stop that nobody may be at the screen to retry. The one-second tick is the
-// window's timer, started and stopped here; the window calls tick() when it fires and shows
+// window's timer, set up, started and stopped here; the window calls tick() when it fires and shows
 // the clock this tells it.
 class TimedRunControl : public QObject
 {

@@ -216,9 +216,9 @@ void TestForm1::startsClosed()
 
 void TestForm1::recordFileFollowsDriveFolders()
 {
-    QCOMPARE(m_form->recordFilePath(), QStringLiteral("/mnt/d/mytext.txt"));
-    m_form->setDriveFolders({{u'd', QStringLiteral("/tmp/x")}});
-    QCOMPARE(m_form->recordFilePath(), QStringLiteral("/tmp/x/mytext.txt"));
+    QCOMPARE(m_form->recordSaving().recordFilePath(), QStringLiteral("/mnt/d/mytext.txt"));
+    m_form->recordSaving().setDriveFolders({{u'd', QStringLiteral("/tmp/x")}});
+    QCOMPARE(m_form->recordSaving().recordFilePath(), QStringLiteral("/tmp/x/mytext.txt"));
 }
 
 void TestForm1::menuBarAsDesigned()
@@ -729,7 +729,7 @@ void TestForm1::hangUpIsToldAndLineReopensByItself()
     // The menus stay usable: save, print, 退出 and 定时(T) do not need the line.
     QVERIFY(linkMenusEnabled(true));
     QVERIFY(!child<QTimer>("Timer2")->isActive());
-    QVERIFY(m_form->readingIsStale());
+    QVERIFY(m_form->session()->readingIsStale());
     QTest::qWait(300);
     QCOMPARE(m_boxes->messages.size(), 0);
 

@@ -451,7 +451,7 @@ void TestReception::readingGoesStaleWithoutReadings()
     form.setPollInterval(kQuickPoll);
     // The start-up text is no reading: grey, and said so in words.
     QLineEdit *pnow = textBox(form, "pnow");
-    QVERIFY(!form.readingIsStale());
+    QVERIFY(!form.session()->readingIsStale());
     QVERIFY(isGrey(textColor(pnow)));
     QCOMPARE(pnow->toolTip(), QStringLiteral("尚无读数"));
     QCOMPARE(pnow->accessibleDescription(), QStringLiteral("尚无读数"));
@@ -479,18 +479,18 @@ void TestReception::readingGoesStaleWithoutReadings()
         // Seen from here, between two turns of the event loop, a poll and its count are one
         // step: however many polls went out, the reading is stale from the third one on.
         const qsizetype polls = pollsSeen();
-        QCOMPARE(form.readingIsStale(), polls >= 3);
+        QCOMPARE(form.session()->readingIsStale(), polls >= 3);
     }
     QVERIFY(isGrey(textColor(pnow)));
     QVERIFY(m_pty.writeAll("Q00L0500Y"));
     QTRY_COMPARE_WITH_TIMEOUT(textBox(form, "lqset")->text(), QStringLiteral("0500"), 5000);
-    QVERIFY(form.readingIsStale());
+    QVERIFY(form.session()->readingIsStale());
 
     QVERIFY(pnow->toolTip().contains(QStringLiteral("尚无读数")));
 
     QVERIFY(m_pty.writeAll("Q00N01.5Y"));
     QTRY_COMPARE_WITH_TIMEOUT(pnow->text(), QStringLiteral("01.5"), 5000);
-    QVERIFY(!form.readingIsStale());
+    QVERIFY(!form.session()->readingIsStale());
     QCOMPARE(textColor(pnow), kReadingCyan);
     QCOMPARE(pnow->toolTip(), QString());
 
@@ -498,8 +498,8 @@ void TestReception::readingGoesStaleWithoutReadings()
     // grey and in words.
     const qsizetype before = pollsSeen();
     QTRY_VERIFY_WITH_TIMEOUT(pollsSeen() > before, 5000);
-    QVERIFY(!form.readingIsStale());
-    QTRY_VERIFY_WITH_TIMEOUT(form.readingIsStale(), 10000);
+    QVERIFY(!form.session()->readingIsStale());
+    QTRY_VERIFY_WITH_TIMEOUT(form.session()->readingIsStale(), 10000);
     QVERIFY(isGrey(textColor(pnow)));
     QVERIFY(pnow->accessibleDescription().contains(QStringLiteral("过时")));
     QVERIFY(boxes.messages.isEmpty());
@@ -512,10 +512,10 @@ void TestReception::hangUpMakesReadingStale()
     QVERIFY(openPanelPort(form, boxes, m_pty));
     QVERIFY(m_pty.writeAll("Q00N01.5Y"));
     QTRY_COMPARE_WITH_TIMEOUT(textBox(form, "pnow")->text(), QStringLiteral("01.5"), 5000);
-    QVERIFY(!form.readingIsStale());
+    QVERIFY(!form.session()->readingIsStale());
 
     m_pty.hangUp();
-    QTRY_VERIFY_WITH_TIMEOUT(form.readingIsStale(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.session()->readingIsStale(), 5000);
     QVERIFY(isGrey(textColor(textBox(form, "pnow"))));
     QVERIFY(!form.serialControl()->portOpen());
     QVERIFY(!form.findChild<QTimer *>(QStringLiteral("Timer2"))->isActive());
@@ -548,10 +548,10 @@ void TestReception::pollsOnlyWhileOpen()
     // The control closes a failed port at once and reports it later; the ticks in between
     // find the port closed and count no poll against a fresh reading.
     QVERIFY(m_pty.writeAll("Q00N01.5Y"));
-    QTRY_VERIFY_WITH_TIMEOUT(!form.readingIsStale(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.session()->readingIsStale(), 5000);
     form.serialControl()->setPortOpen(false);
     QTest::qWait(int(4 * interval.count()));
-    QVERIFY(!form.readingIsStale());
+    QVERIFY(!form.session()->readingIsStale());
     QVERIFY(boxes.messages.isEmpty());
 }
 

@@ -68,7 +68,7 @@ void TestRecordWiring::savedReadingsAreThoseReceived()
 {
     ScriptedBoxes boxes;
     Form1 form(&boxes);
-    form.setDriveFolders({{u'd', m_drive.path()}});
+    form.recordSaving().setDriveFolders({{u'd', m_drive.path()}});
     form.setPollInterval(std::chrono::hours(1));
     QVERIFY(openPanelPort(form, boxes, m_pty));
     const QString path = m_drive.filePath(QStringLiteral("mytext.txt"));
@@ -118,7 +118,7 @@ void TestRecordWiring::defaultFolderAndSaveAs()
     const QString folder = m_drive.filePath(QStringLiteral("Documents/corvane-panel"));
     ScriptedBoxes boxes;
     Form1 form(&boxes);
-    form.setDriveFolders({{u'd', folder}}, folder);
+    form.recordSaving().setDriveFolders({{u'd', folder}}, folder);
     form.setPollInterval(std::chrono::hours(1));
     QVERIFY(openPanelPort(form, boxes, m_pty));
     QVERIFY(m_pty.writeAll("Q00N01.0YQ00N00.5Y"));
@@ -159,7 +159,7 @@ void TestRecordWiring::failedSaveIsNotConfirmed()
     }
     ScriptedBoxes boxes;
     Form1 form(&boxes);
-    form.setDriveFolders({{u'd', drive}});
+    form.recordSaving().setDriveFolders({{u'd', drive}});
     form.setPollInterval(std::chrono::hours(1));
     QVERIFY(openPanelPort(form, boxes, m_pty));
     QVERIFY(m_pty.writeAll("Q00N01.0Y"));
@@ -179,14 +179,14 @@ void TestRecordWiring::logFailureIsToldOnce()
     ScriptedBoxes boxes;
     Form1 form(&boxes);
     QString error;
-    QVERIFY(!form.openReadingLog(m_drive.path(), &error));
+    QVERIFY(!form.readingLog()->openFile(m_drive.path(), &error));
     QVERIFY2(error.contains(m_drive.path()), qPrintable(error));
     form.readingLog()->setWriteFunction([](int, const char *, qint64) -> qint64 {
         errno = ENOSPC;
         return -1;
     });
     const QString path = m_drive.filePath(QStringLiteral("readings.log"));
-    QVERIFY(form.openReadingLog(path, &error));
+    QVERIFY(form.readingLog()->openFile(path, &error));
     form.setPollInterval(std::chrono::hours(1));
     QVERIFY(openPanelPort(form, boxes, m_pty));
 
@@ -200,7 +200,7 @@ void TestRecordWiring::logFailureIsToldOnce()
     QTRY_COMPARE(form.records().count(), 4);
     QCOMPARE(boxes.messages.size(), 0);
 
-    QVERIFY(form.openReadingLog(path, &error));
+    QVERIFY(form.readingLog()->openFile(path, &error));
     form.findChild<QAction *>(QStringLiteral("openLogFolder"))->trigger();
     QCOMPARE(logState->text(), QStringLiteral("读数日志文件夹：") + m_drive.path());
 }

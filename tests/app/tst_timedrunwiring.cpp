@@ -145,7 +145,7 @@ void TestTimedRunWiring::runSurvivesLineFailure()
     QTemporaryDir drive;
     ScriptedBoxes boxes;
     Form1 form(&boxes);
-    form.setDriveFolders({{u'd', drive.path()}});
+    form.recordSaving().setDriveFolders({{u'd', drive.path()}});
     form.setPollInterval(std::chrono::hours(1));
     form.setClockInterval(std::chrono::milliseconds(20));
     QVERIFY(openPanelPort(form, boxes, m_pty));
@@ -196,7 +196,7 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     ScriptedBoxes boxes;
     Form1 form(&boxes);
     QString error;
-    QVERIFY2(form.openReadingLog(logPath, &error), qPrintable(error));
+    QVERIFY2(form.readingLog()->openFile(logPath, &error), qPrintable(error));
     form.programStarted();
     form.setPollInterval(std::chrono::milliseconds(30));
     form.setClockInterval(std::chrono::milliseconds(10));
@@ -212,7 +212,7 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     QVERIFY(another.open());
     m_pty.hangUp();
 
-    QTRY_VERIFY(form.pendingStop().isPending());
+    QTRY_VERIFY(form.session()->pendingStop().isPending());
     QTRY_COMPARE(form.timedRun().tset(), 0);
     const QLabel *linkState = form.findChild<QLabel *>(QStringLiteral("linkState"));
     QVERIFY2(linkState->text().contains(QStringLiteral("停止命令待发送")),
@@ -233,7 +233,7 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
         // The old adapter's return no longer matters.
         QVERIFY(m_pty.makeSymlink(link));
     }
-    QVERIFY(!form.pendingStop().isPending());
+    QVERIFY(!form.session()->pendingStop().isPending());
     // The polls go on; the stop, once, before any of them, and only to the adapter it is owed.
     PseudoTerminal &line = sameAdapterBack ? m_pty : another;
     const QByteArray sent = lineAfter(line, 45);

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "logwriter.h"
 #include "panelport.h"
 #include "panelwatch.h"
 #include "ptypeer.h"
@@ -303,7 +304,7 @@ void TestFaultMatrix::readingsSurviveLineFaults()
     Form1 form(&boxes);
     form.setPollInterval(std::chrono::milliseconds(pollMs));
     QString error;
-    QVERIFY2(form.openReadingLog(logPath, &error), qPrintable(error));
+    QVERIFY2(form.readingLog()->openFile(logPath, &error), qPrintable(error));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -418,7 +419,7 @@ void TestFaultMatrix::lineEndInAValue()
     ScriptedBoxes boxes;
     Form1 form(&boxes);
     QString error;
-    QVERIFY2(form.openReadingLog(logPath, &error), qPrintable(error));
+    QVERIFY2(form.readingLog()->openFile(logPath, &error), qPrintable(error));
     PtyPeer peer;
     QVERIFY(peer.open());
     QVERIFY(openPanelPort(form, boxes, peer.pty()));

@@ -42,7 +42,7 @@ void TestSoak::sixtyThousandExchanges()
     Form1 form(&boxes);
     form.setPollInterval(std::chrono::milliseconds(0));
     QString error;
-    QVERIFY2(form.openReadingLog(logPath, &error), qPrintable(error));
+    QVERIFY2(form.readingLog()->openFile(logPath, &error), qPrintable(error));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 

@@ -1,0 +1,43 @@
+#include "app/alarmannunciator.h"
+
+#include "alarms/alarmmonitor.h"
+#include "app/statusarea.h"
+#include "platform/alarmbell.h"
+#include "platform/desktopnotifier.h"
+#include "session/pumpsession.h"
+
+#include <QPushButton>
+
+AlarmAnnunciator::AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, StatusArea *area,
+                                   QLabel *rows, QPushButton *acknowledge, QObject *parent)
+    : QObject(parent), m_alarms(alarms), m_area(area), m_rows(rows), m_acknowledge(acknowledge),
+      m_bell(new AlarmBell(this)), m_notifier(new DesktopNotifier(this))
+{
+    connect(alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &alarm) {
+        m_banner.raised(alarm.kind);
+        show();
+        m_notifier->notify(
+            tr("泵报警：%1").arg(AlarmMonitor::name(alarm.kind)),
+            tr("%1 %2").arg(alarm.raisedAt.toString(QStringLiteral("HH:mm:ss")), alarm.value));
+        // Even over a box of the operator's.
+        m_bell->start();
+    });
+    connect(session, &PumpSession::alarmActed, this,
+            [this](AlarmMonitor::Kind kind, bool stopSent) {
+                m_banner.acted(kind, stopSent);
+                show();
+            });
+    connect(alarms, &AlarmMonitor::acknowledged, this, [this] {
+        m_bell->stop();
+        m_banner.acknowledged();
+        show();
+    });
+    connect(acknowledge, &QPushButton::clicked, alarms, &AlarmMonitor::acknowledgeAll);
+}
+
+void AlarmAnnunciator::show()
+{
+    const QString text = m_banner.text(m_alarms->latched());
+    m_area->setLine(m_rows, text);
+    m_area->setButtonShown(m_acknowledge, !text.isEmpty());
+}
