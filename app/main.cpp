@@ -1,5 +1,5 @@
 #include "form1.h"
-#include "panelcommandline.h"
+#include "cmdline/panelcommandline.h"
 #include "paneltranslations.h"
 #include "serialcontrol.h"
 #include "terminationsignals.h"

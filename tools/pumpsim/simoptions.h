@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panelcommandline.h"
+#include "cmdline/panelcommandline.h"
 #include "pumpmodel.h"
 
 #include <QString>
