@@ -1,10 +1,10 @@
-#include "form1.h"
+#include "app/form1.h"
+#include "app/paneltranslations.h"
 #include "cmdline/panelcommandline.h"
-#include "paneltranslations.h"
-#include "serialcontrol.h"
-#include "terminationsignals.h"
+#include "platform/serialcontrol.h"
+#include "platform/terminationsignals.h"
 
-#include "logwriter.h"
+#include "records/logwriter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "logworker.h"
+#include "records/logworker.h"
 
-#include "readinglog.h"
+#include "records/readinglog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logqueue.h"
+#include "records/logqueue.h"
 
 #include <QDate>
 #include <QObject>

@@ -1,7 +1,7 @@
-#include "logwriter.h"
+#include "records/logwriter.h"
 
-#include "logqueue.h"
-#include "readinglog.h"
+#include "records/logqueue.h"
+#include "records/readinglog.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

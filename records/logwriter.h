@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logworker.h"
+#include "records/logworker.h"
 
 #include <QDate>
 #include <QDateTime>

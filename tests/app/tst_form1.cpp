@@ -1,9 +1,9 @@
-#include "form1.h"
-#include "form1layout.h"
-#include "plotarea.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
+#include "app/form1.h"
+#include "app/form1layout.h"
+#include "platform/plotarea.h"
+#include "platform/serialcontrol.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,11 +1,11 @@
-#include "alarmbell.h"
-#include "form1.h"
-#include "panelport.h"
-#include "panelsettings.h"
-#include "plotarea.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
+#include "app/form1.h"
+#include "app/panelsettings.h"
+#include "platform/alarmbell.h"
+#include "platform/plotarea.h"
+#include "platform/serialcontrol.h"
+#include "tests/support/panelport.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-#include "paneldriver.h"
-#include "pseudoterminal.h"
+#include "tools/paneldriver/paneldriver.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QFile>
 #include <QProcess>

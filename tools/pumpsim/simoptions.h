@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cmdline/panelcommandline.h"
-#include "pumpmodel.h"
+#include "tools/pumpsim/pumpmodel.h"
 
 #include <QString>
 #include <QStringList>
