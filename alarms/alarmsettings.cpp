@@ -1,4 +1,4 @@
-#include "alarmsettings.h"
+#include "alarms/alarmsettings.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "alarmsettingsdialog.h"
+#include "app/alarmsettingsdialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "focusring.h"
+#include "app/focusring.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "form1layout.h"
+#include "app/form1layout.h"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
-#include "form1ui.h"
+#include "app/form1ui.h"
 
-#include "focusring.h"
-#include "form1layout.h"
-#include "panelpalette.h"
-#include "panelsurface.h"
-#include "plotarea.h"
-#include "statusarea.h"
+#include "app/focusring.h"
+#include "app/form1layout.h"
+#include "app/panelpalette.h"
+#include "app/panelsurface.h"
+#include "app/statusarea.h"
+#include "platform/plotarea.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "historywindow.h"
+#include "app/historywindow.h"
 
-#include "historycsv.h"
-#include "modalboxes.h"
-#include "runrecord.h"
-#include "runreport.h"
+#include "history/historycsv.h"
+#include "history/runreport.h"
+#include "platform/modalboxes.h"
+#include "records/runrecord.h"
 
 #include <QCheckBox>
 #include <QFile>

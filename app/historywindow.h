@@ -1,8 +1,8 @@
 #pragma once
 
-#include "historydrawing.h"
-#include "historyview.h"
-#include "runreportprinter.h"
+#include "platform/historydrawing.h"
+#include "platform/historyview.h"
+#include "platform/runreportprinter.h"
 
 #include <QList>
 #include <QPicture>

@@ -1,12 +1,11 @@
-#include "form1.h"
-#include "panelcommandline.h"
-#include "paneltranslations.h"
-#include "serialcontrol.h"
-#include "terminationsignals.h"
-
-#include "logwriter.h"
-#include "panelpublishing.h"
-#include "publisher.h"
+#include "app/form1.h"
+#include "app/panelpublishing.h"
+#include "app/paneltranslations.h"
+#include "cmdline/panelcommandline.h"
+#include "platform/publisher.h"
+#include "platform/serialcontrol.h"
+#include "platform/terminationsignals.h"
+#include "records/logwriter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "panelsettings.h"
+#include "app/panelsettings.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "alarmsettings.h"
+#include "alarms/alarmsettings.h"
 
 #include <QSettings>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "panelsurface.h"
+#include "app/panelsurface.h"
 
-#include "panelpalette.h"
+#include "app/panelpalette.h"
 
 #include <QFile>
 #include <QImageReader>

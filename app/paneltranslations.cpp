@@ -1,4 +1,4 @@
-#include "paneltranslations.h"
+#include "app/paneltranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

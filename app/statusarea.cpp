@@ -1,4 +1,4 @@
-#include "statusarea.h"
+#include "app/statusarea.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -2,7 +2,7 @@
 // a menu bar, one menu and one Chinese label in the panel's font, in a fresh process linked with
 // Qt Widgets alone. Prints its FirstPaintProbe line and exits once the window has been painted.
 
-#include "firstpaintprobe.h"
+#include "bench/firstpaintprobe.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "benchsummary.h"
+#include "bench/benchsummary.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "firstpaintprobe.h"
+#include "bench/firstpaintprobe.h"
 
 #include <QEvent>
 #include <QMainWindow>

@@ -1,7 +1,7 @@
-#include "idlebench.h"
+#include "bench/idlebench.h"
 
-#include "linkprotocol.h"
-#include "pseudoterminal.h"
+#include "link/linkprotocol.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QEventLoop>
 #include <QHash>

@@ -4,22 +4,22 @@
 // at line rate, 100 times line rate and flat out against the port alone, and the CPU of an
 // idle panel that polls. A table of figures, references, ratios and targets closes the run.
 
-#include "benchsummary.h"
-#include "form1.h"
-#include "historypainter.h"
-#include "historyview.h"
-#include "historywindow.h"
-#include "idlebench.h"
-#include "linkprotocol.h"
-#include "mqttbench.h"
-#include "pseudoterminal.h"
-#include "receptionrun.h"
-#include "recordbuffer.h"
-#include "runrecord.h"
-#include "savebench.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
-#include "startupbench.h"
+#include "app/form1.h"
+#include "app/historywindow.h"
+#include "bench/benchsummary.h"
+#include "bench/idlebench.h"
+#include "bench/mqttbench.h"
+#include "bench/receptionrun.h"
+#include "bench/savebench.h"
+#include "bench/startupbench.h"
+#include "link/linkprotocol.h"
+#include "platform/historypainter.h"
+#include "platform/historyview.h"
+#include "platform/serialcontrol.h"
+#include "records/recordbuffer.h"
+#include "records/runrecord.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -229,7 +229,8 @@ bool runStartup(const Options &options, BenchSummary *summary)
 
     const double panelMs = median(r.panel, &Sample::paintedMs);
     const double bareMs = median(r.bare, &Sample::paintedMs);
-    summary->add({QStringLiteral("start-up to first paint (median)"), fixed(panelMs, 1, " ms"),
+    summary->add({QStringLiteral("start-up to first paint, from exec (median)"),
+                  fixed(panelMs, 1, " ms"),
                   fixed(bareMs, 1, " ms bare"), times(panelMs / bareMs),
                   QStringLiteral("≤ %1x").arg(kStartupRatioTarget, 0, 'f', 2),
                   meets(sameSize, panelMs / bareMs <= kStartupRatioTarget)});

@@ -1,8 +1,8 @@
-#include "mqttbench.h"
+#include "bench/mqttbench.h"
 
-#include "linkprotocol.h"
-#include "mosquittobroker.h"
-#include "publisher.h"
+#include "link/linkprotocol.h"
+#include "platform/publisher.h"
+#include "tests/support/mosquittobroker.h"
 
 #include <QDateTime>
 #include <QEventLoop>

@@ -3,11 +3,11 @@
 // With --idle DEVICE SECONDS it then opens port 1 on DEVICE through 通信, waits for the first
 // reading, and prints the process CPU time spent over SECONDS of ordinary polling.
 
-#include "firstpaintprobe.h"
-#include "form1.h"
-#include "paneltranslations.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
+#include "app/form1.h"
+#include "app/paneltranslations.h"
+#include "bench/firstpaintprobe.h"
+#include "platform/serialcontrol.h"
+#include "tests/support/scriptedboxes.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "receptionrun.h"
+#include "bench/receptionrun.h"
 
-#include "form1.h"
-#include "linkprotocol.h"
-#include "pseudoterminal.h"
-#include "serialcontrol.h"
+#include "app/form1.h"
+#include "link/linkprotocol.h"
+#include "platform/serialcontrol.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QEventLoop>
 #include <QLineEdit>

@@ -6,12 +6,12 @@
 //
 //   corvane-bench-reconnect [--cycles N] [--min-outage S] [--max-outage S] [--seed N]
 
-#include "form1.h"
-#include "framereader.h"
-#include "linkprotocol.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
+#include "app/form1.h"
+#include "link/framereader.h"
+#include "link/linkprotocol.h"
+#include "platform/serialcontrol.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "savebench.h"
+#include "bench/savebench.h"
 
-#include "recordbuffer.h"
-#include "recordfile.h"
+#include "records/recordbuffer.h"
+#include "records/recordfile.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "startupbench.h"
+#include "bench/startupbench.h"
 
-#include "firstpaintprobe.h"
+#include "bench/firstpaintprobe.h"
 
 #include <QHash>
 #include <QProcess>

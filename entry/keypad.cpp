@@ -1,8 +1,8 @@
-#include "keypad.h"
+#include "entry/keypad.h"
 
-#include "commandframe.h"
-#include "numbertext.h"
-#include "setpointframe.h"
+#include "entry/setpointframe.h"
+#include "link/commandframe.h"
+#include "link/numbertext.h"
 
 #include <optional>
 

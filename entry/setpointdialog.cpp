@@ -1,6 +1,6 @@
-#include "setpointdialog.h"
+#include "entry/setpointdialog.h"
 
-#include "numbertext.h"
+#include "link/numbertext.h"
 
 namespace SetpointDialog {
 

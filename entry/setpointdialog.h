@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setpointframe.h"
+#include "entry/setpointframe.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "setpointframe.h"
+#include "entry/setpointframe.h"
 
-#include "commandframe.h"
+#include "link/commandframe.h"
 
 namespace SetpointFrame {
 

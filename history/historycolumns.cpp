@@ -1,4 +1,4 @@
-#include "historycolumns.h"
+#include "history/historycolumns.h"
 
 #include <algorithm>
 #include <cmath>

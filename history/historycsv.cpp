@@ -1,6 +1,6 @@
-#include "historycsv.h"
+#include "history/historycsv.h"
 
-#include "runrecord.h"
+#include "records/runrecord.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "historyinbox.h"
+#include "history/historyinbox.h"
 
 #include <QMutexLocker>
 

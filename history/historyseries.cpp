@@ -1,4 +1,4 @@
-#include "historyseries.h"
+#include "history/historyseries.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "runreport.h"
+#include "history/runreport.h"
 
-#include "runrecord.h"
+#include "records/runrecord.h"
 
 #include <algorithm>
 #include <limits>

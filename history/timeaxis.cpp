@@ -1,4 +1,4 @@
-#include "timeaxis.h"
+#include "history/timeaxis.h"
 
 #include <QDateTime>
 

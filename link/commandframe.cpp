@@ -1,6 +1,6 @@
-#include "commandframe.h"
+#include "link/commandframe.h"
 
-#include "linkprotocol.h"
+#include "link/linkprotocol.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "framereader.h"
+#include "link/framereader.h"
 
-#include "linkprotocol.h"
+#include "link/linkprotocol.h"
 
 QList<QByteArray> FrameReader::feed(const QByteArray &bytes)
 {

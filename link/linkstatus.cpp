@@ -1,4 +1,4 @@
-#include "linkstatus.h"
+#include "link/linkstatus.h"
 
 #include <QStringList>
 

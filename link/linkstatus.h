@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pendingstop.h"
+#include "link/pendingstop.h"
 
 #include <QString>
 

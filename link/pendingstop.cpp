@@ -1,4 +1,4 @@
-#include "pendingstop.h"
+#include "link/pendingstop.h"
 
 bool PendingStop::owe(const QString &device, const QString &cause)
 {

@@ -1,6 +1,6 @@
-#include "portanswer.h"
+#include "link/portanswer.h"
 
-#include "numbertext.h"
+#include "link/numbertext.h"
 
 #include <QRegularExpression>
 #include <QStringList>

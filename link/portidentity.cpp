@@ -1,4 +1,4 @@
-#include "portidentity.h"
+#include "link/portidentity.h"
 
 PortIdentity PortIdentity::of(const SerialPortRecord &port)
 {

@@ -1,6 +1,6 @@
-#include "pressuretrend.h"
+#include "link/pressuretrend.h"
 
-#include "numbertext.h"
+#include "link/numbertext.h"
 
 #include <algorithm>
 #include <cmath>

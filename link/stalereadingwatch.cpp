@@ -1,4 +1,4 @@
-#include "stalereadingwatch.h"
+#include "link/stalereadingwatch.h"
 
 bool StaleReadingWatch::pollSent()
 {

@@ -1,4 +1,4 @@
-#include "alarmbell.h"
+#include "platform/alarmbell.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "desktopnotifier.h"
+#include "platform/desktopnotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

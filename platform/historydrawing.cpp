@@ -1,6 +1,6 @@
-#include "historydrawing.h"
+#include "platform/historydrawing.h"
 
-#include "historyinbox.h"
+#include "history/historyinbox.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

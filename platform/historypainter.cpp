@@ -1,7 +1,7 @@
-#include "historypainter.h"
+#include "platform/historypainter.h"
 
-#include "historycolumns.h"
-#include "timeaxis.h"
+#include "history/historycolumns.h"
+#include "history/timeaxis.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

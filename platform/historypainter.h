@@ -1,6 +1,6 @@
 #pragma once
 
-#include "historyseries.h"
+#include "history/historyseries.h"
 
 #include <QColor>
 #include <QRectF>

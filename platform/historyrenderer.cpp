@@ -1,4 +1,4 @@
-#include "historyrenderer.h"
+#include "platform/historyrenderer.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "historyinbox.h"
-#include "historypainter.h"
-#include "historyseries.h"
+#include "history/historyinbox.h"
+#include "history/historyseries.h"
+#include "platform/historypainter.h"
 
 #include <QImage>
 #include <QMutex>

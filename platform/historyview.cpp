@@ -1,4 +1,4 @@
-#include "historyview.h"
+#include "platform/historyview.h"
 
 #include <QDateTime>
 #include <QHelpEvent>

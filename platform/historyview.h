@@ -1,6 +1,6 @@
 #pragma once
 
-#include "historyrenderer.h"
+#include "platform/historyrenderer.h"
 
 #include <QImage>
 #include <QList>

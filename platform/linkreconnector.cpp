@@ -1,8 +1,8 @@
-#include "linkreconnector.h"
+#include "platform/linkreconnector.h"
 
-#include "portlisting.h"
-#include "reconnectschedule.h"
-#include "serialcontrol.h"
+#include "link/reconnectschedule.h"
+#include "platform/portlisting.h"
+#include "platform/serialcontrol.h"
 
 #include <QDir>
 #include <QFileInfo>

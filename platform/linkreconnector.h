@@ -1,7 +1,7 @@
 #pragma once
 
-#include "portidentity.h"
-#include "reconnector.h"
+#include "link/portidentity.h"
+#include "platform/reconnector.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "mqttpublisher.h"
+#include "platform/mqttpublisher.h"
 
-#include "telemetrymessages.h"
+#include "telemetry/telemetrymessages.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

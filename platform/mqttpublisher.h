@@ -1,8 +1,8 @@
 #pragma once
 
-#include "mqttsettings.h"
-#include "panelstate.h"
-#include "publishqueue.h"
+#include "telemetry/mqttsettings.h"
+#include "telemetry/panelstate.h"
+#include "telemetry/publishqueue.h"
 
 #include <QDateTime>
 #include <QHash>

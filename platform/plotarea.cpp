@@ -1,4 +1,4 @@
-#include "plotarea.h"
+#include "platform/plotarea.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "portlisting.h"
+#include "platform/portlisting.h"
 
 #include <QDir>
 #include <QFileInfo>

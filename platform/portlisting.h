@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serialportrecord.h"
+#include "link/serialportrecord.h"
 
 #include <QList>
 

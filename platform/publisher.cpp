@@ -1,4 +1,4 @@
-#include "publisher.h"
+#include "platform/publisher.h"
 
 #include <QThread>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mqttpublisher.h"
-#include "publishinbox.h"
+#include "platform/mqttpublisher.h"
+#include "telemetry/publishinbox.h"
 
 #include <QDeadlineTimer>
 #include <QObject>

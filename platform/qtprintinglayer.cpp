@@ -1,4 +1,4 @@
-#include "qtprintinglayer.h"
+#include "platform/qtprintinglayer.h"
 
 #include <QPrintDialog>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printinglayer.h"
+#include "platform/printinglayer.h"
 
 #include <QPainter>
 #include <QPrinter>

@@ -1,4 +1,4 @@
-#include "runreportprinter.h"
+#include "platform/runreportprinter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runreport.h"
+#include "history/runreport.h"
 
 #include <QPicture>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "serialcontrol.h"
+#include "platform/serialcontrol.h"
 
 #include <QFile>
 #include <QFileInfo>

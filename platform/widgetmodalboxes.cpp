@@ -1,4 +1,4 @@
-#include "widgetmodalboxes.h"
+#include "platform/widgetmodalboxes.h"
 
 #include <QFileDialog>
 #include <QInputDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modalboxes.h"
+#include "platform/modalboxes.h"
 
 class QWidget;
 

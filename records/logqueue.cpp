@@ -1,4 +1,4 @@
-#include "logqueue.h"
+#include "records/logqueue.h"
 
 #include <utility>
 

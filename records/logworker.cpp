@@ -1,7 +1,6 @@
-#include "logworker.h"
+#include "records/logworker.h"
 
-#include "logwriter.h"
-#include "readinglog.h"
+#include "records/readinglog.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,10 +34,31 @@ LogWorker::~LogWorker()
     closeFile();
 }
 
+QString LogWorker::refusal(const QString &path)
+{
+    // stat, not open: opening a FIFO for writing waits until someone reads it.
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    QString kind = QStringLiteral("特殊文件");
+    if (S_ISDIR(info.st_mode))
+        kind = QStringLiteral("文件夹");
+    else if (S_ISFIFO(info.st_mode))
+        kind = QStringLiteral("命名管道");
+    else if (S_ISCHR(info.st_mode))
+        kind = QStringLiteral("终端或字符设备");
+    else if (S_ISBLK(info.st_mode))
+        kind = QStringLiteral("块设备");
+    else if (S_ISSOCK(info.st_mode))
+        kind = QStringLiteral("套接字");
+    return QStringLiteral("读数日志 %1 不是普通文件，而是%2")
+        .arg(QDir::toNativeSeparators(path), kind);
+}
+
 int LogWorker::openAppending(const QString &path, QString *error)
 {
-    QString refusal = LogWriter::refusal(path);
-    if (refusal.isEmpty()) {
+    QString refused = refusal(path);
+    if (refused.isEmpty()) {
         // O_NONBLOCK: should a FIFO take the file's place after the check, opening it fails
         // instead of waiting for a reader.
         const int fd =
@@ -53,10 +73,10 @@ int LogWorker::openAppending(const QString &path, QString *error)
         if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
             return fd;
         ::close(fd);
-        refusal = LogWriter::refusal(path);
+        refused = refusal(path);
     }
-    *error = !refusal.isEmpty()
-                 ? refusal
+    *error = !refused.isEmpty()
+                 ? refused
                  : QStringLiteral("读数日志 %1 不是普通文件").arg(QDir::toNativeSeparators(path));
     return -1;
 }

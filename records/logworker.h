@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logqueue.h"
+#include "records/logqueue.h"
 
 #include <QDate>
 #include <QObject>
@@ -27,8 +27,11 @@ public:
                        const QString &folder, WriteFunction write);
     ~LogWorker() override;
 
+    // Empty when path may be the log: a regular file, or nothing yet. Otherwise why not, for the
+    // operator (a folder, a FIFO, a terminal, ...). A FIFO is never opened.
+    static QString refusal(const QString &path);
     // The file descriptor of path opened for appending (created if missing), or -1 with *error
-    // when it is refused (LogWriter::refusal) or cannot be opened.
+    // when it is refused (refusal()) or cannot be opened.
     static int openAppending(const QString &path, QString *error);
     static QString dailyPath(const QString &folder, QDate day);
 

@@ -1,16 +1,14 @@
-#include "logwriter.h"
+#include "records/logwriter.h"
 
-#include "logqueue.h"
-#include "readinglog.h"
-#include "runrecord.h"
+#include "records/logqueue.h"
+#include "records/readinglog.h"
+#include "records/runrecord.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,27 +26,6 @@ LogWriter::LogWriter(QObject *parent) : QObject(parent) {}
 LogWriter::~LogWriter()
 {
     close();
-}
-
-QString LogWriter::refusal(const QString &path)
-{
-    // stat, not open: opening a FIFO for writing waits until someone reads it.
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
-        return {};
-    QString kind = QStringLiteral("特殊文件");
-    if (S_ISDIR(info.st_mode))
-        kind = QStringLiteral("文件夹");
-    else if (S_ISFIFO(info.st_mode))
-        kind = QStringLiteral("命名管道");
-    else if (S_ISCHR(info.st_mode))
-        kind = QStringLiteral("终端或字符设备");
-    else if (S_ISBLK(info.st_mode))
-        kind = QStringLiteral("块设备");
-    else if (S_ISSOCK(info.st_mode))
-        kind = QStringLiteral("套接字");
-    return QStringLiteral("读数日志 %1 不是普通文件，而是%2")
-        .arg(QDir::toNativeSeparators(path), kind);
 }
 
 bool LogWriter::openFile(const QString &path, QString *error)

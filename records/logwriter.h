@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logworker.h"
+#include "records/logworker.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -33,9 +33,9 @@ public:
     explicit LogWriter(QObject *parent = nullptr);
     ~LogWriter() override;
 
-    // Empty when path may be the log: a regular file, or nothing yet. Otherwise why not, for the
-    // operator (a folder, a FIFO, a terminal, ...). A FIFO is never opened.
-    static QString refusal(const QString &path);
+    // Empty when path may be the log, otherwise why not (LogWorker::refusal, which opening the
+    // file checks on the writer's side too).
+    static QString refusal(const QString &path) { return LogWorker::refusal(path); }
 
     // Each closes the log open before. False with *error (may be null) when refused or failed.
     bool openFile(const QString &path, QString *error);

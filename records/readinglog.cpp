@@ -1,4 +1,4 @@
-#include "readinglog.h"
+#include "records/readinglog.h"
 
 namespace {
 

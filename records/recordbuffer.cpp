@@ -1,4 +1,4 @@
-#include "recordbuffer.h"
+#include "records/recordbuffer.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "recordpath.h"
+#include "records/recordpath.h"
 
 namespace RecordPath {
 

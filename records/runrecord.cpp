@@ -1,6 +1,6 @@
-#include "runrecord.h"
+#include "records/runrecord.h"
 
-#include "numbertext.h"
+#include "link/numbertext.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recordbuffer.h"
+#include "records/recordbuffer.h"
 
 #include <QDateTime>
 #include <QList>

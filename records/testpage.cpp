@@ -1,4 +1,4 @@
-#include "testpage.h"
+#include "records/testpage.h"
 
 int TestPage::print(PrintingLayer &printer)
 {

@@ -1,4 +1,4 @@
-#include "mqttsettings.h"
+#include "telemetry/mqttsettings.h"
 
 #include <QFile>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "panelstate.h"
+#include "telemetry/panelstate.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "publishinbox.h"
+#include "telemetry/publishinbox.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "publishqueue.h"
+#include "telemetry/publishqueue.h"
 
 #include <algorithm>
 

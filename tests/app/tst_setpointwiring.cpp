@@ -1,7 +1,7 @@
-#include "form1.h"
-#include "panelport.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
+#include "app/form1.h"
+#include "tests/support/panelport.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QApplication>
 #include <QInputDialog>

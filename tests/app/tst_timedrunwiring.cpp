@@ -1,8 +1,8 @@
-#include "form1.h"
-#include "logwriter.h"
-#include "panelport.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
+#include "app/form1.h"
+#include "records/logwriter.h"
+#include "tests/support/panelport.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QAction>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "paneldriver.h"
+#include "tools/paneldriver/paneldriver.h"
 
 #include <QDateTime>
 #include <QDir>

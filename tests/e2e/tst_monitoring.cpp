@@ -1,9 +1,9 @@
-#include "form1.h"
-#include "mosquittobroker.h"
-#include "mqttsettings.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
-#include "simulatedpump.h"
+#include "app/form1.h"
+#include "platform/serialcontrol.h"
+#include "telemetry/mqttsettings.h"
+#include "tests/faults/simulatedpump.h"
+#include "tests/support/mosquittobroker.h"
+#include "tests/support/scriptedboxes.h"
 
 #include <QAction>
 #include <QJsonDocument>

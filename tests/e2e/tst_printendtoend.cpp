@@ -1,6 +1,6 @@
-#include "paneldriver.h"
-#include "popplertools.h"
-#include "privatecups.h"
+#include "tests/platform/popplertools.h"
+#include "tests/platform/privatecups.h"
+#include "tools/paneldriver/paneldriver.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,5 +1,5 @@
-#include "paneldriver.h"
-#include "pseudoterminal.h"
+#include "tools/paneldriver/paneldriver.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QFile>
 #include <QProcess>
@@ -41,14 +41,23 @@ void TestTerminationSignals::endsAsClosing()
     PseudoTerminal line;
     QString error;
     QVERIFY2(line.open(&error), qPrintable(error));
+    QProcess panel;
+    qint64 panelId = -1; // kept: a process that has ended has no id in QProcess
     // QSerialPort's lock file; /var/lock is a link to /run/lock on Debian, other systems may
-    // keep only one of them.
+    // keep only one of them. It is named after the terminal, whose number may be another
+    // program's as soon as it is freed: a lock is the panel's only while it names its process.
     const QString lockName = QStringLiteral("LCK..") + line.slavePath().mid(5).replace(u'/', u'_');
     const QStringList lockFiles{QStringLiteral("/var/lock/") + lockName,
                                 QStringLiteral("/run/lock/") + lockName};
-    const auto locked = [&] { return QFile::exists(lockFiles[0]) || QFile::exists(lockFiles[1]); };
-
-    QProcess panel;
+    const auto locked = [&] {
+        for (const QString &path : lockFiles) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly) &&
+                file.readLine().trimmed().toLongLong() == panelId)
+                return true;
+        }
+        return false;
+    };
     panel.setProcessChannelMode(QProcess::ForwardedChannels);
     // A shell without job control starts its background jobs with SIGINT ignored, and the
     // panel keeps an ignored signal ignored; start it the way a desktop or a terminal does.
@@ -67,6 +76,7 @@ void TestTerminationSignals::endsAsClosing()
     }
     panel.start(QStringLiteral(PANEL_EXECUTABLE), arguments);
     QVERIFY(panel.waitForStarted());
+    panelId = panel.processId();
     PanelDriver driver;
     QVERIFY2(driver.findWindow(20000), qPrintable(driver.lastError()));
     QVERIFY2(driver.openPort(QStringLiteral("1"), 10000), qPrintable(driver.lastError()));

@@ -1,4 +1,4 @@
-#include "keypad.h"
+#include "entry/keypad.h"
 
 #include <QTest>
 

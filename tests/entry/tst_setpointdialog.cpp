@@ -1,4 +1,4 @@
-#include "setpointdialog.h"
+#include "entry/setpointdialog.h"
 
 #include <QTest>
 

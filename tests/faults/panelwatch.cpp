@@ -1,7 +1,7 @@
-#include "panelwatch.h"
+#include "tests/faults/panelwatch.h"
 
-#include "form1.h"
-#include "plotarea.h"
+#include "app/form1.h"
+#include "platform/plotarea.h"
 
 #include <QFile>
 #include <QLineEdit>

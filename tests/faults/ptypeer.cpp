@@ -1,4 +1,4 @@
-#include "ptypeer.h"
+#include "tests/faults/ptypeer.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

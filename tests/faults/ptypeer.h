@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pseudoterminal.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QByteArray>
 #include <QObject>

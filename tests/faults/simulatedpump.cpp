@@ -1,4 +1,4 @@
-#include "simulatedpump.h"
+#include "tests/faults/simulatedpump.h"
 
 #include <QDir>
 #include <QFile>

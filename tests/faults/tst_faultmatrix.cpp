@@ -1,11 +1,11 @@
-#include "form1.h"
-#include "logwriter.h"
-#include "panelport.h"
-#include "panelwatch.h"
-#include "ptypeer.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
-#include "simulatedpump.h"
+#include "app/form1.h"
+#include "platform/serialcontrol.h"
+#include "records/logwriter.h"
+#include "tests/faults/panelwatch.h"
+#include "tests/faults/ptypeer.h"
+#include "tests/faults/simulatedpump.h"
+#include "tests/support/panelport.h"
+#include "tests/support/scriptedboxes.h"
 
 #include <QAction>
 #include <QDateTime>

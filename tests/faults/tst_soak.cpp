@@ -1,9 +1,9 @@
-#include "form1.h"
-#include "logwriter.h"
-#include "panelport.h"
-#include "panelwatch.h"
-#include "ptypeer.h"
-#include "scriptedboxes.h"
+#include "app/form1.h"
+#include "records/logwriter.h"
+#include "tests/faults/panelwatch.h"
+#include "tests/faults/ptypeer.h"
+#include "tests/support/panelport.h"
+#include "tests/support/scriptedboxes.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -2,9 +2,9 @@
 // the odd clear (the port closing), come from a generator seeded by the input itself, so that
 // every input is also a new way of splitting. The frames out must be those a plain scan of the
 // same bytes finds, whatever the chunks.
-#include "framereader.h"
-#include "fuzzcheck.h"
-#include "linkprotocol.h"
+#include "link/framereader.h"
+#include "link/linkprotocol.h"
+#include "tests/fuzz/fuzzcheck.h"
 
 #include <QHashFunctions>
 

@@ -2,9 +2,9 @@
 // are digits, "N" takes the next byte as the pump number (0..99), "[text]" and "{text}" put
 // text into the flow and the pressure box by hand (UTF-8). Other bytes are ignored. After every
 // key the keypad's promises must hold.
-#include "commandframe.h"
-#include "fuzzcheck.h"
-#include "keypad.h"
+#include "entry/keypad.h"
+#include "link/commandframe.h"
+#include "tests/fuzz/fuzzcheck.h"
 
 #include <cstdint>
 

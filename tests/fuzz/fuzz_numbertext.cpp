@@ -1,10 +1,10 @@
 // The input is text the operator typed or the pump sent (read as UTF-8). Its reading as a
 // number must follow the documented grammar exactly and give what the C library reads from the
 // same digits; a reading within the keypad's limits must make a nine-character frame.
-#include "commandframe.h"
-#include "fuzzcheck.h"
-#include "keypad.h"
-#include "numbertext.h"
+#include "entry/keypad.h"
+#include "link/commandframe.h"
+#include "link/numbertext.h"
+#include "tests/fuzz/fuzzcheck.h"
 
 #include <QRegularExpression>
 

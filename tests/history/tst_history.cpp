@@ -1,8 +1,8 @@
-#include "historycolumns.h"
-#include "historycsv.h"
-#include "runrecord.h"
-#include "runreport.h"
-#include "timeaxis.h"
+#include "history/historycolumns.h"
+#include "history/historycsv.h"
+#include "history/runreport.h"
+#include "history/timeaxis.h"
+#include "records/runrecord.h"
 
 #include <QBuffer>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "commandframe.h"
+#include "link/commandframe.h"
 
 #include <QLocale>
 #include <QTest>

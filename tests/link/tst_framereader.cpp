@@ -1,4 +1,4 @@
-#include "framereader.h"
+#include "link/framereader.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "numbertext.h"
+#include "link/numbertext.h"
 
 #include <QLocale>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "portanswer.h"
-#include "portidentity.h"
+#include "link/portanswer.h"
+#include "link/portidentity.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "pressuretrend.h"
+#include "link/pressuretrend.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
-#include "popplertools.h"
-#include "printdialoganswerer.h"
-#include "privatecups.h"
-#include "qtprintinglayer.h"
-#include "testpage.h"
+#include "platform/qtprintinglayer.h"
+#include "records/testpage.h"
+#include "tests/platform/popplertools.h"
+#include "tests/platform/printdialoganswerer.h"
+#include "tests/platform/privatecups.h"
 
 #include <QPrinterInfo>
 #include <QTemporaryDir>

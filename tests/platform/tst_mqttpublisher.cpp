@@ -1,5 +1,5 @@
-#include "mosquittobroker.h"
-#include "publisher.h"
+#include "platform/publisher.h"
+#include "tests/support/mosquittobroker.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "popplertools.h"
-#include "printdialoganswerer.h"
-#include "qtprintinglayer.h"
-#include "testpage.h"
+#include "platform/qtprintinglayer.h"
+#include "records/testpage.h"
+#include "tests/platform/popplertools.h"
+#include "tests/platform/printdialoganswerer.h"
 
 #include <QTemporaryDir>
 #include <QTest>

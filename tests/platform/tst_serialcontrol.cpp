@@ -1,5 +1,5 @@
-#include "pseudoterminal.h"
-#include "serialcontrol.h"
+#include "platform/serialcontrol.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QElapsedTimer>
 #include <QFile>

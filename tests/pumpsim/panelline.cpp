@@ -1,4 +1,4 @@
-#include "panelline.h"
+#include "tests/pumpsim/panelline.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framereader.h"
+#include "link/framereader.h"
 
 #include <QByteArray>
 #include <QList>

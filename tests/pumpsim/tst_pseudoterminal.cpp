@@ -1,4 +1,4 @@
-#include "pseudoterminal.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QFile>
 #include <QTest>

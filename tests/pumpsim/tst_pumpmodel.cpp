@@ -1,5 +1,5 @@
-#include "commandframe.h"
-#include "pumpmodel.h"
+#include "link/commandframe.h"
+#include "tools/pumpsim/pumpmodel.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "numbertext.h"
-#include "panelline.h"
+#include "link/numbertext.h"
+#include "tests/pumpsim/panelline.h"
 
 #include <QFile>
 #include <QProcess>

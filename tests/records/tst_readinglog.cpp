@@ -1,5 +1,5 @@
-#include "logwriter.h"
-#include "readinglog.h"
+#include "records/logwriter.h"
+#include "records/readinglog.h"
 
 #include <QDir>
 #include <QScopeGuard>

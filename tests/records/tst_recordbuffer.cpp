@@ -1,5 +1,5 @@
-#include "recordbuffer.h"
-#include "runrecord.h"
+#include "records/recordbuffer.h"
+#include "records/runrecord.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "entry/keypad.h"
-#include "fakeline.h"
+#include "tests/support/fakeline.h"
 #include "records/runrecord.h"
 #include "session/pumpsession.h"
 

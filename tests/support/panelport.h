@@ -1,9 +1,9 @@
 #pragma once
 
-#include "form1.h"
-#include "pseudoterminal.h"
-#include "scriptedboxes.h"
-#include "serialcontrol.h"
+#include "app/form1.h"
+#include "platform/serialcontrol.h"
+#include "tests/support/scriptedboxes.h"
+#include "tools/pty/pseudoterminal.h"
 
 #include <QAction>
 

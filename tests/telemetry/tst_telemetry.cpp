@@ -1,7 +1,7 @@
-#include "mqttsettings.h"
-#include "panelstate.h"
-#include "publishinbox.h"
-#include "publishqueue.h"
+#include "telemetry/mqttsettings.h"
+#include "telemetry/panelstate.h"
+#include "telemetry/publishinbox.h"
+#include "telemetry/publishqueue.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

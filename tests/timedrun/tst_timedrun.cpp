@@ -1,5 +1,5 @@
-#include "runclock.h"
-#include "timedrun.h"
+#include "timedrun/runclock.h"
+#include "timedrun/timedrun.h"
 
 #include <QTest>
 

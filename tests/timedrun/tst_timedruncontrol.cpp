@@ -1,4 +1,4 @@
-#include "fakeline.h"
+#include "tests/support/fakeline.h"
 #include "records/runrecord.h"
 #include "session/pumpsession.h"
 #include "timedrun/timedruncontrol.h"

@@ -1,4 +1,4 @@
-#include "artworkpainter.h"
+#include "tools/artgen/artworkpainter.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

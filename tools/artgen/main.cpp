@@ -2,7 +2,7 @@
 // into OUTDIR, and with ICONDIR the launchers' icons into the hicolor tree under it. Needs a QGuiApplication so the font database is available;
 // run with QT_QPA_PLATFORM=offscreen on a machine without a display.
 
-#include "artworkpainter.h"
+#include "tools/artgen/artworkpainter.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "paneldriver.h"
+#include "tools/paneldriver/paneldriver.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -145,8 +145,11 @@ bool PanelDriver::openPort(const QString &answer, int timeoutMs)
 
 bool PanelDriver::openFirstEnabledMenu(int timeoutMs)
 {
+    // F10 opens the first menu the panel itself holds enabled now, where a click would go by
+    // a picture of the menu bar that a busy machine may not have repainted yet.
     const qsizetype before = visibleWindows().size();
-    if (!clickFirstEnabledItem())
+    if (!xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_windowId}) ||
+        !xdotool({QStringLiteral("key"), QStringLiteral("F10")}))
         return false;
     for (int waited = 0; waited <= timeoutMs; waited += 200) {
         if (visibleWindows().size() > before)

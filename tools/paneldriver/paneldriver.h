@@ -24,8 +24,8 @@ public:
 
     // Chooses 通信 in the menu bar, answers its box with `answer` and presses Enter.
     bool openPort(const QString &answer, int timeoutMs);
-    // Clicks the first enabled menu of the bar (文件(F) once the port is open) and waits for
-    // it to drop down.
+    // Opens the first enabled menu of the bar (文件(F) once the port is open) with F10 and
+    // waits for it to drop down.
     bool openFirstEnabledMenu(int timeoutMs);
     // Presses keys (xdotool key names, such as Up or Return) in turn, wherever the focus is.
     bool pressKeys(const QStringList &keys);

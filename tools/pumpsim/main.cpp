@@ -3,9 +3,9 @@
 // the symlink, the hang-up, a vanished line and its return); everything else goes to stderr or the
 // --log file.
 
-#include "pumpsimulator.h"
-#include "signalwatcher.h"
-#include "simoptions.h"
+#include "tools/pumpsim/pumpsimulator.h"
+#include "tools/pumpsim/signalwatcher.h"
+#include "tools/pumpsim/simoptions.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "pumpmodel.h"
+#include "tools/pumpsim/pumpmodel.h"
 
 #include <algorithm>
 #include <cmath>

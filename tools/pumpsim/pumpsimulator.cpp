@@ -1,8 +1,8 @@
-#include "pumpsimulator.h"
+#include "tools/pumpsim/pumpsimulator.h"
 
-#include "commandframe.h"
-#include "linkprotocol.h"
-#include "numbertext.h"
+#include "link/commandframe.h"
+#include "link/linkprotocol.h"
+#include "link/numbertext.h"
 
 #include <QDateTime>
 #include <QSocketNotifier>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "framereader.h"
-#include "pseudoterminal.h"
-#include "pumpmodel.h"
-#include "simoptions.h"
+#include "link/framereader.h"
+#include "tools/pty/pseudoterminal.h"
+#include "tools/pumpsim/pumpmodel.h"
+#include "tools/pumpsim/simoptions.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "signalwatcher.h"
+#include "tools/pumpsim/signalwatcher.h"
 
 #include <QSocketNotifier>
 

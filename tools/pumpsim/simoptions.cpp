@@ -1,6 +1,6 @@
-#include "simoptions.h"
+#include "tools/pumpsim/simoptions.h"
 
-#include "numbertext.h"
+#include "link/numbertext.h"
 
 #include <QCommandLineParser>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panelcommandline.h"
-#include "pumpmodel.h"
+#include "cmdline/panelcommandline.h"
+#include "tools/pumpsim/pumpmodel.h"
 
 #include <QString>
 #include <QStringList>

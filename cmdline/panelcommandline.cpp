@@ -1,4 +1,4 @@
-#include "panelcommandline.h"
+#include "cmdline/panelcommandline.h"
 
 #include <QFileInfo>
 #include <QSysInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mqttsettings.h"
+#include "telemetry/mqttsettings.h"
 
 #include <QChar>
 #include <QCommandLineParser>
