@@ -68,8 +68,9 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     ui = std::make_unique<Form1Ui>();
     ui->setupUi(this);
-    m_entry = std::make_unique<SetpointEntry>(&m_keypad, ui->lqset, ui->prset, m_boxes,
-                                              [this](const QString &frame) { SendFrame(frame); });
+    m_entry = std::make_unique<SetpointEntry>(
+        &m_keypad, ui->lqset, ui->prset, m_boxes,
+        [this](const QString &frame, const QString &source) { SendFrame(frame, source); });
     m_display = new ReadingDisplay(m_session, ui->pnow, ui->Picture1, this);
     m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmBanner,
                                          ui->alarmAck, this);
@@ -276,9 +277,9 @@ void Form1::showLinkState()
         label->setToolTip(tip);
 }
 
-void Form1::SendFrame(const QString &frame)
+void Form1::SendFrame(const QString &frame, const QString &source)
 {
-    tellUnsent(m_session->send(frame, frameSource()));
+    tellUnsent(m_session->send(frame, source.isEmpty() ? frameSource() : source));
 }
 
 void Form1::tellUnsent(const QString &failure)

@@ -125,8 +125,8 @@ private:
     void onLinkChanged(PumpSession::Link link);
     void showLinkState();
 
-    // Writes one frame through the session; a frame that cannot go out is told in a box.
-    void SendFrame(const QString &frame);
+    // One frame through the session, sent by source or the signal's sender; unsent: a box.
+    void SendFrame(const QString &frame, const QString &source = QString());
     void tellUnsent(const QString &failure);
     // What asked for the frame being sent, for its event line.
     QString frameSource() const;

@@ -7,9 +7,20 @@
 
 #include <cmath>
 
+namespace {
+
+MqttSettings withSession(MqttSettings settings, const RunRecord *record)
+{
+    settings.session = record->sessionId();
+    return settings;
+}
+
+} // namespace
+
 PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record,
                                  AlarmMonitor *alarms, PumpSession *session, QObject *parent)
-    : QObject(parent), m_publisher(new Publisher(settings, this)), m_alarms(alarms),
+    : QObject(parent), m_publisher(new Publisher(withSession(settings, record), this)),
+      m_alarms(alarms),
       m_session(session)
 {
     using Status = MqttPublisher::Status;
@@ -32,21 +43,21 @@ PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record
         m_publisher->event(event.time, event.key, event.text);
         stateChanged();
     });
-    const auto alarm = [this](AlarmMonitor::Kind kind, const char *action, const QString &text) {
-        m_publisher->alarm(QDateTime::currentDateTime(), AlarmMonitor::id(kind),
-                           QString::fromLatin1(action), text);
-    };
-    connect(alarms, &AlarmMonitor::raised, this,
-            [alarm](const AlarmMonitor::Alarm &a) { alarm(a.kind, "raised", a.value); });
-    connect(alarms, &AlarmMonitor::cleared, this,
-            [alarm](const AlarmMonitor::Clearing &c) { alarm(c.kind, "cleared", QString()); });
-    connect(alarms, &AlarmMonitor::stopWanted, this, [alarm](const AlarmMonitor::Alarm &a) {
-        alarm(a.kind, "acted", QStringLiteral("stop"));
+    const auto now = [] { return QDateTime::currentDateTime(); };
+    connect(alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &a) {
+        m_publisher->alarm(m_alarmBook.raised(a, m_alarms->settings()));
+    });
+    connect(session, &PumpSession::alarmActed, this,
+            [this, now](AlarmMonitor::Kind kind, bool stopSent) {
+                m_publisher->alarm(m_alarmBook.acted(kind, stopSent, now()));
+            });
+    connect(alarms, &AlarmMonitor::cleared, this, [this, now](const AlarmMonitor::Clearing &c) {
+        m_publisher->alarm(m_alarmBook.cleared(c, now()));
     });
     connect(alarms, &AlarmMonitor::acknowledged, this,
-            [alarm](const QList<AlarmMonitor::Alarm> &alarms) {
-                for (const AlarmMonitor::Alarm &a : alarms)
-                    alarm(a.kind, "acknowledged", QString());
+            [this, now](const QList<AlarmMonitor::Alarm> &alarms) {
+                for (const TelemetryMessages::Alarm &a : m_alarmBook.acknowledged(alarms, now()))
+                    m_publisher->alarm(a);
             });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "telemetry/alarmmessagebook.h"
 #include "telemetry/panelstatebuilder.h"
 
 #include <QObject>
@@ -41,6 +42,7 @@ private:
     Publisher *m_publisher;
     AlarmMonitor *m_alarms;
     PumpSession *m_session;
+    AlarmMessageBook m_alarmBook;
     std::function<PanelStateBuilder::Window()> m_window;
     int m_lastStatus = -1; // the last status told in an event line
 };

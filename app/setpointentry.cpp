@@ -2,6 +2,7 @@
 
 #include "platform/modalboxes.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 
 SetpointEntry::SetpointEntry(Keypad *keypad, QLineEdit *flowBox, QLineEdit *pressureBox,
@@ -24,7 +25,8 @@ void SetpointEntry::show(const Keypad::Outcome &outcome)
     if (m_pressureBox->text() != outcome.boxes.prset)
         m_pressureBox->setText(outcome.boxes.prset);
     if (!outcome.frame.isEmpty())
-        m_send(outcome.frame);
+        m_send(outcome.frame, QCoreApplication::translate("SetpointEntry", "键盘 %1 %2")
+                                  .arg(outcome.frame.mid(3, 1), outcome.frame.mid(4, 4)));
     if (!outcome.errorPrompt.isEmpty())
         m_boxes->messageBox(outcome.errorPrompt, QString::fromUtf8(Keypad::kErrorTitle));
 }
@@ -39,5 +41,5 @@ void SetpointEntry::ask(SetpointDialog::Kind kind, double *stored)
     if (!outcome.errorPrompt.isEmpty())
         m_boxes->messageBox(outcome.errorPrompt, QString::fromUtf8(SetpointDialog::kErrorTitle));
     if (!outcome.frame.isEmpty())
-        m_send(outcome.frame);
+        m_send(outcome.frame, QString());
 }

@@ -11,12 +11,13 @@ class ModalBoxes;
 class QLineEdit;
 
 // The setpoints as the operator enters them: on the keypad into the flow and pressure boxes,
-// or in the 设定(S) dialogs. A frame that results goes out through the window's send; a wrong
-// entry is told in a box.
+// or in the 设定(S) dialogs. A frame that results goes out through the window's send, with what
+// sent it: a keypad frame names its entry ("键盘 L 0250"), not the key that ended it; a dialog's
+// frame is left to the window (empty source). A wrong entry is told in a box.
 class SetpointEntry
 {
 public:
-    using Send = std::function<void(const QString &frame)>;
+    using Send = std::function<void(const QString &frame, const QString &source)>;
 
     SetpointEntry(Keypad *keypad, QLineEdit *flowBox, QLineEdit *pressureBox, ModalBoxes *boxes,
                   Send send);

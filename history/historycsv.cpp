@@ -1,5 +1,6 @@
 #include "history/historycsv.h"
 
+#include "records/isotime.h"
 #include "records/runrecord.h"
 
 #include <QDateTime>
@@ -11,7 +12,7 @@ namespace {
 
 QByteArray isoTime(qint64 ms)
 {
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(Qt::ISODateWithMs).toUtf8();
+    return IsoTime::withOffset(QDateTime::fromMSecsSinceEpoch(ms)).toUtf8();
 }
 
 QByteArray elapsed(qint64 ms, qint64 firstMs)

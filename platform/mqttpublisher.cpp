@@ -186,9 +186,12 @@ void MqttPublisher::connected(struct mosquitto *client, int rc)
     if (m_stateKnown)
         m_queue.push({m_settings.topic(QStringLiteral("state")),
                       withSequence(m_state.toJson(m_readingsDropped)), true, false});
-    for (auto it = m_raised.cbegin(); it != m_raised.cend(); ++it)
-        m_queue.push(
-            {m_settings.topic(QStringLiteral("alarm/") + it.key()), it.value(), true, false});
+    // What a panel of this id left retained before (killed, say) is emptied unless it is
+    // latched now.
+    for (const char *kind : {"high", "low", "silence", "link"}) {
+        const QString leaf = QStringLiteral("alarm/") + QLatin1String(kind);
+        m_queue.push({m_settings.topic(leaf), m_raised.value(QLatin1String(kind)), true, false});
+    }
     send();
 }
 
@@ -236,6 +239,8 @@ void MqttPublisher::dropClient()
 QByteArray MqttPublisher::withSequence(QByteArray json)
 {
     QJsonObject object = QJsonDocument::fromJson(json).object();
+    // A subscriber tells messages apart by both: seq starts again at each start of the panel.
+    object.insert(QStringLiteral("session"), m_settings.session);
     object.insert(QStringLiteral("seq"), qint64(++m_sequence));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -271,7 +276,8 @@ void MqttPublisher::publishReading(const QDateTime &time, const QString &text, d
         return;
     }
     const QByteArray payload = TelemetryMessages::reading(
-        time, text, std::isnan(value) ? std::nullopt : std::optional<double>(value));
+        time, text, std::isnan(value) ? std::nullopt : std::optional<double>(value),
+        m_settings.session);
     const QByteArray topic = m_settings.topic(QStringLiteral("reading")).toUtf8();
     if (mosquitto_publish(m_client, nullptr, topic.constData(), int(payload.size()),
                           payload.constData(), 0, false) != MOSQ_ERR_SUCCESS)
@@ -293,17 +299,19 @@ void MqttPublisher::publishState(const PanelState &state)
     push(QStringLiteral("state"), withSequence(state.toJson(m_readingsDropped)), true, false);
 }
 
-void MqttPublisher::publishAlarm(const QDateTime &time, const QString &kind, const QString &action,
-                                 const QString &text)
+void MqttPublisher::publishAlarm(const TelemetryMessages::Alarm &alarm)
 {
-    const QByteArray payload = withSequence(TelemetryMessages::alarm(time, kind, action, text));
+    const QByteArray payload = withSequence(TelemetryMessages::alarm(alarm));
     push(QStringLiteral("alarm"), payload, false, false);
-    // A raised alarm stays retained under its kind until it clears.
-    if (action == u"raised") {
-        m_raised.insert(kind, payload);
-        push(QStringLiteral("alarm/") + kind, payload, true, false);
-    } else if (action == u"cleared" && m_raised.remove(kind)) {
-        push(QStringLiteral("alarm/") + kind, QByteArray(), true, false);
+    // Retained under its kind while it is latched, as the state's alarms are: raised, acted
+    // and cleared alike; gone once acknowledged.
+    const QString leaf = QStringLiteral("alarm/") + alarm.kind;
+    if (alarm.action == u"acknowledged") {
+        m_raised.remove(alarm.kind);
+        push(leaf, QByteArray(), true, false);
+    } else {
+        m_raised.insert(alarm.kind, payload);
+        push(leaf, payload, true, false);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "telemetry/mqttsettings.h"
 #include "telemetry/panelstate.h"
 #include "telemetry/publishqueue.h"
+#include "telemetry/telemetrymessages.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -41,9 +42,9 @@ public:
     void publishReading(const QDateTime &time, const QString &text, double value);
     void publishEvent(const QDateTime &time, const QString &key, const QString &text);
     void publishState(const PanelState &state);
-    // action: raised, cleared, acted or acknowledged.
-    void publishAlarm(const QDateTime &time, const QString &kind, const QString &action,
-                      const QString &text);
+    // Every change of an alarm goes to "alarm"; its latest stays retained under
+    // "alarm/<kind>" until it is acknowledged.
+    void publishAlarm(const TelemetryMessages::Alarm &alarm);
 
 Q_SIGNALS:
     void statusChanged(MqttPublisher::Status status, const QString &detail);

@@ -49,12 +49,10 @@ void Publisher::state(const PanelState &state)
     hand(PublishInbox::Kind::Kept, [worker = m_worker, state] { worker->publishState(state); });
 }
 
-void Publisher::alarm(const QDateTime &time, const QString &kind, const QString &action,
-                      const QString &text)
+void Publisher::alarm(const TelemetryMessages::Alarm &alarm)
 {
-    hand(PublishInbox::Kind::Kept, [worker = m_worker, time, kind, action, text] {
-        worker->publishAlarm(time, kind, action, text);
-    });
+    hand(PublishInbox::Kind::Kept,
+         [worker = m_worker, alarm] { worker->publishAlarm(alarm); });
 }
 
 void Publisher::hand(PublishInbox::Kind kind, PublishInbox::Call call)

@@ -33,9 +33,7 @@ public:
     void reading(const QDateTime &time, const QString &text, double value);
     void event(const QDateTime &time, const QString &key, const QString &text);
     void state(const PanelState &state);
-    // action: raised, cleared, acted or acknowledged.
-    void alarm(const QDateTime &time, const QString &kind, const QString &action,
-               const QString &text);
+    void alarm(const TelemetryMessages::Alarm &alarm);
 
     // beginFinish() then waitFinished().
     void finish();

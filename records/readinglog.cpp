@@ -1,5 +1,7 @@
 #include "records/readinglog.h"
 
+#include "records/isotime.h"
+
 namespace {
 
 // The bytes as they are, except that a byte outside printable ASCII, or a backslash, is written
@@ -19,10 +21,10 @@ QByteArray escaped(const QByteArray &bytes, bool keepNonAscii)
     return out;
 }
 
-// Local time, ISO 8601 with milliseconds, on reading and event lines alike.
+// Local time, ISO 8601 with milliseconds and the UTC offset, on reading and event lines alike.
 QByteArray timeText(const QDateTime &time)
 {
-    return time.toLocalTime().toString(Qt::ISODateWithMs).toLatin1();
+    return IsoTime::withOffset(time).toLatin1();
 }
 
 } // namespace

@@ -2,13 +2,18 @@
 
 #include "link/numbertext.h"
 
+#include <QUuid>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <ranges>
 
-RunRecord::RunRecord(QObject *parent) : QObject(parent) {}
+RunRecord::RunRecord(QObject *parent)
+    : QObject(parent), m_sessionId(QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+}
 
 void RunRecord::addReading(const QDateTime &time, const QString &text)
 {

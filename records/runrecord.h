@@ -39,6 +39,9 @@ public:
 
     explicit RunRecord(QObject *parent = nullptr);
 
+    // A random id of this start of the panel, which what it publishes and audits carries.
+    QString sessionId() const { return m_sessionId; }
+
     void addReading(const QDateTime &time, const QString &text);
     void addEvent(const QDateTime &time, const QString &key, const QString &text);
 
@@ -58,6 +61,7 @@ Q_SIGNALS:
     void eventAdded(const RunRecord::Event &event);
 
 private:
+    QString m_sessionId;
     // 24 bytes a reading, so that a million take 24 MB and not the 80 of QDateTime and QString.
     struct Stored
     {

@@ -127,7 +127,9 @@ void PumpSession::handleReply(const QByteArray &frame)
     case 'N': {
         Q_EMIT reading(value);
         m_readingWatch.readingArrived();
-        m_hasReading = true;
+        // The first reading changes what the box says even when it was not stale.
+        if (!std::exchange(m_hasReading, true) && !m_readingStale)
+            Q_EMIT readingCurrencyChanged();
         setReadingStale(false);
         // Into the record buffer if it reads as a number, and to the log whatever it is.
         m_record->addReading(now(), value);
@@ -222,6 +224,10 @@ QString PumpSession::send(const QString &frame, const QString &source)
         }
         if (frame != QLatin1String(LinkProtocol::kPollFrame)) {
             m_lastFrame = {frame, source, now()};
+            if (frame.at(3) == u'L')
+                m_lastFlow = m_lastFrame;
+            else if (frame.at(3) == u'P')
+                m_lastLimit = m_lastFrame;
             logEvent("frame-sent", tr("%1（%2）").arg(frame, source));
             Q_EMIT frameSent(m_lastFrame);
         }
@@ -304,10 +310,7 @@ void PumpSession::armAlarmCheck()
 
 void PumpSession::setReadingStale(bool stale)
 {
-    const bool changed = stale != m_readingStale;
-    m_readingStale = stale;
-    // The first reading changes what the box says too.
-    if (changed || !stale)
+    if (std::exchange(m_readingStale, stale) != stale)
         Q_EMIT readingCurrencyChanged();
 }
 

@@ -92,6 +92,9 @@ public:
     QString device() const;
     QString deviceText() const;
     const SentFrame &lastFrame() const { return m_lastFrame; }
+    // The last flow (L) and protection-limit (P) frames that went out; empty frame before one.
+    const SentFrame &lastFlowSent() const { return m_lastFlow; }
+    const SentFrame &lastLimitSent() const { return m_lastLimit; }
 
     // False for a pseudo-terminal named by its own path: after a hang-up it is not reopened
     // by that path. Through a link (as udev's by-id names) the link is followed again.
@@ -144,6 +147,8 @@ private:
     Link m_link = Link::Closed;
     QString m_canonical; // of the line opened last, kept for the reports after it failed
     SentFrame m_lastFrame;
+    SentFrame m_lastFlow;
+    SentFrame m_lastLimit;
     QTimer *m_noticeShown;
     QTimer *m_alarmCheck;
 };

@@ -14,6 +14,7 @@ struct MqttSettings
     QString user; // empty: no credentials
     QString password;
     QString caFile; // the certificate authority that signs the broker's certificate
+    QString session; // this start of the panel, in every message beside its sequence number
 
     // mqtt://host[:port] or mqtts://host[:port] (1883 and 8883 by default). False when it is
     // not that (credentials, a path or a query included).

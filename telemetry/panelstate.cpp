@@ -1,5 +1,8 @@
 #include "telemetry/panelstate.h"
 
+#include "link/numbertext.h"
+#include "records/isotime.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -8,7 +11,18 @@ namespace {
 
 QJsonValue timeOrNull(const QDateTime &time)
 {
-    return time.isValid() ? QJsonValue(time.toString(Qt::ISODateWithMs)) : QJsonValue();
+    return time.isValid() ? QJsonValue(IsoTime::withOffset(time)) : QJsonValue();
+}
+
+// {"value": 250, "pump": 0, "time": ...} from the frame as sent ("Q00L0250Y"), or null.
+QJsonValue setpoint(const QString &frame, const QDateTime &time)
+{
+    if (frame.size() != 9)
+        return QJsonValue();
+    const std::optional<double> value = NumberText::toDouble(frame.mid(4, 4));
+    return QJsonObject{{QStringLiteral("value"), value ? QJsonValue(*value) : QJsonValue()},
+                       {QStringLiteral("pump"), frame.mid(1, 2).toInt()},
+                       {QStringLiteral("time"), timeOrNull(time)}};
 }
 
 } // namespace
@@ -29,6 +43,9 @@ QByteArray PanelState::toJson(quint64 readingsDropped) const
                                             {QStringLiteral("mode"), runMode},
                                             {QStringLiteral("pendingStop"), pendingStop}}},
         {QStringLiteral("alarms"), QJsonArray::fromStringList(alarms)},
+        {QStringLiteral("setpoints"),
+         QJsonObject{{QStringLiteral("flow"), setpoint(flowFrame, flowTime)},
+                     {QStringLiteral("limit"), setpoint(limitFrame, limitTime)}}},
         {QStringLiteral("readingsDropped"), qint64(readingsDropped)},
     };
     return QJsonDocument(state).toJson(QJsonDocument::Compact);

@@ -21,6 +21,12 @@ struct PanelState
     QString runMode = QStringLiteral("idle"); // idle, counting or paused
     bool pendingStop = false;
     QStringList alarms; // raised and not yet acknowledged
+    // The last flow (L) and protection-limit (P) frames sent: value, pump address and time;
+    // an empty frame before one went out.
+    QString flowFrame;
+    QDateTime flowTime;
+    QString limitFrame;
+    QDateTime limitTime;
 
     // The JSON object, with the readings dropped while the broker was away.
     QByteArray toJson(quint64 readingsDropped) const;

@@ -24,6 +24,10 @@ PanelState PanelStateBuilder::build(const PumpSession &session,
     state.lastFrame = session.lastFrame().frame;
     state.lastFrameSource = session.lastFrame().source;
     state.lastFrameTime = session.lastFrame().time;
+    state.flowFrame = session.lastFlowSent().frame;
+    state.flowTime = session.lastFlowSent().time;
+    state.limitFrame = session.lastLimitSent().frame;
+    state.limitTime = session.lastLimitSent().time;
     state.pumpNumber = window.pumpNumber;
     if (window.runSetMinutes > 0)
         state.runSetTime = QStringLiteral("%1 分").arg(QLocale().toString(window.runSetMinutes));

@@ -1,5 +1,7 @@
 #include "telemetry/telemetrymessages.h"
 
+#include "records/isotime.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -16,17 +18,23 @@ QByteArray compact(const QJsonObject &object)
 
 QString iso(const QDateTime &time)
 {
-    return time.toString(Qt::ISODateWithMs);
+    return IsoTime::withOffset(time);
+}
+
+QJsonValue numberOrNull(std::optional<double> value)
+{
+    return value && std::isfinite(*value) ? QJsonValue(*value) : QJsonValue();
 }
 
 } // namespace
 
-QByteArray reading(const QDateTime &time, const QString &text, std::optional<double> value)
+QByteArray reading(const QDateTime &time, const QString &text, std::optional<double> value,
+                   const QString &session)
 {
     return compact({{QStringLiteral("time"), iso(time)},
                     {QStringLiteral("text"), text},
-                    {QStringLiteral("value"),
-                     value && std::isfinite(*value) ? QJsonValue(*value) : QJsonValue()}});
+                    {QStringLiteral("value"), numberOrNull(value)},
+                    {QStringLiteral("session"), session}});
 }
 
 QByteArray event(const QDateTime &time, const QString &key, const QString &text)
@@ -36,13 +44,21 @@ QByteArray event(const QDateTime &time, const QString &key, const QString &text)
                     {QStringLiteral("text"), text}});
 }
 
-QByteArray alarm(const QDateTime &time, const QString &kind, const QString &action,
-                 const QString &text)
+QByteArray alarm(const Alarm &alarm)
 {
-    return compact({{QStringLiteral("time"), iso(time)},
-                    {QStringLiteral("kind"), kind},
-                    {QStringLiteral("action"), action},
-                    {QStringLiteral("text"), text}});
+    return compact({{QStringLiteral("time"), iso(alarm.time)},
+                    {QStringLiteral("kind"), alarm.kind},
+                    {QStringLiteral("action"), alarm.action},
+                    {QStringLiteral("value"), numberOrNull(alarm.value)},
+                    {QStringLiteral("limit"), numberOrNull(alarm.limit)},
+                    {QStringLiteral("unit"), alarm.unit},
+                    {QStringLiteral("response"), alarm.stops ? QStringLiteral("stop")
+                                                             : QStringLiteral("warn")},
+                    {QStringLiteral("stop"), alarm.stop.isEmpty() ? QJsonValue()
+                                                                  : QJsonValue(alarm.stop)},
+                    {QStringLiteral("cleared"), alarm.cleared},
+                    {QStringLiteral("acknowledged"), alarm.acknowledged},
+                    {QStringLiteral("text"), alarm.text}});
 }
 
 } // namespace TelemetryMessages

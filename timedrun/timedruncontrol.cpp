@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const QString kRun = QString::fromLatin1(LinkProtocol::kRunFrame);
@@ -54,6 +56,7 @@ QString TimedRunControl::start(const QString &source)
 {
     m_run.start();
     startTicking();
+    m_inProgress = true;
     m_startedAt = QDateTime::currentDateTime();
     m_session->logEvent("run-start",
                         tr("设定时间 %1 分").arg(QLocale().toString(m_run.timeset())));
@@ -72,6 +75,7 @@ QString TimedRunControl::pause(const QString &source)
 QString TimedRunControl::resume(const QString &source)
 {
     startTicking();
+    m_inProgress = true;
     m_session->logEvent("run-continue", clockText());
     return m_session->send(kRun, source);
 }
@@ -79,7 +83,10 @@ QString TimedRunControl::resume(const QString &source)
 QString TimedRunControl::end(const QString &source)
 {
     m_startedAt = QDateTime();
-    m_session->logEvent("run-end", tr("结束：%1").arg(clockText()));
+    // A run that reached its set time has ended already: 结束 still stops the pump and hides
+    // the clock, but the run does not end twice.
+    if (std::exchange(m_inProgress, false))
+        m_session->logEvent("run-end", tr("结束：%1").arg(clockText()));
     m_run.end();
     m_ticker->stop();
     const QString failure = m_session->send(kStop, source);
@@ -97,6 +104,7 @@ void TimedRunControl::tick()
     if (!tick.ended)
         return;
     m_startedAt = QDateTime();
+    m_inProgress = false;
     // Stopped first, so that what the run's end publishes no longer says it counts.
     m_ticker->stop();
     m_session->logEvent("run-end", tr("到设定时间：%1").arg(clockText()));

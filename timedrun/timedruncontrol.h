@@ -59,4 +59,5 @@ private:
     // The clock's designed text until the first tick.
     TimedRun::Clock m_shown{QStringLiteral("00"), QStringLiteral("00"), QStringLiteral("00")};
     QDateTime m_startedAt;
+    bool m_inProgress = false; // started or continued, and not yet ended
 };

@@ -205,7 +205,8 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     choose(form, "Communication");
     choose(form, "stset");
     choose(form, "ststart");
-    QCOMPARE(lineAfter(m_pty, 9), kRun);
+    // Polls may follow it in the same read on a busy machine.
+    QCOMPARE(lineAfter(m_pty, 9).left(9), kRun);
     // Opened while the first line still holds its number: Linux hands a freed pseudo-terminal
     // number out again, and a line without an identity is known by its path alone.
     PseudoTerminal another;

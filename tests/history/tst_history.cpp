@@ -134,9 +134,9 @@ void TestHistory::csvInTimeOrder()
     out.open(QIODevice::WriteOnly);
     QVERIFY(HistoryCsv::write(&out, record, kBase + 1000, kBase + 2000));
     QCOMPARE(out.data(), QByteArray("time,elapsed_s,event,text,value\n"
-                                    "2027-01-15T16:00:01.000,0.000,link-lost,"
+                                    "2027-01-15T16:00:01.000+08:00,0.000,link-lost,"
                                     "\"gone, \"\"unplugged\"\"\",\n"
-                                    "2027-01-15T16:00:02.000,1.000,,\"AB,C\",\n"));
+                                    "2027-01-15T16:00:02.000+08:00,1.000,,\"AB,C\",\n"));
 }
 
 void TestHistory::reportOfTheLastRun()

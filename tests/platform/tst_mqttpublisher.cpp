@@ -32,6 +32,14 @@ void TestMqttPublisher::finishPublishesWhatWasHandedThenOffline()
     settings.id = QStringLiteral("front");
     settings.user = QString::fromLatin1(MosquittoBroker::kUser);
     settings.password = QString::fromLatin1(MosquittoBroker::kPassword);
+    settings.session = QStringLiteral("s-1");
+    const QStringList login{"-h", "127.0.0.1", "-p", QString::number(broker.plainPort()), "-u",
+                            MosquittoBroker::kUser, "-P", MosquittoBroker::kPassword};
+    // What a killed panel of the same id left retained: not latched now, so emptied.
+    QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_pub"),
+                               login + QStringList{"-r", "-t", "corvane/front/alarm/link", "-m",
+                                                   "{\"kind\":\"link\"}"}),
+             0);
     Publisher publisher(settings);
     QSignalSpy status(&publisher, &Publisher::statusChanged);
     PanelState state;
@@ -44,19 +52,31 @@ void TestMqttPublisher::finishPublishesWhatWasHandedThenOffline()
                              10000);
     state.pumpNumber = 8;
     publisher.state(state);
+    // Cleared but not acknowledged: it stays retained, and says it has cleared.
+    TelemetryMessages::Alarm alarm{QDateTime::currentDateTime(), QStringLiteral("high"),
+                                   QStringLiteral("raised")};
+    alarm.value = 1.6;
+    publisher.alarm(alarm);
+    alarm.action = QStringLiteral("cleared");
+    alarm.cleared = true;
+    publisher.alarm(alarm);
     publisher.beginFinish();
     QVERIFY(publisher.waitFinished());
 
-    // Both retained: a subscriber that comes now is given the last state and "offline".
+    // All retained: a subscriber that comes now is given the last state, "offline" and the
+    // latched alarm, and nothing more (a fourth message is waited for a few seconds).
     QProcess watcher;
     watcher.start(QStringLiteral("mosquitto_sub"),
-                  {"-h", "127.0.0.1", "-p", QString::number(broker.plainPort()), "-u",
-                   MosquittoBroker::kUser, "-P", MosquittoBroker::kPassword, "-v", "-C", "2", "-W",
-                   "20", "-t", "corvane/front/status", "-t", "corvane/front/state"});
+                  login + QStringList{"-v", "-C", "4", "-W", "5", "-t", "corvane/front/status",
+                                      "-t", "corvane/front/state", "-t", "corvane/front/alarm/#"});
     QVERIFY(watcher.waitForFinished(30000));
     const QByteArray retained = watcher.readAllStandardOutput();
+    QCOMPARE(retained.count('\n'), 3);
     QVERIFY2(retained.contains("corvane/front/status offline\n"), retained.constData());
     QVERIFY2(retained.contains("\"pump\":8"), retained.constData());
+    QVERIFY2(retained.contains("\"session\":\"s-1\""), retained.constData());
+    QVERIFY2(retained.contains("corvane/front/alarm/high {"), retained.constData());
+    QVERIFY2(retained.contains("\"cleared\":true"), retained.constData());
 }
 
 void TestMqttPublisher::stuckThreadIsLeftAtTheDeadline_data()

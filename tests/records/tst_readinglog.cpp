@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,9 @@ class TestReadingLog : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void timesCarryTheirOffset_data();
+    void timesCarryTheirOffset();
     void appendsLines_data();
     void appendsLines();
     void writerKeepsOrderAndFormat();
@@ -39,6 +43,57 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
+
+namespace {
+
+void useTimeZone(const char *zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+} // namespace
+
+void TestReadingLog::initTestCase()
+{
+    // The lines below are written in this zone, whatever the machine's own.
+    useTimeZone("Asia/Shanghai");
+}
+
+void TestReadingLog::timesCarryTheirOffset_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("written");
+
+    const QDateTime utc(QDate(2026, 12, 7), QTime(13, 34, 7, 817), Qt::UTC);
+    QTest::newRow("east") << QByteArray("Asia/Shanghai") << utc
+                          << "2026-12-07T21:34:07.817+08:00";
+    QTest::newRow("UTC itself: +00:00, never Z") << QByteArray("UTC") << utc
+                                                 << "2026-12-07T13:34:07.817+00:00";
+    QTest::newRow("west, half an hour") << QByteArray("America/St_Johns") << utc
+                                        << "2026-12-07T10:04:07.817-03:30";
+    // Either side of the spring change: each time carries its own offset.
+    QTest::newRow("before daylight saving")
+        << QByteArray("Europe/Berlin")
+        << QDateTime(QDate(2026, 3, 29), QTime(0, 59, 59, 999), Qt::UTC)
+        << "2026-03-29T01:59:59.999+01:00";
+    QTest::newRow("after daylight saving")
+        << QByteArray("Europe/Berlin") << QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC)
+        << "2026-03-29T03:00:00.000+02:00";
+}
+
+void TestReadingLog::timesCarryTheirOffset()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QDateTime, time);
+    QFETCH(QString, written);
+    useTimeZone(zone.constData());
+    const QString line = QString::fromLatin1(ReadingLog::readingLine(time, QStringLiteral("1.0")));
+    useTimeZone("Asia/Shanghai");
+    QCOMPARE(line, written + QStringLiteral("\t1.0\n"));
+    QCOMPARE(QDateTime::fromString(written, Qt::ISODateWithMs), time);
+}
 
 void TestReadingLog::appendsLines_data()
 {
@@ -85,15 +140,15 @@ void TestReadingLog::appendsLines()
     QList<QByteArray> lines = bytes.mid(old.size()).chopped(1).split('\n');
     QCOMPARE(lines.size(), times.size() + 1);
     QCOMPARE(QString::fromUtf8(lines.takeLast()),
-             QStringLiteral("#\t2024-03-05T14:07:10.999\tlink-lost\t"
+             QStringLiteral("#\t2024-03-05T14:07:10.999+08:00\tlink-lost\t"
                             "端口 1\\x09(/dev/ttyUSB0)\\x0a断开 \\x5c"));
-    QCOMPARE(lines[0], QByteArray("2024-03-05T14:07:09.045\t0.52"));
+    QCOMPARE(lines[0], QByteArray("2024-03-05T14:07:09.045+08:00\t0.52"));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QList<QByteArray> fields = lines[i].split('\t');
         QCOMPARE(fields.size(), 2);
         const QDateTime back =
             QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODateWithMs);
-        QCOMPARE(back.timeSpec(), Qt::LocalTime);
+        QCOMPARE(back.offsetFromUtc(), 8 * 3600);
         QCOMPARE(back, times[i]);
         QCOMPARE(QString::fromLatin1(fields[1]), values[i]);
     }
@@ -116,10 +171,10 @@ void TestReadingLog::writerKeepsOrderAndFormat()
         const QDateTime time = start.addMSecs(i);
         log.reading(time, QString::number(i));
         expected +=
-            time.toString(Qt::ISODateWithMs).toLatin1() + '\t' + QByteArray::number(i) + '\n';
+            time.toString(Qt::ISODateWithMs).toLatin1() + "+08:00\t" + QByteArray::number(i) + '\n';
         if (i == 1000) {
             log.event(time, QStringLiteral("link-lost"), QStringLiteral("端口\t1\n"));
-            expected += "#\t2024-03-05T14:07:10.045\tlink-lost\t端口\\x091\\x0a\n";
+            expected += "#\t2024-03-05T14:07:10.045+08:00\tlink-lost\t端口\\x091\\x0a\n";
         }
     }
     log.close();
@@ -140,10 +195,10 @@ void TestReadingLog::writerStartsFilePerDay()
     QCOMPARE(log.path(), QDir(folder).filePath(QStringLiteral("2024-03-06.log")));
     log.close();
     QCOMPARE(contents(folder + QStringLiteral("/2024-03-05.log")),
-             QByteArray("2024-03-05T23:59:59.999\t0.52\n"));
+             QByteArray("2024-03-05T23:59:59.999+08:00\t0.52\n"));
     QCOMPARE(contents(folder + QStringLiteral("/2024-03-06.log")),
-             QByteArray("#\t2024-03-06T00:00:00.000\trun-set\tstart\n"
-                        "2024-03-06T00:00:00.001\t0.53\n"));
+             QByteArray("#\t2024-03-06T00:00:00.000+08:00\trun-set\tstart\n"
+                        "2024-03-06T00:00:00.001+08:00\t0.53\n"));
 
     // A folder cannot be made inside a file.
     const QString plain = m_dir.filePath(QStringLiteral("plain.txt"));
@@ -219,8 +274,8 @@ void TestReadingLog::writerCutsFailedWriteToWholeLine()
     const QString reason = stopped[0][0].toString();
     QVERIFY2(reason.contains(QDir::toNativeSeparators(path)) && reason.contains("磁盘已满"),
              qPrintable(reason));
-    QCOMPARE(contents(path), QByteArray("2024-03-05T14:07:09.045\t0.50\n"
-                                        "2024-03-05T14:07:09.045\t0.51\n"));
+    QCOMPARE(contents(path), QByteArray("2024-03-05T14:07:09.045+08:00\t0.50\n"
+                                        "2024-03-05T14:07:09.045+08:00\t0.51\n"));
 }
 
 // The writer is held in its first write while the queue fills up and overflows.
@@ -252,11 +307,11 @@ void TestReadingLog::writerReportsDroppedLines()
 
     QList<QByteArray> lines = contents(path).split('\n');
     QCOMPARE(lines.size(), LogWriter::kQueueLimit + 4); // and the empty rest after the last
-    QCOMPARE(lines.first(), QByteArray("2024-03-05T14:07:09.045\theld"));
-    QCOMPARE(lines.count("2024-03-05T14:07:09.045\tkept"), LogWriter::kQueueLimit);
+    QCOMPARE(lines.first(), QByteArray("2024-03-05T14:07:09.045+08:00\theld"));
+    QCOMPARE(lines.count("2024-03-05T14:07:09.045+08:00\tkept"), LogWriter::kQueueLimit);
     QCOMPARE(QString::fromUtf8(lines[LogWriter::kQueueLimit + 1]),
-             QStringLiteral("#\t2024-03-05T14:07:10.045\tlog-dropped\t因磁盘过慢丢失 3 行"));
-    QCOMPARE(lines[LogWriter::kQueueLimit + 2], QByteArray("2024-03-05T14:07:11.045\tnext"));
+             QStringLiteral("#\t2024-03-05T14:07:10.045+08:00\tlog-dropped\t因磁盘过慢丢失 3 行"));
+    QCOMPARE(lines[LogWriter::kQueueLimit + 2], QByteArray("2024-03-05T14:07:11.045+08:00\tnext"));
 }
 
 QTEST_GUILESS_MAIN(TestReadingLog)

@@ -1,3 +1,4 @@
+#include "telemetry/alarmmessagebook.h"
 #include "telemetry/mqttsettings.h"
 #include "telemetry/panelstate.h"
 #include "telemetry/publishinbox.h"
@@ -19,6 +20,7 @@ private Q_SLOTS:
     void fullInboxDropsReadingsThenEvents_data();
     void fullInboxDropsReadingsThenEvents();
     void stateAsJson();
+    void alarmMessagesTellWhatHappened();
 };
 
 void TestTelemetry::brokerUrl_data()
@@ -156,7 +158,17 @@ void TestTelemetry::stateAsJson()
     state.device = QStringLiteral("/dev/ttyUSB0");
     state.pendingStop = true;
     state.alarms = {QStringLiteral("high")};
+    state.flowFrame = QStringLiteral("Q03L0250Y");
+    state.flowTime = QDateTime::currentDateTime();
     const QJsonObject json = QJsonDocument::fromJson(state.toJson(7)).object();
+    // The setpoint as a number, with the pump it went to; none sent yet is null.
+    const QJsonObject setpoints = json.value(QStringLiteral("setpoints")).toObject();
+    const QJsonObject flow = setpoints.value(QStringLiteral("flow")).toObject();
+    QCOMPARE(flow.value(QStringLiteral("value")).toDouble(), 250.0);
+    QCOMPARE(flow.value(QStringLiteral("pump")).toInt(), 3);
+    QVERIFY(flow.value(QStringLiteral("time")).toString().contains(u'+') ||
+            flow.value(QStringLiteral("time")).toString().contains(u'-'));
+    QVERIFY(setpoints.value(QStringLiteral("limit")).isNull());
     QCOMPARE(
         json.value(QStringLiteral("link")).toObject().value(QStringLiteral("state")).toString(),
         QStringLiteral("lost"));
@@ -165,6 +177,43 @@ void TestTelemetry::stateAsJson()
         json.value(QStringLiteral("run")).toObject().value(QStringLiteral("pendingStop")).toBool(),
         true);
     QCOMPARE(json.value(QStringLiteral("readingsDropped")).toInt(), 7);
+}
+
+// Each change of an alarm goes out whole: what raised it against which limit, in its unit,
+// what it does, what its stop did, whether it has cleared and been acknowledged.
+void TestTelemetry::alarmMessagesTellWhatHappened()
+{
+    AlarmSettings settings;
+    settings.high = {true, 1.5, true};
+    settings.silence = {true, 10, false};
+    AlarmMessageBook book;
+    const QDateTime at = QDateTime::currentDateTime();
+    const auto json = [](const TelemetryMessages::Alarm &alarm) {
+        return QJsonDocument::fromJson(TelemetryMessages::alarm(alarm)).object();
+    };
+    const auto expect = [&](const TelemetryMessages::Alarm &alarm, const QVariantMap &fields) {
+        const QJsonObject got = json(alarm);
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+            QVERIFY2(got.value(it.key()) == QJsonValue::fromVariant(it.value()),
+                     qPrintable(it.key() + u'=' + got.value(it.key()).toVariant().toString()));
+    };
+    using Kind = AlarmMonitor::Kind;
+    expect(book.raised({Kind::High, at, QStringLiteral("01.6"), true}, settings),
+           {{"kind", "high"}, {"action", "raised"}, {"value", 1.6}, {"limit", 1.5},
+            {"unit", "MPa"}, {"response", "stop"}, {"stop", QVariant()}, {"cleared", false}});
+    expect(book.acted(Kind::High, false, at), {{"action", "acted"}, {"stop", "owed"}, {"value", 1.6}});
+    expect(book.cleared({Kind::High, QStringLiteral("01.6"), QStringLiteral("01.2"), true}, at),
+           {{"action", "cleared"}, {"cleared", true}, {"stop", "owed"}, {"acknowledged", false}});
+    expect(book.raised({Kind::Silence, at, QStringLiteral("10 秒"), false}, settings),
+           {{"kind", "silence"}, {"value", 10}, {"limit", 10}, {"unit", "s"}, {"response", "warn"}});
+    const QList<TelemetryMessages::Alarm> acknowledged =
+        book.acknowledged({{Kind::High, at, QStringLiteral("01.6"), true}}, at);
+    QCOMPARE(acknowledged.size(), 1);
+    expect(acknowledged.first(), {{"action", "acknowledged"}, {"acknowledged", true},
+                                  {"cleared", true}, {"value", 1.6}});
+    // Raised again after the acknowledgement: nothing of the last time is carried over.
+    expect(book.raised({Kind::High, at, QStringLiteral("01.7"), true}, settings),
+           {{"cleared", false}, {"stop", QVariant()}, {"acknowledged", false}});
 }
 
 QTEST_GUILESS_MAIN(TestTelemetry)

@@ -34,6 +34,11 @@ void TestTimedRunControl::commands_data()
         << "R S"
         << "run-set run-start frame-sent run-end frame-sent"
         << "已运行 0:0:3" << false << 0;
+    QTest::newRow("结束 after the set time was reached stops again, the run ends once")
+        << "set:0.05 start +3 tick end"
+        << "R S S"
+        << "run-set run-start frame-sent run-end frame-sent frame-sent"
+        << "已运行 0:0:3" << false << 0;
     QTest::newRow("a tick held up counts every second that passed")
         << "set:1 start +1 tick +59 tick"
         << "R S"
