@@ -125,6 +125,8 @@ void PumpSession::handleReply(const QByteArray &frame)
     const QString value = QString::fromLatin1(frame.mid(4, 4));
     switch (letter) {
     case 'N': {
+        if (m_polledSinceStop)
+            m_stopUnanswered = false;
         Q_EMIT reading(value);
         m_readingWatch.readingArrived();
         // The first reading changes what the box says even when it was not stale.
@@ -163,6 +165,8 @@ void PumpSession::lineFailed(const QString &reason)
     m_linkStatus.lost(reason);
     m_noticeShown->stop();
     logEvent("link-lost", withCanonical(reason));
+    if (std::exchange(m_stopUnanswered, false))
+        oweStop(tr("停止命令发出后泵尚未应答"));
     m_alarms->linkLost();
     armAlarmCheck();
     if (reopensByItself(m_reconnector->device()))
@@ -191,6 +195,8 @@ void PumpSession::lineBack(const QString &)
 
 void PumpSession::linkOpened()
 {
+    // A stop sent on the line before cannot be answered on this one.
+    m_stopUnanswered = false;
     m_line->setReceiveThreshold(LinkProtocol::kReceiveThreshold);
     m_reader.clear();
     m_canonical = m_line->canonicalDevice();
@@ -221,6 +227,12 @@ QString PumpSession::send(const QString &frame, const QString &source)
         if (const QChar command = frame.at(3); command == u'R' || command == u'S') {
             m_alarms->pumpCommanded(command == u'R');
             Q_EMIT pumpCommanded(command == u'R');
+            // A stop is not done until the pump has answered a poll written after it: a line
+            // that goes meanwhile may have taken it with it. A run after it undoes it.
+            m_stopUnanswered = command == u'S';
+            m_polledSinceStop = false;
+        } else if (frame == QLatin1String(LinkProtocol::kPollFrame)) {
+            m_polledSinceStop = m_stopUnanswered;
         }
         if (frame != QLatin1String(LinkProtocol::kPollFrame)) {
             m_lastFrame = {frame, source, now()};

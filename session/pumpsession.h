@@ -147,6 +147,8 @@ private:
     Link m_link = Link::Closed;
     QString m_canonical; // of the line opened last, kept for the reports after it failed
     SentFrame m_lastFrame;
+    bool m_stopUnanswered = false;  // a stop went out; no reply yet to a poll after it
+    bool m_polledSinceStop = false; // a poll went out after that stop
     SentFrame m_lastFlow;
     SentFrame m_lastLimit;
     QTimer *m_noticeShown;

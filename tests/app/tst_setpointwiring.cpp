@@ -120,6 +120,11 @@ void TestSetpointWiring::keypadFramesOnTheLine()
 
     press(form, faces);
     QCOMPARE(m_pty.readExactly(9, line.isEmpty() ? 100 : 2000), line);
+    // Sent by the entry, not by the key that ended it.
+    if (!line.isEmpty())
+        QCOMPARE(form.session()->lastFrame().source,
+                 QStringLiteral("键盘 %1 %2")
+                     .arg(QString::fromLatin1(line.mid(3, 1)), QString::fromLatin1(line.mid(4, 4))));
     QCOMPARE(boxes.messages.size(), error.isEmpty() ? 0 : 1);
     if (!error.isEmpty()) {
         QCOMPARE(boxes.messages[0].prompt, error);

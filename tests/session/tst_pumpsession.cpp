@@ -106,6 +106,20 @@ private Q_SLOTS:
             << L::Open << false;
         QTest::newRow("a stop that goes out is not owed")
             << "open:1 stop" << "Q00S0000Y" << "link-open frame-sent" << L::Open << false;
+        QTest::newRow("a stop the pump has not answered is owed when the line goes")
+            << "open:1 stop fail back poll" << "Q00S0000Y Q00S0000Y " + poll
+            << "link-open frame-sent link-lost run-pending-stop link-back frame-sent "
+               "run-pending-stop"
+            << L::Open << false;
+        QTest::newRow("a reply before the next poll does not answer the stop")
+            << "open:1 stop rx:Q00N01.0Y fail"
+            << "Q00S0000Y" << "link-open frame-sent link-lost run-pending-stop" << L::Lost << true;
+        QTest::newRow("a reply to a poll after the stop settles it")
+            << "open:1 stop poll rx:Q00N01.0Y fail" << "Q00S0000Y " + poll
+            << "link-open frame-sent link-lost" << L::Lost << true;
+        QTest::newRow("a run after the stop undoes it")
+            << "open:1 stop run fail" << "Q00S0000Y Q00R0000Y"
+            << "link-open frame-sent frame-sent link-lost" << L::Lost << true;
         QTest::newRow("a write refused on an open line is no frame sent")
             << "open:1 writefail run run" << "Q00R0000Y" << "link-open frame-sent" << L::Open
             << false;
@@ -120,8 +134,11 @@ private Q_SLOTS:
         QTEST(rig.events(), "events");
         QTEST(rig.session.link(), "link");
         QTEST(rig.reconnector.searching, "searching");
-        // Only a stop that could not go out is owed, and only until it goes or is cancelled.
-        QCOMPARE(rig.session.pendingStop().isPending(), steps.endsWith(QLatin1String("fail stop")));
+        // A stop is owed while the line is down, from the last word about it until it goes or
+        // is cancelled.
+        QCOMPARE(rig.session.pendingStop().isPending(),
+                 rig.events().endsWith(QLatin1String("run-pending-stop")) &&
+                     rig.session.link() != PumpSession::Link::Open);
     }
 
     void messagesForTheOperator()
