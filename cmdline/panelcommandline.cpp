@@ -1,11 +1,13 @@
 #include "cmdline/panelcommandline.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 
 #include <QCommandLineOption>
 
 #include <algorithm>
+#include <climits>
 #include <array>
 
 namespace {
@@ -443,6 +445,8 @@ bool PanelCommandLine::parse(const QStringList &arguments)
         m_logFile = parser.value(log);
         if (m_logFile.isEmpty())
             return fail(m_texts.translate("PanelCommandLine", "--log needs a file name"));
+        if (!fitsPathLimit(m_logFile))
+            return false;
     }
     m_noLog = parser.isSet(noLog);
     if (m_noLog && parser.isSet(log))
@@ -504,8 +508,26 @@ bool PanelCommandLine::takePortDevice(const QString &value)
                         .translate("PanelCommandLine", "invalid port number '%1' of --port: it "
                                                        "must be a whole number from 1 to 32767")
                         .arg(key));
+    // The second would silently win over the first.
+    if (m_portDevices.contains(number))
+        return fail(m_texts.translate("PanelCommandLine", "port %1 is given twice in --port")
+                        .arg(number));
+    if (!fitsPathLimit(device))
+        return false;
     m_portDevices.insert(number, device);
     return true;
+}
+
+bool PanelCommandLine::fitsPathLimit(const QString &path)
+{
+    if (QFile::encodeName(path).size() < PATH_MAX)
+        return true;
+    // Named by its start only: the whole of it would fill the terminal.
+    return fail(m_texts
+                    .translate("PanelCommandLine",
+                               "the path '%1…' is longer than the system allows (%2 bytes)")
+                    .arg(path.left(40))
+                    .arg(PATH_MAX));
 }
 
 bool PanelCommandLine::takeDriveFolder(const QString &value)
@@ -524,6 +546,8 @@ bool PanelCommandLine::takeDriveFolder(const QString &value)
                         .translate("PanelCommandLine",
                                    "invalid drive letter '%1' of --drive: it must be one letter")
                         .arg(key));
+    if (!fitsPathLimit(folder))
+        return false;
     m_driveFolders.insert(key.at(0).toLower(), folder);
     return true;
 }

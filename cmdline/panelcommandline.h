@@ -99,6 +99,8 @@ private:
     bool fail(const QString &text);
     bool takePortDevice(const QString &value);
     bool takeDriveFolder(const QString &value);
+    // False, with the message, for a path the system could not open: longer than PATH_MAX.
+    bool fitsPathLimit(const QString &path);
     bool takeMqtt(const QString &url, const std::optional<QString> &id, const QString &authFile,
                   const QString &caFile, bool anyOther);
 

@@ -9,7 +9,7 @@ bool MqttSettings::parseUrl(const QString &text, MqttSettings *settings)
     const QString scheme = url.scheme();
     if (!url.isValid() || (scheme != u"mqtt" && scheme != u"mqtts") || url.host().isEmpty() ||
         (!url.path().isEmpty() && url.path() != u"/") || url.hasQuery() || url.hasFragment() ||
-        !url.userInfo().isEmpty())
+        !url.userInfo().isEmpty() || url.port(-1) == 0)
         return false;
     settings->tls = scheme == u"mqtts";
     settings->host = url.host();

@@ -146,6 +146,13 @@ void TestPanelCommandLine::rejected_data()
         << QStringList{"corvane-panel", "--drive", "d=/x", "--log"} << "--log";
     QTest::newRow("log and no log")
         << QStringList{"corvane-panel", "--log", "/tmp/x", "--no-log"} << "--no-log";
+    QTest::newRow("a port number given twice")
+        << QStringList{"corvane-panel", "--port", "1=/dev/a", "--port", "1=/dev/b"} << "1";
+    QTest::newRow("a path longer than the system allows")
+        << QStringList{"corvane-panel", "--log", "/tmp/" + QString(5000, u'x')}
+        << "/tmp/xxxxx";
+    QTest::newRow("broker port 0") << QStringList{"corvane-panel", "--mqtt", "mqtt://lab:0"}
+                                   << "mqtt://lab:0";
 }
 
 void TestPanelCommandLine::rejected()
