@@ -35,37 +35,9 @@ QString WidgetModalBoxes::saveFileBox(const QString &title, const QString &sugge
     return QFileDialog::getSaveFileName(m_parent, title, suggestedPath);
 }
 
-namespace {
-
-// A box grows as wide as its longest unbroken run of text, and a path has no blanks: runs
-// longer than this get places where the line may break.
-constexpr int kLongestRun = 60;
-
-QString breakableRuns(const QString &text)
-{
-    QString out;
-    int run = 0;
-    for (const QChar c : text) {
-        run = c.isSpace() ? 0 : run + 1;
-        if (run > kLongestRun) {
-            out += QChar(0x200B); // zero-width space: a place to break, nothing to see
-            run = 1;
-        }
-        out += c;
-    }
-    return out;
-}
-
-} // namespace
-
 void WidgetModalBoxes::messageBox(const QString &prompt, const QString &title)
 {
-    const QString shown = breakableRuns(prompt);
-    QMessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok, m_parent);
     box.setObjectName(QStringLiteral("messageBox"));
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // Where breaks were put in, the text as it is stays to be copied whole.
-    if (shown != prompt)
-        box.setDetailedText(prompt);
     box.exec();
 }
