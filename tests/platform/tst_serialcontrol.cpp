@@ -1,8 +1,11 @@
+#include "link/portlockholder.h"
 #include "platform/serialcontrol.h"
 #include "tools/pty/pseudoterminal.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +43,7 @@ private Q_SLOTS:
     void openFailuresNameDeviceAndReason_data();
     void openFailuresNameDeviceAndReason();
     void portHeldByAnotherFailsToOpen();
+    void lockFileNamesTheHolder();
     void switchingPortsKeepsOldUntilNewOpens();
     void lateFailureReportSparesNextPort();
     void outputWhileClosedIsRefused();
@@ -239,6 +243,29 @@ void TestSerialControl::portHeldByAnotherFailsToOpen()
     QVERIFY(first.setOutput("Q00F0000Y"));
     QCOMPARE(m_pty.readExactly(9, 1000), QByteArray("Q00F0000Y"));
     QCOMPARE(first.canonicalDevice(), m_pty.slavePath());
+}
+
+// The box names the program whose lock file holds the port, not a missing right: here the
+// test itself, with a lock file of its own for its own pseudo-terminal.
+void TestSerialControl::lockFileNamesTheHolder()
+{
+    const QStringList paths = PortLockHolder::lockFilePaths(m_pty.slavePath());
+    const auto writable = std::find_if(paths.begin(), paths.end(), [](const QString &path) {
+        return QFileInfo(QFileInfo(path).path()).isWritable();
+    });
+    QVERIFY(writable != paths.end());
+    QLockFile lock(*writable);
+    QVERIFY2(lock.tryLock(0), qPrintable(*writable + QStringLiteral(" is held by another")));
+    SerialControl control;
+    control.setPortMap({{1, m_pty.slavePath()}});
+    QVERIFY(!control.setPortOpen(true));
+    QCOMPARE(control.openFailure(), SerialControl::OpenFailure::InUse);
+    const QString named = QStringLiteral("正被程序 %1（进程 %2）使用")
+                              .arg(QCoreApplication::applicationName())
+                              .arg(QCoreApplication::applicationPid());
+    QVERIFY2(control.errorString().contains(named), qPrintable(control.errorString()));
+    lock.unlock();
+    QVERIFY(control.setPortOpen(true));
 }
 
 void TestSerialControl::switchingPortsKeepsOldUntilNewOpens()
