@@ -6,8 +6,12 @@
 #include "tests/support/scriptedboxes.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -15,8 +19,8 @@
 #include <cmath>
 
 // The history window over a long run: the picture, zoom and pan by hand, the three exports
-// read back, and the run report printed through the real print dialog to the test's own
-// CUPS scheduler.
+// read back, and the run report printed through the real print dialog to the test's own CUPS
+// scheduler and to a PDF file.
 class TestHistoryWindow : public QObject
 {
     Q_OBJECT
@@ -25,6 +29,8 @@ private Q_SLOTS:
     void initTestCase();
     void longRunZoomPanExport();
     void reportPrintsTheFigures();
+    void reportToAPdfFile_data();
+    void reportToAPdfFile();
     void reportStaysOnTwoPagesInside_data();
     void reportStaysOnTwoPagesInside();
 
@@ -64,6 +70,9 @@ void TestHistoryWindow::initTestCase()
             m_record.addEvent(at, QStringLiteral("link-lost"), QStringLiteral("gone"));
         if (i == 19'000)
             m_record.addEvent(at, QStringLiteral("run-set"), QStringLiteral("10 分"));
+        if (i == 19'500)
+            m_record.addEvent(at, QStringLiteral("frame-sent"),
+                              QStringLiteral("Q00L0300Y（键盘）"));
         if (i == 20'000)
             m_record.addEvent(at, QStringLiteral("run-start"), QString());
         if (i == 30'000)
@@ -183,8 +192,96 @@ void TestHistoryWindow::reportPrintsTheFigures()
     for (const QString &expected :
          {QStringLiteral("Corvane(KMW7R35)V2.0"), QStringLiteral("/dev/ttyUSB0"),
           QStringLiteral("泵编号：7"), QStringLiteral("10 分"), QStringLiteral("读数 10001 个"),
-          QStringLiteral("最后 ") + m_record.reading(30'000).text}) {
+          QStringLiteral("最后 %1 MPa").arg(*m_record.reading(30'000).value, 0, 'f', 2),
+          QStringLiteral("第 1 页，共 %1 页").arg(pages)}) {
         QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text));
+    }
+}
+
+void TestHistoryWindow::reportToAPdfFile_data()
+{
+    QTest::addColumn<bool>("lastRun"); // else the visible range, inside the outage
+    QTest::addColumn<QStringList>("said");
+    QTest::addColumn<bool>("curve");
+    QTest::newRow("timed run") << true
+                               << QStringList{"范围开始时的设定：流量 300 ml/min", "操作人员",
+                                              "签名", "第 1 页，共 1 页"}
+                               << true;
+    QTest::newRow("no readings") << false << QStringList{"范围内没有读数", "第 1 页，共 1 页"}
+                                 << false;
+}
+
+// Printed to a file from the print dialog, with the narrow margins a PDF file gets: at least
+// 10 mm of white paper all round, the curve right under the figures (no band between them), or
+// no curve at all where there is nothing to draw.
+void TestHistoryWindow::reportToAPdfFile()
+{
+    QFETCH(bool, lastRun);
+    QFETCH(QStringList, said);
+    QFETCH(bool, curve);
+    HistoryWindow window(&m_record, &m_boxes);
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.view()->image().isNull(), 10000);
+    window.view()->setRange(kBase + 5'530'000, kBase + 5'600'000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.view()->fromMs(), kBase + 5'530'000, 10000);
+    const QString path = m_dir.filePath(QStringLiteral("report-%1.pdf").arg(lastRun));
+    // The print dialog's own choice "Print to File (PDF)", the last of its printers.
+    bool answered = false;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        auto *printers =
+            dialog ? dialog->findChild<QComboBox *>(QStringLiteral("printers")) : nullptr;
+        auto *file = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("filename")) : nullptr;
+        if (!printers || !file || !dialog->isVisible())
+            return;
+        answer.stop();
+        printers->setCurrentIndex(printers->count() - 1);
+        file->setText(path);
+        answered = true;
+        dialog->accept();
+    });
+    answer.start(20);
+    window.findChild<QAction *>(lastRun ? "reportLastRun" : "reportVisible")->trigger();
+    QVERIFY(answered);
+
+    QString error;
+    const QString text =
+        QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    for (const QString &expected : said)
+        QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text));
+    QCOMPARE(text.contains(QStringLiteral("压力（MPa）")), curve);
+    if (curve) {
+        // The words' boxes, in points: the curve's title within two lines of the last figure.
+        const QString boxes =
+            QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {"-bbox", path, "-"}, error));
+        const QRegularExpression word(
+            QStringLiteral("yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">([^<]*)<"));
+        double figuresEnd = -1;
+        double curveTop = -1;
+        for (auto match = word.globalMatch(boxes); match.hasNext();) {
+            const QRegularExpressionMatch found = match.next();
+            if (found.captured(3) == u"读数")
+                figuresEnd = found.captured(2).toDouble();
+            else if (found.captured(3) == u"压力（MPa）" && curveTop < 0)
+                curveTop = found.captured(1).toDouble();
+        }
+        QVERIFY2(figuresEnd > 0 && curveTop > figuresEnd && curveTop - figuresEnd < 28,
+                 qPrintable(QStringLiteral("figures end at %1 pt, the curve begins at %2 pt")
+                                .arg(figuresEnd)
+                                .arg(curveTop)));
+    }
+    const QList<QImage> rendered = renderPdfFiles({path}, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    for (const QImage &page : rendered) {
+        // 36 dots per inch: 10 mm is 14 dots; the outer 13 stay white.
+        const QImage grey = page.convertToFormat(QImage::Format_Grayscale8);
+        const QRect inside = grey.rect().adjusted(13, 13, -13, -13);
+        for (int y = 0; y < grey.height(); ++y)
+            for (int x = 0; x < grey.width(); ++x)
+                QVERIFY2(inside.contains(x, y) || grey.pixel(x, y) == qRgb(255, 255, 255),
+                         qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
     }
 }
 
@@ -205,15 +302,20 @@ void TestHistoryWindow::reportStaysOnTwoPagesInside()
     const QString path = m_dir.filePath(QStringLiteral("report-%1.pdf").arg(page));
     QPdfWriter pdf(path);
     pdf.setPageSize(QPageSize(QPageSize::PageSizeId(page)));
-    // A printer's unprintable edge of 10 mm: nothing may be drawn into it.
-    pdf.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-    const int pages = RunReportPrinter::print(&pdf, {"Corvane(KMW7R35)V2.0", "2.0", "", 0},
-                                              report, QPicture());
+    // Margins narrower than the report's least: it keeps its own 10 mm.
+    pdf.setPageMargins(QMarginsF(3, 3, 3, 3), QPageLayout::Millimeter);
+    const int pages =
+        RunReportPrinter::print(&pdf, {"Corvane(KMW7R35)V2.0", "2.0", "", 0}, report, QPicture());
     QCOMPARE(pages, RunReportPrinter::kMostPages);
     QString error;
     const QList<QImage> rendered = renderPdfFiles({path}, error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(rendered.size(), pages);
+    // What did not fit is counted; the signature lines and the page numbers are there still.
+    const QString text =
+        QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error));
+    for (const char *expected : {"行未印出", "签名", "第 2 页，共 2 页"})
+        QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
     for (const QImage &image : rendered) {
         // 36 dots per inch: 10 mm is 14 dots; the outer 12 stay white.
         const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);

@@ -23,6 +23,8 @@ private Q_SLOTS:
     void ticks();
     void csvInTimeOrder();
     void reportOfTheLastRun();
+    void alarmInTheReport_data();
+    void alarmInTheReport();
 };
 
 namespace {
@@ -144,9 +146,11 @@ void TestHistory::reportOfTheLastRun()
     RunRecord record;
     const auto at = [](int s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
     record.addReading(at(0), QStringLiteral("09.9")); // before the run: not in it
+    record.addEvent(at(0), QStringLiteral("frame-sent"), QStringLiteral("Q00L0300Y（键盘）"));
+    record.addEvent(at(0), QStringLiteral("frame-sent"), QStringLiteral("Q00P01.5Y（设定）"));
     record.addEvent(at(1), QStringLiteral("run-set"), QStringLiteral("10 分"));
     record.addEvent(at(2), QStringLiteral("run-start"), QString());
-    record.addEvent(at(3), QStringLiteral("frame-sent"), QStringLiteral("Q00L0150Y（L）"));
+    record.addEvent(at(3), QStringLiteral("frame-sent"), QStringLiteral("Q01L0150Y（L）"));
     record.addReading(at(4), QStringLiteral("01.0"));
     record.addReading(at(5), QStringLiteral("ABCD"));
     record.addEvent(at(6), QStringLiteral("link-lost"), QString());
@@ -167,8 +171,57 @@ void TestHistory::reportOfTheLastRun()
     QCOMPARE(report.maximum, 2.0);
     QCOMPARE(report.mean, 1.5);
     QCOMPARE(report.last, QStringLiteral("02.0"));
-    QCOMPARE(report.setpoints.size(), 1);
+    QCOMPARE(report.lastValue, 2.0);
+    // Sent before the run, still in force in it; then the change to pump 1 at 150 ml/min.
+    QVERIFY(report.flowAtStart && report.pressureAtStart && report.pumpAtStart);
+    QCOMPARE(report.flowAtStart->value, 300.0);
+    QCOMPARE(report.flowAtStart->source, QStringLiteral("键盘"));
+    QCOMPARE(report.pressureAtStart->value, 1.5);
+    QCOMPARE(report.pumpAtStart->value, 0.0);
+    QCOMPARE(report.changes.size(), 2);
+    QCOMPARE(report.changes[0].kind, RunReport::Setting::Kind::Pump);
+    QCOMPARE(report.changes[0].value, 1.0);
+    QCOMPARE(report.changes[1].value, 150.0);
     QCOMPARE(report.alarms.size(), 1);
+    QCOMPARE(report.alarms[0].pressure, 2.0);
+}
+
+void TestHistory::alarmInTheReport_data()
+{
+    QTest::addColumn<QStringList>("after"); // "key|text" events a second apart after the raising
+    QTest::addColumn<int>("action");
+    QTest::addColumn<int>("acknowledgedAfterS"); // -1: not acknowledged
+    const QString acted = QStringLiteral("alarm-acted|报警（压力过高）：");
+    QTest::newRow("warned, open") << QStringList() << int(RunReport::Alarm::Action::Warned) << -1;
+    QTest::newRow("stop sent (its action not read)")
+        << QStringList{acted + "已发送停止命令 Q00S0000Y", "alarm-ack|已确认：压力过高 00.6 MPa"}
+        << int(RunReport::Alarm::Action::StopSent) << 2;
+    QTest::newRow("stop owed (taken for sent)")
+        << QStringList{acted + "停止命令未能发送（通信端口未打开）"}
+        << int(RunReport::Alarm::Action::StopOwed) << -1;
+    QTest::newRow("another alarm's action and a later raising (taken for this one's)")
+        << QStringList{"alarm-acted|报警（泵无读数）：已发送停止命令 Q00S0000Y",
+                       "alarm-raised|压力过高：00.7", "alarm-ack|已确认：压力过高 00.7 MPa"}
+        << int(RunReport::Alarm::Action::Warned) << -1;
+}
+
+void TestHistory::alarmInTheReport()
+{
+    QFETCH(QStringList, after);
+    QFETCH(int, action);
+    QFETCH(int, acknowledgedAfterS);
+    RunRecord record;
+    const auto at = [](int s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
+    record.addEvent(at(0), QStringLiteral("alarm-raised"), QStringLiteral("压力过高：00.6"));
+    for (int i = 0; i < after.size(); ++i)
+        record.addEvent(at(i + 1), after[i].section(u'|', 0, 0), after[i].section(u'|', 1));
+    // The range ends with the raising: the acknowledgement after it is still told.
+    const RunReport report = RunReport::compute(record, kBase, kBase);
+    QCOMPARE(report.alarms.size(), 1);
+    QCOMPARE(report.alarms[0].pressure, 0.6);
+    QCOMPARE(int(report.alarms[0].action), action);
+    QCOMPARE(report.alarms[0].acknowledgedMs.value_or(-1),
+             acknowledgedAfterS < 0 ? -1 : kBase + acknowledgedAfterS * 1000);
 }
 
 QTEST_GUILESS_MAIN(TestHistory)
