@@ -2,6 +2,7 @@
 #include "history/historycsv.h"
 #include "history/runreport.h"
 #include "history/timeaxis.h"
+#include "history/windowplacement.h"
 #include "records/runrecord.h"
 
 #include <QBuffer>
@@ -10,7 +11,7 @@
 #include <cmath>
 
 // The history's rules without a window: readings reduced to pixel columns with their gaps,
-// clock ticks, the CSV and the report's figures.
+// clock ticks, the CSV, the report's figures and where the history window opens.
 class TestHistory : public QObject
 {
     Q_OBJECT
@@ -23,8 +24,8 @@ private Q_SLOTS:
     void ticks();
     void csvInTimeOrder();
     void reportOfTheLastRun();
-    void alarmInTheReport_data();
-    void alarmInTheReport();
+    void windowPlacement_data();
+    void windowPlacement();
 };
 
 namespace {
@@ -156,8 +157,13 @@ void TestHistory::reportOfTheLastRun()
     record.addEvent(at(6), QStringLiteral("link-lost"), QString());
     record.addReading(at(7), QStringLiteral("02.0"));
     record.addEvent(at(8), QStringLiteral("alarm-raised"), QStringLiteral("压力过高：02.0"));
+    record.addEvent(at(8), QStringLiteral("alarm-raised"), QStringLiteral("泵无读数：30 秒"));
+    record.addEvent(at(8), QStringLiteral("alarm-acted"),
+                    QStringLiteral("报警（压力过高）：已发送停止命令 Q00S0000Y"));
     record.addEvent(at(9), QStringLiteral("run-end"), QString());
     record.addReading(at(10), QStringLiteral("05.0")); // after it
+    record.addEvent(at(11), QStringLiteral("alarm-ack"),
+                    QStringLiteral("已确认：压力过高 02.0 MPa"));
 
     const auto range = RunReport::defaultRange(record);
     QVERIFY(range);
@@ -182,46 +188,37 @@ void TestHistory::reportOfTheLastRun()
     QCOMPARE(report.changes[0].kind, RunReport::Setting::Kind::Pump);
     QCOMPARE(report.changes[0].value, 1.0);
     QCOMPARE(report.changes[1].value, 150.0);
-    QCOMPARE(report.alarms.size(), 1);
+    // The stop and the acknowledgement after the run belong to the alarm that names them.
+    QCOMPARE(report.alarms.size(), 2);
     QCOMPARE(report.alarms[0].pressure, 2.0);
+    QCOMPARE(report.alarms[0].action, RunReport::Alarm::Action::StopSent);
+    QCOMPARE(report.alarms[0].acknowledgedMs, kBase + 11'000);
+    QCOMPARE(report.alarms[1].value, QStringLiteral("30 秒"));
+    QCOMPARE(report.alarms[1].action, RunReport::Alarm::Action::Warned);
+    QVERIFY(!report.alarms[1].acknowledgedMs);
 }
 
-void TestHistory::alarmInTheReport_data()
+void TestHistory::windowPlacement_data()
 {
-    QTest::addColumn<QStringList>("after"); // "key|text" events a second apart after the raising
-    QTest::addColumn<int>("action");
-    QTest::addColumn<int>("acknowledgedAfterS"); // -1: not acknowledged
-    const QString acted = QStringLiteral("alarm-acted|报警（压力过高）：");
-    QTest::newRow("warned, open") << QStringList() << int(RunReport::Alarm::Action::Warned) << -1;
-    QTest::newRow("stop sent (its action not read)")
-        << QStringList{acted + "已发送停止命令 Q00S0000Y", "alarm-ack|已确认：压力过高 00.6 MPa"}
-        << int(RunReport::Alarm::Action::StopSent) << 2;
-    QTest::newRow("stop owed (taken for sent)")
-        << QStringList{acted + "停止命令未能发送（通信端口未打开）"}
-        << int(RunReport::Alarm::Action::StopOwed) << -1;
-    QTest::newRow("another alarm's action and a later raising (taken for this one's)")
-        << QStringList{"alarm-acted|报警（泵无读数）：已发送停止命令 Q00S0000Y",
-                       "alarm-raised|压力过高：00.7", "alarm-ack|已确认：压力过高 00.7 MPa"}
-        << int(RunReport::Alarm::Action::Warned) << -1;
+    QTest::addColumn<QRect>("over");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("placed");
+    const QRect screen(0, 0, 1280, 994); // 1280×1024 under a 30-pixel panel
+    QTest::newRow("over the panel")
+        << QRect(100, 100, 1000, 800) << screen << QRect(150, 251, 900, 520);
+    QTest::newRow("panel low on the screen (bottom edge off)")
+        << QRect(0, 600, 1000, 800) << screen << QRect(50, 470, 900, 520);
+    QTest::newRow("screen narrower than the window (cut off)")
+        << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 600) << QRect(4, 51, 792, 520);
 }
 
-void TestHistory::alarmInTheReport()
+void TestHistory::windowPlacement()
 {
-    QFETCH(QStringList, after);
-    QFETCH(int, action);
-    QFETCH(int, acknowledgedAfterS);
-    RunRecord record;
-    const auto at = [](int s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
-    record.addEvent(at(0), QStringLiteral("alarm-raised"), QStringLiteral("压力过高：00.6"));
-    for (int i = 0; i < after.size(); ++i)
-        record.addEvent(at(i + 1), after[i].section(u'|', 0, 0), after[i].section(u'|', 1));
-    // The range ends with the raising: the acknowledgement after it is still told.
-    const RunReport report = RunReport::compute(record, kBase, kBase);
-    QCOMPARE(report.alarms.size(), 1);
-    QCOMPARE(report.alarms[0].pressure, 0.6);
-    QCOMPARE(int(report.alarms[0].action), action);
-    QCOMPARE(report.alarms[0].acknowledgedMs.value_or(-1),
-             acknowledgedAfterS < 0 ? -1 : kBase + acknowledgedAfterS * 1000);
+    QFETCH(QRect, over);
+    QFETCH(QRect, available);
+    QFETCH(QRect, placed);
+    QCOMPARE(WindowPlacement::place(QSize(900, 520), QMargins(4, 26, 4, 4), over, available),
+             placed);
 }
 
 QTEST_GUILESS_MAIN(TestHistory)

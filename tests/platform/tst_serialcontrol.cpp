@@ -43,6 +43,8 @@ private Q_SLOTS:
     void openFailuresNameDeviceAndReason_data();
     void openFailuresNameDeviceAndReason();
     void portHeldByAnotherFailsToOpen();
+    void lockFileText_data();
+    void lockFileText();
     void lockFileNamesTheHolder();
     void switchingPortsKeepsOldUntilNewOpens();
     void lateFailureReportSparesNextPort();
@@ -243,6 +245,32 @@ void TestSerialControl::portHeldByAnotherFailsToOpen()
     QVERIFY(first.setOutput("Q00F0000Y"));
     QCOMPARE(m_pty.readExactly(9, 1000), QByteArray("Q00F0000Y"));
     QCOMPARE(first.canonicalDevice(), m_pty.slavePath());
+}
+
+// Who holds a port by its lock file's text; process 1234 is alive, 999 has ended.
+void TestSerialControl::lockFileText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("pid"); // 0: nobody holds the port
+    QTest::addColumn<QString>("program");
+    QTest::newRow("QLockFile's lines") << QByteArray("1234\nminicom\nlab\n") << 1234LL << "minicom";
+    QTest::newRow("UUCP's one line (its name taken with the id)")
+        << QByteArray("      1234 minicom root\n") << 1234LL << "minicom";
+    QTest::newRow("ended process (a killed program blamed)")
+        << QByteArray("999\ncutecom\n") << 0LL << "";
+    QTest::newRow("no id (garbage read as process 0)") << QByteArray("minicom\n") << 0LL << "";
+    QTest::newRow("id beyond a pid (another process signalled)")
+        << QByteArray("4294968530\nminicom\n") << 0LL << "";
+}
+
+void TestSerialControl::lockFileText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, pid);
+    QFETCH(QString, program);
+    const auto holder = PortLockHolder::fromText(text, [](qint64 id) { return id != 999; });
+    QCOMPARE(holder ? holder->pid : 0, pid);
+    QCOMPARE(holder ? holder->program : QString(), program);
 }
 
 // The box names the program whose lock file holds the port, not a missing right: here the
