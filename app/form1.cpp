@@ -413,6 +413,7 @@ void Form1::history_Click()
                                                                           : m_session->deviceText(),
                                             m_keypad.pumpNumber()};
         });
+        m_history->setExportFolder([this] { return m_saving.recordFolder(); });
     }
     m_history->show();
     m_history->raise();

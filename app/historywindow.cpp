@@ -2,10 +2,12 @@
 
 #include "history/historycsv.h"
 #include "history/runreport.h"
+#include "history/windowplacement.h"
 #include "platform/modalboxes.h"
 #include "records/runrecord.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QImage>
@@ -15,6 +17,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QToolButton>
@@ -139,6 +142,23 @@ HistoryWindow::~HistoryWindow() = default;
 
 void HistoryWindow::showEvent(QShowEvent *event)
 {
+    // Placed once, before it is first mapped; after that where the operator put it.
+    if (!m_placed) {
+        m_placed = true;
+        const QWidget *panel = parentWidget() ? parentWidget()->window() : nullptr;
+        if (const QScreen *where = panel ? panel->screen() : screen()) {
+            // The panel's frame stands for the one this window will get.
+            const QRect panelFrame = panel ? panel->frameGeometry() : QRect();
+            const QMargins frame = panel
+                                       ? QMargins(panel->geometry().left() - panelFrame.left(),
+                                                  panel->geometry().top() - panelFrame.top(),
+                                                  panelFrame.right() - panel->geometry().right(),
+                                                  panelFrame.bottom() - panel->geometry().bottom())
+                                       : QMargins();
+            setGeometry(
+                WindowPlacement::place(size(), frame, panelFrame, where->availableGeometry()));
+        }
+    }
     QWidget::showEvent(event);
     m_view->refresh();
 }
@@ -166,8 +186,13 @@ HistoryRenderer::Request HistoryWindow::rangeRequest(bool everything, QSize size
 bool HistoryWindow::exportTo(Export kind, bool everything)
 {
     const char *suffix = kind == Export::Png ? "png" : kind == Export::Svg ? "svg" : "csv";
+    const QString filter = kind == Export::Png   ? tr("PNG 图像 (*.png)")
+                           : kind == Export::Svg ? tr("SVG 图像 (*.svg)")
+                                                 : tr("CSV 文件 (*.csv)");
+    const QString name = QStringLiteral("history.%1").arg(QLatin1String(suffix));
+    const QString folder = m_exportFolder ? m_exportFolder() : QString();
     const QString path = m_boxes->saveFileBox(
-        tr("导出历史曲线"), QStringLiteral("history.%1").arg(QLatin1String(suffix)));
+        tr("导出历史曲线"), folder.isEmpty() ? name : QDir(folder).filePath(name), filter, this);
     if (path.isEmpty())
         return false;
     QString failure;
@@ -193,6 +218,9 @@ bool HistoryWindow::exportTo(Export kind, bool everything)
             QSvgGenerator svg;
             svg.setFileName(path);
             svg.setSize(m_view->size());
+            // At the picture's own resolution: at any other, every group is scaled by their
+            // ratio and the drawing no longer fills the view box.
+            svg.setResolution(drawn.logicalDpiX());
             svg.setViewBox(QRect(QPoint(0, 0), m_view->size()));
             svg.setTitle(tr("压力历史"));
             QPainter painter;

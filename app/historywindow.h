@@ -18,6 +18,7 @@ class RunRecord;
 // The whole run as a picture, beside the panel: every reading kept with its time, zoomed and
 // panned by hand or following the newest, exported as PNG, SVG or CSV, and printed as a run
 // report. The drawing is done on a thread of its own; the window only shows what comes back.
+// It opens over the panel inside the screen's free area, and its boxes belong to it.
 class HistoryWindow : public QWidget
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
     {
         m_header = std::move(source);
     }
+    // The folder the export box starts in, asked at the moment of export.
+    void setExportFolder(std::function<QString()> folder) { m_exportFolder = std::move(folder); }
     // For tests: the printer the report goes to, so that its output can be a PDF file.
     QPrinter *reportPrinter() const { return m_printer.get(); }
 
@@ -60,5 +63,7 @@ private:
     QList<HistoryView::Mark> m_marks;
     QTimer *m_refresh;
     std::function<RunReportPrinter::Header()> m_header;
+    std::function<QString()> m_exportFolder;
+    bool m_placed = false;
     std::unique_ptr<QPrinter> m_printer;
 };

@@ -7,10 +7,55 @@
 
 namespace {
 
-bool isSetpointFrame(const QString &text)
+// "Q00L0150Y（键盘）": a flow (L) or pressure (P) setting to pump 00, and what sent it.
+std::optional<RunReport::Setting> settingOf(qint64 ms, const QString &text)
 {
-    // "Q00L0150Y（...）": a flow (L) or pressure (P) setting.
-    return text.size() >= 4 && (text.at(3) == u'L' || text.at(3) == u'P');
+    if (text.size() < 9 || (text.at(3) != u'L' && text.at(3) != u'P'))
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.mid(4, 4).toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    QString source = text.mid(9);
+    if (source.startsWith(u'（') && source.endsWith(u'）'))
+        source = source.mid(1, source.size() - 2);
+    return RunReport::Setting{ms,
+                              text.at(3) == u'L' ? RunReport::Setting::Kind::Flow
+                                                 : RunReport::Setting::Kind::Pressure,
+                              value, source};
+}
+
+// "压力过高：00.6": the alarm's name and the value that raised it.
+RunReport::Alarm alarmOf(qint64 ms, const QString &text)
+{
+    RunReport::Alarm alarm;
+    alarm.ms = ms;
+    const qsizetype colon = text.indexOf(u'：');
+    alarm.name = colon < 0 ? text : text.left(colon);
+    alarm.value = colon < 0 ? QString() : text.mid(colon + 1);
+    bool ok = false;
+    if (const double value = alarm.value.toDouble(&ok); ok)
+        alarm.pressure = value;
+    return alarm;
+}
+
+// What the alarm raised at events[raisedAt] did and when it was acknowledged, from the events
+// after it: its action comes at once, its acknowledgement names it; a new raising ends it.
+void followAlarm(RunReport::Alarm &alarm, const QList<RunRecord::Event> &events, qsizetype raisedAt)
+{
+    const QString named = QStringLiteral("（%1）").arg(alarm.name);
+    for (qsizetype i = raisedAt + 1; i < events.size(); ++i) {
+        const RunRecord::Event &event = events[i];
+        if (event.key == u"alarm-acted" && event.text.contains(named))
+            alarm.action = event.text.contains(QStringLiteral("已发送停止命令"))
+                               ? RunReport::Alarm::Action::StopSent
+                               : RunReport::Alarm::Action::StopOwed;
+        else if (event.key == u"alarm-ack" && event.text.contains(alarm.name)) {
+            alarm.acknowledgedMs = event.time.toMSecsSinceEpoch();
+            return;
+        } else if (event.key == u"alarm-raised" && event.text.startsWith(alarm.name))
+            return;
+    }
 }
 
 } // namespace
@@ -20,21 +65,43 @@ RunReport RunReport::compute(const RunRecord &record, qint64 fromMs, qint64 toMs
     RunReport report;
     report.fromMs = fromMs;
     report.toMs = toMs;
-    for (const RunRecord::Event &event : record.events()) {
+    const QList<RunRecord::Event> &events = record.events();
+    std::optional<Setting> lastPump;
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const RunRecord::Event &event = events[i];
         const qint64 ms = event.time.toMSecsSinceEpoch();
-        if (event.key == u"run-set" && ms <= toMs)
+        if (ms > toMs)
+            continue;
+        if (event.key == u"run-set")
             report.setTime = event.text;
-        if (ms < fromMs || ms > toMs)
+        if (event.key == u"frame-sent") {
+            const std::optional<Setting> setting = settingOf(ms, event.text);
+            if (!setting)
+                continue;
+            // A setting's frame names the pump it went to: another number is a change too.
+            const Setting pump{ms, Setting::Kind::Pump, double(event.text.mid(1, 2).toInt()), {}};
+            if (ms < fromMs) {
+                (setting->kind == Setting::Kind::Flow ? report.flowAtStart
+                                                      : report.pressureAtStart) = setting;
+                report.pumpAtStart = pump;
+            } else {
+                if (!lastPump || lastPump->value != pump.value)
+                    report.changes.append(pump);
+                report.changes.append(*setting);
+            }
+            lastPump = pump;
+            continue;
+        }
+        if (ms < fromMs)
             continue;
         if (event.key == u"run-start")
             report.startMs = ms;
         else if (event.key == u"run-end")
             report.endMs = ms;
-        else if (event.key == u"frame-sent" && isSetpointFrame(event.text))
-            report.setpoints.append({ms, event.text});
-        else if (event.key == u"alarm-raised")
-            report.alarms.append({ms, event.text});
-        else if (event.key == u"link-lost")
+        else if (event.key == u"alarm-raised") {
+            report.alarms.append(alarmOf(ms, event.text));
+            followAlarm(report.alarms.last(), events, i);
+        } else if (event.key == u"link-lost")
             ++report.gaps;
     }
     double sum = 0;
@@ -45,6 +112,7 @@ RunReport RunReport::compute(const RunRecord &record, qint64 fromMs, qint64 toMs
         const RunRecord::Reading reading = record.reading(i);
         ++report.readings;
         report.last = reading.text;
+        report.lastValue = reading.value;
         if (!reading.value) {
             ++report.gaps;
             continue;

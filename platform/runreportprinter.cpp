@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFontMetricsF>
-#include <QLocale>
+#include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 
@@ -21,48 +21,121 @@ QString clock(qint64 ms)
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// Every pressure on the report in this one form.
 QString pressure(double value)
 {
     return QStringLiteral("%1 MPa").arg(value, 0, 'f', 2);
 }
 
-QStringList figureLines(const Header &header, const RunReport &report)
+QString settingText(const RunReport::Setting &setting)
 {
-    QStringList lines;
-    lines << tr("设备：%1    泵编号：%2")
-                 .arg(header.device.isEmpty() ? tr("（未打开）") : header.device)
-                 .arg(header.pumpNumber);
-    lines << tr("范围：%1 至 %2").arg(clock(report.fromMs), clock(report.toMs));
-    lines << tr("定时运行：开始 %1，结束 %2；设定时间 %3")
-                 .arg(report.startMs ? clock(*report.startMs) : tr("—"),
-                      report.endMs ? clock(*report.endMs) : tr("—"),
-                      report.setTime.isEmpty() ? tr("—") : report.setTime);
-    if (report.numbers > 0)
-        lines << tr("压力：最低 %1，最高 %2，平均 %3，最后 %4")
-                     .arg(pressure(report.minimum), pressure(report.maximum), pressure(report.mean),
-                          report.last);
-    else
-        lines << tr("压力：范围内没有数值读数");
-    lines << tr("读数 %1 个（数值 %2 个），间断 %3 处")
-                 .arg(report.readings)
-                 .arg(report.numbers)
-                 .arg(report.gaps);
-    return lines;
+    switch (setting.kind) {
+    case RunReport::Setting::Kind::Flow:
+        return tr("流量 %1 ml/min").arg(setting.value);
+    case RunReport::Setting::Kind::Pressure:
+        return tr("保护压力 %1").arg(pressure(setting.value));
+    case RunReport::Setting::Kind::Pump:
+        return tr("泵编号 %1").arg(setting.value);
+    }
+    return {};
 }
 
-QStringList listLines(const RunReport &report)
+QString alarmText(const RunReport::Alarm &alarm)
 {
-    QStringList lines;
-    lines << tr("发送的设定：%1 条").arg(report.setpoints.size());
-    for (const RunReport::Line &line : report.setpoints)
-        lines << QStringLiteral("    %1  %2").arg(clock(line.ms), line.text);
-    lines << tr("报警：%1 次").arg(report.alarms.size());
-    for (const RunReport::Line &line : report.alarms)
-        lines << QStringLiteral("    %1  %2").arg(clock(line.ms), line.text);
-    return lines;
+    const QString action = alarm.action == RunReport::Alarm::Action::StopSent ? tr("已发送停止命令")
+                           : alarm.action == RunReport::Alarm::Action::StopOwed
+                               ? tr("停止命令未能送到泵，线路恢复后发送")
+                               : tr("仅报警，未停泵");
+    return tr("%1 %2：%3；%4")
+        .arg(alarm.name, alarm.pressure ? pressure(*alarm.pressure) : alarm.value, action,
+             alarm.acknowledgedMs ? tr("确认于 %1").arg(clock(*alarm.acknowledgedMs))
+                                  : tr("未确认"));
 }
+
+struct Item
+{
+    enum class Kind { Title, Text, Curve, Signature } kind;
+    QString text;
+};
+
+QList<Item> items(const Header &header, const RunReport &report, bool withCurve)
+{
+    QList<Item> items;
+    const auto text = [&items](const QString &line) { items.append({Item::Kind::Text, line}); };
+    items.append(
+        {Item::Kind::Title, tr("运行报告  %1  版本 %2").arg(header.caption, header.version)});
+    text(tr("设备：%1    泵编号：%2")
+             .arg(header.device.isEmpty() ? tr("（未打开）") : header.device)
+             .arg(header.pumpNumber));
+    text(tr("范围：%1 至 %2").arg(clock(report.fromMs), clock(report.toMs)));
+    text(tr("定时运行：开始 %1，结束 %2；设定时间 %3")
+             .arg(report.startMs ? clock(*report.startMs) : tr("—"),
+                  report.endMs ? clock(*report.endMs) : tr("—"),
+                  report.setTime.isEmpty() ? tr("—") : report.setTime));
+    const auto inForce = [](const std::optional<RunReport::Setting> &setting, const char *none) {
+        return setting ? settingText(*setting) : tr(none);
+    };
+    text(tr("范围开始时的设定：%1，%2，%3")
+             .arg(inForce(report.flowAtStart, "流量 —"),
+                  inForce(report.pressureAtStart, "保护压力 —"),
+                  inForce(report.pumpAtStart, "泵编号 —")));
+    if (report.numbers > 0) {
+        const QString last = report.lastValue ? pressure(*report.lastValue)
+                                              : tr("“%1”（不是数值）").arg(report.last);
+        text(tr("压力：最低 %1，最高 %2，平均 %3，最后 %4")
+                 .arg(pressure(report.minimum), pressure(report.maximum), pressure(report.mean),
+                      last));
+    }
+    text(tr("读数 %1 个（数值 %2 个），间断 %3 处")
+             .arg(report.readings)
+             .arg(report.numbers)
+             .arg(report.gaps));
+    if (report.readings == 0)
+        text(tr("范围内没有读数，因此没有曲线。"));
+    else if (report.numbers == 0)
+        text(tr("范围内的读数都不是数值，因此没有曲线。"));
+    else if (withCurve)
+        items.append({Item::Kind::Curve, {}});
+
+    text(tr("设定的变更：%1 条").arg(report.changes.size()));
+    for (const RunReport::Setting &setting : report.changes)
+        text(QStringLiteral("    %1  %2%3")
+                 .arg(clock(setting.ms), settingText(setting),
+                      setting.source.isEmpty() ? QString() : tr("（%1）").arg(setting.source)));
+    text(tr("报警：%1 次").arg(report.alarms.size()));
+    for (const RunReport::Alarm &alarm : report.alarms)
+        text(QStringLiteral("    %1  %2").arg(clock(alarm.ms), alarmText(alarm)));
+    return items;
+}
+
+struct Placed
+{
+    int page;
+    double y;
+    Item item;
+};
 
 } // namespace
+
+QRectF printableArea(const QPagedPaintDevice *device)
+{
+    QPageLayout layout = device->pageLayout();
+    layout.setUnits(QPageLayout::Millimeter);
+    // A full-page painter reaches the paper's edge: the printer's own unprintable edge is
+    // then the least margin.
+    const QMarginsF given =
+        layout.mode() == QPageLayout::FullPageMode ? layout.minimumMargins() : layout.margins();
+    const QMarginsF margins(
+        std::max(given.left(), kLeastMarginMm), std::max(given.top(), kLeastMarginMm),
+        std::max(given.right(), kLeastMarginMm), std::max(given.bottom(), kLeastMarginMm));
+    const int dpi = device->logicalDpiX();
+    const double perMm = dpi / 25.4;
+    const QRectF paper = layout.fullRectPixels(dpi);
+    const QRectF inside = paper.adjusted(margins.left() * perMm, margins.top() * perMm,
+                                         -margins.right() * perMm, -margins.bottom() * perMm);
+    // The painter's origin is the top left of the paint rectangle.
+    return inside.translated(-QPointF(layout.paintRectPixels(dpi).topLeft()));
+}
 
 int print(QPagedPaintDevice *device, const Header &header, const RunReport &report,
           const QPicture &curve)
@@ -70,68 +143,113 @@ int print(QPagedPaintDevice *device, const Header &header, const RunReport &repo
     QPainter painter;
     if (!painter.begin(device))
         return 0;
-    // The painter's coordinates are the printable area's, in device pixels.
-    const QRectF page(QPointF(0, 0), QSizeF(device->width(), device->height()));
+    const QRectF area = printableArea(device);
     QFont font = painter.font();
     font.setPointSizeF(10);
-    painter.setFont(font);
-    const QFontMetricsF metrics(painter.font(), device);
+    const QFontMetricsF metrics(font, device);
     const double line = metrics.lineSpacing();
-
-    double y = 0;
     QFont titleFont = font;
     titleFont.setPointSizeF(14);
     titleFont.setBold(true);
-    painter.setFont(titleFont);
-    const double titleLine = QFontMetricsF(titleFont, device).lineSpacing();
-    painter.drawText(QRectF(0, y, page.width(), titleLine), Qt::AlignLeft | Qt::AlignVCenter,
-                     tr("运行报告  %1  版本 %2").arg(header.caption, header.version));
-    y += titleLine * 1.3;
-    painter.setFont(font);
-    for (const QString &text : figureLines(header, report)) {
-        painter.drawText(QRectF(0, y, page.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(text, Qt::ElideRight, page.width()));
-        y += line;
-    }
-    y += line / 2;
+    const double titleHeight = QFontMetricsF(titleFont, device).lineSpacing() * 1.3;
+    // The curve right under the figures, as wide as the page, in the picture's proportions.
+    const QRectF source = curve.boundingRect();
+    const double curveHeight =
+        source.isEmpty()
+            ? 0
+            : std::min(area.width() * source.height() / source.width(), area.height() * 0.45) +
+                  line / 2;
+    const double signatureHeight = line * 3.5;
+    const double bodyHeight = area.height() - line * 1.5; // the page number under it
+    const auto heightOf = [&](const Item &item) {
+        return item.kind == Item::Kind::Title   ? titleHeight
+               : item.kind == Item::Kind::Curve ? curveHeight
+                                                : line;
+    };
 
-    // The curve takes the lower half of the first page, its picture scaled to fit.
-    const double curveTop = std::max(y + line * 8, page.height() / 2);
-    const QRectF curveArea(0, curveTop, page.width(), page.bottom() - curveTop);
-    const QStringList lists = listLines(report);
-    int pages = 1;
+    // Laid out first, so that every page can say how many there are.
+    const QList<Item> all = items(header, report, !source.isEmpty());
+    QList<Placed> placed;
+    int page = 0;
+    double y = 0;
     qsizetype next = 0;
-    for (; next < lists.size() && y + line <= curveTop - line / 2; ++next) {
-        painter.drawText(QRectF(0, y, page.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(lists[next], Qt::ElideRight, page.width()));
+    while (next < all.size()) {
+        const double height = heightOf(all[next]);
+        // The last page keeps room for the signature lines and for the count of lines left out.
+        const bool lastPage = page == kMostPages - 1;
+        const double limit = lastPage ? bodyHeight - signatureHeight - line : bodyHeight;
+        if (y + height > limit) {
+            if (lastPage || y == 0)
+                break;
+            ++page;
+            y = 0;
+            continue;
+        }
+        placed.append({page, y, all[next++]});
+        y += height;
+    }
+    if (next < all.size()) {
+        placed.append(
+            {page, y, {Item::Kind::Text, tr("……另有 %1 行未印出").arg(all.size() - next)}});
         y += line;
     }
-    if (!curve.boundingRect().isEmpty()) {
-        const QRectF source = curve.boundingRect();
-        const double scale =
-            std::min(curveArea.width() / source.width(), curveArea.height() / source.height());
-        painter.save();
-        painter.translate(curveArea.topLeft());
-        painter.scale(scale, scale);
-        painter.translate(-source.topLeft());
-        painter.drawPicture(QPointF(0, 0), curve);
-        painter.restore();
-    }
-    if (next < lists.size()) {
-        if (!device->newPage())
-            return pages;
-        ++pages;
+    if (y + signatureHeight > bodyHeight) {
+        ++page;
         y = 0;
-        const qsizetype fitting = qsizetype((page.height() - line) / line);
-        for (qsizetype shown = 0; next < lists.size() && shown < fitting; ++next, ++shown) {
-            painter.drawText(QRectF(0, y, page.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                             metrics.elidedText(lists[next], Qt::ElideRight, page.width()));
-            y += line;
-        }
-        if (next < lists.size())
-            painter.drawText(QRectF(0, y, page.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                             tr("……另有 %1 行未印出").arg(lists.size() - next));
     }
+    placed.append({page, y, {Item::Kind::Signature, {}}});
+    const int pages = page + 1;
+
+    const auto drawLine = [&](double top, const QString &text, Qt::Alignment align) {
+        painter.drawText(QRectF(area.left(), area.top() + top, area.width(), line),
+                         align | Qt::AlignVCenter,
+                         metrics.elidedText(text, Qt::ElideRight, area.width()));
+    };
+    int drawn = 0;
+    for (const Placed &at : placed) {
+        for (; drawn < at.page; ++drawn) {
+            painter.setFont(font);
+            drawLine(bodyHeight + line / 2, tr("第 %1 页，共 %2 页").arg(drawn + 1).arg(pages),
+                     Qt::AlignHCenter);
+            if (!device->newPage()) {
+                painter.end();
+                return drawn + 1;
+            }
+        }
+        painter.setFont(at.item.kind == Item::Kind::Title ? titleFont : font);
+        switch (at.item.kind) {
+        case Item::Kind::Title:
+            painter.drawText(QRectF(area.left(), area.top() + at.y, area.width(), titleHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter,
+                             QFontMetricsF(titleFont, device)
+                                 .elidedText(at.item.text, Qt::ElideRight, area.width()));
+            break;
+        case Item::Kind::Text:
+            drawLine(at.y, at.item.text, Qt::AlignLeft);
+            break;
+        case Item::Kind::Curve: {
+            const double scale =
+                std::min(area.width() / source.width(), (curveHeight - line / 2) / source.height());
+            painter.save();
+            painter.translate(area.left(), area.top() + at.y);
+            painter.scale(scale, scale);
+            painter.translate(-source.topLeft());
+            painter.drawPicture(QPointF(0, 0), curve);
+            painter.restore();
+            break;
+        }
+        case Item::Kind::Signature:
+            drawLine(at.y + line,
+                     tr("操作人员：____________________    样品：____________________"),
+                     Qt::AlignLeft);
+            drawLine(at.y + line * 2.5,
+                     tr("签名：____________________    日期：____________________"), Qt::AlignLeft);
+            break;
+        }
+    }
+    painter.setFont(font);
+    drawLine(bodyHeight + line / 2, tr("第 %1 页，共 %2 页").arg(pages).arg(pages),
+             Qt::AlignHCenter);
     painter.end();
     return pages;
 }

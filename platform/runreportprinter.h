@@ -3,14 +3,19 @@
 #include "history/runreport.h"
 
 #include <QPicture>
+#include <QRectF>
 #include <QString>
 
 class QPagedPaintDevice;
 
 // Lays the run report out on paper: who and what (the panel, its version, the device and the
-// pump number), the run's times and settings, the pressure's figures, the alarms, and the curve
-// with its axes. Everything stays inside the printable area, on at most two pages: the first
-// holds the figures and the curve; a second only the lines that did not fit.
+// pump number), the run's times, the settings in force when the range began, the pressure's
+// figures, the curve with its axes right under them (or, for a range without a number, a line
+// that says so), each change of the settings, each alarm with what it did and when it was
+// acknowledged, and lines for the operator, the sample and a signature. Every page is numbered
+// ("第 1 页，共 2 页"). Everything stays inside the printable area and at least kLeastMarginMm
+// from the paper's edge, whatever margins the device was given (a PDF file's are narrow), on at
+// most kMostPages pages: what does not fit is counted on the last.
 namespace RunReportPrinter {
 
 struct Header
@@ -22,6 +27,10 @@ struct Header
 };
 
 inline constexpr int kMostPages = 2;
+inline constexpr double kLeastMarginMm = 10;
+
+// Where the report may draw, in the coordinates of a painter begun on the device.
+QRectF printableArea(const QPagedPaintDevice *device);
 
 // The pages printed, 0 when the device could not be painted on.
 int print(QPagedPaintDevice *device, const Header &header, const RunReport &report,

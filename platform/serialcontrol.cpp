@@ -1,5 +1,7 @@
 #include "platform/serialcontrol.h"
 
+#include "link/portlockholder.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -95,18 +97,22 @@ bool SerialControl::open(const QString &device, const QString &portText)
     auto port = std::make_unique<QSerialPort>(canonical);
     if (!port->open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = port->error();
-        OpenFailure failure = OpenFailure::Other;
         if (error == QSerialPort::DeviceNotFoundError)
-            failure = OpenFailure::NotFound;
-        else if (error == QSerialPort::PermissionError)
-            failure = ::access(QFile::encodeName(canonical).constData(), R_OK | W_OK) == 0
-                          ? OpenFailure::InUse
-                          : OpenFailure::NoPermission;
-        return fail(failure, openFailureText(error, port->errorString()));
+            return fail(OpenFailure::NotFound, tr("设备不存在（%1）").arg(port->errorString()));
+        if (error != QSerialPort::PermissionError)
+            return fail(OpenFailure::Other, port->errorString());
+        // The same error stands for a port held by another program and for missing rights;
+        // only a device we may read and write is held.
+        if (::access(QFile::encodeName(canonical).constData(), R_OK | W_OK) == 0)
+            return fail(OpenFailure::InUse, inUseText(canonical));
+        return fail(OpenFailure::NoPermission,
+                    tr("没有访问权限（%1）：请把用户加入 dialout 组（sudo usermod -aG dialout "
+                       "$USER），重新登录后再试")
+                        .arg(port->errorString()));
     }
     // The lock file is by name and the exclusive mode does not stop root: the flock does.
     if (::flock(int(port->handle()), LOCK_EX | LOCK_NB) != 0)
-        return fail(OpenFailure::InUse, tr("设备正被其他程序使用（%1）").arg(canonical));
+        return fail(OpenFailure::InUse, inUseText(canonical));
     if (!applySettings(port.get())) {
         m_openFailure = OpenFailure::Other;
         return false;
@@ -220,18 +226,18 @@ void SerialControl::onReadyRead()
     }
 }
 
-QString SerialControl::openFailureText(QSerialPort::SerialPortError error,
-                                       const QString &systemText)
+QString SerialControl::inUseText(const QString &canonical)
 {
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return tr("设备不存在（%1）").arg(systemText);
-    case QSerialPort::PermissionError:
-        // The same error stands for a port held by another program and for missing rights.
-        return tr("设备正被其他程序使用，或没有访问权限（%1）").arg(systemText);
-    default:
-        return systemText;
-    }
+    // The lock file names the holder; a holder that keeps none (or holds only the flock) is
+    // named by nobody.
+    const std::optional<PortLockHolder> holder = PortLockHolder::of(canonical);
+    if (!holder)
+        return tr("设备正被其他程序使用（%1）").arg(canonical);
+    if (holder->program.isEmpty())
+        return tr("设备 %1 正被进程 %2 使用").arg(canonical).arg(holder->pid);
+    return tr("设备 %1 正被程序 %2（进程 %3）使用")
+        .arg(canonical, holder->program)
+        .arg(holder->pid);
 }
 
 QString SerialControl::failureText(QSerialPort::SerialPortError error, const QString &systemText)

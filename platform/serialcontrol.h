@@ -113,7 +113,8 @@ private:
     };
 
     static bool parseSettings(const QString &text, LineSettings *out);
-    static QString openFailureText(QSerialPort::SerialPortError error, const QString &systemText);
+    // Who holds the device, by its lock file when that names a live process.
+    static QString inUseText(const QString &canonical);
     static QString failureText(QSerialPort::SerialPortError error, const QString &systemText);
     bool open(const QString &device, const QString &portText);
     bool applySettings(QSerialPort *port);

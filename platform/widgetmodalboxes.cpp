@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 QString WidgetModalBoxes::inputBox(const QString &prompt, const QString &title,
                                    const QString &defaultAnswer)
@@ -30,9 +31,19 @@ QString WidgetModalBoxes::choiceBox(const QString &prompt, const QString &title,
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-QString WidgetModalBoxes::saveFileBox(const QString &title, const QString &suggestedPath)
+QString WidgetModalBoxes::saveFileBox(const QString &title, const QString &suggestedPath,
+                                      const QString &filter, QWidget *over)
 {
-    return QFileDialog::getSaveFileName(m_parent, title, suggestedPath);
+    QFileDialog dialog(over ? over : m_parent, title, suggestedPath, filter);
+    dialog.setObjectName(QStringLiteral("saveFileBox"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // "PNG 图像 (*.png)": a name typed without a suffix is given ".png".
+    static const QRegularExpression firstSuffix(QStringLiteral("\\*\\.(\\w+)"));
+    if (const QRegularExpressionMatch match = firstSuffix.match(filter); match.hasMatch())
+        dialog.setDefaultSuffix(match.captured(1));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
 }
 
 void WidgetModalBoxes::messageBox(const QString &prompt, const QString &title)

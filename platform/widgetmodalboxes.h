@@ -14,7 +14,8 @@ public:
                      const QString &defaultAnswer) override;
     QString choiceBox(const QString &prompt, const QString &title, const QStringList &choices,
                       const QString &defaultAnswer) override;
-    QString saveFileBox(const QString &title, const QString &suggestedPath) override;
+    QString saveFileBox(const QString &title, const QString &suggestedPath,
+                        const QString &filter = QString(), QWidget *over = nullptr) override;
     void messageBox(const QString &prompt, const QString &title) override;
 
 private:

@@ -19,6 +19,14 @@ QString RecordSaving::recordFilePath() const
     return RecordPath::toLocalPath(QString::fromLatin1(RecordPath::kRecordFile), m_driveFolders);
 }
 
+QString RecordSaving::recordFolder() const
+{
+    const QString folder = QFileInfo(recordFilePath()).absolutePath();
+    if (!m_folderMadeOnDemand.isEmpty() && folder == QDir(m_folderMadeOnDemand).absolutePath())
+        QDir().mkpath(folder);
+    return folder;
+}
+
 QString RecordSaving::save(const QString &path, const QByteArray &text) const
 {
     // The default folder of drive d: is made when first needed; a folder the operator chose

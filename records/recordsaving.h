@@ -16,6 +16,8 @@ public:
 
     // The record file "d:\mytext.txt" on this machine.
     QString recordFilePath() const;
+    // Its folder, for a box to start in: the default folder is made now if it is not there.
+    QString recordFolder() const;
     // Writes text to path. Empty once the file is in place; otherwise what went wrong, in the
     // panel's language, and the file there before is left as it was.
     QString save(const QString &path, const QByteArray &text) const;

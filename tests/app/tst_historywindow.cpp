@@ -1,4 +1,5 @@
 #include "app/historywindow.h"
+#include "platform/widgetmodalboxes.h"
 #include "records/runrecord.h"
 #include "tests/platform/popplertools.h"
 #include "tests/platform/printdialoganswerer.h"
@@ -7,7 +8,11 @@
 
 #include <QAction>
 #include <QFile>
-#include <QPdfWriter>
+#include <QFileDialog>
+#include <QPainter>
+#include <QPrinter>
+#include <QScreen>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -15,8 +20,8 @@
 #include <cmath>
 
 // The history window over a long run: the picture, zoom and pan by hand, the three exports
-// read back, and the run report printed through the real print dialog to the test's own
-// CUPS scheduler.
+// read back, where it opens and whose its boxes are, and the run report printed through the
+// real print dialog to the test's own CUPS scheduler and laid out in PDF files.
 class TestHistoryWindow : public QObject
 {
     Q_OBJECT
@@ -24,9 +29,10 @@ class TestHistoryWindow : public QObject
 private Q_SLOTS:
     void initTestCase();
     void longRunZoomPanExport();
+    void opensInsideTheScreenWithItsOwnBoxes();
     void reportPrintsTheFigures();
-    void reportStaysOnTwoPagesInside_data();
-    void reportStaysOnTwoPagesInside();
+    void reportOnPaper_data();
+    void reportOnPaper();
 
 private:
     QByteArray exported(HistoryWindow &window, const char *action);
@@ -51,6 +57,28 @@ QString readingText(int i)
                : QStringLiteral("%1").arg(1.0 + 0.5 * std::sin(i / 5000.0), 4, 'f', 2, u'0');
 }
 
+// The columns of a strip of the image that hold ink.
+QList<int> inkColumns(const QImage &image, const QRect &strip)
+{
+    QList<int> columns;
+    for (int x = strip.left(); x <= strip.right(); ++x)
+        for (int y = strip.top(); y <= strip.bottom(); ++y)
+            if (qGray(image.pixel(x, y)) < 160) {
+                columns.append(x);
+                break;
+            }
+    return columns;
+}
+
+// The widest run of blank columns between the first and the last with ink.
+int widestGap(const QList<int> &columns)
+{
+    int widest = 0;
+    for (qsizetype i = 1; i < columns.size(); ++i)
+        widest = std::max(widest, columns[i] - columns[i - 1] - 1);
+    return widest;
+}
+
 } // namespace
 
 void TestHistoryWindow::initTestCase()
@@ -64,6 +92,9 @@ void TestHistoryWindow::initTestCase()
             m_record.addEvent(at, QStringLiteral("link-lost"), QStringLiteral("gone"));
         if (i == 19'000)
             m_record.addEvent(at, QStringLiteral("run-set"), QStringLiteral("10 分"));
+        if (i == 19'500)
+            m_record.addEvent(at, QStringLiteral("frame-sent"),
+                              QStringLiteral("Q00L0300Y（键盘）"));
         if (i == 20'000)
             m_record.addEvent(at, QStringLiteral("run-start"), QString());
         if (i == 30'000)
@@ -128,10 +159,28 @@ void TestHistoryWindow::longRunZoomPanExport()
                view->devicePixelRatioF());
     for (int y = 0; y < png.height(); ++y)
         QVERIFY2(png.pixelColor(outageX, y) != QColor(220, 0, 0), qPrintable(QString::number(y)));
-    QXmlStreamReader svg(exported(window, "exportVisibleSvg"));
+
+    // The SVG rendered back fills its view box as the PNG fills the picture: ink at the right
+    // and bottom edges (the plot's frame, the time labels), the title where the PNG has it and
+    // without a wider gap.
+    const QByteArray svgData = exported(window, "exportVisibleSvg");
+    QXmlStreamReader svg(svgData);
     while (!svg.atEnd())
         svg.readNext();
     QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+    QImage drawn(png.size(), QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    QPainter painter(&drawn);
+    QSvgRenderer(svgData).render(&painter);
+    painter.end();
+    QVERIFY(!inkColumns(drawn, drawn.rect().adjusted(drawn.width() - 24, 0, 0, 0)).isEmpty());
+    QVERIFY(!inkColumns(drawn, drawn.rect().adjusted(0, drawn.height() - 30, 0, 0)).isEmpty());
+    const QList<int> title = inkColumns(drawn, QRect(0, 0, png.width(), 28));
+    const QList<int> pngTitle = inkColumns(png, QRect(0, 0, png.width(), 28));
+    QVERIFY(!title.isEmpty() && !pngTitle.isEmpty());
+    QVERIFY(std::abs(title.first() - pngTitle.first()) <= 3);
+    QVERIFY(std::abs(title.last() - pngTitle.last()) <= 3);
+    QVERIFY(widestGap(title) <= widestGap(pngTitle) + 2);
 
     // Everything as CSV, read back: every reading and event, in time order.
     const QList<QByteArray> rows = exported(window, "exportAllCsv").split('\n');
@@ -154,6 +203,46 @@ void TestHistoryWindow::longRunZoomPanExport()
     QCOMPARE(reading, m_record.readingCount());
     QCOMPARE(event, m_record.events().size());
     QCOMPARE(m_boxes.messages.size(), 0);
+}
+
+// Over a panel low on the screen the window opens over it, whole inside the free area; its export
+// box is its own, so that the window manager gives it back the front after the box (not to the
+// panel), started in the record's folder with one format listed.
+void TestHistoryWindow::opensInsideTheScreenWithItsOwnBoxes()
+{
+    QWidget panel;
+    const QRect free = panel.screen()->availableGeometry();
+    panel.setGeometry(free.left() + 300, free.bottom() - 300, 800, 260);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    WidgetModalBoxes boxes(&panel);
+    auto *window = new HistoryWindow(&m_record, &boxes, &panel);
+    window->setExportFolder([this] { return m_dir.path(); });
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    // Over the panel (centred on it across), and whole on the screen although the panel's
+    // centre is too low for that.
+    const QRect frame = window->frameGeometry();
+    QVERIFY(free.contains(frame));
+    QVERIFY(std::abs(frame.center().x() - panel.frameGeometry().center().x()) <= 2);
+
+    // Read while the box is up, then cancelled.
+    QWidget *boxParent = nullptr;
+    QStringList filters;
+    QString folder;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        boxParent = box->parentWidget();
+        filters = box->nameFilters();
+        folder = box->directory().absolutePath();
+        box->reject();
+    });
+    QVERIFY(!window->exportTo(HistoryWindow::Export::Csv, true));
+    QCOMPARE(boxParent, window);
+    QCOMPARE(filters, QStringList{QStringLiteral("CSV 文件 (*.csv)")});
+    QCOMPARE(folder, QDir(m_dir.path()).absolutePath());
 }
 
 void TestHistoryWindow::reportPrintsTheFigures()
@@ -183,41 +272,86 @@ void TestHistoryWindow::reportPrintsTheFigures()
     for (const QString &expected :
          {QStringLiteral("Corvane(KMW7R35)V2.0"), QStringLiteral("/dev/ttyUSB0"),
           QStringLiteral("泵编号：7"), QStringLiteral("10 分"), QStringLiteral("读数 10001 个"),
-          QStringLiteral("最后 ") + m_record.reading(30'000).text}) {
+          QStringLiteral("最后 %1 MPa").arg(*m_record.reading(30'000).value, 0, 'f', 2),
+          QStringLiteral("第 1 页，共 %1 页").arg(pages)}) {
         QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text));
     }
 }
 
-void TestHistoryWindow::reportStaysOnTwoPagesInside_data()
+void TestHistoryWindow::reportOnPaper_data()
 {
     QTest::addColumn<int>("page");
-    QTest::newRow("A4") << int(QPageSize::A4);
-    QTest::newRow("Letter") << int(QPageSize::Letter);
+    QTest::addColumn<int>("alarms"); // added to the run's, with lines far wider than the page
+    QTest::addColumn<qint64>("fromS");
+    QTest::addColumn<qint64>("toS");
+    QTest::addColumn<QStringList>("said");
+    const QStringList overflowing{"行未印出", "签名", "第 2 页，共 2 页", "压力（MPa）"};
+    QTest::newRow("A4, more than two pages")
+        << int(QPageSize::A4) << 300 << 0LL << 10'000LL << overflowing;
+    QTest::newRow("Letter, more than two pages")
+        << int(QPageSize::Letter) << 300 << 0LL << 10'000LL << overflowing;
+    QTest::newRow("timed run") << int(QPageSize::A4) << 0 << 2'000LL << 3'000LL
+                               << QStringList{"范围开始时的设定：流量 300 ml/min", "操作人员",
+                                              "第 1 页，共 1 页", "压力（MPa）"};
+    QTest::newRow("no readings (an empty curve)")
+        << int(QPageSize::A4) << 0 << 5'530LL << 5'600LL
+        << QStringList{"范围内没有读数", "第 1 页，共 1 页"};
 }
 
-// A run with more settings and alarms than two pages hold, and lines far wider than the page.
-void TestHistoryWindow::reportStaysOnTwoPagesInside()
+// Printed to a PDF file, whose margins are narrower than the report's least: at least 10 mm of
+// white paper all round, the curve's title within two lines of the last figure (no band
+// between them), and no curve where there is no reading.
+void TestHistoryWindow::reportOnPaper()
 {
     QFETCH(int, page);
-    RunReport report = RunReport::compute(m_record, kBase, kBase + 10'000'000);
-    for (int i = 0; i < 300; ++i)
-        report.alarms.append({kBase + i * 1000, QStringLiteral("压力过高：") + QString(200, u'9')});
-    const QString path = m_dir.filePath(QStringLiteral("report-%1.pdf").arg(page));
-    QPdfWriter pdf(path);
+    QFETCH(int, alarms);
+    QFETCH(qint64, fromS);
+    QFETCH(qint64, toS);
+    QFETCH(QStringList, said);
+    RunReport report = RunReport::compute(m_record, kBase + fromS * 1000, kBase + toS * 1000);
+    for (int i = 0; i < alarms; ++i)
+        report.alarms.append({kBase + i * 1000, "压力过高" + QString(200, u'9'), 0.6, {}, {}, {}});
+    QPicture curve;
+    QPainter painter(&curve);
+    painter.fillRect(0, 0, 960, 480, Qt::white);
+    painter.drawText(QRect(0, 0, 960, 30), Qt::AlignCenter, QStringLiteral("压力（MPa）"));
+    painter.end();
+    const QString path =
+        m_dir.filePath(QStringLiteral("report-%1.pdf").arg(QTest::currentDataTag()));
+    QPrinter pdf;
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
     pdf.setPageSize(QPageSize(QPageSize::PageSizeId(page)));
-    // A printer's unprintable edge of 10 mm: nothing may be drawn into it.
-    pdf.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-    const int pages = RunReportPrinter::print(&pdf, {"Corvane(KMW7R35)V2.0", "2.0", "", 0},
-                                              report, QPicture());
-    QCOMPARE(pages, RunReportPrinter::kMostPages);
+    const int pages =
+        RunReportPrinter::print(&pdf, {"Corvane(KMW7R35)V2.0", "2.0", "", 0}, report, curve);
     QString error;
+    const QString text =
+        QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(pages, alarms > 0 ? RunReportPrinter::kMostPages : 1);
+    QCOMPARE(text.contains(QStringLiteral("压力（MPa）")), said.contains("压力（MPa）"));
+    for (const QString &expected : said)
+        QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text));
+    // The words' boxes, in points: where the figures end and the curve begins.
+    const QString words =
+        QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {"-bbox", path, "-"}, error));
+    const auto top = [&words](const QString &word, int coordinate) {
+        const QRegularExpression box(
+            QStringLiteral("yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">%1<").arg(word));
+        return box.match(words).captured(coordinate).toDouble();
+    };
+    const double figuresEnd = top("读数", 2);
+    const double curveTop = top("压力（MPa）", 1);
+    if (said.contains("压力（MPa）"))
+        QVERIFY(curveTop > figuresEnd && curveTop - figuresEnd < 28);
+
     const QList<QImage> rendered = renderPdfFiles({path}, error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(rendered.size(), pages);
     for (const QImage &image : rendered) {
-        // 36 dots per inch: 10 mm is 14 dots; the outer 12 stay white.
+        // 36 dots per inch: 10 mm is 14 dots; the outer 13 stay white.
         const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-        const QRect inside = grey.rect().adjusted(12, 12, -12, -12);
+        const QRect inside = grey.rect().adjusted(13, 13, -13, -13);
         for (int y = 0; y < grey.height(); ++y)
             for (int x = 0; x < grey.width(); ++x)
                 QVERIFY2(inside.contains(x, y) || grey.pixel(x, y) == qRgb(255, 255, 255),

@@ -2,6 +2,7 @@
 #include "history/historycsv.h"
 #include "history/runreport.h"
 #include "history/timeaxis.h"
+#include "history/windowplacement.h"
 #include "records/runrecord.h"
 
 #include <QBuffer>
@@ -10,7 +11,7 @@
 #include <cmath>
 
 // The history's rules without a window: readings reduced to pixel columns with their gaps,
-// clock ticks, the CSV and the report's figures.
+// clock ticks, the CSV, the report's figures and where the history window opens.
 class TestHistory : public QObject
 {
     Q_OBJECT
@@ -23,6 +24,8 @@ private Q_SLOTS:
     void ticks();
     void csvInTimeOrder();
     void reportOfTheLastRun();
+    void windowPlacement_data();
+    void windowPlacement();
 };
 
 namespace {
@@ -144,16 +147,23 @@ void TestHistory::reportOfTheLastRun()
     RunRecord record;
     const auto at = [](int s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
     record.addReading(at(0), QStringLiteral("09.9")); // before the run: not in it
+    record.addEvent(at(0), QStringLiteral("frame-sent"), QStringLiteral("Q00L0300Y（键盘）"));
+    record.addEvent(at(0), QStringLiteral("frame-sent"), QStringLiteral("Q00P01.5Y（设定）"));
     record.addEvent(at(1), QStringLiteral("run-set"), QStringLiteral("10 分"));
     record.addEvent(at(2), QStringLiteral("run-start"), QString());
-    record.addEvent(at(3), QStringLiteral("frame-sent"), QStringLiteral("Q00L0150Y（L）"));
+    record.addEvent(at(3), QStringLiteral("frame-sent"), QStringLiteral("Q01L0150Y（L）"));
     record.addReading(at(4), QStringLiteral("01.0"));
     record.addReading(at(5), QStringLiteral("ABCD"));
     record.addEvent(at(6), QStringLiteral("link-lost"), QString());
     record.addReading(at(7), QStringLiteral("02.0"));
     record.addEvent(at(8), QStringLiteral("alarm-raised"), QStringLiteral("压力过高：02.0"));
+    record.addEvent(at(8), QStringLiteral("alarm-raised"), QStringLiteral("泵无读数：30 秒"));
+    record.addEvent(at(8), QStringLiteral("alarm-acted"),
+                    QStringLiteral("报警（压力过高）：已发送停止命令 Q00S0000Y"));
     record.addEvent(at(9), QStringLiteral("run-end"), QString());
     record.addReading(at(10), QStringLiteral("05.0")); // after it
+    record.addEvent(at(11), QStringLiteral("alarm-ack"),
+                    QStringLiteral("已确认：压力过高 02.0 MPa"));
 
     const auto range = RunReport::defaultRange(record);
     QVERIFY(range);
@@ -167,8 +177,48 @@ void TestHistory::reportOfTheLastRun()
     QCOMPARE(report.maximum, 2.0);
     QCOMPARE(report.mean, 1.5);
     QCOMPARE(report.last, QStringLiteral("02.0"));
-    QCOMPARE(report.setpoints.size(), 1);
-    QCOMPARE(report.alarms.size(), 1);
+    QCOMPARE(report.lastValue, 2.0);
+    // Sent before the run, still in force in it; then the change to pump 1 at 150 ml/min.
+    QVERIFY(report.flowAtStart && report.pressureAtStart && report.pumpAtStart);
+    QCOMPARE(report.flowAtStart->value, 300.0);
+    QCOMPARE(report.flowAtStart->source, QStringLiteral("键盘"));
+    QCOMPARE(report.pressureAtStart->value, 1.5);
+    QCOMPARE(report.pumpAtStart->value, 0.0);
+    QCOMPARE(report.changes.size(), 2);
+    QCOMPARE(report.changes[0].kind, RunReport::Setting::Kind::Pump);
+    QCOMPARE(report.changes[0].value, 1.0);
+    QCOMPARE(report.changes[1].value, 150.0);
+    // The stop and the acknowledgement after the run belong to the alarm that names them.
+    QCOMPARE(report.alarms.size(), 2);
+    QCOMPARE(report.alarms[0].pressure, 2.0);
+    QCOMPARE(report.alarms[0].action, RunReport::Alarm::Action::StopSent);
+    QCOMPARE(report.alarms[0].acknowledgedMs, kBase + 11'000);
+    QCOMPARE(report.alarms[1].value, QStringLiteral("30 秒"));
+    QCOMPARE(report.alarms[1].action, RunReport::Alarm::Action::Warned);
+    QVERIFY(!report.alarms[1].acknowledgedMs);
+}
+
+void TestHistory::windowPlacement_data()
+{
+    QTest::addColumn<QRect>("over");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("placed");
+    const QRect screen(0, 0, 1280, 994); // 1280×1024 under a 30-pixel panel
+    QTest::newRow("over the panel")
+        << QRect(100, 100, 1000, 800) << screen << QRect(150, 251, 900, 520);
+    QTest::newRow("panel low on the screen (bottom edge off)")
+        << QRect(0, 600, 1000, 800) << screen << QRect(50, 470, 900, 520);
+    QTest::newRow("screen narrower than the window (cut off)")
+        << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 600) << QRect(4, 51, 792, 520);
+}
+
+void TestHistory::windowPlacement()
+{
+    QFETCH(QRect, over);
+    QFETCH(QRect, available);
+    QFETCH(QRect, placed);
+    QCOMPARE(WindowPlacement::place(QSize(900, 520), QMargins(4, 26, 4, 4), over, available),
+             placed);
 }
 
 QTEST_GUILESS_MAIN(TestHistory)

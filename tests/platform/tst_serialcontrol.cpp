@@ -1,8 +1,11 @@
+#include "link/portlockholder.h"
 #include "platform/serialcontrol.h"
 #include "tools/pty/pseudoterminal.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +43,9 @@ private Q_SLOTS:
     void openFailuresNameDeviceAndReason_data();
     void openFailuresNameDeviceAndReason();
     void portHeldByAnotherFailsToOpen();
+    void lockFileText_data();
+    void lockFileText();
+    void lockFileNamesTheHolder();
     void switchingPortsKeepsOldUntilNewOpens();
     void lateFailureReportSparesNextPort();
     void outputWhileClosedIsRefused();
@@ -239,6 +245,55 @@ void TestSerialControl::portHeldByAnotherFailsToOpen()
     QVERIFY(first.setOutput("Q00F0000Y"));
     QCOMPARE(m_pty.readExactly(9, 1000), QByteArray("Q00F0000Y"));
     QCOMPARE(first.canonicalDevice(), m_pty.slavePath());
+}
+
+// Who holds a port by its lock file's text; process 1234 is alive, 999 has ended.
+void TestSerialControl::lockFileText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("pid"); // 0: nobody holds the port
+    QTest::addColumn<QString>("program");
+    QTest::newRow("QLockFile's lines") << QByteArray("1234\nminicom\nlab\n") << 1234LL << "minicom";
+    QTest::newRow("UUCP's one line (its name taken with the id)")
+        << QByteArray("      1234 minicom root\n") << 1234LL << "minicom";
+    QTest::newRow("ended process (a killed program blamed)")
+        << QByteArray("999\ncutecom\n") << 0LL << "";
+    QTest::newRow("no id (garbage read as process 0)") << QByteArray("minicom\n") << 0LL << "";
+    QTest::newRow("id beyond a pid (another process signalled)")
+        << QByteArray("4294968530\nminicom\n") << 0LL << "";
+}
+
+void TestSerialControl::lockFileText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, pid);
+    QFETCH(QString, program);
+    const auto holder = PortLockHolder::fromText(text, [](qint64 id) { return id != 999; });
+    QCOMPARE(holder ? holder->pid : 0, pid);
+    QCOMPARE(holder ? holder->program : QString(), program);
+}
+
+// The box names the program whose lock file holds the port, not a missing right: here the
+// test itself, with a lock file of its own for its own pseudo-terminal.
+void TestSerialControl::lockFileNamesTheHolder()
+{
+    const QStringList paths = PortLockHolder::lockFilePaths(m_pty.slavePath());
+    const auto writable = std::find_if(paths.begin(), paths.end(), [](const QString &path) {
+        return QFileInfo(QFileInfo(path).path()).isWritable();
+    });
+    QVERIFY(writable != paths.end());
+    QLockFile lock(*writable);
+    QVERIFY2(lock.tryLock(0), qPrintable(*writable + QStringLiteral(" is held by another")));
+    SerialControl control;
+    control.setPortMap({{1, m_pty.slavePath()}});
+    QVERIFY(!control.setPortOpen(true));
+    QCOMPARE(control.openFailure(), SerialControl::OpenFailure::InUse);
+    const QString named = QStringLiteral("正被程序 %1（进程 %2）使用")
+                              .arg(QCoreApplication::applicationName())
+                              .arg(QCoreApplication::applicationPid());
+    QVERIFY2(control.errorString().contains(named), qPrintable(control.errorString()));
+    lock.unlock();
+    QVERIFY(control.setPortOpen(true));
 }
 
 void TestSerialControl::switchingPortsKeepsOldUntilNewOpens()

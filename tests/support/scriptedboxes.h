@@ -46,7 +46,8 @@ public:
     }
 
     // Save-file boxes take their answers from the same list.
-    QString saveFileBox(const QString &title, const QString &suggestedPath) override
+    QString saveFileBox(const QString &title, const QString &suggestedPath,
+                        const QString & = QString(), QWidget * = nullptr) override
     {
         questions.append({QString(), title, suggestedPath, {}});
         return answers.isEmpty() ? QString() : answers.takeFirst();
