@@ -408,9 +408,8 @@ void Form1::history_Click()
     if (!m_history) {
         m_history = new HistoryWindow(m_run, m_boxes, this);
         m_history->setHeaderSource([this] {
-            return RunReportPrinter::Header{windowTitle(), QStringLiteral(CORVANE_VERSION),
-                                            m_session->device().isEmpty() ? QString()
-                                                                          : m_session->deviceText(),
+            const QString device = m_session->device().isEmpty() ? QString() : m_session->deviceText();
+            return RunReportPrinter::Header{windowTitle(), QStringLiteral(CORVANE_VERSION), device,
                                             m_keypad.pumpNumber()};
         });
         m_history->setExportFolder([this] { return m_saving.recordFolder(); });
