@@ -71,15 +71,14 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_entry = std::make_unique<SetpointEntry>(&m_keypad, ui->lqset, ui->prset, m_boxes,
                                               [this](const QString &frame) { SendFrame(frame); });
     m_display = new ReadingDisplay(m_session, ui->pnow, ui->Picture1, this);
-    m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmBanner,
-                                         ui->alarmAck, this);
+    m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmAck, this);
     connectHandlers();
     connectSession();
     QString problem;
     m_alarms->setSettings(m_settings.alarmSettings(&problem));
     m_session->alarmsChanged();
     if (!problem.isEmpty())
-        showLogNotice(problem);
+        showSettingsNotice(problem);
 
     // The client area sits at its designed place, moved only as far as the screen's free area
     // asks: a window cut off at the screen's edge hides the trend.
@@ -90,7 +89,7 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     Form_Load();
     if (const QString problem = m_settings.problem(); !problem.isEmpty())
-        showLogNotice(problem);
+        showSettingsNotice(problem);
 }
 
 Form1::~Form1() = default;
@@ -104,8 +103,9 @@ void Form1::startPublishing(const MqttSettings &settings)
         return PanelStateBuilder::Window{m_keypad.pumpNumber(), m_timedRun->run().timeset(),
                                          m_timedRun->startedAt(), m_timedRun->counting()};
     });
-    connect(m_publishing, &PanelPublishing::statusText, this,
-            [this](const QString &text) { ui->statusArea->setLine(ui->mqttState, text); });
+    connect(m_publishing, &PanelPublishing::statusText, this, [this](const QString &text) {
+        ui->statusArea->setLine(StatusArea::Line::Mqtt, text);
+    });
     m_publishing->start();
 }
 
@@ -190,19 +190,27 @@ void Form1::programStarted()
 
 void Form1::showLogNotice(const QString &notice)
 {
-    ui->statusArea->setLine(ui->logState, notice);
+    ui->statusArea->setLine(StatusArea::Line::Log, notice);
+}
+
+void Form1::showSettingsNotice(const QString &notice)
+{
+    m_settingsNotice = notice;
+    showLogNotice(notice);
 }
 
 void Form1::openLogFolder_Click()
 {
     const QString folder = m_log->filesFolder();
+    // An answer to the click, gone after a while; a standing notice comes back after it.
     if (folder.isEmpty()) {
-        showLogNotice(m_log->destinationText());
+        ui->statusArea->pass(StatusArea::Line::Log, m_log->destinationText());
         return;
     }
     // Without a file manager to show it, the operator is told where it is.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
-        showLogNotice(tr("读数日志文件夹：%1").arg(QDir::toNativeSeparators(folder)));
+        ui->statusArea->pass(StatusArea::Line::Log,
+                             tr("读数日志文件夹：%1").arg(QDir::toNativeSeparators(folder)));
 }
 
 void Form1::setLinkMenusEnabled(bool enabled)
@@ -268,7 +276,8 @@ void Form1::onLinkChanged(PumpSession::Link link)
 
 void Form1::showLinkState()
 {
-    ui->statusArea->setLine(ui->linkState, m_session->linkText());
+    ui->statusArea->setLine(StatusArea::Line::Link, m_session->linkText());
+    ui->statusArea->setLine(StatusArea::Line::Stop, m_session->stopText());
     QString tip = tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun->run().timeset()));
     if (m_session->pendingStop().isPending())
         tip += tr("\n停止命令待发送，线路恢复后首先发送");
@@ -426,6 +435,10 @@ void Form1::alarmSettings_Click()
     m_alarms->setSettings(dialog.settings());
     m_settings.setAlarmSettings(dialog.settings());
     m_session->alarmsChanged();
+    // A notice of the settings holds until they change; a store that still fails says so anew.
+    if (!m_settingsNotice.isEmpty() &&
+        ui->statusArea->standingText(StatusArea::Line::Log) == m_settingsNotice)
+        showSettingsNotice(m_settings.problem());
 }
 
 void Form1::Timer2_Timer()

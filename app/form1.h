@@ -132,6 +132,8 @@ private:
     QString frameSource() const;
     void logEvent(const char *key, const QString &text) { m_session->logEvent(key, text); }
     void setLinkMenusEnabled(bool enabled);
+    // A notice about the settings store, standing until the settings change.
+    void showSettingsNotice(const QString &notice);
 
     std::unique_ptr<ModalBoxes> m_ownBoxes;
     ModalBoxes *m_boxes;
@@ -150,6 +152,7 @@ private:
     TimedRunControl *m_timedRun = nullptr;
     HistoryWindow *m_history = nullptr;
     PanelPublishing *m_publishing = nullptr;
+    QString m_settingsNotice;
 
     std::unique_ptr<Form1Ui> ui;
     std::unique_ptr<SetpointEntry> m_entry;
