@@ -3,11 +3,15 @@
 #include "tests/support/scriptedboxes.h"
 #include "tools/pty/pseudoterminal.h"
 
+#include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
-// The status area as the operator reads it in the window: every line on a row of its own.
+// The status area as the operator reads it in the window: every line on a row of its own, and
+// a timed run the panel's last end interrupted said at the next start.
 class TestStatusArea : public QObject
 {
     Q_OBJECT
@@ -19,6 +23,7 @@ private Q_SLOTS:
         QVERIFY(m_pty.open());
     }
     void outageWithAlarmsShowsEveryLine();
+    void interruptedRunIsSaidAtTheNextStart();
 
 private:
     PseudoTerminal m_pty;
@@ -87,6 +92,44 @@ void TestStatusArea::outageWithAlarmsShowsEveryLine()
             QVERIFY2(each == other || !each->geometry().intersects(other->geometry()),
                      qPrintable(each->objectName() + u'/' + other->objectName()));
     }
+}
+
+void TestStatusArea::interruptedRunIsSaidAtTheNextStart()
+{
+    QTemporaryDir folder;
+    const QString journal = folder.filePath(QStringLiteral("run.json"));
+    {
+        ScriptedBoxes boxes;
+        Form1 form(&boxes);
+        form.runJournal().setPath(journal);
+        QVERIFY(openPanelPort(form, boxes, m_pty));
+        boxes.answers << QStringLiteral("5");
+        form.findChild<QAction *>(QStringLiteral("stset"))->trigger();
+        form.findChild<QAction *>(QStringLiteral("ststart"))->trigger();
+        // Fault: a run that counts leaves nothing behind a kill.
+        QVERIFY(QFile::exists(journal));
+        // The panel goes as under kill -9: nothing more is written.
+    }
+    m_pty.readAvailable();
+
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.runJournal().setPath(journal);
+    form.programStarted();
+    QLabel *runState = row(form, "runState");
+    QVERIFY2(!runState->isHidden() && runState->text().contains(m_pty.slavePath()) &&
+                 runState->text().contains(QStringLiteral("泵可能仍在运行")),
+             qPrintable(runState->text()));
+    const RunRecord::Event said = form.runRecord().events().last();
+    QCOMPARE(said.key, QStringLiteral("run-interrupted"));
+    // Fault: the panel decides for the operator and sends something at start.
+    QCOMPARE(m_pty.readAvailable(), QByteArray());
+    QCOMPARE(boxes.messages.size(), 0);
+
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("runStateAck")), Qt::LeftButton);
+    QVERIFY(runState->isHidden());
+    // Fault: an acknowledged journal is said again at every start.
+    QVERIFY(!QFile::exists(journal));
 }
 
 QTEST_MAIN(TestStatusArea)

@@ -197,6 +197,7 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     Form1 form(&boxes);
     QString error;
     QVERIFY2(form.readingLog()->openFile(logPath, &error), qPrintable(error));
+    form.runJournal().setPath(folder.filePath(QStringLiteral("run.json")));
     form.programStarted();
     form.setPollInterval(std::chrono::milliseconds(30));
     form.setClockInterval(std::chrono::milliseconds(10));
