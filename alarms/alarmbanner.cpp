@@ -1,13 +1,11 @@
 #include "alarms/alarmbanner.h"
 
-#include <QStringList>
-
 void AlarmBanner::acted(AlarmMonitor::Kind kind, bool stopSent)
 {
     m_acted.insert(kind, stopSent ? QStringLiteral("已停泵") : QStringLiteral("停止命令待发送"));
 }
 
-QString AlarmBanner::text(const QList<AlarmMonitor::Alarm> &latched) const
+QStringList AlarmBanner::rows(const QList<AlarmMonitor::Alarm> &latched) const
 {
     QStringList lines;
     for (const AlarmMonitor::Alarm &alarm : latched) {
@@ -19,5 +17,5 @@ QString AlarmBanner::text(const QList<AlarmMonitor::Alarm> &latched) const
             line += QStringLiteral("，%1").arg(acted);
         lines << line;
     }
-    return lines.join(u'\n');
+    return lines;
 }

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // The alarm rows of the status area: one a latched alarm, its time, name and value (with the
 // unit for pressure), and what its action did, until the alarms are acknowledged.
@@ -16,7 +17,8 @@ public:
     void raised(AlarmMonitor::Kind kind) { m_acted.remove(kind); }
     void acknowledged() { m_acted.clear(); }
 
-    QString text(const QList<AlarmMonitor::Alarm> &latched) const;
+    // One row each.
+    QStringList rows(const QList<AlarmMonitor::Alarm> &latched) const;
 
 private:
     QHash<AlarmMonitor::Kind, QString> m_acted;

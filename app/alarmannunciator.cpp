@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 AlarmAnnunciator::AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, StatusArea *area,
-                                   QLabel *rows, QPushButton *acknowledge, QObject *parent)
-    : QObject(parent), m_alarms(alarms), m_area(area), m_rows(rows), m_acknowledge(acknowledge),
+                                   QPushButton *acknowledge, QObject *parent)
+    : QObject(parent), m_alarms(alarms), m_area(area),
       m_bell(new AlarmBell(this)), m_notifier(new DesktopNotifier(this))
 {
     connect(alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &alarm) {
@@ -37,7 +37,5 @@ AlarmAnnunciator::AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, S
 
 void AlarmAnnunciator::show()
 {
-    const QString text = m_banner.text(m_alarms->latched());
-    m_area->setLine(m_rows, text);
-    m_area->setButtonShown(m_acknowledge, !text.isEmpty());
+    m_area->setAlarms(m_banner.rows(m_alarms->latched()));
 }

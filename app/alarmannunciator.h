@@ -8,20 +8,19 @@ class AlarmBell;
 class AlarmMonitor;
 class DesktopNotifier;
 class PumpSession;
-class QLabel;
 class QPushButton;
 class StatusArea;
 
 // The alarms as the operator meets them: a red row each in the status area, with what its
-// stop did, and the button that acknowledges them; a desktop notification, seen from across
-// the room; and the bell, heard until they are acknowledged.
+// stop did, and the button that acknowledges them (shown with the rows); a desktop
+// notification, seen from across the room; and the bell, heard until they are acknowledged.
 class AlarmAnnunciator : public QObject
 {
     Q_OBJECT
 
 public:
     AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, StatusArea *area,
-                     QLabel *rows, QPushButton *acknowledge, QObject *parent);
+                     QPushButton *acknowledge, QObject *parent);
 
     AlarmBell *bell() const { return m_bell; }
 
@@ -30,8 +29,6 @@ private:
 
     AlarmMonitor *m_alarms;
     StatusArea *m_area;
-    QLabel *m_rows;
-    QPushButton *m_acknowledge;
     AlarmBanner m_banner;
     AlarmBell *m_bell;
     DesktopNotifier *m_notifier;

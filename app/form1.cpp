@@ -72,15 +72,14 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
         &m_keypad, ui->lqset, ui->prset, m_boxes,
         [this](const QString &frame, const QString &source) { SendFrame(frame, source); });
     m_display = new ReadingDisplay(m_session, ui->pnow, ui->Picture1, this);
-    m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmBanner,
-                                         ui->alarmAck, this);
+    m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmAck, this);
     connectHandlers();
     connectSession();
     QString problem;
     m_alarms->setSettings(m_settings.alarmSettings(&problem));
     m_session->alarmsChanged();
     if (!problem.isEmpty())
-        showLogNotice(problem);
+        showSettingsNotice(problem);
 
     // The client area sits at its designed place, moved only as far as the screen's free area
     // asks: a window cut off at the screen's edge hides the trend.
@@ -91,7 +90,7 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     Form_Load();
     if (const QString problem = m_settings.problem(); !problem.isEmpty())
-        showLogNotice(problem);
+        showSettingsNotice(problem);
 }
 
 Form1::~Form1() = default;
@@ -105,8 +104,9 @@ void Form1::startPublishing(const MqttSettings &settings)
         return PanelStateBuilder::Window{m_keypad.pumpNumber(), m_timedRun->run().timeset(),
                                          m_timedRun->startedAt(), m_timedRun->counting()};
     });
-    connect(m_publishing, &PanelPublishing::statusText, this,
-            [this](const QString &text) { ui->statusArea->setLine(ui->mqttState, text); });
+    connect(m_publishing, &PanelPublishing::statusText, this, [this](const QString &text) {
+        ui->statusArea->setLine(StatusArea::Line::Mqtt, text);
+    });
     m_publishing->start();
 }
 
@@ -139,6 +139,7 @@ void Form1::connectHandlers()
 
     new MenuKeys(this, [this](const QPoint &at) { Form_MouseDown(Qt::RightButton, at); });
 
+    connect(ui->runStateAck, &QPushButton::clicked, this, &Form1::settleInterruptedRun);
     connect(ui->Cmdl, &QPushButton::clicked, this, &Form1::Cmdl_Click);
     connect(ui->Cmdp, &QPushButton::clicked, this, &Form1::Cmdp_Click);
     const QList<QPushButton *> digitKeys{ui->Cmd1, ui->Cmd2, ui->Cmd3, ui->Cmd4, ui->Cmd5,
@@ -165,6 +166,7 @@ void Form1::connectSession()
         (letter == 'P' ? ui->prset : ui->lqset)->setText(value);
     });
     connect(m_session, &PumpSession::linkChanged, this, &Form1::onLinkChanged);
+    connect(m_session, &PumpSession::pumpCommanded, this, &Form1::settleInterruptedRun);
     connect(m_session, &PumpSession::statusChanged, this, &Form1::showLinkState);
     connect(m_timedRun, &TimedRunControl::clockChanged, this, &Form1::showClock);
     connect(m_timedRun, &TimedRunControl::clockShown, this, &Form1::setClockShown);
@@ -187,23 +189,54 @@ void Form1::Form_Load()
 void Form1::programStarted()
 {
     logEvent("program-start", m_log->destinationText());
+    // Nothing is sent: only the operator knows whether the pump should still run.
+    const QString interrupted = RunJournal::interruptedText(m_journal.read(), m_journal.path());
+    if (interrupted.isEmpty())
+        return;
+    m_runInterrupted = true;
+    ui->statusArea->setLine(StatusArea::Line::Run, interrupted);
+    logEvent("run-interrupted", interrupted);
+}
+
+void Form1::tellJournal(const QString &problem)
+{
+    if (!problem.isEmpty())
+        showLogNotice(problem);
+}
+
+void Form1::settleInterruptedRun()
+{
+    if (!std::exchange(m_runInterrupted, false))
+        return;
+    ui->statusArea->setLine(StatusArea::Line::Run, QString());
+    // A run started since keeps its own journal.
+    if (!m_timedRun->startedAt().isValid())
+        tellJournal(m_journal.clear());
 }
 
 void Form1::showLogNotice(const QString &notice)
 {
-    ui->statusArea->setLine(ui->logState, notice);
+    ui->statusArea->setLine(StatusArea::Line::Log, notice);
+}
+
+void Form1::showSettingsNotice(const QString &notice)
+{
+    m_settingsNotice = notice;
+    showLogNotice(notice);
 }
 
 void Form1::openLogFolder_Click()
 {
     const QString folder = m_log->filesFolder();
+    // An answer to the click, gone after a while; a standing notice comes back after it.
     if (folder.isEmpty()) {
-        showLogNotice(m_log->destinationText());
+        ui->statusArea->pass(StatusArea::Line::Log, m_log->destinationText());
         return;
     }
     // Without a file manager to show it, the operator is told where it is.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
-        showLogNotice(tr("读数日志文件夹：%1").arg(QDir::toNativeSeparators(folder)));
+        ui->statusArea->pass(StatusArea::Line::Log,
+                             tr("读数日志文件夹：%1").arg(QDir::toNativeSeparators(folder)));
 }
 
 void Form1::setLinkMenusEnabled(bool enabled)
@@ -269,7 +302,8 @@ void Form1::onLinkChanged(PumpSession::Link link)
 
 void Form1::showLinkState()
 {
-    ui->statusArea->setLine(ui->linkState, m_session->linkText());
+    ui->statusArea->setLine(StatusArea::Line::Link, m_session->linkText());
+    ui->statusArea->setLine(StatusArea::Line::Stop, m_session->stopText());
     QString tip = tr("设定时间 %1 分").arg(QLocale().toString(m_timedRun->run().timeset()));
     if (m_session->pendingStop().isPending())
         tip += tr("\n停止命令待发送，线路恢复后首先发送");
@@ -335,7 +369,10 @@ void Form1::stset_Click()
 
 void Form1::ststart_Click()
 {
-    tellUnsent(m_timedRun->start(frameSource()));
+    const QString unsent = m_timedRun->start(frameSource());
+    tellJournal(m_journal.write({m_timedRun->run().timeset(), m_timedRun->startedAt(),
+                                 m_session->device(), m_keypad.pumpNumber()}));
+    tellUnsent(unsent);
 }
 
 void Form1::stzanting_Click()
@@ -350,12 +387,18 @@ void Form1::stcontiune_Click()
 
 void Form1::stend_Click()
 {
-    tellUnsent(m_timedRun->end(frameSource()));
+    // The stop has gone out, or is the one owed: the run no longer outlives the panel.
+    const QString unsent = m_timedRun->end(frameSource());
+    tellJournal(m_journal.clear());
+    tellUnsent(unsent);
 }
 
 void Form1::Timer1_Timer()
 {
     m_timedRun->tick();
+    // The run reached its set time: its stop went out or is owed.
+    if (!m_timedRun->counting())
+        tellJournal(m_journal.clear());
 }
 
 void Form1::showClock(const TimedRun::Clock &clock)
@@ -427,6 +470,10 @@ void Form1::alarmSettings_Click()
     m_alarms->setSettings(dialog.settings());
     m_settings.setAlarmSettings(dialog.settings());
     m_session->alarmsChanged();
+    // A notice of the settings holds until they change; a store that still fails says so anew.
+    if (!m_settingsNotice.isEmpty() &&
+        ui->statusArea->standingText(StatusArea::Line::Log) == m_settingsNotice)
+        showSettingsNotice(m_settings.problem());
 }
 
 void Form1::Timer2_Timer()

@@ -9,6 +9,7 @@
 #include "records/recordsaving.h"
 #include "records/runrecord.h"
 #include "session/pumpsession.h"
+#include "timedrun/runjournal.h"
 #include "timedrun/timedruncontrol.h"
 
 #include <QMainWindow>
@@ -67,10 +68,15 @@ public:
 
     // Where 保存 and 另存为… write the record.
     RecordSaving &recordSaving() { return m_saving; }
+    // What outlives the panel while a timed run counts, beside the settings; read back by
+    // programStarted(). Only tests aim it elsewhere.
+    RunJournal &runJournal() { return m_journal; }
 
     // Takes every reading and event of the run, once opened.
     LogWriter *readingLog() const { return m_log; }
-    // The program has started: an event of the run, with where its log goes.
+    // The program has started: an event of the run, with where its log goes, and a timed run
+    // that the panel's last end interrupted, said until the pump is commanded or it is
+    // acknowledged.
     void programStarted();
     // A notice about the log or the settings, in the status area.
     void showLogNotice(const QString &notice);
@@ -132,6 +138,13 @@ private:
     QString frameSource() const;
     void logEvent(const char *key, const QString &text) { m_session->logEvent(key, text); }
     void setLinkMenusEnabled(bool enabled);
+    // A notice about the settings store, standing until the settings change.
+    void showSettingsNotice(const QString &notice);
+    // The interrupted run has been dealt with: the pump was commanded, or the notice was
+    // acknowledged.
+    void settleInterruptedRun();
+    // A journal that could not be written or removed, told beside the log's notices.
+    void tellJournal(const QString &problem);
 
     std::unique_ptr<ModalBoxes> m_ownBoxes;
     ModalBoxes *m_boxes;
@@ -140,6 +153,8 @@ private:
     Keypad m_keypad;
     PortListing m_portListing;
     PanelSettings m_settings;
+    RunJournal m_journal{RunJournal::besideSettings(m_settings.fileName())};
+    bool m_runInterrupted = false;
     RunRecord *m_run = nullptr;
     LogWriter *m_log = nullptr;
     AlarmMonitor *m_alarms = nullptr;
@@ -150,6 +165,7 @@ private:
     TimedRunControl *m_timedRun = nullptr;
     HistoryWindow *m_history = nullptr;
     PanelPublishing *m_publishing = nullptr;
+    QString m_settingsNotice;
 
     std::unique_ptr<Form1Ui> ui;
     std::unique_ptr<SetpointEntry> m_entry;

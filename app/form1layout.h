@@ -44,6 +44,8 @@ std::span<const Control> controls();
 
 // The status area, in twips, over the lower part of the brand panel of the background picture.
 inline constexpr QRect kStatusAreaTwips(735, 2190, 4080, 1395);
+// The whole brand panel, its rounded frame included: the most the status area may cover.
+inline constexpr QRect kBrandPanelTwips(600, 750, 4350, 3000);
 
 constexpr QRect twipsToPixels(const QRect &twips)
 {

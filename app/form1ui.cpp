@@ -216,13 +216,14 @@ void Form1Ui::setupControls()
     }
 
     new FocusRing(surface);
-    statusArea = new StatusArea(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips), surface);
-    alarmBanner = statusArea->addLine(QStringLiteral("alarmBanner"), QColor(255, 90, 90));
-    alarmAck = statusArea->addButton(QStringLiteral("alarmAck"), QStringLiteral("确认报警"));
+    statusArea = new StatusArea(Form1Layout::twipsToPixels(Form1Layout::kStatusAreaTwips),
+                                Form1Layout::twipsToPixels(Form1Layout::kBrandPanelTwips), surface);
+    alarmAck = statusArea->addButton(StatusArea::Line::Alarm, QStringLiteral("alarmAck"),
+                                     QStringLiteral("确认报警"));
     alarmAck->setAccessibleDescription(QStringLiteral("确认所有报警，报警声停止"));
-    linkState = statusArea->addLine(QStringLiteral("linkState"), QColor(255, 255, 255));
-    logState = statusArea->addLine(QStringLiteral("logState"), QColor(255, 255, 255));
-    mqttState = statusArea->addLine(QStringLiteral("mqttState"), QColor(255, 255, 255));
+    runStateAck = statusArea->addButton(StatusArea::Line::Run, QStringLiteral("runStateAck"),
+                                        QStringLiteral("确认"));
+    runStateAck->setAccessibleDescription(QStringLiteral("确认定时运行中断的提示"));
 
     QWidget *previous = nullptr;
     for (QWidget *widget : std::as_const(tabOrder)) {

@@ -53,16 +53,12 @@ public:
 
     PlotArea *Picture1 = nullptr;
 
-    // Notices over the brand panel: linkState tells a lost link and a stop still owed,
-    // logState what became of the reading log and the settings.
+    // Notices over the brand panel, a row each, written through the area by their line.
     StatusArea *statusArea = nullptr;
-    QLabel *linkState = nullptr;
-    QLabel *logState = nullptr;
-    // Raised alarms, red, until acknowledged with alarmAck.
-    QLabel *alarmBanner = nullptr;
+    // Acknowledges every raised alarm.
     QPushButton *alarmAck = nullptr;
-    // Publishing to the lab's broker, with --mqtt.
-    QLabel *mqttState = nullptr;
+    // Acknowledges the notice of a timed run the panel's end interrupted.
+    QPushButton *runStateAck = nullptr;
 
     QMenu *file = nullptr;
     QAction *save = nullptr;

@@ -23,6 +23,8 @@ public:
 
     // Empty while the store works.
     QString problem() const;
+    // Where the store is kept.
+    QString fileName() const { return m_store.fileName(); }
 
 private:
     mutable QSettings m_store;

@@ -1,33 +1,60 @@
 #pragma once
 
-#include <QColor>
-#include <QFrame>
+#include "status/statusrows.h"
 
-class QLabel;
+#include <QFrame>
+#include <QHash>
+
+#include <array>
+#include <chrono>
+
 class QPushButton;
-class QVBoxLayout;
+class QTimer;
+class StatusRow;
 
 // The panel's non-modal notices, drawn over the brand panel of the background picture, which
-// holds no control. One line each (the link, later alarms and monitoring), each shown only
-// while it has something to say; with nothing to say the area is not there at all, and with
-// anything it covers the lower part of the brand panel whole, so no caption shows half.
+// holds no control: one row a line that has something to say, in order of importance (the
+// rules are StatusRows'), each text whole or elided with the whole in its tooltip, no row
+// over another. With nothing to say the area is not there at all; while its rows fit, it
+// covers the lower part of the brand panel whole, so no caption shows half; with more it
+// covers the whole panel, and what still does not fit folds into its last row (statusMore).
 class StatusArea : public QFrame
 {
     Q_OBJECT
 
 public:
-    // place: the most the area may cover, in its parent's coordinates.
-    StatusArea(const QRect &place, QWidget *parent = nullptr);
+    using Line = StatusRows::Line;
 
-    QLabel *addLine(const QString &objectName, const QColor &color);
-    // An empty text hides the line.
-    void setLine(QLabel *line, const QString &text);
-    // A button on a line of its own, shown only while asked to.
-    QPushButton *addButton(const QString &objectName, const QString &text);
-    void setButtonShown(QPushButton *button, bool shown);
+    // How long a passing text (what answered a click) is shown.
+    static constexpr auto kPassingShown = std::chrono::seconds(10);
+
+    // lower: where the area sits while its rows fit there; whole: the most it may cover. Both
+    // in the parent's coordinates.
+    StatusArea(const QRect &lower, const QRect &whole, QWidget *parent = nullptr);
+
+    // One row each, raised first.
+    void setAlarms(const QStringList &texts);
+    // An empty text: the line has nothing to say.
+    void setLine(Line line, const QString &text);
+    QString standingText(Line line) const { return m_rows.standing(line); }
+    // Shown for kPassingShown over the line's standing text.
+    void pass(Line line, const QString &text);
+    // A button at the end of the line's first row, shown whenever the line says something
+    // (on the folded row when the line's rows fold).
+    QPushButton *addButton(Line line, const QString &objectName, const QString &text);
 
 private:
-    void showWhenAnything();
+    StatusRow *rowFor(const StatusRows::Row &row);
+    int rowHeight() const;
+    int roomIn(const QRect &place) const;
+    void lay();
 
-    QVBoxLayout *m_lines;
+    QRect m_lower;
+    QRect m_whole;
+    StatusRows m_rows;
+    QList<StatusRow *> m_alarmRows;
+    std::array<StatusRow *, StatusRows::kLines> m_lineRows{};
+    StatusRow *m_more;
+    QHash<Line, QPushButton *> m_buttons;
+    QHash<Line, QTimer *> m_passing;
 };

@@ -22,15 +22,17 @@ void LinkStatus::opened()
     m_waiting.clear();
 }
 
-QString LinkStatus::text(const PendingStop &pending) const
+QString LinkStatus::text() const
 {
-    QStringList parts;
     if (m_lost)
-        parts << m_reason << m_waiting;
-    else if (!m_notice.isEmpty())
-        parts << m_notice;
-    if (pending.isPending())
-        parts << QStringLiteral("停止命令待发送（%1），线路恢复后首先发送")
-                     .arg(pending.causes().join(QStringLiteral("，")));
-    return parts.join(u'\n');
+        return QStringList{m_reason, m_waiting}.join(QStringLiteral("；"));
+    return m_notice;
+}
+
+QString LinkStatus::stopText(const PendingStop &pending)
+{
+    if (!pending.isPending())
+        return {};
+    return QStringLiteral("停止命令待发送（%1），线路恢复后首先发送")
+        .arg(pending.causes().join(QStringLiteral("，")));
 }

@@ -6,7 +6,8 @@
 
 // What the status area says of the link: nothing while all is well; while it is lost, why,
 // and what the search for the adapter finds; for a while after, a notice (the link is back, a
-// stop was cancelled); and a stop still owed to the pump, for as long as it is owed.
+// stop was cancelled). A stop still owed to the pump has a line of its own, for as long as it
+// is owed.
 class LinkStatus
 {
 public:
@@ -18,8 +19,10 @@ public:
     void clearNotice() { m_notice.clear(); }
 
     bool isLost() const { return m_lost; }
-    // One line a part; empty when there is nothing to say.
-    QString text(const PendingStop &pending) const;
+    // One row; empty when there is nothing to say.
+    QString text() const;
+    // The owed stop's row; empty when none is owed.
+    static QString stopText(const PendingStop &pending);
 
 private:
     bool m_lost = false;

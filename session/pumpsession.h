@@ -87,7 +87,9 @@ public:
     bool hasReading() const { return m_hasReading; }
     bool readingIsStale() const { return m_readingStale; }
     // The link's row of the status area; empty when there is nothing to say.
-    QString linkText() const { return m_linkStatus.text(m_pendingStop); }
+    QString linkText() const { return m_linkStatus.text(); }
+    // The owed stop's row of the status area; empty while none is owed.
+    QString stopText() const { return LinkStatus::stopText(m_pendingStop); }
     // The adapter remembered, as named, and with its resolved path where that differs.
     QString device() const;
     QString deviceText() const;

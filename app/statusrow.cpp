@@ -1,0 +1,36 @@
+#include "app/statusrow.h"
+
+#include <QPainter>
+
+StatusRow::StatusRow(const QString &objectName, const QColor &color, QWidget *parent)
+    : QLabel(parent)
+{
+    setObjectName(objectName);
+    setTextFormat(Qt::PlainText);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, color);
+    setPalette(palette);
+    hide();
+}
+
+void StatusRow::say(const QString &text, const QString &tip)
+{
+    const QString whole = tip.isEmpty() ? text : tip;
+    if (this->text() == text && toolTip() == whole)
+        return;
+    setText(text);
+    setToolTip(whole);
+    setAccessibleDescription(whole);
+}
+
+void StatusRow::paintEvent(QPaintEvent *)
+{
+    // A row is one line high: the parts of a text of several lines follow each other on it.
+    QString flat = text();
+    flat.replace(u'\n', QStringLiteral("；"));
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QRect room = contentsRect();
+    painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(flat, Qt::ElideRight, room.width()));
+}

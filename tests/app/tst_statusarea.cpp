@@ -1,0 +1,91 @@
+#include "app/form1.h"
+#include "tests/support/panelport.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The status area as the operator reads it after a start that found an interrupted timed run,
+// during an outage with alarms raised: every line on a row of its own.
+class TestStatusArea : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void interruptedRunThenOutageShowEveryLine();
+};
+
+void TestStatusArea::interruptedRunThenOutageShowEveryLine()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.open());
+    QTemporaryDir folder;
+    const QString journal = folder.filePath(QStringLiteral("run.json"));
+    ScriptedBoxes boxes;
+    auto first = std::make_unique<Form1>(&boxes);
+    first->runJournal().setPath(journal);
+    QVERIFY(openPanelPort(*first, boxes, pty));
+    boxes.answers << QStringLiteral("5");
+    for (const char *item : {"stset", "ststart", "stend"})
+        first->findChild<QAction *>(QLatin1String(item))->trigger();
+    // Fault: a run ended with 结束 keeps its journal; one that counts leaves none behind a kill.
+    QVERIFY(!QFile::exists(journal));
+    first->findChild<QAction *>(QStringLiteral("ststart"))->trigger();
+    QVERIFY(QFile::exists(journal));
+    first.reset(), pty.readAvailable();
+
+    Form1 form(&boxes);
+    form.runJournal().setPath(journal);
+    form.programStarted();
+    const QLabel *runState = form.findChild<QLabel *>(QStringLiteral("runState"));
+    QVERIFY2(runState->text().contains(pty.slavePath()), qPrintable(runState->text()));
+    QCOMPARE(form.runRecord().events().last().key, QStringLiteral("run-interrupted"));
+    QVERIFY(openPanelPort(form, boxes, pty));
+    AlarmSettings alarms;
+    alarms.high = {true, 1.0, false};
+    alarms.link = {true, AlarmSettings::kShortestSeconds, true};
+    form.alarms()->setSettings(alarms);
+    form.session()->alarmsChanged();
+    form.showLogNotice(QString(500, u'志'));
+    QVERIFY(pty.writeAll("Q00N01.4YQ00N01.5YQ00N01.6Y"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.alarms()->latched().size(), 1, 5000);
+    // Fault: the panel decides for the operator and sends a run or stop by itself.
+    const QByteArray sent = pty.readAvailable();
+    QVERIFY(!sent.contains("Q00R") && !sent.contains("Q00S") && !runState->isHidden());
+    pty.hangUp();
+    // The link's alarm wants a stop the line cannot take: owed, on a row of its own.
+    QTRY_COMPARE_WITH_TIMEOUT(form.alarms()->latched().size(), 2, 10000);
+
+    const QWidget *area = form.findChild<QWidget *>(QStringLiteral("statusArea"));
+    QList<QWidget *> shown = area->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    shown.removeIf([](const QWidget *each) { return each->isHidden(); });
+    std::sort(shown.begin(), shown.end(), [](auto *a, auto *b) { return a->y() < b->y(); });
+    QStringList said;
+    for (const QWidget *each : std::as_const(shown)) {
+        // Fault: rows drawn over each other or past the area's edge.
+        QVERIFY2(area->rect().contains(each->geometry()), qPrintable(each->objectName()));
+        for (const QWidget *other : std::as_const(shown))
+            QVERIFY(each == other || !each->geometry().intersects(other->geometry()));
+        const auto *row = qobject_cast<const QLabel *>(each);
+        if (!row)
+            continue;
+        said << row->objectName();
+        // Fault: a row cut in height, or a long text cut off with nothing to show the rest.
+        QVERIFY2(row->height() >= row->fontMetrics().height(), qPrintable(row->text()));
+        QCOMPARE(row->toolTip(), row->text());
+        QCOMPARE(row->accessibleDescription(), row->text());
+    }
+    // Fault: the owed stop only inside the link's text, or the old note over the alarms.
+    QCOMPARE(said, (QStringList{"alarmBanner", "alarmBanner", "stopState", "runState", "linkState",
+                                "logState"}));
+    QVERIFY(!form.findChild<QPushButton *>(QStringLiteral("alarmAck"))->isHidden());
+    form.findChild<QPushButton *>(QStringLiteral("runStateAck"))->click();
+    QVERIFY(runState->isHidden());
+    // Fault: an acknowledged journal is said again at every start.
+    QVERIFY(!QFile::exists(journal));
+}
+
+QTEST_MAIN(TestStatusArea)
+#include "tst_statusarea.moc"

@@ -1,0 +1,102 @@
+#include "timedrun/runjournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QSaveFile>
+
+namespace {
+
+const QString kVersionKey = QStringLiteral("version");
+const QString kRunKey = QStringLiteral("timedRun");
+
+} // namespace
+
+QString RunJournal::besideSettings(const QString &settingsFile)
+{
+    const QFileInfo settings(settingsFile);
+    return settings.dir().filePath(settings.completeBaseName() + QStringLiteral(".run.json"));
+}
+
+QByteArray RunJournal::encode(const Run &run)
+{
+    // The start with its offset from UTC, so that a clock or zone changed meanwhile does not
+    // move it.
+    const QDateTime started = run.startedAt.toOffsetFromUtc(run.startedAt.offsetFromUtc());
+    const QJsonObject timedRun{{QStringLiteral("setMinutes"), run.setMinutes},
+                               {QStringLiteral("startedAt"), started.toString(Qt::ISODateWithMs)},
+                               {QStringLiteral("device"), run.device},
+                               {QStringLiteral("pumpNumber"), run.pumpNumber}};
+    return QJsonDocument(QJsonObject{{kVersionKey, kVersion}, {kRunKey, timedRun}}).toJson();
+}
+
+RunJournal::Found RunJournal::decode(const QByteArray &bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (!document.isObject())
+        return {std::nullopt, error.error == QJsonParseError::NoError
+                                  ? QStringLiteral("不是定时运行记录")
+                                  : error.errorString()};
+    const QJsonObject journal = document.object();
+    // A later panel may add keys and raise the version; the run keeps its shape.
+    if (journal.value(kVersionKey).toInt() < 1)
+        return {std::nullopt, QStringLiteral("没有版本号")};
+    const QJsonObject run = journal.value(kRunKey).toObject();
+    const QJsonValue minutes = run.value(QStringLiteral("setMinutes"));
+    const QDateTime started =
+        QDateTime::fromString(run.value(QStringLiteral("startedAt")).toString(), Qt::ISODateWithMs);
+    const QJsonValue device = run.value(QStringLiteral("device"));
+    const QJsonValue pump = run.value(QStringLiteral("pumpNumber"));
+    if (!minutes.isDouble() || !started.isValid() || !device.isString() || !pump.isDouble())
+        return {std::nullopt, QStringLiteral("定时运行的内容不全")};
+    return {Run{minutes.toDouble(), started, device.toString(), pump.toInt()}, QString()};
+}
+
+QString RunJournal::write(const Run &run) const
+{
+    QSaveFile file(m_path);
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()) || !file.open(QIODevice::WriteOnly) ||
+        file.write(encode(run)) < 0 || !file.commit())
+        return QStringLiteral("定时运行记录 %1 无法写入：%2")
+            .arg(QDir::toNativeSeparators(m_path), file.errorString());
+    return {};
+}
+
+QString RunJournal::clear() const
+{
+    QFile file(m_path);
+    if (!file.exists() || file.remove())
+        return {};
+    return QStringLiteral("定时运行记录 %1 无法删除：%2")
+        .arg(QDir::toNativeSeparators(m_path), file.errorString());
+}
+
+RunJournal::Found RunJournal::read() const
+{
+    QFile file(m_path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, file.errorString()};
+    return decode(file.readAll());
+}
+
+QString RunJournal::interruptedText(const Found &found, const QString &path)
+{
+    if (found.isEmpty())
+        return {};
+    const QString mayRun = QStringLiteral("泵可能仍在运行");
+    if (!found.run)
+        return QStringLiteral("定时运行记录 %1 无法读取（%2）：上次定时运行可能被中断，%3")
+            .arg(QDir::toNativeSeparators(path), found.problem, mayRun);
+    const Run &run = *found.run;
+    return QStringLiteral("定时运行被中断：%1 开始，设定 %2 分，设备 %3，泵编号 %4；%5")
+        .arg(run.startedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             QLocale().toString(run.setMinutes),
+             run.device.isEmpty() ? QStringLiteral("未打开") : run.device,
+             QString::number(run.pumpNumber), mayRun);
+}
