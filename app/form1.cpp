@@ -65,6 +65,8 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_session = new PumpSession(MSComm1, m_reconnector, m_run, m_alarms, this);
     m_session->setKeypad(&m_keypad);
     m_timedRun = new TimedRunControl(Timer1, m_session, this);
+    m_interruptedRun = new InterruptedRun(&m_journal, m_timedRun, m_session,
+                                          [this] { return m_keypad.pumpNumber(); }, this);
 
     ui = std::make_unique<Form1Ui>();
     ui->setupUi(this);
@@ -139,7 +141,6 @@ void Form1::connectHandlers()
 
     new MenuKeys(this, [this](const QPoint &at) { Form_MouseDown(Qt::RightButton, at); });
 
-    connect(ui->runStateAck, &QPushButton::clicked, this, &Form1::settleInterruptedRun);
     connect(ui->Cmdl, &QPushButton::clicked, this, &Form1::Cmdl_Click);
     connect(ui->Cmdp, &QPushButton::clicked, this, &Form1::Cmdp_Click);
     const QList<QPushButton *> digitKeys{ui->Cmd1, ui->Cmd2, ui->Cmd3, ui->Cmd4, ui->Cmd5,
@@ -166,7 +167,10 @@ void Form1::connectSession()
         (letter == 'P' ? ui->prset : ui->lqset)->setText(value);
     });
     connect(m_session, &PumpSession::linkChanged, this, &Form1::onLinkChanged);
-    connect(m_session, &PumpSession::pumpCommanded, this, &Form1::settleInterruptedRun);
+    connect(ui->runStateAck, &QPushButton::clicked, m_interruptedRun, &InterruptedRun::settle);
+    connect(m_interruptedRun, &InterruptedRun::noticeChanged, this,
+            [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Run, text); });
+    connect(m_interruptedRun, &InterruptedRun::problem, this, &Form1::showLogNotice);
     connect(m_session, &PumpSession::statusChanged, this, &Form1::showLinkState);
     connect(m_timedRun, &TimedRunControl::clockChanged, this, &Form1::showClock);
     connect(m_timedRun, &TimedRunControl::clockShown, this, &Form1::setClockShown);
@@ -189,29 +193,7 @@ void Form1::Form_Load()
 void Form1::programStarted()
 {
     logEvent("program-start", m_log->destinationText());
-    // Nothing is sent: only the operator knows whether the pump should still run.
-    const QString interrupted = RunJournal::interruptedText(m_journal.read(), m_journal.path());
-    if (interrupted.isEmpty())
-        return;
-    m_runInterrupted = true;
-    ui->statusArea->setLine(StatusArea::Line::Run, interrupted);
-    logEvent("run-interrupted", interrupted);
-}
-
-void Form1::tellJournal(const QString &problem)
-{
-    if (!problem.isEmpty())
-        showLogNotice(problem);
-}
-
-void Form1::settleInterruptedRun()
-{
-    if (!std::exchange(m_runInterrupted, false))
-        return;
-    ui->statusArea->setLine(StatusArea::Line::Run, QString());
-    // A run started since keeps its own journal.
-    if (!m_timedRun->startedAt().isValid())
-        tellJournal(m_journal.clear());
+    m_interruptedRun->check();
 }
 
 void Form1::showLogNotice(const QString &notice)
@@ -369,10 +351,7 @@ void Form1::stset_Click()
 
 void Form1::ststart_Click()
 {
-    const QString unsent = m_timedRun->start(frameSource());
-    tellJournal(m_journal.write({m_timedRun->run().timeset(), m_timedRun->startedAt(),
-                                 m_session->device(), m_keypad.pumpNumber()}));
-    tellUnsent(unsent);
+    tellUnsent(m_timedRun->start(frameSource()));
 }
 
 void Form1::stzanting_Click()
@@ -387,18 +366,12 @@ void Form1::stcontiune_Click()
 
 void Form1::stend_Click()
 {
-    // The stop has gone out, or is the one owed: the run no longer outlives the panel.
-    const QString unsent = m_timedRun->end(frameSource());
-    tellJournal(m_journal.clear());
-    tellUnsent(unsent);
+    tellUnsent(m_timedRun->end(frameSource()));
 }
 
 void Form1::Timer1_Timer()
 {
     m_timedRun->tick();
-    // The run reached its set time: its stop went out or is owed.
-    if (!m_timedRun->counting())
-        tellJournal(m_journal.clear());
 }
 
 void Form1::showClock(const TimedRun::Clock &clock)

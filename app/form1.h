@@ -9,7 +9,7 @@
 #include "records/recordsaving.h"
 #include "records/runrecord.h"
 #include "session/pumpsession.h"
-#include "timedrun/runjournal.h"
+#include "timedrun/interruptedrun.h"
 #include "timedrun/timedruncontrol.h"
 
 #include <QMainWindow>
@@ -140,11 +140,6 @@ private:
     void setLinkMenusEnabled(bool enabled);
     // A notice about the settings store, standing until the settings change.
     void showSettingsNotice(const QString &notice);
-    // The interrupted run has been dealt with: the pump was commanded, or the notice was
-    // acknowledged.
-    void settleInterruptedRun();
-    // A journal that could not be written or removed, told beside the log's notices.
-    void tellJournal(const QString &problem);
 
     std::unique_ptr<ModalBoxes> m_ownBoxes;
     ModalBoxes *m_boxes;
@@ -154,7 +149,7 @@ private:
     PortListing m_portListing;
     PanelSettings m_settings;
     RunJournal m_journal{RunJournal::besideSettings(m_settings.fileName())};
-    bool m_runInterrupted = false;
+    InterruptedRun *m_interruptedRun = nullptr;
     RunRecord *m_run = nullptr;
     LogWriter *m_log = nullptr;
     AlarmMonitor *m_alarms = nullptr;

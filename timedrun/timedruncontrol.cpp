@@ -60,6 +60,7 @@ QString TimedRunControl::start(const QString &source)
     m_startedAt = QDateTime::currentDateTime();
     m_session->logEvent("run-start",
                         tr("设定时间 %1 分").arg(QLocale().toString(m_run.timeset())));
+    Q_EMIT runStarted();
     const QString failure = m_session->send(kRun, source);
     Q_EMIT clockShown(true);
     return failure;
@@ -90,6 +91,7 @@ QString TimedRunControl::end(const QString &source)
     m_run.end();
     m_ticker->stop();
     const QString failure = m_session->send(kStop, source);
+    Q_EMIT runEnded();
     Q_EMIT clockShown(false);
     Q_EMIT setTimeChanged();
     return failure;
@@ -110,4 +112,5 @@ void TimedRunControl::tick()
     m_session->logEvent("run-end", tr("到设定时间：%1").arg(clockText()));
     // Nobody may be at the screen: the stop is held and goes out first when the line is back.
     m_session->sendStop(tr("定时运行到时"), tr("定时运行已到设定时间"));
+    Q_EMIT runEnded();
 }

@@ -48,6 +48,9 @@ Q_SIGNALS:
     void clockShown(bool shown);
     // The set time changed (设定, or 结束 clearing it).
     void setTimeChanged();
+    // A run began counting (开始), or ended (结束, or its set time reached).
+    void runStarted();
+    void runEnded();
 
 private:
     void startTicking();
