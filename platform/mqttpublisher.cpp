@@ -306,7 +306,7 @@ void MqttPublisher::publishAlarm(const TelemetryMessages::Alarm &alarm)
     // Retained under its kind while it is latched, as the state's alarms are: raised, acted
     // and cleared alike; gone once acknowledged.
     const QString leaf = QStringLiteral("alarm/") + alarm.kind;
-    if (alarm.action == u"acknowledged") {
+    if (alarm.acknowledged) {
         m_raised.remove(alarm.kind);
         push(leaf, QByteArray(), true, false);
     } else {

@@ -59,11 +59,16 @@ TelemetryMessages::Alarm AlarmMessageBook::acted(AlarmMonitor::Kind kind, bool s
 TelemetryMessages::Alarm AlarmMessageBook::cleared(const AlarmMonitor::Clearing &clearing,
                                                    const QDateTime &at)
 {
+    // Acknowledged while its condition lasted: its end is told, but nothing stays latched.
+    const bool acknowledged = !m_latched.contains(clearing.kind);
     TelemetryMessages::Alarm &message = entry(clearing.kind);
     message.time = at;
     message.action = QStringLiteral("cleared");
     message.cleared = true;
+    message.acknowledged = acknowledged;
     message.text = clearing.clearedBy;
+    if (acknowledged)
+        return m_latched.take(clearing.kind);
     return message;
 }
 

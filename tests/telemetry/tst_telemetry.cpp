@@ -211,6 +211,12 @@ void TestTelemetry::alarmMessagesTellWhatHappened()
     QCOMPARE(acknowledged.size(), 1);
     expect(acknowledged.first(), {{"action", "acknowledged"}, {"acknowledged", true},
                                   {"cleared", true}, {"value", 1.6}});
+    // Acknowledged while it lasted, then cleared: said, but latched no more.
+    expect(book.cleared({Kind::Silence, QStringLiteral("10 秒"), QStringLiteral("x"), true}, at),
+           {{"action", "cleared"}, {"cleared", true}, {"acknowledged", false}});
+    book.acknowledged({{Kind::Silence, at, QStringLiteral("10 秒"), false}}, at);
+    expect(book.cleared({Kind::Silence, QStringLiteral("10 秒"), QStringLiteral("x"), true}, at),
+           {{"action", "cleared"}, {"acknowledged", true}});
     // Raised again after the acknowledgement: nothing of the last time is carried over.
     expect(book.raised({Kind::High, at, QStringLiteral("01.7"), true}, settings),
            {{"cleared", false}, {"stop", QVariant()}, {"acknowledged", false}});
