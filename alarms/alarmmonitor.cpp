@@ -56,8 +56,7 @@ QString AlarmMonitor::id(Kind kind)
 
 QString AlarmMonitor::valueText(Kind kind, const QString &value)
 {
-    const bool pressure = kind == Kind::High || kind == Kind::Low;
-    return pressure ? value + QStringLiteral(" MPa") : value;
+    return isPressure(kind) ? value + QStringLiteral(" MPa") : value;
 }
 
 qint64 AlarmMonitor::now() const

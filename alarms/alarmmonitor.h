@@ -78,6 +78,8 @@ public:
     static QString name(Kind kind);
     // Its name for machines: high, low, silence or link.
     static QString id(Kind kind);
+    // The high and low alarms watch the pressure; the others, time.
+    static bool isPressure(Kind kind) { return kind == Kind::High || kind == Kind::Low; }
     // A value that raised it, with the unit for pressure.
     static QString valueText(Kind kind, const QString &value);
 

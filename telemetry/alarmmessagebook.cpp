@@ -9,8 +9,7 @@ TelemetryMessages::Alarm &AlarmMessageBook::entry(AlarmMonitor::Kind kind)
         // Told of an alarm not raised here (settings changed meanwhile): its kind at least.
         it = m_latched.insert(kind, {});
         it->kind = AlarmMonitor::id(kind);
-        const bool pressure = kind == AlarmMonitor::Kind::High || kind == AlarmMonitor::Kind::Low;
-        it->unit = pressure ? QStringLiteral("MPa") : QStringLiteral("s");
+        it->unit = AlarmMonitor::isPressure(kind) ? QStringLiteral("MPa") : QStringLiteral("s");
     }
     return *it;
 }

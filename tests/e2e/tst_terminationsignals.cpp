@@ -1,3 +1,4 @@
+#include "link/portlockholder.h"
 #include "tools/paneldriver/paneldriver.h"
 #include "tools/pty/pseudoterminal.h"
 
@@ -43,17 +44,16 @@ void TestTerminationSignals::endsAsClosing()
     QVERIFY2(line.open(&error), qPrintable(error));
     QProcess panel;
     qint64 panelId = -1; // kept: a process that has ended has no id in QProcess
-    // QSerialPort's lock file; /var/lock is a link to /run/lock on Debian, other systems may
-    // keep only one of them. It is named after the terminal, whose number may be another
-    // program's as soon as it is freed: a lock is the panel's only while it names its process.
-    const QString lockName = QStringLiteral("LCK..") + line.slavePath().mid(5).replace(u'/', u'_');
-    const QStringList lockFiles{QStringLiteral("/var/lock/") + lockName,
-                                QStringLiteral("/run/lock/") + lockName};
+    // The terminal's lock file, whose number may be another program's as soon as it is freed:
+    // a lock is the panel's only while it names its process, alive or not.
+    const QStringList lockFiles = PortLockHolder::lockFilePaths(line.slavePath());
     const auto locked = [&] {
         for (const QString &path : lockFiles) {
             QFile file(path);
-            if (file.open(QIODevice::ReadOnly) &&
-                file.readLine().trimmed().toLongLong() == panelId)
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const auto holder = PortLockHolder::fromText(file.read(4096), [](qint64) { return true; });
+            if (holder && holder->pid == panelId)
                 return true;
         }
         return false;
