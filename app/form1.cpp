@@ -15,6 +15,7 @@
 #include "platform/qtprintinglayer.h"
 #include "platform/serialcontrol.h"
 #include "platform/widgetmodalboxes.h"
+#include "records/exportwriter.h"
 #include "records/logwriter.h"
 #include "records/testpage.h"
 
@@ -56,6 +57,7 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
 
     m_run = new RunRecord(this);
     m_log = new LogWriter(this);
+    m_exports = new ExportWriter(this);
     m_log->follow(m_run);
     // A log that has stopped is told once, beside the link, and the panel goes on.
     connect(m_log, &LogWriter::stopped, this,
@@ -65,8 +67,8 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_session = new PumpSession(MSComm1, m_reconnector, m_run, m_alarms, this);
     m_session->setKeypad(&m_keypad);
     m_timedRun = new TimedRunControl(Timer1, m_session, this);
-    m_interruptedRun = new InterruptedRun(&m_journal, m_timedRun, m_session,
-                                          [this] { return m_keypad.pumpNumber(); }, this);
+    m_interruptedRun = new InterruptedRun(
+        &m_journal, m_timedRun, m_session, [this] { return m_keypad.pumpNumber(); }, this);
 
     ui = std::make_unique<Form1Ui>();
     ui->setupUi(this);
@@ -106,9 +108,8 @@ void Form1::startPublishing(const MqttSettings &settings)
         return PanelStateBuilder::Window{m_keypad.pumpNumber(), m_timedRun->run().timeset(),
                                          m_timedRun->startedAt(), m_timedRun->counting()};
     });
-    connect(m_publishing, &PanelPublishing::statusText, this, [this](const QString &text) {
-        ui->statusArea->setLine(StatusArea::Line::Mqtt, text);
-    });
+    connect(m_publishing, &PanelPublishing::statusText, this,
+            [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Mqtt, text); });
     m_publishing->start();
 }
 
@@ -163,9 +164,10 @@ void Form1::connectSession()
     connect(MSComm1, &SerialControl::failed, m_session, &PumpSession::lineFailed);
     connect(m_reconnector, &LinkReconnector::reconnected, m_session, &PumpSession::lineBack);
     connect(m_reconnector, &LinkReconnector::stillAway, m_session, &PumpSession::stillAway);
-    connect(m_session, &PumpSession::settingReplied, this, [this](char letter, const QString &value) {
-        (letter == 'P' ? ui->prset : ui->lqset)->setText(value);
-    });
+    connect(m_session, &PumpSession::settingReplied, this,
+            [this](char letter, const QString &value) {
+                (letter == 'P' ? ui->prset : ui->lqset)->setText(value);
+            });
     connect(m_session, &PumpSession::linkChanged, this, &Form1::onLinkChanged);
     connect(ui->runStateAck, &QPushButton::clicked, m_interruptedRun, &InterruptedRun::settle);
     connect(m_interruptedRun, &InterruptedRun::noticeChanged, this,
@@ -257,10 +259,9 @@ void Form1::Form_Unload()
 
 void Form1::Communication_Click()
 {
-    const QString answer =
-        m_boxes->choiceBox(QStringLiteral("Input communication port"), QStringLiteral("Commport"),
-                           PortAnswer::choices(m_settings.lastDevice(), m_portListing.ports()),
-                           QStringLiteral("1"));
+    const QString answer = m_boxes->choiceBox(
+        QStringLiteral("Input communication port"), QStringLiteral("Commport"),
+        PortAnswer::choices(m_settings.lastDevice(), m_portListing.ports()), QStringLiteral("1"));
     if (answer.isEmpty())
         return;
     if (const QString problem = m_session->open(answer, frameSource()); !problem.isEmpty()) {
@@ -401,14 +402,22 @@ void Form1::saveAs_Click()
 
 void Form1::saveRecordTo(const QString &path, const char *eventKey)
 {
-    const QString title = tr("存储数据");
-    // Confirmed only once the new record has taken the old one's place.
-    if (const QString problem = m_saving.save(path, m_run->buffer().text()); !problem.isEmpty()) {
-        m_boxes->messageBox(problem, title);
-        return;
-    }
-    logEvent(eventKey, QDir::toNativeSeparators(path));
-    m_boxes->messageBox(tr("当前压力数值以存储"), title);
+    // Written on the export thread from a copy of the readings (8 MB at a million), so that a
+    // slow disk holds up nothing; confirmed only once the new record has taken the old one's
+    // place.
+    auto write = [saving = m_saving, path, buffer = m_run->buffer()](const std::atomic_bool &) {
+        return saving.save(path, buffer.text());
+    };
+    auto confirm = [this, path, key = QByteArray(eventKey)](const QString &problem) {
+        const QString title = tr("存储数据");
+        if (!problem.isEmpty()) {
+            m_boxes->messageBox(problem, title);
+            return;
+        }
+        logEvent(key.constData(), QDir::toNativeSeparators(path));
+        m_boxes->messageBox(tr("当前压力数值以存储"), title);
+    };
+    m_exports->submit(std::move(write), this, std::move(confirm));
 }
 
 void Form1::print_Click()
@@ -422,9 +431,10 @@ void Form1::history_Click()
 {
     // Made at the first opening, then kept: it holds the drawing's copy of the readings.
     if (!m_history) {
-        m_history = new HistoryWindow(m_run, m_boxes, this);
+        m_history = new HistoryWindow(m_run, m_boxes, this, m_exports);
         m_history->setHeaderSource([this] {
-            const QString device = m_session->device().isEmpty() ? QString() : m_session->deviceText();
+            const QString device =
+                m_session->device().isEmpty() ? QString() : m_session->deviceText();
             return RunReportPrinter::Header{windowTitle(), QStringLiteral(CORVANE_VERSION), device,
                                             m_keypad.pumpNumber()};
         });

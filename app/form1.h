@@ -18,6 +18,7 @@
 #include <memory>
 
 class AlarmBell;
+class ExportWriter;
 class Form1Ui;
 class HistoryWindow;
 class LinkReconnector;
@@ -74,6 +75,8 @@ public:
 
     // Takes every reading and event of the run, once opened.
     LogWriter *readingLog() const { return m_log; }
+    // Saves and the history's exports are written here, off the window's thread.
+    ExportWriter *exports() const { return m_exports; }
     // The program has started: an event of the run, with where its log goes, and a timed run
     // that the panel's last end interrupted, said until the pump is commanded or it is
     // acknowledged.
@@ -152,6 +155,7 @@ private:
     InterruptedRun *m_interruptedRun = nullptr;
     RunRecord *m_run = nullptr;
     LogWriter *m_log = nullptr;
+    ExportWriter *m_exports = nullptr;
     AlarmMonitor *m_alarms = nullptr;
     AlarmAnnunciator *m_annunciator = nullptr;
     ReadingDisplay *m_display = nullptr;

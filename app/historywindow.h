@@ -8,23 +8,30 @@
 #include <QPicture>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 
+class ExportWriter;
 class ModalBoxes;
+class QIODevice;
+class QLabel;
 class QPrinter;
 class QToolButton;
 class RunRecord;
 
 // The whole run as a picture, beside the panel: every reading kept with its time, zoomed and
 // panned by hand or following the newest, exported as PNG, SVG or CSV, and printed as a run
-// report. The drawing is done on a thread of its own; the window only shows what comes back.
-// It opens over the panel inside the screen's free area, and its boxes belong to it.
+// report. The drawing is done on a thread of its own, and the files are written on another (the
+// panel's ExportWriter, or one of its own) from a copy taken when asked: the window only shows
+// what comes back, and that an export is under way. It opens over the panel inside the screen's
+// free area, and its boxes belong to it.
 class HistoryWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget *parent = nullptr);
+    HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget *parent = nullptr,
+                  ExportWriter *writer = nullptr);
     ~HistoryWindow() override;
 
     HistoryView *view() const { return m_view; }
@@ -39,14 +46,18 @@ public:
     QPrinter *reportPrinter() const { return m_printer.get(); }
 
     enum class Export { Png, Svg, Csv };
-    // The visible range or everything, to a file chosen in a box. False when not written; a
-    // box says why.
+    // The visible range or everything, to a file chosen in a box. False when no export was
+    // begun (the box cancelled); once written, exported() comes, or a box says why not.
     bool exportTo(Export kind, bool everything);
-    // Prints the report of the last timed run (or everything), or of the visible range.
+    // Prints the report of the last timed run (or everything), or of the visible range. A
+    // report printed to a PDF file is written as an export is.
     void printReport(bool visibleRange);
+    // An export or a report to a file under way; the export and report items wait meanwhile.
+    bool exporting() const { return m_exporting > 0; }
 
 Q_SIGNALS:
     void exported(const QString &path);
+    void exportFailed(const QString &reason);
     void reportPrinted(int pages);
 
 protected:
@@ -55,6 +66,12 @@ protected:
 private:
     HistoryRenderer::Request rangeRequest(bool everything, QSize size) const;
     void scheduleRefresh();
+    // Writes a file's bytes on the export thread, giving up when told the panel is closing.
+    using Produce = std::function<bool(QIODevice *device, const std::atomic_bool &cancelled)>;
+    // Writes path on the export thread from produce; done has the answer.
+    void writeFile(const QString &path, Produce produce,
+                   std::function<void(const QString &failure)> done);
+    void setExporting(int change, const QString &path = QString());
 
     const RunRecord *m_record;
     ModalBoxes *m_boxes;
@@ -62,6 +79,11 @@ private:
     HistoryView *m_view;
     QList<HistoryView::Mark> m_marks;
     QTimer *m_refresh;
+    ExportWriter *m_writer;
+    QToolButton *m_exportButton;
+    QToolButton *m_reportButton;
+    QLabel *m_exportState;
+    int m_exporting = 0;
     std::function<RunReportPrinter::Header()> m_header;
     std::function<QString()> m_exportFolder;
     bool m_placed = false;

@@ -5,6 +5,7 @@
 #include "platform/publisher.h"
 #include "platform/serialcontrol.h"
 #include "platform/terminationsignals.h"
+#include "records/exportwriter.h"
 #include "records/logwriter.h"
 
 #include <QApplication>
@@ -95,16 +96,18 @@ int main(int argc, char *argv[])
     });
     form.show();
     const int status = app.exec();
-    // The threads of the reading log and of publishing end together, each within its own
-    // deadline, rather than one after another as the window's objects go: a disk or a broker
+    // The threads of the reading log, of exports and of publishing end together, each within its
+    // own deadline, rather than one after another as the window's objects go: a disk or a broker
     // that does not answer holds up the end by one deadline at most.
     form.hide();
     Publisher *publisher = form.publishing() ? form.publishing()->publisher() : nullptr;
     if (publisher)
         publisher->beginFinish();
     form.readingLog()->beginClose();
+    form.exports()->beginClose();
     if (publisher)
         publisher->waitFinished();
     form.readingLog()->waitClosed();
+    form.exports()->waitClosed();
     return status;
 }

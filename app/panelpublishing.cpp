@@ -20,8 +20,7 @@ MqttSettings withSession(MqttSettings settings, const RunRecord *record)
 PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record,
                                  AlarmMonitor *alarms, PumpSession *session, QObject *parent)
     : QObject(parent), m_publisher(new Publisher(withSession(settings, record), this)),
-      m_alarms(alarms),
-      m_session(session)
+      m_record(record), m_alarms(alarms), m_session(session)
 {
     using Status = MqttPublisher::Status;
     connect(m_publisher, &Publisher::statusChanged, this,
@@ -69,6 +68,8 @@ void PanelPublishing::start()
 
 void PanelPublishing::stateChanged()
 {
-    m_publisher->state(PanelStateBuilder::build(*m_session, m_alarms->latched(),
-                                                m_window ? m_window() : PanelStateBuilder::Window{}));
+    PanelState state = PanelStateBuilder::build(
+        *m_session, m_alarms->latched(), m_window ? m_window() : PanelStateBuilder::Window{});
+    state.eventsDropped = m_record->eventsDropped();
+    m_publisher->state(state);
 }

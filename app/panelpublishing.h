@@ -40,6 +40,7 @@ Q_SIGNALS:
 
 private:
     Publisher *m_publisher;
+    const RunRecord *m_record;
     AlarmMonitor *m_alarms;
     PumpSession *m_session;
     AlarmMessageBook m_alarmBook;

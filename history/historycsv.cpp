@@ -1,7 +1,7 @@
 #include "history/historycsv.h"
 
 #include "records/isotime.h"
-#include "records/runrecord.h"
+#include "records/runhistory.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -32,10 +32,11 @@ QByteArray field(const QString &text)
     return '"' + bytes + '"';
 }
 
-bool write(QIODevice *device, const RunRecord &record, qint64 fromMs, qint64 toMs)
+bool write(QIODevice *device, const RunHistory &record, qint64 fromMs, qint64 toMs,
+           const std::atomic_bool *cancelled)
 {
     QByteArray out = "time,elapsed_s,event,text,value\n";
-    const QList<RunRecord::Event> &events = record.events();
+    const QList<RunHistory::Event> &events = record.events();
     qsizetype e = 0;
     while (e < events.size() && events[e].time.toMSecsSinceEpoch() < fromMs)
         ++e;
@@ -44,6 +45,8 @@ bool write(QIODevice *device, const RunRecord &record, qint64 fromMs, qint64 toM
     const auto flush = [&] {
         if (out.size() < (1 << 20))
             return true;
+        if (cancelled && cancelled->load())
+            return false;
         const bool written = device->write(out) == out.size();
         out.clear();
         return written;
@@ -57,7 +60,7 @@ bool write(QIODevice *device, const RunRecord &record, qint64 fromMs, qint64 toM
             readingLeft &&
             (!eventLeft || record.readingMs(r) <= events[e].time.toMSecsSinceEpoch());
         if (takeReading) {
-            const RunRecord::Reading reading = record.reading(r++);
+            const RunHistory::Reading reading = record.reading(r++);
             const qint64 ms = reading.time.toMSecsSinceEpoch();
             firstMs = firstMs.value_or(ms);
             out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ",," + field(reading.text) + ',' +
@@ -66,7 +69,7 @@ bool write(QIODevice *device, const RunRecord &record, qint64 fromMs, qint64 toM
                         : QByteArray()) +
                    '\n';
         } else {
-            const RunRecord::Event &event = events[e++];
+            const RunHistory::Event &event = events[e++];
             const qint64 ms = event.time.toMSecsSinceEpoch();
             firstMs = firstMs.value_or(ms);
             out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ',' + field(event.key) + ',' +

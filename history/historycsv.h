@@ -2,7 +2,9 @@
 
 #include <QIODevice>
 
-class RunRecord;
+#include <atomic>
+
+class RunHistory;
 
 // The readings and events of a time range as CSV, in time order, one row each:
 //   time,elapsed_s,event,text,value
@@ -11,8 +13,10 @@ class RunRecord;
 // ISO time with milliseconds, elapsed_s the seconds since the range's first row.
 namespace HistoryCsv {
 
-// False, with the device's error, when a write fails.
-bool write(QIODevice *device, const RunRecord &record, qint64 fromMs, qint64 toMs);
+// False, with the device's error, when a write fails; or when *cancelled is set, which is looked
+// at after each megabyte.
+bool write(QIODevice *device, const RunHistory &record, qint64 fromMs, qint64 toMs,
+           const std::atomic_bool *cancelled = nullptr);
 // A field as written: quoted when it holds a comma, a quote or a line end.
 QByteArray field(const QString &text);
 

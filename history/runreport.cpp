@@ -1,6 +1,6 @@
 #include "history/runreport.h"
 
-#include "records/runrecord.h"
+#include "records/runhistory.h"
 
 #include <algorithm>
 #include <limits>
@@ -41,11 +41,12 @@ RunReport::Alarm alarmOf(qint64 ms, const QString &text)
 
 // What the alarm raised at events[raisedAt] did and when it was acknowledged, from the events
 // after it: its action comes at once, its acknowledgement names it; a new raising ends it.
-void followAlarm(RunReport::Alarm &alarm, const QList<RunRecord::Event> &events, qsizetype raisedAt)
+void followAlarm(RunReport::Alarm &alarm, const QList<RunHistory::Event> &events,
+                 qsizetype raisedAt)
 {
     const QString named = QStringLiteral("（%1）").arg(alarm.name);
     for (qsizetype i = raisedAt + 1; i < events.size(); ++i) {
-        const RunRecord::Event &event = events[i];
+        const RunHistory::Event &event = events[i];
         if (event.key == u"alarm-acted" && event.text.contains(named))
             alarm.action = event.text.contains(QStringLiteral("已发送停止命令"))
                                ? RunReport::Alarm::Action::StopSent
@@ -60,39 +61,45 @@ void followAlarm(RunReport::Alarm &alarm, const QList<RunRecord::Event> &events,
 
 } // namespace
 
-RunReport RunReport::compute(const RunRecord &record, qint64 fromMs, qint64 toMs)
+RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toMs)
 {
     RunReport report;
     report.fromMs = fromMs;
     report.toMs = toMs;
-    const QList<RunRecord::Event> &events = record.events();
     std::optional<Setting> lastPump;
-    for (qsizetype i = 0; i < events.size(); ++i) {
-        const RunRecord::Event &event = events[i];
-        const qint64 ms = event.time.toMSecsSinceEpoch();
-        if (ms > toMs)
-            continue;
+    // True for an event that set something, which it has then taken into the report.
+    const auto tookSetting = [&](const RunHistory::Event &event, qint64 ms) {
         if (event.key == u"run-set")
             report.setTime = event.text;
-        if (event.key == u"frame-sent") {
-            const std::optional<Setting> setting = settingOf(ms, event.text);
-            if (!setting)
-                continue;
-            // A setting's frame names the pump it went to: another number is a change too.
-            const Setting pump{ms, Setting::Kind::Pump, double(event.text.mid(1, 2).toInt()), {}};
-            if (ms < fromMs) {
-                (setting->kind == Setting::Kind::Flow ? report.flowAtStart
-                                                      : report.pressureAtStart) = setting;
-                report.pumpAtStart = pump;
-            } else {
-                if (!lastPump || lastPump->value != pump.value)
-                    report.changes.append(pump);
-                report.changes.append(*setting);
-            }
-            lastPump = pump;
-            continue;
+        if (event.key != u"frame-sent")
+            return false;
+        const std::optional<Setting> setting = settingOf(ms, event.text);
+        if (!setting)
+            return true;
+        // A setting's frame names the pump it went to: another number is a change too.
+        const Setting pump{ms, Setting::Kind::Pump, double(event.text.mid(1, 2).toInt()), {}};
+        if (ms < fromMs) {
+            (setting->kind == Setting::Kind::Flow ? report.flowAtStart : report.pressureAtStart) =
+                setting;
+            report.pumpAtStart = pump;
+        } else {
+            if (!lastPump || lastPump->value != pump.value)
+                report.changes.append(pump);
+            report.changes.append(*setting);
         }
-        if (ms < fromMs)
+        lastPump = pump;
+        return true;
+    };
+    // What was set before the events kept, then the events.
+    for (const RunHistory::Event &event : record.inForceBefore()) {
+        if (const qint64 ms = event.time.toMSecsSinceEpoch(); ms <= toMs)
+            tookSetting(event, ms);
+    }
+    const QList<RunHistory::Event> &events = record.events();
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const RunHistory::Event &event = events[i];
+        const qint64 ms = event.time.toMSecsSinceEpoch();
+        if (ms > toMs || tookSetting(event, ms) || ms < fromMs)
             continue;
         if (event.key == u"run-start")
             report.startMs = ms;
@@ -109,7 +116,7 @@ RunReport RunReport::compute(const RunRecord &record, qint64 fromMs, qint64 toMs
     report.maximum = -std::numeric_limits<double>::infinity();
     for (qint32 i = record.firstReadingAt(fromMs);
          i < record.readingCount() && record.readingMs(i) <= toMs; ++i) {
-        const RunRecord::Reading reading = record.reading(i);
+        const RunHistory::Reading reading = record.reading(i);
         ++report.readings;
         report.last = reading.text;
         report.lastValue = reading.value;
@@ -129,9 +136,9 @@ RunReport RunReport::compute(const RunRecord &record, qint64 fromMs, qint64 toMs
     return report;
 }
 
-std::optional<std::pair<qint64, qint64>> RunReport::defaultRange(const RunRecord &record)
+std::optional<std::pair<qint64, qint64>> RunReport::defaultRange(const RunHistory &record)
 {
-    const QList<RunRecord::Event> &events = record.events();
+    const QList<RunHistory::Event> &events = record.events();
     for (qsizetype i = events.size() - 1; i >= 0; --i) {
         if (events[i].key != u"run-start")
             continue;

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-class RunRecord;
+class RunHistory;
 
 // The figures of a run report for a time range, from the run's readings and events: what was
 // set when the range began and each change within it, the pressure's figures, and each alarm
@@ -52,8 +52,8 @@ struct RunReport
     QString last;                    // the last reply as received
     std::optional<double> lastValue; // and as a number, when it was one
 
-    static RunReport compute(const RunRecord &record, qint64 fromMs, qint64 toMs);
+    static RunReport compute(const RunHistory &record, qint64 fromMs, qint64 toMs);
     // The last timed run from its start to its end, pauses included (to its last reading if
     // it has not ended); else everything kept. Empty record: nothing.
-    static std::optional<std::pair<qint64, qint64>> defaultRange(const RunRecord &record);
+    static std::optional<std::pair<qint64, qint64>> defaultRange(const RunHistory &record);
 };

@@ -47,6 +47,7 @@ QByteArray PanelState::toJson(quint64 readingsDropped) const
          QJsonObject{{QStringLiteral("flow"), setpoint(flowFrame, flowTime)},
                      {QStringLiteral("limit"), setpoint(limitFrame, limitTime)}}},
         {QStringLiteral("readingsDropped"), qint64(readingsDropped)},
+        {QStringLiteral("eventsDropped"), qint64(eventsDropped)},
     };
     return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }

@@ -27,6 +27,8 @@ struct PanelState
     QDateTime flowTime;
     QString limitFrame;
     QDateTime limitTime;
+    // Events the run record no longer keeps (the oldest go past its bound).
+    quint64 eventsDropped = 0;
 
     // The JSON object, with the readings dropped while the broker was away.
     QByteArray toJson(quint64 readingsDropped) const;

@@ -1,5 +1,6 @@
 #include "app/historywindow.h"
 #include "platform/widgetmodalboxes.h"
+#include "records/exportwriter.h"
 #include "records/runrecord.h"
 #include "tests/platform/popplertools.h"
 #include "tests/platform/printdialoganswerer.h"
@@ -9,15 +10,21 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QXmlStreamReader>
 
 #include <cmath>
+#include <sys/stat.h>
 
 // The history window over a long run: the picture, zoom and pan by hand, the three exports
 // read back, where it opens and whose its boxes are, and the run report printed through the
@@ -29,6 +36,7 @@ class TestHistoryWindow : public QObject
 private Q_SLOTS:
     void initTestCase();
     void longRunZoomPanExport();
+    void exportWaitsOnItsOwnThread();
     void opensInsideTheScreenWithItsOwnBoxes();
     void reportPrintsTheFigures();
     void reportOnPaper_data();
@@ -111,7 +119,10 @@ QByteArray TestHistoryWindow::exported(HistoryWindow &window, const char *action
 {
     const QString path = m_dir.filePath(QLatin1String(action));
     m_boxes.answers << path;
+    QSignalSpy done(&window, &HistoryWindow::exported);
     window.findChild<QAction *>(QLatin1String(action))->trigger();
+    if (!done.wait(10000))
+        return {};
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -203,6 +214,57 @@ void TestHistoryWindow::longRunZoomPanExport()
     QCOMPARE(reading, m_record.readingCount());
     QCOMPARE(event, m_record.events().size());
     QCOMPARE(m_boxes.messages.size(), 0);
+}
+
+// An export held up on its thread (a share that does not answer) holds up nothing else: the
+// window says so and takes no second export meanwhile; the old file stays whole until the new
+// one is complete. A name that leads to a pipe is refused, and the pipe stays.
+void TestHistoryWindow::exportWaitsOnItsOwnThread()
+{
+    ExportWriter writer;
+    HistoryWindow window(&m_record, &m_boxes, nullptr, &writer);
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.view()->image().isNull(), 10000);
+    const QString path = m_dir.filePath(QStringLiteral("held.png"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+
+    QSemaphore held;
+    writer.submit(
+        [&held](const std::atomic_bool &) {
+            held.acquire();
+            return QString();
+        },
+        &window, [](const QString &) {});
+    QSignalSpy exported(&window, &HistoryWindow::exported);
+    m_boxes.answers << path;
+    window.findChild<QAction *>(QStringLiteral("exportAllPng"))->trigger();
+    const auto *state = window.findChild<QLabel *>(QStringLiteral("historyExportState"));
+    QVERIFY(state->isVisible() && state->text().contains(QStringLiteral("held.png")));
+    QVERIFY(!window.findChild<QToolButton *>(QStringLiteral("historyExport"))->isEnabled());
+    QVERIFY(!window.findChild<QToolButton *>(QStringLiteral("historyReport"))->isEnabled());
+    QVERIFY(!window.exportTo(HistoryWindow::Export::Csv, true));
+    // The trigger came back with the export not yet begun: the window's thread never waits.
+    QCOMPARE(QFile(path).size(), 3);
+
+    held.release();
+    QVERIFY(exported.wait(10000));
+    QVERIFY(!QImage(path, "PNG").isNull());
+    QVERIFY(!state->isVisible());
+    QVERIFY(window.findChild<QToolButton *>(QStringLiteral("historyExport"))->isEnabled());
+
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.csv"));
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    QSignalSpy failed(&window, &HistoryWindow::exportFailed);
+    m_boxes.answers << pipe;
+    QVERIFY(window.exportTo(HistoryWindow::Export::Csv, true));
+    QVERIFY(failed.wait(10000));
+    QVERIFY2(failed.first().first().toString().contains(QStringLiteral("不是普通文件")),
+             qPrintable(failed.first().first().toString()));
+    QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+    QCOMPARE(m_boxes.messages.size(), 1);
+    m_boxes.messages.clear();
 }
 
 // Over a panel low on the screen the window opens over it, whole inside the free area; its export

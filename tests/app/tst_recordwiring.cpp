@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/historywindow.h"
+#include "records/exportwriter.h"
 #include "records/logwriter.h"
 #include "tests/support/panelport.h"
 #include "tests/support/scriptedboxes.h"
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +52,7 @@ private Q_SLOTS:
     void init();
     void savedReadingsAreThoseReceived();
     void defaultFolderAndSaveAs();
+    void saveHeldUpHoldsUpNothing();
     void failedSaveIsNotConfirmed_data();
     void failedSaveIsNotConfirmed();
     void logFailureIsToldOnce();
@@ -92,7 +96,7 @@ void TestRecordWiring::savedReadingsAreThoseReceived()
         heldOpen = processHoldsOpen(path);
     };
     form.findChild<QAction *>(QStringLiteral("save"))->trigger();
-    QCOMPARE(boxes.messages.size(), 1);
+    QTRY_COMPARE(boxes.messages.size(), 1);
     QCOMPARE(boxes.messages[0].prompt, QStringLiteral("当前压力数值以存储"));
     QCOMPARE(boxes.messages[0].title, QStringLiteral("存储数据"));
     // The confirmation comes once the new record is in place and closed.
@@ -106,7 +110,9 @@ void TestRecordWiring::savedReadingsAreThoseReceived()
     QVERIFY(form.historyWindow() && form.historyWindow()->isVisible());
     const QString csv = m_drive.filePath(QStringLiteral("history.csv"));
     boxes.answers << csv;
+    QSignalSpy exported(form.historyWindow(), &HistoryWindow::exported);
     QVERIFY(form.historyWindow()->exportTo(HistoryWindow::Export::Csv, true));
+    QTRY_COMPARE(exported.size(), 1);
     QCOMPARE(contentOf(csv).count("\n,"), 0);
     QCOMPARE(contentOf(csv).count(",,"), 9); // the nine replies, between the events' keys
 }
@@ -125,18 +131,51 @@ void TestRecordWiring::defaultFolderAndSaveAs()
     QTRY_COMPARE(form.records().count(), 2);
 
     form.findChild<QAction *>(QStringLiteral("save"))->trigger();
-    QCOMPARE(boxes.messages.value(0).prompt, QStringLiteral("当前压力数值以存储"));
+    QTRY_COMPARE(boxes.messages.value(0).prompt, QStringLiteral("当前压力数值以存储"));
     QCOMPARE(contentOf(folder + QStringLiteral("/mytext.txt")), QByteArray("1\t0.5"));
 
     const QString elsewhere = m_drive.filePath(QStringLiteral("run-7.txt"));
     boxes.answers << elsewhere;
     form.findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
     QCOMPARE(boxes.questions.last().defaultAnswer, folder + QStringLiteral("/mytext.txt"));
-    QCOMPARE(boxes.messages.size(), 2);
+    QTRY_COMPARE(boxes.messages.size(), 2);
     QCOMPARE(contentOf(elsewhere), QByteArray("1\t0.5"));
     boxes.answers << QString(); // cancelled: nothing more
     form.findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
     QCOMPARE(boxes.messages.size(), 2);
+}
+
+// A save held up on its thread (a disk that does not answer): readings still arrive, the old
+// record stays until the new one is complete, and the record saved is the one of the moment
+// 保存 was chosen.
+void TestRecordWiring::saveHeldUpHoldsUpNothing()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.recordSaving().setDriveFolders({{u'd', m_drive.path()}});
+    form.setPollInterval(std::chrono::hours(1));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    QVERIFY(m_pty.writeAll("Q00N01.0Y"));
+    QTRY_COMPARE(form.records().count(), 1);
+    const QString path = m_drive.filePath(QStringLiteral("mytext.txt"));
+    QFile::remove(path);
+
+    QSemaphore held;
+    form.exports()->submit(
+        [&held](const std::atomic_bool &) {
+            held.acquire();
+            return QString();
+        },
+        &form, [](const QString &) {});
+    form.findChild<QAction *>(QStringLiteral("save"))->trigger();
+    QVERIFY(m_pty.writeAll("Q00N02.0Y"));
+    QTRY_COMPARE(form.records().count(), 2);
+    QVERIFY(boxes.messages.isEmpty() && !QFile::exists(path));
+
+    held.release();
+    QTRY_COMPARE(boxes.messages.size(), 1);
+    QCOMPARE(boxes.messages[0].prompt, QStringLiteral("当前压力数值以存储"));
+    QCOMPARE(contentOf(path), QByteArray("1")); // not the 2.0 that came after
 }
 
 void TestRecordWiring::failedSaveIsNotConfirmed_data()
@@ -166,7 +205,7 @@ void TestRecordWiring::failedSaveIsNotConfirmed()
     QTRY_COMPARE(form.records().count(), 1);
 
     form.findChild<QAction *>(QStringLiteral("save"))->trigger();
-    QCOMPARE(boxes.messages.size(), 1);
+    QTRY_COMPARE(boxes.messages.size(), 1);
     QVERIFY2(boxes.messages[0].prompt.contains(QStringLiteral("mytext.txt")),
              qPrintable(boxes.messages[0].prompt));
     QVERIFY(boxes.messages[0].prompt != QStringLiteral("当前压力数值以存储"));

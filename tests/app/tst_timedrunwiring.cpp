@@ -163,7 +163,7 @@ void TestTimedRunWiring::runSurvivesLineFailure()
 
     // 文件 still works: the readings so far can be saved.
     choose(form, "save");
-    QCOMPARE(boxes.messages.size(), 1);
+    QTRY_COMPARE(boxes.messages.size(), 1);
     QCOMPARE(boxes.messages[0].prompt, QStringLiteral("当前压力数值以存储"));
 
     // Back on the line in time: the end of the run reaches the pump.
@@ -256,9 +256,10 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
         if (fields.first() == "#" && fields.size() == 4)
             keys << QString::fromLatin1(fields[2]);
     }
-    QStringList expected{"program-start", "link-open", "run-set",         "run-start",
-                         "frame-sent",    "link-lost", "run-end",         "run-pending-stop",
-                         sameAdapterBack ? "link-back" : "link-open"};
+    QStringList expected{
+        "program-start", "link-open",        "run-set",
+        "run-start",     "frame-sent",       "link-lost",
+        "run-end",       "run-pending-stop", sameAdapterBack ? "link-back" : "link-open"};
     if (sameAdapterBack)
         expected << "frame-sent";
     expected << "run-pending-stop";

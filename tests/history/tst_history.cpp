@@ -24,6 +24,7 @@ private Q_SLOTS:
     void ticks();
     void csvInTimeOrder();
     void reportOfTheLastRun();
+    void eventsKeptWithinBounds();
     void windowPlacement_data();
     void windowPlacement();
 };
@@ -196,6 +197,53 @@ void TestHistory::reportOfTheLastRun()
     QCOMPARE(report.alarms[1].value, QStringLiteral("30 秒"));
     QCOMPARE(report.alarms[1].action, RunReport::Alarm::Action::Warned);
     QVERIFY(!report.alarms[1].acknowledgedMs);
+}
+
+// A run's events are bounded as its readings are: at most kMostEvents, and none older than the
+// oldest reading once readings are dropped. The settings among those dropped stay in force
+// for the report, and a snapshot is not changed by what comes after it.
+void TestHistory::eventsKeptWithinBounds()
+{
+    RunRecord record;
+    const auto at = [](qint64 s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
+    record.addEvent(at(0), QStringLiteral("frame-sent"), QStringLiteral("Q00L0300Y（键盘）"));
+    record.addEvent(at(0), QStringLiteral("frame-sent"), QStringLiteral("Q00L0250Y（键盘）"));
+    record.addEvent(at(0), QStringLiteral("run-set"), QStringLiteral("10 分"));
+    for (qsizetype i = 3; i < RunHistory::kMostEvents; ++i)
+        record.addEvent(at(1), QStringLiteral("link-lost"), QString());
+    QCOMPARE(record.events().size(), RunHistory::kMostEvents);
+    QCOMPARE(record.eventsDropped(), 0u);
+
+    const RunHistory before = record.snapshot();
+    record.addEvent(at(2), QStringLiteral("frame-sent"), QStringLiteral("Q00P01.5Y（设定）"));
+    record.addEvent(at(2), QStringLiteral("link-back"), QString());
+    record.addEvent(at(2), QStringLiteral("link-back"), QString());
+    QCOMPARE(record.events().size(), RunHistory::kMostEvents);
+    QCOMPARE(record.eventsDropped(), 3u);
+    QCOMPARE(before.events().size(), RunHistory::kMostEvents);
+    QCOMPARE(before.events().first().text, QStringLiteral("Q00L0300Y（键盘）"));
+    // The last flow dropped, not the first, and the set time: in force when the range begins.
+    const RunReport report = RunReport::compute(record, kBase + 1500, kBase + 3000);
+    QVERIFY(report.flowAtStart);
+    QCOMPARE(report.flowAtStart->value, 250.0);
+    QCOMPARE(report.setTime, QStringLiteral("10 分"));
+    QCOMPARE(report.pressureAtStart, std::nullopt);
+    QCOMPARE(report.changes.size(), 1); // the limit, to the pump the flow went to
+
+    // Once readings are dropped, the events older than the oldest reading kept go with them.
+    RunRecord wrapped;
+    wrapped.addEvent(at(0), QStringLiteral("link-open"), QString());
+    for (qint32 i = 0; i < RunHistory::kCapacity; ++i)
+        wrapped.addReading(at(1), QStringLiteral("01.0"));
+    wrapped.addEvent(at(1), QStringLiteral("link-lost"), QString());
+    QCOMPARE(wrapped.events().size(), 2);
+    wrapped.addReading(at(2), QStringLiteral("01.0"));
+    QCOMPARE(wrapped.events().size(), 1);
+    QCOMPARE(wrapped.events().first().key, QStringLiteral("link-lost"));
+    for (qint32 i = 0; i < RunHistory::kCapacity; ++i)
+        wrapped.addReading(at(3), QStringLiteral("01.0"));
+    QCOMPARE(wrapped.events().size(), 0);
+    QCOMPARE(wrapped.eventsDropped(), 2u);
 }
 
 void TestHistory::windowPlacement_data()

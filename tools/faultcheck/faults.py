@@ -127,8 +127,8 @@ FAULTS = [
           "暂停 leaves the tick running: while the box saying its stop did not go out is up, "
           "and after, the run goes on counting", "^tst_timedruncontrol$"),
     fault("save-confirmed-on-failure", FORM1,
-          "        m_boxes->messageBox(problem, title);\n        return;\n",
-          "        m_boxes->messageBox(problem, title);\n",
+          "            m_boxes->messageBox(problem, title);\n            return;\n",
+          "            m_boxes->messageBox(problem, title);\n",
           "a failed save is confirmed after its failure box", "^tst_recordwiring$"),
 
     # link/: frames, reception, numbers, trend
@@ -229,9 +229,18 @@ FAULTS = [
 
     # records/: record file, reading log, test page
     fault("record-not-committed", "records/recordfile.cpp",
-          "file.write(text) != text.size() || !file.commit()", "file.write(text) != text.size()",
+          "if (!produced || !file.commit()) {", "if (!produced) {",
           "a save is confirmed while the new record never took the old one's place",
           "^tst_recordfile$"),
+    fault("export-unseen", "app/historywindow.cpp",
+          "    m_exportButton->setEnabled(!exporting());\n", "",
+          "a second export can be begun while one is under way", "^tst_historywindow$"),
+    fault("events-unbounded", "records/runhistory.cpp",
+          "m_events.size() - drop > kMostEvents ||", "false ||",
+          "the run keeps every event, without bound", "^tst_history$"),
+    fault("dropped-setting-forgotten", "records/runhistory.cpp",
+          "            m_inForce.append(m_events[drop]);\n", "",
+          "a setting no longer kept is forgotten by the report", "^tst_history$"),
     fault("record-full-disk-unnamed", "records/recordfile.cpp",
           "volume.isValid() && volume.bytesAvailable() < needed", "false",
           "a save onto a full disk is not told as a full disk", "^tst_recordfile$"),
