@@ -2,6 +2,9 @@
 
 #include <QThread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 // Lives on the writer's thread: the jobs run in its events, and their answers go back through
@@ -27,6 +30,9 @@ ExportWriter::ExportWriter(QObject *parent)
     connect(m_thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(worker, &ExportWorker::answered, this, &ExportWriter::answered, Qt::QueuedConnection);
     m_worker = worker;
+    // A big export gives way to the window's thread, which must take every reading at once.
+    QMetaObject::invokeMethod(
+        worker, [] { ::setpriority(PRIO_PROCESS, ::gettid(), kNice); }, Qt::QueuedConnection);
     m_thread->start();
 }
 

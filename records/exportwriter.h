@@ -26,6 +26,8 @@ class ExportWriter : public QObject
 
 public:
     static constexpr int kCloseWaitMs = 2000;
+    // Of the writer's thread (Linux's niceness, per thread).
+    static constexpr int kNice = 10;
 
     using Job = std::function<QString(const std::atomic_bool &cancelled)>;
     using Done = std::function<void(const QString &failure)>;

@@ -3,12 +3,16 @@
 #include "history/runreport.h"
 #include "history/timeaxis.h"
 #include "history/windowplacement.h"
+#include "records/isotime.h"
 #include "records/runrecord.h"
 
 #include <QBuffer>
 #include <QTest>
+#include <QTimeZone>
 
 #include <cmath>
+#include <ctime>
+#include <limits>
 
 // The history's rules without a window: readings reduced to pixel columns with their gaps,
 // clock ticks, the CSV, the report's figures and where the history window opens.
@@ -23,6 +27,7 @@ private Q_SLOTS:
     void ticks_data();
     void ticks();
     void csvInTimeOrder();
+    void csvTimesAcrossDaylightSaving();
     void reportOfTheLastRun();
     void eventsKeptWithinBounds();
     void windowPlacement_data();
@@ -141,6 +146,38 @@ void TestHistory::csvInTimeOrder()
                                     "2027-01-15T16:00:01.000+08:00,0.000,link-lost,"
                                     "\"gone, \"\"unplugged\"\"\",\n"
                                     "2027-01-15T16:00:02.000+08:00,1.000,,\"AB,C\",\n"));
+}
+
+// The CSV knows the zone's offset without asking for each row: across the spring and autumn
+// changes its times are still those of the log and the events.
+void TestHistory::csvTimesAcrossDaylightSaving()
+{
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    RunRecord record;
+    QList<QDateTime> times;
+    for (const QDate day : {QDate(2027, 3, 28), QDate(2027, 10, 31)}) {
+        for (int minutes = 0; minutes <= 120; minutes += 15)
+            times << QDateTime(day, QTime(0, 0), Qt::UTC).addSecs(minutes * 60 - 1);
+    }
+    for (const QDateTime &time : std::as_const(times))
+        record.addReading(time, QStringLiteral("01.0"));
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    const bool written = HistoryCsv::write(&out, record, std::numeric_limits<qint64>::min(),
+                                           std::numeric_limits<qint64>::max());
+    QStringList expected;
+    for (const QDateTime &time : std::as_const(times))
+        expected << IsoTime::withOffset(time);
+    qputenv("TZ", "Asia/Shanghai");
+    tzset();
+    QVERIFY(written);
+    QStringList found;
+    for (const QByteArray &row : out.data().split('\n').mid(1, times.size()))
+        found << QString::fromLatin1(row.left(row.indexOf(',')));
+    QCOMPARE(found, expected);
+    QVERIFY(expected.contains(QStringLiteral("2027-03-28T01:59:59.000+01:00")));
+    QVERIFY(expected.contains(QStringLiteral("2027-03-28T03:14:59.000+02:00")));
 }
 
 void TestHistory::reportOfTheLastRun()
