@@ -1,8 +1,11 @@
+#include "records/exportwriter.h"
 #include "records/recordfile.h"
 
 #include <QDir>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cerrno>
 #include <sched.h>
@@ -44,6 +47,8 @@ private slots:
     void failureKeepsOldFile();
     void fullDiskKeepsOldFile_data();
     void fullDiskKeepsOldFile();
+    void writerAnswersInOrder();
+    void writerClosingGivesUpExports();
 
 private:
     QTemporaryDir m_dir;
@@ -174,6 +179,73 @@ void TestRecordFile::fullDiskKeepsOldFile()
     QVERIFY2(file.errorText().contains(QStringLiteral("磁盘已满")), qPrintable(file.errorText()));
     QVERIFY2(file.errorText().contains(path), qPrintable(file.errorText()));
     QVERIFY(!file.errorText().contains(QStringLiteral("未知")));
+}
+
+// Jobs run one after another on a thread that is not the caller's, and their answers come back
+// on the caller's thread in the same order; an answer for an object that is gone is dropped.
+void TestRecordFile::writerAnswersInOrder()
+{
+    ExportWriter writer;
+    QStringList answers;
+    QList<QThread *> ranOn;
+    auto gone = std::make_unique<QObject>();
+    for (const QString &name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        writer.submit(
+            [name, &ranOn](const std::atomic_bool &) {
+                ranOn << QThread::currentThread();
+                return name;
+            },
+            name == u"b" ? gone.get() : static_cast<QObject *>(this),
+            [&answers, name](const QString &answer) {
+                QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
+                answers << answer;
+            });
+    }
+    QCOMPARE(writer.pending(), 3);
+    gone.reset();
+    QTRY_COMPARE(writer.pending(), 0);
+    QCOMPARE(answers, (QStringList{"a", "c"}));
+    QCOMPARE(ranOn.size(), 3);
+    QVERIFY(ranOn.first() != QThread::currentThread());
+}
+
+// Closing lets the jobs given end in order: one under way is told to give up, one not begun
+// learns it at once; the close waits for them and tells nobody.
+void TestRecordFile::writerClosingGivesUpExports()
+{
+    const QString path = m_dir.filePath(QStringLiteral("export.csv"));
+    QVERIFY(writeFile(path, "old"));
+    ExportWriter writer;
+    QSemaphore begun;
+    bool sawCancel = false;
+    bool secondCancelled = false;
+    int told = 0;
+    writer.submit(
+        [&](const std::atomic_bool &cancelled) {
+            RecordFile file(path, QStringLiteral("导出文件"));
+            file.save([&](QIODevice *device) {
+                begun.release();
+                while (!cancelled)
+                    device->write("row\n");
+                sawCancel = true;
+                return false;
+            });
+            return file.errorText();
+        },
+        this, [&](const QString &) { ++told; });
+    writer.submit(
+        [&](const std::atomic_bool &cancelled) {
+            secondCancelled = cancelled;
+            return QString();
+        },
+        this, [&](const QString &) { ++told; });
+    begun.acquire();
+    writer.close();
+    QVERIFY(sawCancel);
+    QVERIFY(secondCancelled);
+    QCOMPARE(contents(path), QByteArray("old"));
+    QCoreApplication::processEvents();
+    QCOMPARE(told, 0);
 }
 
 QTEST_GUILESS_MAIN(TestRecordFile)
