@@ -1,5 +1,7 @@
 #include "app/panelsettings.h"
 
+#include "alarms/storedalarmsettings.h"
+
 #include <QDir>
 
 namespace {
@@ -27,60 +29,23 @@ void PanelSettings::setLastDevice(const QString &device)
     m_store.sync();
 }
 
-namespace {
-
-// Each alarm lives under alarms/<name>/: on, stop, and its limit (MPa) or seconds.
-QString alarmKey(const char *name, const char *field)
-{
-    return QStringLiteral("alarms/%1/%2").arg(QLatin1String(name), QLatin1String(field));
-}
-
-} // namespace
-
 AlarmSettings PanelSettings::alarmSettings(QString *problem) const
 {
-    AlarmSettings settings;
-    bool readable = true;
-    // An alarm that is on must have an amount that reads as a number.
-    const auto amount = [&](const char *name, const char *field, bool on) {
-        bool ok = true;
-        const double value = on ? m_store.value(alarmKey(name, field)).toDouble(&ok) : 0;
-        readable = readable && ok;
-        return value;
-    };
-    for (auto [name, setting] : {std::pair{"high", &settings.high}, {"low", &settings.low}}) {
-        setting->on = m_store.value(alarmKey(name, "on"), false).toBool();
-        setting->stop = m_store.value(alarmKey(name, "stop"), false).toBool();
-        setting->limit = amount(name, "limit", setting->on);
-    }
-    for (auto [name, setting] :
-         {std::pair{"silence", &settings.silence}, {"link", &settings.link}}) {
-        setting->on = m_store.value(alarmKey(name, "on"), false).toBool();
-        setting->stop = m_store.value(alarmKey(name, "stop"), false).toBool();
-        setting->seconds = int(amount(name, "seconds", setting->on));
-    }
-    const QString why = readable ? settings.problem() : QStringLiteral("数值无法读取");
-    if (why.isEmpty())
-        return settings;
-    if (problem)
-        *problem = QStringLiteral("报警设定（%1）不能使用：%2；所有报警已关闭")
-                       .arg(QDir::toNativeSeparators(m_store.fileName()), why);
-    return {};
+    QStringList notices;
+    const AlarmSettings settings = StoredAlarmSettings::read(
+        [this](const QString &key) { return m_store.value(key); }, &notices);
+    if (problem && !notices.isEmpty())
+        *problem = QStringLiteral("报警设定（%1）：%2")
+                       .arg(QDir::toNativeSeparators(m_store.fileName()),
+                            notices.join(QStringLiteral("；")));
+    return settings;
 }
 
 void PanelSettings::setAlarmSettings(const AlarmSettings &settings)
 {
-    for (auto [name, setting] : {std::pair{"high", &settings.high}, {"low", &settings.low}}) {
-        m_store.setValue(alarmKey(name, "on"), setting->on);
-        m_store.setValue(alarmKey(name, "stop"), setting->stop);
-        m_store.setValue(alarmKey(name, "limit"), setting->limit);
-    }
-    for (auto [name, setting] :
-         {std::pair{"silence", &settings.silence}, {"link", &settings.link}}) {
-        m_store.setValue(alarmKey(name, "on"), setting->on);
-        m_store.setValue(alarmKey(name, "stop"), setting->stop);
-        m_store.setValue(alarmKey(name, "seconds"), setting->seconds);
-    }
+    StoredAlarmSettings::write(settings, [this](const QString &key, const QVariant &value) {
+        m_store.setValue(key, value);
+    });
     m_store.sync();
 }
 

@@ -17,7 +17,8 @@ public:
     QString lastDevice() const;
     void setLastDevice(const QString &device);
 
-    // All off when nothing is stored or what is stored cannot be used; *problem then says why.
+    // As StoredAlarmSettings reads them: an alarm whose stored values cannot be used is off,
+    // and *problem names each such key.
     AlarmSettings alarmSettings(QString *problem = nullptr) const;
     void setAlarmSettings(const AlarmSettings &settings);
 

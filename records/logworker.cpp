@@ -27,6 +27,7 @@ LogWorker::LogWorker(std::shared_ptr<LogQueue> queue, int fd, const QString &pat
                      const QString &folder, WriteFunction write)
     : m_queue(std::move(queue)), m_fd(fd), m_path(path), m_folder(folder), m_write(std::move(write))
 {
+    identify();
 }
 
 LogWorker::~LogWorker()
@@ -97,7 +98,7 @@ void LogWorker::run()
                                       QStringLiteral("因磁盘过慢丢失 %1 行").arg(batch.dropped));
             batch.lines.append(report);
         }
-        if (!writeLines(batch.lines))
+        if (!followPath(batch.lines.first()) || !writeLines(batch.lines))
             return;
     }
     closeFile();
@@ -123,6 +124,33 @@ bool LogWorker::writeLines(const QList<LogQueue::Line> &lines)
     return true;
 }
 
+bool LogWorker::followPath(const LogQueue::Line &first)
+{
+    // A batch that begins another day opens that day's file anyway.
+    if (m_fd < 0 || (!m_folder.isEmpty() && first.day != m_day))
+        return true;
+    // One stat a batch, not a line. A batch written while the file is being moved still goes
+    // to the moved file, which is why the README asks logrotate to delay compressing it.
+    struct stat atPath;
+    const bool found = ::stat(QFile::encodeName(m_path).constData(), &atPath) == 0;
+    if (found && atPath.st_dev == m_device && atPath.st_ino == m_inode)
+        return true;
+    struct stat held;
+    const bool deleted = ::fstat(m_fd, &held) == 0 && held.st_nlink == 0;
+    const QString shown = QDir::toNativeSeparators(m_path);
+    const QString what = found ? QStringLiteral("读数日志 %1 已被另一个文件取代，改写入该文件")
+                         : deleted ? QStringLiteral("读数日志 %1 已被删除，已新建文件")
+                                   : QStringLiteral("读数日志 %1 已被移走，已新建文件");
+    closeFile();
+    QString error;
+    if (!openPath(&error)) {
+        fail(error);
+        return false;
+    }
+    return writeAll(
+        ReadingLog::eventLine(first.time, QStringLiteral("log-reopened"), what.arg(shown)));
+}
+
 bool LogWorker::useDay(QDate day)
 {
     if (m_fd >= 0 && day == m_day)
@@ -131,11 +159,26 @@ bool LogWorker::useDay(QDate day)
     m_day = day;
     m_path = dailyPath(m_folder, day);
     QString error;
-    m_fd = openAppending(m_path, &error);
-    if (m_fd >= 0)
+    if (openPath(&error))
         return true;
     fail(error);
     return false;
+}
+
+bool LogWorker::openPath(QString *error)
+{
+    m_fd = openAppending(m_path, error);
+    identify();
+    return m_fd >= 0;
+}
+
+void LogWorker::identify()
+{
+    struct stat info = {};
+    if (m_fd >= 0)
+        ::fstat(m_fd, &info);
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
 }
 
 bool LogWorker::writeAll(const QByteArray &bytes)

@@ -18,9 +18,11 @@ class RunRecord;
 // as ReadingLog does, queue it and return; a writer thread writes the queue out. The log is one
 // file, or a folder holding a file per local day (YYYY-MM-DD.log). When the disk falls behind by
 // kQueueLimit lines, later lines are dropped and counted, and a "log-dropped" event line gives
-// the count once the writer has caught up. A failed write cuts the file back to its last whole
-// line and stops the log: stopped() comes once, on the window's thread, and later lines are
-// ignored. close() (and the destructor) writes out what is queued but waits at most
+// the count once the writer has caught up. A log file moved, deleted or replaced while open (by
+// logrotate, say) is left for a new file at its path, which begins with a "log-reopened" event
+// line; a path that then leads to no regular file stops the log. A failed write cuts the file back
+// to its last whole line and stops the log: stopped() comes once, on the window's thread, and later
+// lines are ignored. close() (and the destructor) writes out what is queued but waits at most
 // kCloseWaitMs, so that a disk that no longer answers cannot hold up the program's exit.
 class LogWriter : public QObject
 {

@@ -1,4 +1,5 @@
 #include "alarms/alarmmonitor.h"
+#include "alarms/storedalarmsettings.h"
 
 #include <QTest>
 
@@ -18,6 +19,8 @@ private Q_SLOTS:
     void rules();
     void settingsProblems_data();
     void settingsProblems();
+    void storedSettings_data();
+    void storedSettings();
 };
 
 namespace {
@@ -232,6 +235,61 @@ void TestAlarmMonitor::settingsProblems()
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     else
         QVERIFY2(problem.contains(field), qPrintable(problem));
+}
+
+// Each row stores four alarms, all on, with write(), then changes them: "high/on=no" sets a
+// value as a file gives it back (with a comma: a list), "silence/stop" removes one. Every alarm
+// changed or named in the notice is then off, the others read back as written.
+void TestAlarmMonitor::storedSettings_data()
+{
+    QTest::addColumn<QString>("changes");
+    QTest::addColumn<bool>("typed");    // values as set in this run rather than as a file's text
+    QTest::addColumn<QString>("named"); // the key in the one notice
+
+    QTest::newRow("as set in this run") << QString() << true << QString();
+    QTest::newRow("as read from the file") << QString() << false << QString();
+    // The dialog stores any amount for an alarm it leaves off.
+    QTest::newRow("off, amount out of range") << "low/on=false low/limit=-5" << false << QString();
+    QTest::newRow("no") << "high/on=no" << false << "alarms/high/on";
+    QTest::newRow("stop missing") << "silence/stop" << false << "alarms/silence/stop";
+    QTest::newRow("limit above range") << "high/limit=2.01" << false << "alarms/high/limit";
+    QTest::newRow("decimal comma") << "low/limit=0,2" << false << "alarms/low/limit";
+    QTest::newRow("3.9 s") << "silence/seconds=3.9" << false << "alarms/silence/seconds";
+    QTest::newRow("limits cross") << "low/limit=1.5" << false << "alarms/high/limit";
+}
+
+void TestAlarmMonitor::storedSettings()
+{
+    QFETCH(QString, changes);
+    QFETCH(bool, typed);
+    QFETCH(QString, named);
+    const AlarmSettings all{
+        {true, 1.5, true}, {true, 0.2, false}, {true, 30, false}, {true, 60, true}};
+    QVariantMap stored;
+    StoredAlarmSettings::write(all, [&](const QString &key, const QVariant &value) {
+        stored[key] = typed ? value : value.toString();
+    });
+    for (const QString &change : changes.split(u' ', Qt::SkipEmptyParts)) {
+        const QStringList parts = change.split(u'=');
+        const QString key = QStringLiteral("alarms/") + parts[0];
+        if (parts.size() == 1)
+            stored.remove(key);
+        else
+            stored[key] = parts[1].contains(u',') ? QVariant(parts[1].split(u',')) : parts[1];
+    }
+    QStringList notices;
+    const AlarmSettings read =
+        StoredAlarmSettings::read([&](const QString &key) { return stored.value(key); }, &notices);
+
+    const QString touched = changes + u' ' + named;
+    AlarmSettings expected = all;
+    expected.high = touched.contains(u"high/") ? AlarmSettings::Pressure() : all.high;
+    expected.low = touched.contains(u"low/") ? AlarmSettings::Pressure() : all.low;
+    expected.silence = touched.contains(u"silence/") ? AlarmSettings::Duration() : all.silence;
+    expected.link = touched.contains(u"link/") ? AlarmSettings::Duration() : all.link;
+    QVERIFY(read == expected);
+    QCOMPARE(notices.size(), named.isEmpty() ? 0 : 1);
+    QCOMPARE(notices.join(QString()).section(u' ', 1, 1), named);
 }
 
 QTEST_GUILESS_MAIN(TestAlarmMonitor)

@@ -39,6 +39,8 @@ private slots:
     void writerRefusesSpecialFiles();
     void writerCutsFailedWriteToWholeLine();
     void writerReportsDroppedLines();
+    void writerFollowsItsFile_data();
+    void writerFollowsItsFile();
 
 private:
     QTemporaryDir m_dir;
@@ -312,6 +314,56 @@ void TestReadingLog::writerReportsDroppedLines()
     QCOMPARE(QString::fromUtf8(lines[LogWriter::kQueueLimit + 1]),
              QStringLiteral("#\t2024-03-05T14:07:10.045+08:00\tlog-dropped\t因磁盘过慢丢失 3 行"));
     QCOMPARE(lines[LogWriter::kQueueLimit + 2], QByteArray("2024-03-05T14:07:11.045+08:00\tnext"));
+}
+
+// The file is moved, deleted or replaced as the writer goes on: "rename", "unlink", then
+// "create" a file or a "fifo" at its path; "daily" writes to a folder of daily files.
+void TestReadingLog::writerFollowsItsFile_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("told"); // in the log-reopened line, or why the log stopped
+
+    QTest::newRow("moved (logrotate nocreate)") << "rename" << "已被移走，已新建文件";
+    QTest::newRow("moved, a file made in its place (logrotate create)")
+        << "rename create" << "已被另一个文件取代，改写入该文件";
+    QTest::newRow("day's file deleted") << "daily unlink" << "已被删除，已新建文件";
+    // Opening a FIFO for writing would wait for a reader: the log stops instead.
+    QTest::newRow("FIFO in its place") << "unlink fifo" << "不是普通文件，而是命名管道";
+}
+
+void TestReadingLog::writerFollowsItsFile()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, told);
+    QTemporaryDir dir;
+    const bool daily = change.startsWith("daily");
+    const QString path = dir.filePath(daily ? "2024-03-05.log" : "read.log");
+    const QByteArray name = QFile::encodeName(path);
+    const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 45));
+    LogWriter log;
+    QSignalSpy stopped(&log, &LogWriter::stopped);
+    QVERIFY(daily ? log.openDailyFolder(dir.path(), nullptr) : log.openFile(path, nullptr));
+    log.reading(time, QStringLiteral("0.51"));
+    const QByteArray first("2024-03-05T14:07:09.045+08:00\t0.51\n");
+    QTRY_COMPARE_WITH_TIMEOUT(contents(path), first, 10000);
+
+    QCOMPARE(change.contains("rename") ? ::rename(name, name + ".1") : ::unlink(name), 0);
+    if (change.endsWith("create"))
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+    if (change.endsWith("fifo"))
+        QCOMPARE(::mkfifo(name, 0600), 0);
+    log.reading(time.addSecs(1), QStringLiteral("0.52"));
+    if (change.endsWith("fifo")) {
+        QVERIFY(stopped.wait(10000));
+        QVERIFY2(stopped[0][0].toString().contains(told), qPrintable(stopped[0][0].toString()));
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(contents(path),
+                              "#\t2024-03-05T14:07:10.045+08:00\tlog-reopened\t读数日志 " + name +
+                                  ' ' + told.toUtf8() + "\n2024-03-05T14:07:10.045+08:00\t0.52\n",
+                              10000);
+    if (change.contains("rename"))
+        QCOMPARE(contents(path + ".1"), first);
 }
 
 QTEST_GUILESS_MAIN(TestReadingLog)
