@@ -79,11 +79,9 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmAck, this);
     connectHandlers();
     connectSession();
-    QString problem;
-    m_alarms->setSettings(m_settings.alarmSettings(&problem));
+    QString alarmsProblem;
+    m_alarms->setSettings(m_settings.alarmSettings(&alarmsProblem));
     m_session->alarmsChanged();
-    if (!problem.isEmpty())
-        showSettingsNotice(problem);
 
     // The client area sits at its designed place, moved only as far as the screen's free area
     // asks: a window cut off at the screen's edge hides the trend.
@@ -93,8 +91,12 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
                       : designed);
 
     Form_Load();
-    if (const QString problem = m_settings.problem(); !problem.isEmpty())
-        showSettingsNotice(problem);
+    // Both told at once: the alarms' settings that could not be used, and a store that cannot
+    // be read or written.
+    QStringList problems{alarmsProblem, m_settings.problem()};
+    problems.removeAll(QString());
+    if (!problems.isEmpty())
+        showSettingsNotice(problems.join(u'；'));
 }
 
 Form1::~Form1() = default;

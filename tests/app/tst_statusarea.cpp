@@ -1,9 +1,11 @@
 #include "app/form1.h"
 #include "tests/support/panelport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +17,7 @@ class TestStatusArea : public QObject
 
 private Q_SLOTS:
     void interruptedRunThenOutageShowEveryLine();
+    void settingsReadStrictlyAreTold();
 };
 
 void TestStatusArea::interruptedRunThenOutageShowEveryLine()
@@ -85,6 +88,27 @@ void TestStatusArea::interruptedRunThenOutageShowEveryLine()
     QVERIFY(runState->isHidden());
     // Fault: an acknowledged journal is said again at every start.
     QVERIFY(!QFile::exists(journal));
+}
+
+// A hand-edited store: the alarm whose value is no boolean is off and named in the notice,
+// beside what else the store says, and the others are as stored.
+void TestStatusArea::settingsReadStrictlyAreTold()
+{
+    QTemporaryDir folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    QFile store(folder.filePath(QStringLiteral("corvane/corvane-panel.conf")));
+    QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("corvane"))));
+    QVERIFY(store.open(QIODevice::WriteOnly));
+    store.write("[alarms]\nhigh\\on=no\nhigh\\limit=0.2\nhigh\\stop=true\n"
+                "low\\on=true\nlow\\limit=0.1\nlow\\stop=false\n");
+    store.close();
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    QVERIFY(!form.alarms()->settings().high.on);
+    QVERIFY(form.alarms()->settings().low.on);
+    const QLabel *logState = form.findChild<QLabel *>(QStringLiteral("logState"));
+    QVERIFY2(logState->text().contains(QStringLiteral("alarms/high/on")),
+             qPrintable(logState->text()));
 }
 
 QTEST_MAIN(TestStatusArea)
