@@ -185,8 +185,10 @@ void TestPumpSim::logsLinksAndExitsCleanly()
     const QString logPath = dir.filePath("frames.log");
     const QString link = dir.filePath("pump0");
     QVERIFY(QFile::link(logPath, link)); // a stale link from an earlier run is replaced
+    const QString timelinePath = dir.filePath("timeline.txt");
     QProcess *sim = nullptr;
-    const QString slave = startSimulator({"--log", logPath, "--link", link}, &sim);
+    const QString slave =
+        startSimulator({"--log", logPath, "--link", link, "--timeline", timelinePath}, &sim);
     QTRY_VERIFY_WITH_TIMEOUT(sim->canReadLine(), kStartTimeoutMs);
     QCOMPARE(sim->readLine(), ("corvane-pumpsim: linked " + link + "\n").toLocal8Bit());
     QCOMPARE(QFile::symLinkTarget(link), slave);
@@ -198,6 +200,15 @@ void TestPumpSim::logsLinksAndExitsCleanly()
     QStringList lines;
     QTRY_VERIFY_WITH_TIMEOUT((lines = fileLines(logPath)).size() >= 4, kReplyTimeoutMs);
     QCOMPARE(lines.size(), 4);
+    // The timeline holds what the pump obeyed, with its state after each: not the poll, another
+    // pump's frame or a value it refused.
+    QVERIFY(line.send("Q00L0250YQ00P-1.5YQ00P01.5YQ00R0000Y"));
+    QStringList timeline;
+    QTRY_VERIFY_WITH_TIMEOUT((timeline = fileLines(timelinePath)).size() >= 4, kReplyTimeoutMs);
+    for (QString &entry : timeline)
+        entry = entry.section(u' ', 1);
+    QCOMPARE(timeline, (QStringList{"Q00S0000Y\t0500\t02.0\tstop", "Q00L0250Y\t0250\t02.0\tstop",
+                                    "Q00P01.5Y\t0250\t01.5\tstop", "Q00R0000Y\t0250\t01.5\trun"}));
     const QRegularExpression stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )");
     for (const QString &entry : std::as_const(lines))
         QVERIFY2(stamp.match(entry).hasMatch(), qPrintable(entry));

@@ -92,6 +92,15 @@ bool PumpSimulator::start(QString *error)
         }
     }
 
+    if (!m_options.timelinePath.isEmpty()) {
+        m_timeline.setFileName(m_options.timelinePath);
+        if (!m_timeline.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+            *error = QStringLiteral("cannot open timeline %1: %2")
+                         .arg(m_options.timelinePath, m_timeline.errorString());
+            return false;
+        }
+    }
+
     listen();
     m_sinceTick.start();
     m_tickTimer->start();
@@ -154,6 +163,7 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
     const QString address = text.mid(1, 2);
     const QChar letter = text.at(3);
     const QString value = text.mid(4, 4);
+    bool obeyed = false; // a setting, run or stop that the pump took
 
     if (!isWellFormedFrame(text)) {
         logFrame(frame, QStringLiteral("ignored: not a well-formed frame"));
@@ -165,6 +175,7 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
     } else if (letter == u'L') {
         const std::optional<double> flow = NumberText::toDouble(value);
         if (flow && m_model.setFlowSetpoint(*flow)) {
+            obeyed = true;
             logFrame(frame);
             answer('L', flowField(m_model.flowSetpoint()));
         } else {
@@ -173,6 +184,7 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
     } else if (letter == u'P') {
         const std::optional<double> limit = NumberText::toDouble(value);
         if (limit && m_model.setProtectionLimit(*limit)) {
+            obeyed = true;
             logFrame(frame);
             answer('P', pressureField(m_model.protectionLimit()));
         } else {
@@ -180,14 +192,23 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
                      QStringLiteral("ignored: pressure limit \"%1\" not accepted").arg(value));
         }
     } else if (letter == u'R') {
+        obeyed = true;
         logFrame(frame);
         m_model.run();
     } else if (letter == u'S') {
+        obeyed = true;
         logFrame(frame);
         m_model.stop();
     } else {
         logFrame(frame, QStringLiteral("ignored: unknown command"));
     }
+    // "<time> Q00L0250Y<TAB>0250<TAB>01.5<TAB>run": each command obeyed and the state after it.
+    if (obeyed && m_timeline.isOpen())
+        appendLine(m_timeline,
+                   QStringLiteral("%1\t%2\t%3\t%4")
+                       .arg(text, flowField(m_model.flowSetpoint()),
+                            pressureField(m_model.protectionLimit()),
+                            m_model.isRunning() ? QStringLiteral("run") : QStringLiteral("stop")));
 
     if (m_options.hangupAfter > 0 && m_framesReceived >= quint64(m_options.hangupAfter))
         hangUp();

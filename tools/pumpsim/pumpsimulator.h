@@ -86,6 +86,7 @@ private:
     QRandomGenerator m_random;
     QFile m_log;
     QFile m_sentLog;
+    QFile m_timeline; // what the pump obeyed, for a test to set beside what was planned
 
     QSocketNotifier *m_notifier = nullptr;
     QTimer *m_tickTimer;

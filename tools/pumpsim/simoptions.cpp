@@ -90,6 +90,11 @@ const SimOption kOptions[] = {
      QT_TRANSLATE_NOOP("SimOptions",
                        "Append every write to the line (replies and stray bytes) to FILE."),
      nullptr},
+    {"timeline", "FILE",
+     QT_TRANSLATE_NOOP("SimOptions",
+                       "Append every setting, run and stop obeyed to FILE, with the time and the "
+                       "flow, limit and run state after it."),
+     nullptr},
     {"link", "PATH", QT_TRANSLATE_NOOP("SimOptions", "Also make PATH a symlink to the slave."),
      nullptr},
 };
@@ -287,6 +292,7 @@ bool SimOptions::parse(const QStringList &arguments, const CommandLineTexts &tex
     faults = {blocked->at, blocked->value, leak->at, stall->at, silent->at, silent->value};
     logPath = parser.value(QStringLiteral("log"));
     sentLogPath = parser.value(QStringLiteral("sent-log"));
+    timelinePath = parser.value(QStringLiteral("timeline"));
     linkPath = parser.value(QStringLiteral("link"));
     return true;
 }

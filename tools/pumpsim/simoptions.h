@@ -46,5 +46,6 @@ public:
 
     QString logPath;
     QString sentLogPath;
+    QString timelinePath;
     QString linkPath;
 };
