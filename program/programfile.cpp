@@ -98,8 +98,7 @@ private:
     bool fail(const Place &place, const QString &what);
     bool onlyKnown(const QJsonObject &object, const Place &place,
                    std::initializer_list<const char *> known);
-    bool present(const QJsonObject &object, const char *key, const Place &owner,
-                 QJsonValue &value);
+    bool present(const QJsonObject &object, const char *key, const Place &owner, QJsonValue &value);
     bool whole(const QJsonObject &object, const char *key, const Place &owner, int lowest,
                int highest, const QString &meaning, int &out);
     bool tenths(const QJsonObject &object, const char *key, const Place &owner,
@@ -108,8 +107,7 @@ private:
               const char *no, bool &out);
     bool steps(const QJsonValue &value, const Place &place, int depth, bool inEnd,
                std::vector<ProgramStep> &out);
-    bool step(const QJsonValue &value, const Place &place, int depth, bool inEnd,
-              ProgramStep &out);
+    bool step(const QJsonValue &value, const Place &place, int depth, bool inEnd, ProgramStep &out);
     bool setpoints(const QJsonObject &object, const Place &place, bool ramp, ProgramStep &out);
     bool wait(const QJsonObject &object, const Place &place, ProgramStep &out);
 
@@ -156,9 +154,9 @@ bool Reader::whole(const QJsonObject &object, const char *key, const Place &owne
     const double number = value.toDouble();
     if (!value.isDouble() || !(number >= lowest && number <= highest) ||
         number != std::trunc(number)) {
-        const QString what = value.isString()
-                                 ? QStringLiteral("文字 \"%1\"").arg(value.toString())
-                                 : value.isDouble() ? numberText(number) : QStringLiteral("非数字");
+        const QString what = value.isString() ? QStringLiteral("文字 \"%1\"").arg(value.toString())
+                             : value.isDouble() ? numberText(number)
+                                                : QStringLiteral("非数字");
         return fail(owner.field(QLatin1String(key)),
                     QStringLiteral("%1应为 %2 到 %3 的整数，而不是 %4")
                         .arg(meaning, QString::number(lowest), QString::number(highest), what));
@@ -177,28 +175,29 @@ bool Reader::tenths(const QJsonObject &object, const char *key, const Place &own
     const double nearest = std::round(number * 10);
     if (!value.isDouble() || !(nearest >= 0 && nearest <= kHighestLimitTenthsMpa) ||
         std::fabs(number - nearest / 10) > kTenthTolerance) {
-        const QString what = value.isString()
-                                 ? QStringLiteral("文字 \"%1\"").arg(value.toString())
-                                 : value.isDouble() ? numberText(number) : QStringLiteral("非数字");
-        return fail(owner.field(QLatin1String(key)),
-                    QStringLiteral("%1应为 0.0 到 %2 MPa，精确到 0.1，而不是 %3")
-                        .arg(meaning, QString::number(kHighestLimitTenthsMpa / 10.0, 'f', 1),
-                             what));
+        const QString what = value.isString() ? QStringLiteral("文字 \"%1\"").arg(value.toString())
+                             : value.isDouble() ? numberText(number)
+                                                : QStringLiteral("非数字");
+        return fail(
+            owner.field(QLatin1String(key)),
+            QStringLiteral("%1应为 0.0 到 %2 MPa，精确到 0.1，而不是 %3")
+                .arg(meaning, QString::number(kHighestLimitTenthsMpa / 10.0, 'f', 1), what));
     }
     out = int(nearest);
     return true;
 }
 
-bool Reader::word(const QJsonObject &object, const char *key, const Place &owner,
-                  const char *yes, const char *no, bool &out)
+bool Reader::word(const QJsonObject &object, const char *key, const Place &owner, const char *yes,
+                  const char *no, bool &out)
 {
     QJsonValue value;
     if (!present(object, key, owner, value))
         return false;
     const QString text = value.toString();
     if (text != QLatin1String(yes) && text != QLatin1String(no))
-        return fail(owner.field(QLatin1String(key)), QStringLiteral("应为 \"%1\" 或 \"%2\"")
-                                                         .arg(QLatin1String(yes), QLatin1String(no)));
+        return fail(
+            owner.field(QLatin1String(key)),
+            QStringLiteral("应为 \"%1\" 或 \"%2\"").arg(QLatin1String(yes), QLatin1String(no)));
     out = text == QLatin1String(yes);
     return true;
 }
@@ -318,8 +317,8 @@ bool Reader::step(const QJsonValue &value, const Place &place, int depth, bool i
     if (action == kHold) {
         out.kind = Kind::Hold;
         return onlyKnown(fields, actionPlace, {"seconds"}) &&
-               whole(fields, "seconds", actionPlace, 0, kLongestStepSeconds,
-                     QStringLiteral("秒数"), out.seconds);
+               whole(fields, "seconds", actionPlace, 0, kLongestStepSeconds, QStringLiteral("秒数"),
+                     out.seconds);
     }
     if (action == kWaitUntil)
         return wait(fields, actionPlace, out);
@@ -340,8 +339,7 @@ bool Reader::step(const QJsonValue &value, const Place &place, int depth, bool i
     return true;
 }
 
-bool Reader::setpoints(const QJsonObject &object, const Place &place, bool ramp,
-                       ProgramStep &out)
+bool Reader::setpoints(const QJsonObject &object, const Place &place, bool ramp, ProgramStep &out)
 {
     if (ramp ? !onlyKnown(object, place, {"flow", "limit", "seconds"})
              : !onlyKnown(object, place, {"flow", "limit"}))

@@ -42,7 +42,8 @@ void expand(const std::vector<ProgramStep> &steps, Cursor &cursor, QList<Program
 ProgramPlan::Point after(const ProgramPlan::Step &planned, qint64 second)
 {
     const ProgramStep &step = planned.step;
-    const bool setting = step.kind == ProgramStep::Kind::Set || step.kind == ProgramStep::Kind::Ramp;
+    const bool setting =
+        step.kind == ProgramStep::Kind::Set || step.kind == ProgramStep::Kind::Ramp;
     return {second, setting && step.flow ? step.flow : planned.flowBefore,
             setting && step.limit ? step.limit : planned.limitBefore};
 }
@@ -71,8 +72,9 @@ ProgramPlan::Point ProgramPlan::at(qint64 second) const
     const bool inEnd = second >= m_stepsSeconds && !m_endSteps.isEmpty();
     const QList<Step> &steps = inEnd ? m_endSteps : m_steps;
     const qint64 since = inEnd ? second - m_stepsSeconds : second;
-    const auto next = std::upper_bound(steps.begin(), steps.end(), since,
-                                       [](qint64 s, const Step &step) { return s < step.startSecond; });
+    const auto next =
+        std::upper_bound(steps.begin(), steps.end(), since,
+                         [](qint64 s, const Step &step) { return s < step.startSecond; });
     if (next == steps.begin())
         return {second, std::nullopt, std::nullopt};
     const Step &current = *(next - 1);
@@ -80,8 +82,8 @@ ProgramPlan::Point ProgramPlan::at(qint64 second) const
     const qint64 elapsed = since - current.startSecond;
     if (current.step.kind == ProgramStep::Kind::Ramp && elapsed < current.step.seconds) {
         if (current.step.flow)
-            point.flow = interpolate(*current.flowBefore, *current.step.flow, elapsed,
-                                     current.step.seconds);
+            point.flow =
+                interpolate(*current.flowBefore, *current.step.flow, elapsed, current.step.seconds);
         if (current.step.limit)
             point.limit = interpolate(*current.limitBefore, *current.step.limit, elapsed,
                                       current.step.seconds);

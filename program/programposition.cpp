@@ -46,8 +46,8 @@ QJsonObject ProgramPosition::toJson() const
     QJsonArray steps;
     for (int index : path)
         steps.append(index);
-    QJsonObject json{{kInEnd, inEnd}, {kPath, steps}, {kSeconds, secondsIntoStep},
-                     {kPumpRun, pumpRun}};
+    QJsonObject json{
+        {kInEnd, inEnd}, {kPath, steps}, {kSeconds, secondsIntoStep}, {kPumpRun, pumpRun}};
     insert(json, kFlow, flow);
     insert(json, kLimit, limit);
     insert(json, kFlowAtStart, flowAtStepStart);

@@ -13,8 +13,7 @@ constexpr qint64 kSecondMs = 1000;
 
 ProgramRunner::ProgramRunner(const Program &program, Clock clock, QObject *parent)
     : QObject(parent), m_plan(program), m_address(addressField(program.pump)),
-      m_pauseOnLinkLost(program.onLinkLost == Program::OnLinkLost::Pause),
-      m_clock(std::move(clock))
+      m_pauseOnLinkLost(program.onLinkLost == Program::OnLinkLost::Pause), m_clock(std::move(clock))
 {
 }
 
@@ -276,8 +275,7 @@ void ProgramRunner::advance()
                 return std::optional<int>(
                     from ? ProgramPlan::interpolate(*from, *to, elapsed, step.seconds) : *to);
             };
-            sendSetpoints(value(m_flowAtStart, step.flow), value(m_limitAtStart, step.limit),
-                          true);
+            sendSetpoints(value(m_flowAtStart, step.flow), value(m_limitAtStart, step.limit), true);
             if (elapsed < step.seconds)
                 return;
             beginStep(m_index + 1, m_stepStartMs + durationMs);

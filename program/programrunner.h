@@ -23,9 +23,12 @@
 // continue or a resume from the journal: then the setpoints it last sent, and run when it had
 // started the pump, go again, as the operator may have changed them meanwhile.
 //
-// The end block runs when the program completes, when the operator ends it or when an alarm
-// stops the pump. A lost link ends it without the end block when the program says so; the
-// stop that is then owed is the caller's.
+// The end block runs when the program completes, when the operator ends it, when an alarm
+// stops the pump or when a wait that says so times out; an alarm or an end while the link is
+// down starts it as soon as the link is back. It never sends run, not even on a continue; an
+// alarm during it changes nothing, and the operator's second end ends it at once. A lost link
+// ends the program without the end block when the program says so, and another device always
+// does; the stop that is then owed is the caller's.
 class ProgramRunner : public QObject
 {
     Q_OBJECT

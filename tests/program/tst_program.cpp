@@ -9,7 +9,8 @@ namespace {
 using State = ProgramRunner::State;
 using Cause = ProgramRunner::Cause;
 
-const QByteArray kExample = R"({"format": 1, "name": "column start-up", "pump": 7, "onLinkLost": "pause",
+const QByteArray kExample =
+    R"({"format": 1, "name": "column start-up", "pump": 7, "onLinkLost": "pause",
  "steps": [{"set": {"flow": 100, "limit": 1.5}}, {"run": true},
            {"ramp": {"flow": 500, "seconds": 60}}, {"hold": {"seconds": 600}},
            {"repeat": {"times": 3, "steps": [{"ramp": {"limit": 1.8, "seconds": 30}},
@@ -228,8 +229,7 @@ void TestProgram::run_data()
     QTest::addColumn<State>("state");
     QTest::addColumn<Cause>("cause"); // of the pause or of the end
 
-    const QString ramp =
-        QStringLiteral(R"([{"set": {%1}}, {"ramp": {%2, "seconds": %3}}])");
+    const QString ramp = QStringLiteral(R"([{"set": {%1}}, {"ramp": {%2, "seconds": %3}}])");
     QTest::newRow("ramp up") << programText(ramp.arg(R"("flow": 0)", R"("flow": 10)", "5")) << "9"
                              << "0:L0000 1:L0002 2:L0004 3:L0006 4:L0008 5:L0010" << State::Ended
                              << Cause::Completed;
@@ -240,20 +240,22 @@ void TestProgram::run_data()
         << programText(ramp.arg(R"("flow": 0)", R"("flow": 1000)", "3")) << "9"
         << "0:L0000 1:L0333 2:L0667 3:L1000" << State::Ended << Cause::Completed;
     QTest::newRow("limit rising goes first")
-        << programText(ramp.arg(R"("flow": 100, "limit": 1.0)", R"("flow": 300, "limit": 1.2)", "2"))
-        << "9" << "0:P01.0 0:L0100 1:P01.1 1:L0200 2:P01.2 2:L0300" << State::Ended
-        << Cause::Completed;
+        << programText(
+               ramp.arg(R"("flow": 100, "limit": 1.0)", R"("flow": 300, "limit": 1.2)", "2"))
+        << "9"
+        << "0:P01.0 0:L0100 1:P01.1 1:L0200 2:P01.2 2:L0300" << State::Ended << Cause::Completed;
     QTest::newRow("limit falling goes last")
-        << programText(ramp.arg(R"("flow": 300, "limit": 1.2)", R"("flow": 100, "limit": 1.0)", "2"))
-        << "9" << "0:P01.2 0:L0300 1:L0200 1:P01.1 2:L0100 2:P01.0" << State::Ended
-        << Cause::Completed;
+        << programText(
+               ramp.arg(R"("flow": 300, "limit": 1.2)", R"("flow": 100, "limit": 1.0)", "2"))
+        << "9"
+        << "0:P01.2 0:L0300 1:L0200 1:P01.1 2:L0100 2:P01.0" << State::Ended << Cause::Completed;
 
     const QByteArray steps = programText(R"([{"set": {"flow": 10}}, {"run": true},
         {"hold": {"seconds": 5}}, {"set": {"flow": 20}}, {"hold": {"seconds": 5}}, {"stop": true},
         {"hold": {"seconds": 5}}])");
     QTest::newRow("held up: steps due go out once, in order")
-        << steps << "1 !13 16" << "0:L0010 0:R0000 13:L0020 13:S0000" << State::Ended
-        << Cause::Completed;
+        << steps << "1 !13 16"
+        << "0:L0010 0:R0000 13:L0020 13:S0000" << State::Ended << Cause::Completed;
     QTest::newRow("held up: a ramp sends its value for now")
         << programText(ramp.arg(R"("flow": 0)", R"("flow": 100)", "10")) << "1 !7 10"
         << "0:L0000 1:L0010 7:L0070 8:L0080 9:L0090 10:L0100" << State::Ended << Cause::Completed;
@@ -273,7 +275,8 @@ void TestProgram::run_data()
     const QString running = QStringLiteral(
         R"([{"set": {"flow": 100, "limit": 1.5}}, {"run": true}, {"hold": {"seconds": 10}},
             {"set": {"flow": 200}}])");
-    const QString windDown = QStringLiteral(R"([{"ramp": {"flow": 0, "seconds": 2}}, {"stop": true}])");
+    const QString windDown =
+        QStringLiteral(R"([{"ramp": {"flow": 0, "seconds": 2}}, {"stop": true}])");
     QTest::newRow("link lost pauses; back goes on, sending nothing again")
         << programText(ramp.arg(R"("flow": 0)", R"("flow": 4)", "4")) << "2 lost 10 back 14"
         << "0:L0000 1:L0001 2:L0002 11:L0003 12:L0004" << State::Ended << Cause::Completed;
