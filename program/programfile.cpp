@@ -204,7 +204,7 @@ bool Reader::word(const QJsonObject &object, const char *key, const Place &owner
 
 qint64 plannedCount(const std::vector<ProgramStep> &steps)
 {
-    // Capped just past the limit: the count need not be known beyond "too many".
+    // Capped just past the limit: past it, "too many" is all there is to know.
     qint64 count = 0;
     for (const ProgramStep &step : steps) {
         count += step.kind == ProgramStep::Kind::Repeat ? step.times * plannedCount(step.steps) : 1;
