@@ -396,4 +396,27 @@ FAULTS = [
           "std::floor(*read) == *read && ", "",
           "an alarm time stored as 3.9 seconds is used as 3 instead of turning that alarm off",
           "^tst_alarmmonitor$"),
+    # pump programs
+    fault("program-ramp-rounds-down", "program/programplan.cpp",
+          "const qint64 rounded = (2 * qAbs(numerator) + seconds) / (2 * seconds);",
+          "const qint64 rounded = qAbs(numerator) / seconds;",
+          "a ramp's values come a second late, rounded down instead of half away from zero",
+          "^tst_program$"),
+    fault("program-limit-first-when-falling", "program/programrunner.cpp",
+          "const bool limitFalls = sendLimit && m_limit && *limit < *m_limit;",
+          "const bool limitFalls = false;",
+          "a falling protection limit goes out before the flow has come down, so the pump may "
+          "trip on it", "^tst_program$"),
+    fault("program-limit-compared-in-binary", "program/programfile.cpp",
+          "std::fabs(number - nearest / 10) > kTenthTolerance",
+          "std::fmod(number, 0.1) != 0",
+          "a limit of 1.2 MPa is refused because its double is no exact multiple of 0.1",
+          "^tst_program$"),
+    fault("program-wait-row-kept-over-gap", "program/programrunner.cpp",
+          "    if (passed > ProgramLimits::kHeldUpMs)\n        m_waitRow = 0;\n", "",
+          "readings from before a suspend complete a wait's row after it", "^tst_program$"),
+    fault("program-continue-without-resend", "program/programrunner.cpp",
+          "    go();\n    resendSetpoints();\n", "    go();\n",
+          "a program continued after the operator's command runs on the operator's setpoints "
+          "with the pump perhaps stopped", "^tst_program$"),
 ]

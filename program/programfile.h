@@ -1,0 +1,29 @@
+#pragma once
+
+#include "program/program.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Reading and writing a pump program's JSON file. Reading is strict: a field format 1 does not
+// know, a value out of range or not exact (a flow of 100.5 ml/min, a limit of 1.55 MPa), a ramp
+// of a quantity not set before it, or an end block that could start the pump refuses the whole
+// file with one message naming the place: the line for a file that is not JSON, the field's
+// path (steps[4].repeat.steps[1].ramp.limit) for the rest. A refused file gives no program at
+// all, so the caller keeps the one it had. What write() gives reads back equal.
+class ProgramFile
+{
+public:
+    struct Loaded
+    {
+        std::optional<Program> program;
+        QString problem; // empty when loaded
+    };
+
+    static Loaded read(const QByteArray &bytes);
+    // A file over the size limit is refused before it is read.
+    static Loaded readFile(const QString &path);
+    static QByteArray write(const Program &program);
+};
