@@ -256,6 +256,8 @@ void Form1Ui::setupMenus(QMainWindow *form)
     stcontiune = addItem(operation, "stcontiune", "继续");
     stend = addItem(operation, "stend", "结束");
     settime->addMenu(operation);
+    settime->addSeparator();
+    program = addItem(settime, "program", "程序…");
     bar->addMenu(settime);
 
     Pump = makeMenu(bar, "Pump", "泵(O)");

@@ -74,6 +74,7 @@ public:
     QAction *stzanting = nullptr;
     QAction *stcontiune = nullptr;
     QAction *stend = nullptr;
+    QAction *program = nullptr;
     QMenu *Pump = nullptr;
     QAction *run = nullptr;
     QAction *stop = nullptr;

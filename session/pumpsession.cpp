@@ -291,7 +291,7 @@ void PumpSession::onAlarmStop(const AlarmMonitor::Alarm &alarm)
     const QString stopFrame = QString::fromLatin1(LinkProtocol::kStopFrame);
     const QString cause = tr("报警（%1）").arg(AlarmMonitor::name(alarm.kind));
     // No box: nobody may be at the screen, and a box would hold the poll up.
-    if (const QString failure = send(stopFrame, tr("报警")); failure.isEmpty()) {
+    if (const QString failure = send(stopFrame, alarmSource()); failure.isEmpty()) {
         Q_EMIT alarmActed(alarm.kind, true);
         logEvent("alarm-acted", tr("%1：已发送停止命令 %2").arg(cause, stopFrame));
     } else {

@@ -79,6 +79,8 @@ public:
     // adapter is back. True when it went out now.
     bool sendStop(const QString &source, const QString &cause);
     void logEvent(const char *key, const QString &text);
+    // What the alarm's stop is sent as.
+    static QString alarmSource() { return tr("报警"); }
     // The alarms' settings changed: their next check may be due at another time.
     void alarmsChanged();
 

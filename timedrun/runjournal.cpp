@@ -13,6 +13,26 @@ namespace {
 const QString kVersionKey = QStringLiteral("version");
 const QString kRunKey = QStringLiteral("timedRun");
 
+QJsonObject runObject(const RunJournal::Run &run)
+{
+    // The start with its offset from UTC, so that a clock or zone changed meanwhile does not
+    // move it.
+    const QDateTime started = run.startedAt.toOffsetFromUtc(run.startedAt.offsetFromUtc());
+    return {{QStringLiteral("setMinutes"), run.setMinutes},
+            {QStringLiteral("startedAt"), started.toString(Qt::ISODateWithMs)},
+            {QStringLiteral("device"), run.device},
+            {QStringLiteral("pumpNumber"), run.pumpNumber}};
+}
+
+// The journal as it is, to change one section of it; a file that cannot be read is replaced.
+QJsonObject readWhole(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
 } // namespace
 
 QString RunJournal::besideSettings(const QString &settingsFile)
@@ -23,14 +43,7 @@ QString RunJournal::besideSettings(const QString &settingsFile)
 
 QByteArray RunJournal::encode(const Run &run)
 {
-    // The start with its offset from UTC, so that a clock or zone changed meanwhile does not
-    // move it.
-    const QDateTime started = run.startedAt.toOffsetFromUtc(run.startedAt.offsetFromUtc());
-    const QJsonObject timedRun{{QStringLiteral("setMinutes"), run.setMinutes},
-                               {QStringLiteral("startedAt"), started.toString(Qt::ISODateWithMs)},
-                               {QStringLiteral("device"), run.device},
-                               {QStringLiteral("pumpNumber"), run.pumpNumber}};
-    return QJsonDocument(QJsonObject{{kVersionKey, kVersion}, {kRunKey, timedRun}}).toJson();
+    return QJsonDocument(QJsonObject{{kVersionKey, kVersion}, {kRunKey, runObject(run)}}).toJson();
 }
 
 RunJournal::Found RunJournal::decode(const QByteArray &bytes)
@@ -45,6 +58,9 @@ RunJournal::Found RunJournal::decode(const QByteArray &bytes)
     // A later panel may add keys and raise the version; the run keeps its shape.
     if (journal.value(kVersionKey).toInt() < 1)
         return {std::nullopt, QStringLiteral("没有版本号")};
+    // A journal of something else alone (a program's position) holds no run.
+    if (!journal.contains(kRunKey))
+        return {};
     const QJsonObject run = journal.value(kRunKey).toObject();
     const QJsonValue minutes = run.value(QStringLiteral("setMinutes"));
     const QDateTime started =
@@ -58,21 +74,56 @@ RunJournal::Found RunJournal::decode(const QByteArray &bytes)
 
 QString RunJournal::write(const Run &run) const
 {
+    return writeSection(kRunKey, runObject(run));
+}
+
+QString RunJournal::clear() const
+{
+    return clearSection(kRunKey);
+}
+
+QJsonObject RunJournal::section(const QString &key) const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object().value(key).toObject();
+}
+
+QString RunJournal::writeSection(const QString &key, const QJsonObject &section) const
+{
+    QJsonObject journal = readWhole(m_path);
+    journal.insert(kVersionKey, kVersion);
+    journal.insert(key, section);
     QSaveFile file(m_path);
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()) || !file.open(QIODevice::WriteOnly) ||
-        file.write(encode(run)) < 0 || !file.commit())
+        file.write(QJsonDocument(journal).toJson()) < 0 || !file.commit())
         return QStringLiteral("定时运行记录 %1 无法写入：%2")
             .arg(QDir::toNativeSeparators(m_path), file.errorString());
     return {};
 }
 
-QString RunJournal::clear() const
+QString RunJournal::clearSection(const QString &key) const
 {
     QFile file(m_path);
-    if (!file.exists() || file.remove())
+    if (!file.exists())
         return {};
-    return QStringLiteral("定时运行记录 %1 无法删除：%2")
-        .arg(QDir::toNativeSeparators(m_path), file.errorString());
+    QJsonObject journal = readWhole(m_path);
+    journal.remove(key);
+    journal.remove(kVersionKey);
+    if (journal.isEmpty()) {
+        if (file.remove())
+            return {};
+        return QStringLiteral("定时运行记录 %1 无法删除：%2")
+            .arg(QDir::toNativeSeparators(m_path), file.errorString());
+    }
+    journal.insert(kVersionKey, kVersion);
+    QSaveFile kept(m_path);
+    if (!kept.open(QIODevice::WriteOnly) || kept.write(QJsonDocument(journal).toJson()) < 0 ||
+        !kept.commit())
+        return QStringLiteral("定时运行记录 %1 无法写入：%2")
+            .arg(QDir::toNativeSeparators(m_path), kept.errorString());
+    return {};
 }
 
 RunJournal::Found RunJournal::read() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
@@ -45,11 +46,18 @@ public:
     QString path() const { return m_path; }
     void setPath(const QString &path) { m_path = path; }
 
-    // Empty when written; else why not.
+    // Empty when written; else why not. What else the journal holds is kept.
     QString write(const Run &run) const;
-    // Empty when no journal is left.
+    // Empty when no run is left in the journal; the file goes with its last section.
     QString clear() const;
     Found read() const;
+
+    // Another section beside the run, under its key (a pump program's position): written,
+    // cleared and read as the run is, the rest of the journal kept as it was.
+    QString writeSection(const QString &key, const QJsonObject &section) const;
+    QString clearSection(const QString &key) const;
+    // Empty when there is none, or no journal that can be read.
+    QJsonObject section(const QString &key) const;
 
     static QByteArray encode(const Run &run);
     static Found decode(const QByteArray &bytes);
