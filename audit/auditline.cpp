@@ -66,12 +66,12 @@ std::optional<QString> beforeFromText(AuditRecord::BeforeFrom from)
 
 constexpr std::array<bool, 256> kIsHexDigit = [] {
     std::array<bool, 256> table{};
-    for (const char c : std::string_view("0123456789abcdef"))
+    for (const char c : std::string_view(kHexDigits))
         table[uchar(c)] = true;
     return table;
 }();
 
-// Without a branch a digit: a hash's digits are random, and so would every branch be.
+// Without a branch per digit: a hash's digits are random, and so would each branch be.
 bool isHex(QByteArrayView text)
 {
     bool hex = true;

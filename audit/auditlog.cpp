@@ -53,8 +53,16 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
     worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, worker, &AuditWorker::run);
     connect(m_thread, &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &AuditWorker::failed, this, &AuditLog::failed);
-    connect(worker, &AuditWorker::resumed, this, &AuditLog::resumed);
+    // What a writer closed before says may still be on its way: only the current one is told.
+    const quint64 generation = ++m_generation;
+    connect(worker, &AuditWorker::failed, this, [this, generation](const QString &reason) {
+        if (generation == m_generation)
+            Q_EMIT failed(reason);
+    });
+    connect(worker, &AuditWorker::resumed, this, [this, generation] {
+        if (generation == m_generation)
+            Q_EMIT resumed();
+    });
     m_thread->start();
     append({.source = QStringLiteral("panel"),
             .what = QStringLiteral("session-start"),
@@ -91,6 +99,7 @@ void AuditLog::beginClose()
     if (!m_thread || m_closing)
         return;
     m_closing = true;
+    ++m_generation;
     m_queue->close();
     m_thread->quit();
     m_closeDeadline = QDeadlineTimer(kCloseWaitMs);

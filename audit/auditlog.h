@@ -74,6 +74,7 @@ private:
     std::shared_ptr<AuditQueue> m_queue;
     QThread *m_thread = nullptr;
     bool m_closing = false;
+    quint64 m_generation = 0; // of the writer thread
     QDeadlineTimer m_closeDeadline;
     QString m_session;
     QString m_user;

@@ -8,7 +8,8 @@
 // One entry of the audit trail: who did what, from where, and the value before and after.
 // The caller fills in what happened (source to text); the audit log stamps the rest. Values are
 // strings as the panel shows or sends them, never numbers, so that a record says exactly what
-// the operator saw.
+// the operator saw. Every member has an initializer, so that a caller's designated initializer
+// names only what it fills in.
 struct AuditRecord
 {
     // Where a setpoint's earlier value was known from.
@@ -21,8 +22,7 @@ struct AuditRecord
     std::optional<QString> after{};
     QString text{};
 
-    // Stamped by the audit log. (Every member has an initializer, so that a caller may name
-    // only those it fills in.)
+    // Stamped by the audit log.
     qint64 seq = 0;
     QDateTime time{};
     qint64 monoMs = 0; // since the panel started, on the monotonic clock

@@ -231,13 +231,14 @@ bool AuditWorker::openDay(QDate day)
     const int fd = ::open(
         QFile::encodeName(path).constData(),
         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    const int code = errno;
     struct stat info;
     if (fd < 0 && ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
         !S_ISREG(info.st_mode))
         return fail(kCannotWrite +
                     QStringLiteral("%1 不是普通文件，而是%2").arg(shown, kindOf(info.st_mode)));
     if (fd < 0)
-        return fail(kCannotWrite + QStringLiteral("无法打开 %1：%2").arg(shown, whyFailed(errno)));
+        return fail(kCannotWrite + QStringLiteral("无法打开 %1：%2").arg(shown, whyFailed(code)));
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return fail(kCannotWrite +
@@ -312,7 +313,9 @@ void AuditWorker::sync()
         return;
     }
     m_dirty = false;
-    succeeded();
+    // A line that still cannot be written keeps the failure.
+    if (m_line.isEmpty() && m_pending.isEmpty())
+        succeeded();
 }
 
 bool AuditWorker::fail(const QString &reason)
