@@ -143,6 +143,7 @@ QString ProgramControl::begin(const Program &program, const QString &path,
         m_runner.reset();
         const QString why = tr("程序无法从记录的位置继续。");
         log("prog-end", tr("“%1”：%2").arg(program.name, why));
+        Q_EMIT changed();
         return why;
     }
     if (m_runner->state() != ProgramRunner::State::Ended)

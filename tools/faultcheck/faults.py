@@ -419,4 +419,32 @@ FAULTS = [
           "    go();\n    resendSetpoints();\n", "    go();\n",
           "a program continued after the operator's command runs on the operator's setpoints "
           "with the pump perhaps stopped", "^tst_program$"),
+    # audit trail
+    fault("audit-hash-misses-prev", "audit/auditline.cpp",
+          '    out += ",\\"prev\\":\\"";\n    out += prev;\n    out += \'"\';\n'
+          "    *hash = AuditHash::sha256Hex(out);\n",
+          "    *hash = AuditHash::sha256Hex(out);\n"
+          '    out += ",\\"prev\\":\\"";\n    out += prev;\n    out += \'"\';\n',
+          "a record's hash leaves out its prev, so a record joined to another predecessor still "
+          "checks", "^tst_audit$"),
+    fault("audit-gap-always-removed", "audit/auditverifier.cpp",
+          "            const bool later =\n"
+          "                foundLater(m_seq + 1, fields.seq - 1, index, reader.nextLineOffset());",
+          "            const bool later = false;",
+          "a line moved ahead of others is reported as records removed", "^tst_audit$"),
+    fault("audit-any-cut-line-passes", "audit/auditverifier.cpp",
+          "            const bool restart =\n                fields->what",
+          "            const bool restart = true ||\n                fields->what",
+          "a line cut short in the middle of a file passes with a warning, so the end of any "
+          "record can be cut off unseen", "^tst_audit$"),
+    fault("audit-seq-restarts", "audit/auditworker.cpp",
+          "        if (tail.found) {\n            m_seq = tail.seq;",
+          "        if (false) {\n            m_seq = tail.seq;",
+          "each start of the panel begins the chain again at seq 1 instead of going on",
+          "^tst_audit$"),
+    fault("audit-line-written-again", "audit/auditworker.cpp",
+          "        // What was written stays; the next try writes the rest of the line after it.\n",
+          "        m_written = 0;\n",
+          "after a failed write the whole line is written again behind the part already on the "
+          "disk, leaving a broken record", "^tst_audit$"),
 ]

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "audit/auditrecord.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class AuditQueue;
+
+// Writes the audit trail on the writer thread that AuditLog moves it to, one file a day in its
+// instance's folder (YYYY-MM-DD.jsonl), never going back to an earlier day's file. It chains the
+// records itself, in the order taken: at the start it finds the last whole record of the newest
+// file and goes on from its seq and hash; the first record of a file is a file-start that names
+// the file before and its last seq. Each line goes to write(2) as soon as it is taken, and to the
+// disk (fdatasync) once the queue is empty, or kSyncDelay after the first unsynced line. When
+// the folder or the file cannot be written, failed() tells why at once and every record stays in
+// memory; the writer tries again every retry interval, finishes a line it had begun and says
+// resumed(). It only ever appends: no file is cut back, rewritten or deleted.
+class AuditWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // write(2) by default; tests make it fail.
+    using WriteFunction = std::function<qint64(int fd, const char *data, qint64 size)>;
+    static constexpr std::chrono::milliseconds kSyncDelay{500};
+
+    // folder: the instance's own, created if missing.
+    AuditWorker(std::shared_ptr<AuditQueue> queue, const QString &folder, WriteFunction write,
+                std::chrono::milliseconds retryInterval);
+    ~AuditWorker() override;
+
+    static QString dailyName(QDate day);
+
+    // Returns once the queue is closed and what it held has been tried once more.
+    void run();
+
+Q_SIGNALS:
+    void failed(const QString &reason);
+    void resumed();
+
+private:
+    void writePending();
+    bool prepareLine();
+    bool findChainEnd();
+    bool openDay(QDate day);
+    bool writeLine();
+    AuditRecord fileStart(const AuditRecord &next) const;
+    void sync();
+    bool fail(const QString &reason);
+    void succeeded();
+    void closeFile();
+    QString pathOf(const QString &name) const;
+
+    std::shared_ptr<AuditQueue> m_queue;
+    QString m_folder;
+    WriteFunction m_write;
+    std::chrono::milliseconds m_retryInterval;
+    QList<AuditRecord> m_pending;
+
+    // The chain: unknown until the folder has been read.
+    bool m_chainKnown = false;
+    qint64 m_seq = 0;
+    QByteArray m_hash;
+    QString m_chainFile; // the file of the record with m_seq
+
+    // The newest file found at the start, until it is opened for writing.
+    QString m_newestName;
+    bool m_newestHasRecord = false;
+    bool m_newestNeedsLineEnd = false;
+
+    int m_fd = -1;
+    QDate m_day;
+    QString m_fileName;
+    bool m_fileHasRecord = false;
+    bool m_needsLineEnd = false;
+    QByteArray m_line; // formatted and chained, not yet all written
+    qsizetype m_written = 0;
+
+    bool m_dirty = false; // written but not yet on the disk
+    QDeadlineTimer m_syncDue;
+    bool m_failing = false;
+    QString m_reason;
+    QDeadlineTimer m_retryDue;
+};
