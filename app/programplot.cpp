@@ -148,10 +148,11 @@ void ProgramPlot::paintEvent(QPaintEvent *)
     }
     painter.setPen(kLimit);
     for (double mpa = 0; mpa <= s.mpaTop + s.mpaStep / 2; mpa += s.mpaStep) {
-        painter.drawLine(QPointF(area.right(), s.mpaY(mpa)), QPointF(area.right() + 4, s.mpaY(mpa)));
-        painter.drawText(QRectF(area.right() + 6, s.mpaY(mpa) - textHeight / 2, kRight - 6,
-                                textHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, QString::number(mpa, 'f', 1));
+        painter.drawLine(QPointF(area.right(), s.mpaY(mpa)),
+                         QPointF(area.right() + 4, s.mpaY(mpa)));
+        painter.drawText(
+            QRectF(area.right() + 6, s.mpaY(mpa) - textHeight / 2, kRight - 6, textHeight),
+            Qt::AlignLeft | Qt::AlignVCenter, QString::number(mpa, 'f', 1));
     }
     painter.setPen(Qt::black);
     for (double at = 0; at <= s.seconds + s.timeStep / 2; at += s.timeStep) {
@@ -160,8 +161,9 @@ void ProgramPlot::paintEvent(QPaintEvent *)
                          Qt::AlignHCenter | Qt::AlignTop,
                          QString::number(s.minutes ? at / 60 : at));
     }
-    painter.drawText(QRectF(area.left(), rect().bottom() - textHeight - 2, area.width(), textHeight),
-                     Qt::AlignCenter, s.minutes ? tr("时间（分）") : tr("时间（秒）"));
+    painter.drawText(
+        QRectF(area.left(), rect().bottom() - textHeight - 2, area.width(), textHeight),
+        Qt::AlignCenter, s.minutes ? tr("时间（分）") : tr("时间（秒）"));
     painter.setPen(kFlow);
     painter.drawText(QRectF(4, 4, area.width(), textHeight), Qt::AlignLeft, tr("流量 ml/min"));
     painter.setPen(kLimit);

@@ -48,14 +48,14 @@ ProgramStepDialog::ProgramStepDialog(QWidget *parent)
       m_limit(mpaBox(this, "stepLimit", -0.1)),
       m_seconds(spinBox(this, "stepSeconds", 0, kLongestStepSeconds)),
       m_times(spinBox(this, "stepTimes", 1, kMostRepeats)), m_above(new QComboBox(this)),
-      m_value(mpaBox(this, "stepValue", 0)), m_readings(spinBox(this, "stepReadings", 1, kMostReadings)),
-      m_onTimeout(new QComboBox(this))
+      m_value(mpaBox(this, "stepValue", 0)),
+      m_readings(spinBox(this, "stepReadings", 1, kMostReadings)), m_onTimeout(new QComboBox(this))
 {
     setObjectName(QStringLiteral("programStepDialog"));
     setWindowTitle(tr("程序步骤"));
     m_kind->setObjectName(QStringLiteral("stepKind"));
-    m_kind->addItems({tr("设定"), tr("斜坡"), tr("保持"), tr("运行"), tr("停止"), tr("重复"),
-                      tr("等待压力")});
+    m_kind->addItems(
+        {tr("设定"), tr("斜坡"), tr("保持"), tr("运行"), tr("停止"), tr("重复"), tr("等待压力")});
     // The lowest value of each setpoint box stands for "this step leaves it as it is".
     m_flow->setSpecialValueText(tr("不变"));
     m_flow->setSuffix(QStringLiteral(" ml/min"));
@@ -123,8 +123,8 @@ ProgramStep ProgramStepDialog::step() const
 
 void ProgramStepDialog::setStep(const ProgramStep &step)
 {
-    m_kind->setCurrentIndex(int(std::find(std::begin(kKinds), std::end(kKinds), step.kind) -
-                                std::begin(kKinds)));
+    m_kind->setCurrentIndex(
+        int(std::find(std::begin(kKinds), std::end(kKinds), step.kind) - std::begin(kKinds)));
     m_flow->setValue(step.flow.value_or(-1));
     m_limit->setValue(step.limit ? *step.limit / 10.0 : -0.1);
     m_seconds->setValue(step.seconds);

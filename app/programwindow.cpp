@@ -122,9 +122,8 @@ ProgramWindow::ProgramWindow(ModalBoxes *boxes, QWidget *parent)
       m_plot(new ProgramPlot(this)), m_offer(new QWidget(this)), m_offerText(new QLabel(m_offer)),
       m_resume(new QPushButton(tr("从中断处继续"), m_offer)),
       m_start(new QPushButton(tr("开始"), this)), m_pause(new QPushButton(tr("暂停"), this)),
-      m_continue(new QPushButton(tr("继续"), this)),
-      m_end(new QPushButton(tr("结束程序"), this)), m_state(new QLabel(this)),
-      m_time(new QLabel(this)), m_status(new QLabel(this))
+      m_continue(new QPushButton(tr("继续"), this)), m_end(new QPushButton(tr("结束程序"), this)),
+      m_state(new QLabel(this)), m_time(new QLabel(this)), m_status(new QLabel(this))
 {
     setObjectName(QStringLiteral("programWindow"));
     setWindowTitle(tr("泵程序"));
@@ -162,8 +161,8 @@ ProgramWindow::ProgramWindow(ModalBoxes *boxes, QWidget *parent)
     m_steps->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_steps, &QTreeWidget::itemDoubleClicked, this, &ProgramWindow::editStep);
     auto *editTools = new QHBoxLayout;
-    const auto addAction = [&](const QString &text, const char *name,
-                               QList<QKeySequence> keys, auto handler) {
+    const auto addAction = [&](const QString &text, const char *name, QList<QKeySequence> keys,
+                               auto handler) {
         auto *action = new QAction(text, m_steps);
         action->setObjectName(QLatin1String(name));
         action->setShortcuts(keys);
@@ -177,13 +176,11 @@ ProgramWindow::ProgramWindow(ModalBoxes *boxes, QWidget *parent)
         button->setFocusPolicy(Qt::NoFocus);
         editTools->addWidget(button);
     };
-    addAction(tr("添加"), "stepInsert", {QKeySequence(Qt::Key_Insert)},
-              &ProgramWindow::insertStep);
+    addAction(tr("添加"), "stepInsert", {QKeySequence(Qt::Key_Insert)}, &ProgramWindow::insertStep);
     addAction(tr("修改"), "stepEdit",
               {QKeySequence(Qt::Key_F2), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
               &ProgramWindow::editStep);
-    addAction(tr("删除"), "stepRemove", {QKeySequence(Qt::Key_Delete)},
-              &ProgramWindow::removeStep);
+    addAction(tr("删除"), "stepRemove", {QKeySequence(Qt::Key_Delete)}, &ProgramWindow::removeStep);
     addAction(tr("上移"), "stepUp", {QKeySequence(Qt::CTRL | Qt::Key_Up)},
               [this] { moveStep(-1); });
     addAction(tr("下移"), "stepDown", {QKeySequence(Qt::CTRL | Qt::Key_Down)},
@@ -327,8 +324,7 @@ void ProgramWindow::refresh()
         m_state->setText(tr("运行中"));
         break;
     case ProgramRunner::State::Paused:
-        m_state->setText(
-            tr("已暂停：%1").arg(ProgramRunner::causeText(m_runner->pauseCause())));
+        m_state->setText(tr("已暂停：%1").arg(ProgramRunner::causeText(m_runner->pauseCause())));
         break;
     case ProgramRunner::State::Ending:
         m_state->setText(tr("结束段：%1").arg(ProgramRunner::causeText(m_runner->endCause())));
@@ -355,7 +351,8 @@ void ProgramWindow::refresh()
         place.append(position.path[i]);
     highlight(itemAt(place));
     const ProgramPlan::Step &step = (inEnd ? plan.endSteps() : plan.steps())[index];
-    const qint64 stepLeft = std::max<qint64>(0, plannedDuration(step.step) - position.secondsIntoStep);
+    const qint64 stepLeft =
+        std::max<qint64>(0, plannedDuration(step.step) - position.secondsIntoStep);
     m_time->setText(tr("本步剩余 %1，程序剩余 %2")
                         .arg(durationText(stepLeft),
                              durationText(std::max<qint64>(0, plan.totalSeconds() - *second))));
@@ -546,12 +543,17 @@ void ProgramWindow::stepChosen()
             step = chosen;
         else if (m_editing && step.kind == Kind::Repeat)
             step.times = chosen.times;
-        else
-            step = ProgramStep{Kind::Repeat, {}, {}, 0, chosen.times, {step}};
+        else {
+            ProgramStep wrapped = chosen;
+            wrapped.steps = {step};
+            step = std::move(wrapped);
+        }
         commit(edited, place);
         return;
     }
-    if (place.isEmpty())
+    // Nothing chosen, or only the end block's branch of a program without steps: after the
+    // last step.
+    if (place.isEmpty() || (place.size() < 2 && edited.steps.empty()))
         place = {0, int(edited.steps.size()) - 1};
     // After the step chosen; at the top of the end block when its own branch is chosen.
     const int at = place.size() < 2 ? 0 : place.last() + 1;
@@ -646,9 +648,9 @@ void ProgramWindow::save()
     // Written beside the old file and put in its place only once whole.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_boxes->messageBox(tr("程序未能保存到 %1：%2")
-                                .arg(QDir::toNativeSeparators(path), file.errorString()),
-                            tr("保存程序"));
+        m_boxes->messageBox(
+            tr("程序未能保存到 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()),
+            tr("保存程序"));
         return;
     }
     m_path = path;
