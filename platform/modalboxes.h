@@ -24,6 +24,9 @@ public:
     // the box belongs to and that stays in front after it, the panel's window when none.
     virtual QString saveFileBox(const QString &title, const QString &suggestedPath,
                                 const QString &filter = QString(), QWidget *over = nullptr) = 0;
+    // A file to open, asked in the same way: the path chosen, or an empty text on cancel.
+    virtual QString openFileBox(const QString &title, const QString &folder,
+                                const QString &filter = QString(), QWidget *over = nullptr) = 0;
     // Prompt and title, an OK button only, no icon.
     virtual void messageBox(const QString &prompt, const QString &title) = 0;
 };

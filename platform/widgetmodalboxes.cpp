@@ -46,6 +46,18 @@ QString WidgetModalBoxes::saveFileBox(const QString &title, const QString &sugge
     return dialog.selectedFiles().first();
 }
 
+QString WidgetModalBoxes::openFileBox(const QString &title, const QString &folder,
+                                      const QString &filter, QWidget *over)
+{
+    QFileDialog dialog(over ? over : m_parent, title, folder, filter);
+    dialog.setObjectName(QStringLiteral("openFileBox"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
 void WidgetModalBoxes::messageBox(const QString &prompt, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok, m_parent);

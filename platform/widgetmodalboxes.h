@@ -16,6 +16,8 @@ public:
                       const QString &defaultAnswer) override;
     QString saveFileBox(const QString &title, const QString &suggestedPath,
                         const QString &filter = QString(), QWidget *over = nullptr) override;
+    QString openFileBox(const QString &title, const QString &folder,
+                        const QString &filter = QString(), QWidget *over = nullptr) override;
     void messageBox(const QString &prompt, const QString &title) override;
 
 private:

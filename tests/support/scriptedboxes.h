@@ -53,6 +53,14 @@ public:
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 
+    // Open-file boxes too.
+    QString openFileBox(const QString &title, const QString &folder, const QString & = QString(),
+                        QWidget * = nullptr) override
+    {
+        questions.append({QString(), title, folder, {}});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+
     void messageBox(const QString &prompt, const QString &title) override
     {
         messages.append({prompt, title});

@@ -447,4 +447,18 @@ FAULTS = [
           "        m_written = 0;\n",
           "after a failed write the whole line is written again behind the part already on the "
           "disk, leaving a broken record", "^tst_audit$"),
+    # the program window
+    fault("program-window-highlights-by-iteration", "app/programwindow.cpp",
+          "    for (qsizetype i = 0; i < position.path.size(); i += 2)\n",
+          "    for (qsizetype i = 0; i < position.path.size(); ++i)\n",
+          "inside a repeat the program window looks for the running step among the iterations "
+          "and shows no step, or the wrong one", "^tst_programwindow$"),
+    fault("program-window-keeps-refused-edit", "app/programwindow.cpp",
+          "    if (!loaded.program) {\n        setStatus(tr(\"未修改：%1\").arg(loaded.problem));\n"
+          "        rebuild(currentPlace());\n        return false;\n    }\n"
+          "    m_program = *loaded.program;\n",
+          "    m_program = loaded.program.value_or(edited);\n",
+          "an edit the program file refuses (a ramp moved before the set of its flow) is made "
+          "anyway, and the window holds a program that cannot be saved or run",
+          "^tst_programwindow$"),
 ]
