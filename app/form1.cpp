@@ -7,6 +7,7 @@
 #include "app/historywindow.h"
 #include "app/menukeys.h"
 #include "app/panelpublishing.h"
+#include "app/programpanel.h"
 #include "app/setpointentry.h"
 #include "app/statusarea.h"
 #include "link/linkprotocol.h"
@@ -77,6 +78,9 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
         [this](const QString &frame, const QString &source) { SendFrame(frame, source); });
     m_display = new ReadingDisplay(m_session, ui->pnow, ui->Picture1, this);
     m_annunciator = new AlarmAnnunciator(m_alarms, m_session, ui->statusArea, ui->alarmAck, this);
+    m_programs = new ProgramPanel(
+        m_session, m_alarms, &m_journal, [this] { return m_timedRun->startedAt().isValid(); },
+        m_boxes, ui->statusArea, this);
     connectHandlers();
     connectSession();
     QString alarmsProblem;
@@ -137,6 +141,7 @@ void Form1::connectHandlers()
         {ui->openLogFolder, &Form1::openLogFolder_Click},
         {ui->print, &Form1::print_Click},
         {ui->history, &Form1::history_Click},
+        {ui->program, &Form1::program_Click},
         {ui->alarmSettings, &Form1::alarmSettings_Click},
     };
     for (const auto &[item, handler] : items)
@@ -198,6 +203,7 @@ void Form1::programStarted()
 {
     logEvent("program-start", m_log->destinationText());
     m_interruptedRun->check();
+    m_programs->lookForInterrupted();
 }
 
 void Form1::showLogNotice(const QString &notice)
@@ -445,6 +451,11 @@ void Form1::history_Click()
     m_history->show();
     m_history->raise();
     m_history->activateWindow();
+}
+
+void Form1::program_Click()
+{
+    m_programs->showWindow();
 }
 
 void Form1::alarmSettings_Click()

@@ -25,6 +25,7 @@ class LinkReconnector;
 class LogWriter;
 class ModalBoxes;
 class PanelPublishing;
+class ProgramPanel;
 class SetpointEntry;
 class SerialControl;
 struct MqttSettings;
@@ -64,6 +65,8 @@ public:
     // of its own; the status area tells how it goes.
     void startPublishing(const MqttSettings &settings);
     PanelPublishing *publishing() const { return m_publishing; }
+    // The pump program: its control, and its window once 程序… has opened it.
+    ProgramPanel *programs() const { return m_programs; }
     // The history window, once 历史曲线… has opened it.
     HistoryWindow *historyWindow() const { return m_history; }
 
@@ -127,6 +130,7 @@ private:
     void print_Click();
     void openLogFolder_Click();
     void history_Click();
+    void program_Click();
     void alarmSettings_Click();
 
     void Timer2_Timer();
@@ -163,6 +167,7 @@ private:
     PumpSession *m_session = nullptr;
     TimedRunControl *m_timedRun = nullptr;
     HistoryWindow *m_history = nullptr;
+    ProgramPanel *m_programs = nullptr;
     PanelPublishing *m_publishing = nullptr;
     QString m_settingsNotice;
 

@@ -13,9 +13,16 @@ ProgramPanel::ProgramPanel(PumpSession *session, AlarmMonitor *alarms, RunJourna
       m_control(new ProgramControl(session, alarms, journal, std::move(timedRunActive), this))
 {
     connect(m_control, &ProgramControl::changed, this, &ProgramPanel::show);
-    connect(m_control, &ProgramControl::readingAt, this, [this](qint64 second, double mpa) {
+    // Given only when another runner comes: the window's readings are the runner's.
+    connect(m_control, &ProgramControl::runnerChanged, this, [this] {
         if (m_window)
-            m_window->addReading(second, mpa);
+            m_window->setRunner(m_control->runner());
+    });
+    connect(m_control, &ProgramControl::readingAt, this, [this](qint64, double mpa) {
+        if (!m_window || !m_control->runner())
+            return;
+        if (const std::optional<qint64> second = ProgramWindow::plannedSecond(*m_control->runner()))
+            m_window->addReading(*second, mpa);
     });
 }
 
@@ -24,17 +31,28 @@ ProgramWindow *ProgramPanel::ensureWindow()
     if (m_window)
         return m_window;
     m_window = new ProgramWindow(m_boxes, m_parent);
-    connect(m_window, &ProgramWindow::startRequested, this, [this](const Program &program) {
-        tell(m_control->start(program, m_window->path()));
-    });
+    connect(m_window, &ProgramWindow::startRequested, this,
+            [this](const Program &program) { tell(m_control->start(program, m_window->path())); });
     connect(m_window, &ProgramWindow::pauseRequested, m_control, &ProgramControl::pause);
     connect(m_window, &ProgramWindow::continueRequested, this,
             [this] { tell(m_control->continueProgram()); });
     connect(m_window, &ProgramWindow::endRequested, m_control, &ProgramControl::end);
-    connect(m_window, &ProgramWindow::resumeRequested, this,
-            [this] { tell(m_control->resumeInterrupted()); });
-    connect(m_window, &ProgramWindow::runEndRequested, this,
-            [this] { tell(m_control->runInterruptedEnd()); });
+    // The window shows the program that is taken up, before it runs.
+    connect(m_window, &ProgramWindow::resumeRequested, this, [this] {
+        if (const auto &interrupted = m_control->interrupted();
+            interrupted && !interrupted->fileChanged)
+            load(interrupted->path);
+        tell(m_control->resumeInterrupted());
+    });
+    connect(m_window, &ProgramWindow::runEndRequested, this, [this] {
+        if (const auto &interrupted = m_control->interrupted()) {
+            if (const ProgramFile::Loaded end = ProgramFile::read(interrupted->endText.toUtf8());
+                end.program)
+                m_window->setProgram(*end.program);
+        }
+        tell(m_control->runInterruptedEnd());
+    });
+    m_window->setRunner(m_control->runner());
     show();
     return m_window;
 }
@@ -72,7 +90,6 @@ void ProgramPanel::show()
 {
     m_area->setLine(StatusArea::Line::Program, m_control->stateText());
     if (m_window) {
-        m_window->setRunner(m_control->runner());
         if (const auto &interrupted = m_control->interrupted(); interrupted && !m_control->runner())
             m_window->offerInterrupted(m_control->stateText(), !interrupted->fileChanged);
         else

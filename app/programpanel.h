@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/programwindow.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -9,7 +11,6 @@
 class AlarmMonitor;
 class ModalBoxes;
 class ProgramControl;
-class ProgramWindow;
 class PumpSession;
 class QWidget;
 class RunJournal;

@@ -255,11 +255,12 @@ ProgramWindow::ProgramWindow(ModalBoxes *boxes, QWidget *parent)
     refresh();
 }
 
-bool ProgramWindow::setProgram(const Program &program)
+bool ProgramWindow::setProgram(const Program &program, const QString &path)
 {
     if (running())
         return false;
     m_program = program;
+    m_path = path;
     rebuild({0, 0});
     updatePlan();
     refresh();

@@ -35,8 +35,11 @@ public:
     ProgramWindow(ModalBoxes *boxes, QWidget *parent = nullptr);
 
     const Program &program() const { return m_program; }
-    // A program from elsewhere (a journal), shown as if opened; refused while one runs.
-    bool setProgram(const Program &program);
+    // A program from elsewhere (a file given at start, a journal), shown as if opened from
+    // path; refused while one runs.
+    bool setProgram(const Program &program, const QString &path = QString());
+    // The file the program shown was opened from or saved to; empty while it has none.
+    QString path() const { return m_path; }
     // The runner of the program shown, followed until it is gone; nullptr when none.
     void setRunner(const ProgramRunner *runner);
     // A pressure reading at a second of the program's plan, see plannedSecond().

@@ -104,6 +104,7 @@ QString ProgramControl::begin(const Program &program, const QString &path,
     m_device = m_session->device();
     m_warning.clear();
     m_runner = std::make_unique<ProgramRunner>(program, m_clock);
+    Q_EMIT runnerChanged();
     ProgramRunner *runner = m_runner.get();
     connect(runner, &ProgramRunner::send, this, [this](const QString &frame) {
         if (const QString failure = m_session->send(frame, source()); !failure.isEmpty())
@@ -141,6 +142,7 @@ QString ProgramControl::begin(const Program &program, const QString &path,
     m_startedMs = m_clock();
     if (!how(*runner)) {
         m_runner.reset();
+        Q_EMIT runnerChanged();
         const QString why = tr("程序无法从记录的位置继续。");
         log("prog-end", tr("“%1”：%2").arg(program.name, why));
         Q_EMIT changed();

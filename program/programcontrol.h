@@ -76,6 +76,8 @@ public:
 
 Q_SIGNALS:
     void changed();
+    // runner() is another one, or none.
+    void runnerChanged();
     // A current-pressure reading as a number, at the program's second.
     void readingAt(qint64 programSecond, double mpa);
 

@@ -242,8 +242,9 @@ void TestForm1::menuBarAsDesigned()
         if (action->menu())
             actions += action->menu()->actions();
     }
-    // The designed items, and the separators and items of the panel's own in 文件(F) and 设定(S).
-    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2 + 4 + 2);
+    // The designed items, and the separators and items of the panel's own in 文件(F), 定时(T)
+    // and 设定(S).
+    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2 + 4 + 2 + 2);
 }
 
 void TestForm1::menuItems_data()
@@ -257,7 +258,8 @@ void TestForm1::menuItems_data()
                                          "end=退出",       "=",
                                          "saveAs=另存为…", "history=历史曲线…",
                                          "openLogFolder=打开读数日志文件夹"};
-    QTest::newRow("定时") << "settime" << QStringList{"stset=设定", "operation=操作"};
+    QTest::newRow("定时") << "settime"
+                          << QStringList{"stset=设定", "operation=操作", "=", "program=程序…"};
     QTest::newRow("定时 操作") << "operation"
                                << QStringList{"ststart=开始", "stzanting=暂停", "stcontiune=继续",
                                               "stend=结束"};
