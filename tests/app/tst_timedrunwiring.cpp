@@ -1,4 +1,6 @@
 #include "app/form1.h"
+#include "app/programpanel.h"
+#include "program/programfile.h"
 #include "records/logwriter.h"
 #include "tests/support/panelport.h"
 #include "tests/support/scriptedboxes.h"
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -70,6 +73,7 @@ private Q_SLOTS:
     void runSurvivesLineFailure();
     void stopOwedWhileLineIsDown_data();
     void stopOwedWhileLineIsDown();
+    void programFromItsWindow();
 
 private:
     PseudoTerminal m_pty;
@@ -264,6 +268,35 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
         expected << "frame-sent";
     expected << "run-pending-stop";
     QCOMPARE(keys, expected);
+}
+
+// A program started from its window: its frames reach the pump in the order of its plan, the
+// status area says where it is, and the operator's own stop pauses it.
+void TestTimedRunWiring::programFromItsWindow()
+{
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::hours(1));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+    choose(form, "program");
+    ProgramWindow *window = form.programs()->window();
+    QVERIFY(window && window->isVisible());
+    const ProgramFile::Loaded loaded = ProgramFile::read(R"({"format": 1, "name": "柱", "pump": 0,
+        "onLinkLost": "pause", "steps": [{"set": {"flow": 100, "limit": 1.5}}, {"run": true},
+        {"hold": {"seconds": 600}}], "end": [{"stop": true}]})");
+    QVERIFY2(loaded.program && window->setProgram(*loaded.program), qPrintable(loaded.problem));
+    window->findChild<QPushButton *>(QStringLiteral("programStart"))->click();
+    QCOMPARE(lineAfter(m_pty, 27), QByteArray("Q00P01.5YQ00L0100Y") + kRun);
+    const QLabel *state = label(form, "programState");
+    QVERIFY2(state->text().contains(QStringLiteral("运行中")), qPrintable(state->text()));
+
+    choose(form, "stop");
+    QCOMPARE(lineAfter(m_pty, 9), kStop);
+    QVERIFY2(state->text().contains(QStringLiteral("已暂停")), qPrintable(state->text()));
+    window->findChild<QPushButton *>(QStringLiteral("programEnd"))->click();
+    QCOMPARE(lineAfter(m_pty, 9), kStop); // its end block
+    QTRY_VERIFY(state->isHidden());
+    QVERIFY(boxes.messages.isEmpty());
 }
 
 QTEST_MAIN(TestTimedRunWiring)
