@@ -35,6 +35,14 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(PanelCommandLine::versionText()), stdout);
         return 0;
     }
+    // The broker's credentials and certificate authority are read now, once: a FIFO or a
+    // folder in their place is refused before any window, and nothing waits on them later.
+    if (commandLine.publishes() && !commandLine.readMqttFiles()) {
+        std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(commandLine.errorText()));
+        return 2;
+    }
+    for (const QString &warning : commandLine.warnings())
+        std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(warning));
     // A log on a pipe or terminal whose reader has gone must not end the panel with the pump
     // running; such paths are refused below, and a write that fails is told instead.
     std::signal(SIGPIPE, SIG_IGN);

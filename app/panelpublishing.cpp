@@ -23,10 +23,12 @@ PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record
       m_alarms(alarms),
       m_session(session)
 {
+    if (settings.authReadableByOthers)
+        m_warning = tr("；其他用户可读取密码文件 %1，请执行 chmod 600").arg(settings.authFile);
     using Status = MqttPublisher::Status;
     connect(m_publisher, &Publisher::statusChanged, this,
             [this](Status status, const QString &detail) {
-                Q_EMIT statusText(tr("监控：%1").arg(detail));
+                Q_EMIT statusText(tr("监控：%1").arg(detail) + m_warning);
                 // An event line for each change, not for each attempt of the same kind.
                 if (int(status) == std::exchange(m_lastStatus, int(status)) ||
                     status == Status::Connecting)

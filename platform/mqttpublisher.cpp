@@ -6,9 +6,13 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutexLocker>
 #include <QTimer>
 
 #include <mosquitto.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <cmath>
 #include <mutex>
@@ -34,6 +38,8 @@ MqttPublisher::MqttPublisher(const MqttSettings &settings, QObject *parent)
 MqttPublisher::~MqttPublisher()
 {
     dropClient();
+    // Each client took a reference of its own, and gave it back when it was destroyed.
+    SSL_CTX_free(m_tlsContext);
 }
 
 void MqttPublisher::start()
@@ -57,9 +63,13 @@ void MqttPublisher::setStatus(Status status, const QString &detail)
 void MqttPublisher::connectNow()
 {
     dropClient();
-    m_tlsProblem.clear();
     const QByteArray id = ("corvane-" + m_settings.id).toUtf8();
     m_client = mosquitto_new(id.constData(), true, this);
+    {
+        const QMutexLocker lock(&m_tlsLock);
+        m_tlsClient = m_client;
+        m_tlsProblem.clear();
+    }
     if (!m_client) {
         lost(nullptr, tr("无法创建 MQTT 客户端"));
         return;
@@ -75,12 +85,13 @@ void MqttPublisher::connectNow()
                                   m_settings.password.toUtf8().constData());
     }
     if (m_settings.tls) {
-        const QByteArray ca = m_settings.caFile.toLocal8Bit();
-        const int rc =
-            mosquitto_tls_set(m_client, ca.isEmpty() ? nullptr : ca.constData(),
-                              ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            lost(nullptr, tr("TLS 设置无效：%1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
+        // The library takes certificate authorities from files only, and files are read at
+        // start alone: it is handed a context made here, which it uses as it is.
+        QString why;
+        if (!makeTlsContext(&why) ||
+            mosquitto_int_option(m_client, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) != MOSQ_ERR_SUCCESS ||
+            mosquitto_void_option(m_client, MOSQ_OPT_SSL_CTX, m_tlsContext) != MOSQ_ERR_SUCCESS) {
+            lost(nullptr, tr("TLS 设置无效：%1").arg(why.isEmpty() ? tr("库不支持") : why));
             return;
         }
     }
@@ -96,6 +107,51 @@ void MqttPublisher::connectNow()
     if (rc != MOSQ_ERR_SUCCESS)
         lost(m_client,
              QString::fromUtf8(rc == MOSQ_ERR_ERRNO ? strerror(errno) : mosquitto_strerror(rc)));
+}
+
+bool MqttPublisher::makeTlsContext(QString *why)
+{
+    if (m_tlsContext)
+        return true;
+    SSL_CTX *context = SSL_CTX_new(TLS_client_method());
+    if (!context) {
+        *why = tr("无法创建 TLS 上下文");
+        return false;
+    }
+    // As the library's own context would be: nothing older than TLS 1.2, the peer verified.
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    if (m_settings.caCertificates.isEmpty()) {
+        SSL_CTX_set_default_verify_paths(context);
+    } else {
+        X509_STORE *store = SSL_CTX_get_cert_store(context);
+        BIO *pem = BIO_new_mem_buf(m_settings.caCertificates.constData(),
+                                   int(m_settings.caCertificates.size()));
+        STACK_OF(X509_INFO) *found = PEM_X509_INFO_read_bio(pem, nullptr, nullptr, nullptr);
+        int trusted = 0;
+        for (int i = 0; found && i < sk_X509_INFO_num(found); ++i) {
+            X509 *certificate = sk_X509_INFO_value(found, i)->x509;
+            if (certificate && X509_STORE_add_cert(store, certificate) == 1)
+                ++trusted;
+        }
+        sk_X509_INFO_pop_free(found, X509_INFO_free);
+        BIO_free(pem);
+        if (trusted == 0) {
+            SSL_CTX_free(context);
+            *why = tr("证书颁发机构文件中没有可用的证书");
+            return false;
+        }
+    }
+    // The library checks the host name only in a context of its own: a certificate that a
+    // trusted authority signed for another host is refused here.
+    X509_VERIFY_PARAM *check = SSL_CTX_get0_param(context);
+    const QByteArray host = m_settings.host.toUtf8();
+    if (X509_VERIFY_PARAM_set1_ip_asc(check, host.constData()) != 1) {
+        X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        X509_VERIFY_PARAM_set1_host(check, host.constData(), size_t(host.size()));
+    }
+    m_tlsContext = context;
+    return true;
 }
 
 // The library's callbacks come on its network thread: each is handed to this object's thread.
@@ -141,13 +197,21 @@ void MqttPublisher::onLog(struct mosquitto *client, void *self, int level, const
         !line.contains(QLatin1String("OpenSSL Error")))
         return;
     auto *publisher = static_cast<MqttPublisher *>(self);
+    {
+        // Kept at once: the attempt may be reported failed before the call below arrives (a
+        // handshake over within mosquitto_connect_async, on the publisher's own thread).
+        const QMutexLocker lock(&publisher->m_tlsLock);
+        if (client == publisher->m_tlsClient && publisher->m_tlsProblem.isEmpty())
+            publisher->m_tlsProblem = line;
+    }
     QMetaObject::invokeMethod(
         publisher,
         [publisher, client, line] {
-            if (client != publisher->m_client)
+            // Once connected, a TLS error is the end of the connection, which the library
+            // reports as such.
+            if (client != publisher->m_client || publisher->m_connected)
                 return;
             // The library would try again and again without a word: this attempt is over.
-            publisher->m_tlsProblem = line;
             publisher->lost(client, line);
         },
         Qt::QueuedConnection);
@@ -199,6 +263,7 @@ void MqttPublisher::lost(struct mosquitto *client, const QString &why)
 {
     if (client && client != m_client)
         return;
+    const bool wasConnected = m_connected;
     m_connected = false;
     m_queue.connectionLost();
     dropClient();
@@ -206,10 +271,15 @@ void MqttPublisher::lost(struct mosquitto *client, const QString &why)
         m_connectTimeout->stop();
     if (m_finishing)
         return;
-    if (!m_tlsProblem.isEmpty())
+    QString tlsProblem;
+    if (!wasConnected) {
+        const QMutexLocker lock(&m_tlsLock);
+        tlsProblem = m_tlsProblem;
+    }
+    if (!tlsProblem.isEmpty())
         setStatus(
             Status::Untrusted,
-            tr("代理的证书不受信任（%1），%2 秒后重试").arg(m_tlsProblem).arg(m_backoffMs / 1000));
+            tr("代理的证书不受信任（%1），%2 秒后重试").arg(tlsProblem).arg(m_backoffMs / 1000));
     else
         setStatus(Status::Away, tr("与 %1:%2 的连接中断（%3），%4 秒后重试")
                                     .arg(m_settings.host)

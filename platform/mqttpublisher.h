@@ -7,9 +7,11 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QMutex>
 #include <QObject>
 
 struct mosquitto;
+struct ssl_ctx_st;
 class QEventLoop;
 class QTimer;
 
@@ -19,7 +21,9 @@ class QTimer;
 // broker that is down, slow or refusing never holds up the window, the poll or the reception.
 // Each attempt to connect uses a client of its own; a lost connection is tried again after
 // 1 s, then twice as long each time up to 30 s. What must arrive waits in a PublishQueue
-// meanwhile; readings are not queued but counted, and the count goes with the next state.
+// meanwhile; readings are not queued but counted, and the count goes with the next state. TLS
+// trusts the certificate authorities the settings hold in memory, or the system's, and checks
+// that the certificate names the broker's host.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
@@ -56,6 +60,8 @@ private:
     static void onLog(struct mosquitto *client, void *self, int level, const char *text);
 
     void connectNow();
+    // The TLS context every attempt shares; false, with *why, when it cannot be made.
+    bool makeTlsContext(QString *why);
     void connected(struct mosquitto *client, int rc);
     void lost(struct mosquitto *client, const QString &why);
     void dropClient();
@@ -71,6 +77,7 @@ private:
     bool m_connected = false;
     bool m_finishing = false;
     int m_backoffMs = 1000;
+    struct ssl_ctx_st *m_tlsContext = nullptr;
     QTimer *m_retry = nullptr;
     QTimer *m_connectTimeout = nullptr;
     PublishQueue m_queue;
@@ -79,7 +86,11 @@ private:
     QHash<QString, QByteArray> m_raised; // retained alarm payloads by kind
     quint64 m_sequence = 0;
     quint64 m_readingsDropped = 0;
-    QString m_tlsProblem; // told by the library's log while a handshake fails
+    // What the library's log told while the handshake of m_tlsClient failed; written on the
+    // library's thread.
+    QMutex m_tlsLock;
+    struct mosquitto *m_tlsClient = nullptr;
+    QString m_tlsProblem;
     int m_finishMid = 0;
     QEventLoop *m_finishWait = nullptr;
 };

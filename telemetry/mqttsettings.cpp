@@ -1,6 +1,5 @@
 #include "telemetry/mqttsettings.h"
 
-#include <QFile>
 #include <QUrl>
 
 bool MqttSettings::parseUrl(const QString &text, MqttSettings *settings)
@@ -28,14 +27,9 @@ QString MqttSettings::idFrom(const QString &name)
     return id.isEmpty() ? QStringLiteral("panel") : id;
 }
 
-bool MqttSettings::readAuthFile(const QString &path, MqttSettings *settings, QString *why)
+bool MqttSettings::takeAuth(const QByteArray &text, MqttSettings *settings)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return false;
-    }
-    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    const QList<QByteArray> lines = text.split('\n');
     const auto line = [&](int i) {
         return i < lines.size() ? QString::fromUtf8(lines[i]).remove(u'\r') : QString();
     };

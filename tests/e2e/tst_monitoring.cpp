@@ -210,7 +210,7 @@ void TestMonitoring::refusedOrUntrustedPanelWorksOn()
     if (tls) {
         mqtt.tls = true;
         mqtt.port = m_broker.tlsPort();
-        mqtt.caFile = m_broker.otherCaFile();
+        mqtt.caCertificates = m_broker.otherCa();
     } else {
         mqtt.password = QStringLiteral("not the password");
     }
