@@ -34,8 +34,9 @@ PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record
                     status == Status::Connecting)
                     return;
                 m_session->logEvent(status == Status::Connected ? "mqtt-connected"
-                                    : status == Status::Away    ? "mqtt-lost"
-                                                                : "mqtt-refused",
+                                    : status == Status::Away || status == Status::IdTaken
+                                        ? "mqtt-lost"
+                                        : "mqtt-refused",
                                     detail);
             });
     connect(record, &RunRecord::readingAdded, this, [this](const RunRecord::Reading &r) {

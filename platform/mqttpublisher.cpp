@@ -20,10 +20,19 @@
 namespace {
 
 constexpr int kKeepAliveSeconds = 30;
-constexpr int kLongestBackoffMs = 30'000;
 constexpr int kFinishWaitMs = 1000;
-// An attempt that has neither connected nor failed by then is given up and tried again.
-constexpr int kConnectTimeoutMs = 15'000;
+
+// What OpenSSL says when the other end of a handshake does not speak TLS: a plain MQTT port
+// hangs up on the greeting it cannot read, other servers answer in their own protocol.
+bool soundsLikeNoTls(const QString &line)
+{
+    for (const char *text : {"unexpected eof while reading", "wrong version number",
+                             "packet length too long", "record layer failure"}) {
+        if (line.contains(QLatin1String(text)))
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -44,14 +53,16 @@ MqttPublisher::~MqttPublisher()
 
 void MqttPublisher::start()
 {
+    m_clock.start();
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &MqttPublisher::connectNow);
     m_connectTimeout = new QTimer(this);
     m_connectTimeout->setSingleShot(true);
-    m_connectTimeout->setInterval(kConnectTimeoutMs);
-    connect(m_connectTimeout, &QTimer::timeout, this,
-            [this] { lost(m_client, tr("%1 秒内未连上").arg(kConnectTimeoutMs / 1000)); });
+    m_connectTimeout->setInterval(m_settings.connectTimeoutMs);
+    connect(m_connectTimeout, &QTimer::timeout, this, [this] {
+        lost(m_client, tr("代理 %1 秒内未应答").arg(m_settings.connectTimeoutMs / 1000.0));
+    });
     connectNow();
 }
 
@@ -104,6 +115,7 @@ void MqttPublisher::connectNow()
                                            m_settings.port, kKeepAliveSeconds);
     // The network thread runs even when the first attempt failed at once: it is what tries.
     mosquitto_loop_start(m_client);
+    m_connectTimeout->start();
     if (rc != MOSQ_ERR_SUCCESS)
         lost(m_client,
              QString::fromUtf8(rc == MOSQ_ERR_ERRNO ? strerror(errno) : mosquitto_strerror(rc)));
@@ -227,18 +239,16 @@ void MqttPublisher::connected(struct mosquitto *client, int rc)
         if (rc == 4 || rc == 5) {
             dropClient();
             m_connectTimeout->stop();
-            setStatus(
-                Status::Refused,
-                tr("代理拒绝了用户名或密码（%1），%2 秒后重试").arg(why).arg(m_backoffMs / 1000));
-            m_retry->start(m_backoffMs);
-            m_backoffMs = std::min(m_backoffMs * 2, kLongestBackoffMs);
+            const qint64 seconds = retry(m_backoff.failed());
+            setStatus(Status::Refused,
+                      tr("代理拒绝了用户名或密码（%1），%2 秒后重试").arg(why).arg(seconds));
             return;
         }
         lost(client, why);
         return;
     }
     m_connected = true;
-    m_backoffMs = 1000;
+    m_backoff.connected(std::chrono::milliseconds(m_clock.elapsed()));
     m_connectTimeout->stop();
     setStatus(Status::Connected, tr("已连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
     // A broker restarted without persistence has lost what was retained: all of it again,
@@ -269,27 +279,45 @@ void MqttPublisher::lost(struct mosquitto *client, const QString &why)
     dropClient();
     if (m_connectTimeout)
         m_connectTimeout->stop();
-    if (m_finishing)
+    if (m_finishing || !m_retry)
         return;
+    const BrokerBackoff::Next next =
+        wasConnected ? m_backoff.lost(std::chrono::milliseconds(m_clock.elapsed()))
+                     : m_backoff.failed();
+    const qint64 seconds = retry(next);
     QString tlsProblem;
     if (!wasConnected) {
         const QMutexLocker lock(&m_tlsLock);
         tlsProblem = m_tlsProblem;
     }
-    if (!tlsProblem.isEmpty())
+    const QString broker = QStringLiteral("%1:%2").arg(m_settings.host).arg(m_settings.port);
+    if (!tlsProblem.isEmpty() && soundsLikeNoTls(tlsProblem))
+        setStatus(Status::NotTls,
+                  tr("%1 未使用 TLS（端口可能是明文 MQTT），%2 秒后重试").arg(broker).arg(seconds));
+    else if (!tlsProblem.isEmpty())
+        setStatus(Status::Untrusted,
+                  tr("代理的证书不受信任（%1），%2 秒后重试").arg(tlsProblem).arg(seconds));
+    else if (next.idLooksTaken)
         setStatus(
-            Status::Untrusted,
-            tr("代理的证书不受信任（%1），%2 秒后重试").arg(tlsProblem).arg(m_backoffMs / 1000));
+            Status::IdTaken,
+            tr("可能另有面板使用同一标识“%1”：%2 连续 %3 次在接受连接后 %4 秒内将其断开，"
+               "%5 分钟后重试（可用 --mqtt-id 另取标识）")
+                .arg(m_settings.id, broker)
+                .arg(BrokerBackoff::kQuickDropsForIdTaken)
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(BrokerBackoff::kQuickDrop)
+                         .count())
+                .arg(seconds / 60));
+    else if (wasConnected)
+        setStatus(Status::Away,
+                  tr("与 %1 的连接中断（%2），%3 秒后重试").arg(broker, why).arg(seconds));
     else
-        setStatus(Status::Away, tr("与 %1:%2 的连接中断（%3），%4 秒后重试")
-                                    .arg(m_settings.host)
-                                    .arg(m_settings.port)
-                                    .arg(why)
-                                    .arg(m_backoffMs / 1000));
-    if (m_retry) {
-        m_retry->start(m_backoffMs);
-        m_backoffMs = std::min(m_backoffMs * 2, kLongestBackoffMs);
-    }
+        setStatus(Status::Away, tr("未能连接 %1（%2），%3 秒后重试").arg(broker, why).arg(seconds));
+}
+
+qint64 MqttPublisher::retry(const BrokerBackoff::Next &next)
+{
+    m_retry->start(next.wait);
+    return std::chrono::duration_cast<std::chrono::seconds>(next.wait).count();
 }
 
 void MqttPublisher::dropClient()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "telemetry/brokerbackoff.h"
 #include "telemetry/mqttsettings.h"
 #include "telemetry/panelstate.h"
 #include "telemetry/publishqueue.h"
 #include "telemetry/telemetrymessages.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QObject>
@@ -19,17 +21,19 @@ class QTimer;
 // by design: it subscribes to nothing. It lives on a thread of its own (Publisher moves it
 // there, starts it and hands it every call), with libmosquitto's network thread under it, so a
 // broker that is down, slow or refusing never holds up the window, the poll or the reception.
-// Each attempt to connect uses a client of its own; a lost connection is tried again after
-// 1 s, then twice as long each time up to 30 s. What must arrive waits in a PublishQueue
-// meanwhile; readings are not queued but counted, and the count goes with the next state. TLS
-// trusts the certificate authorities the settings hold in memory, or the system's, and checks
-// that the certificate names the broker's host.
+// Each attempt to connect uses a client of its own, given up when it has neither connected
+// nor failed within the settings' connect timeout, and tried again as BrokerBackoff says.
+// What must arrive waits in a PublishQueue meanwhile; readings are not queued but counted,
+// and the count goes with the next state. TLS trusts the certificate authorities the settings
+// hold in memory, or the system's, and checks that the certificate names the broker's host.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class Status { Connecting, Connected, Away, Refused, Untrusted };
+    // NotTls: a TLS handshake answered by something else, a plain MQTT port most likely.
+    // IdTaken: the broker drops each connection soon after accepting it (see BrokerBackoff).
+    enum class Status { Connecting, Connected, Away, Refused, Untrusted, NotTls, IdTaken };
     Q_ENUM(Status)
 
     static constexpr int kMostInFlight = 50;
@@ -64,6 +68,8 @@ private:
     bool makeTlsContext(QString *why);
     void connected(struct mosquitto *client, int rc);
     void lost(struct mosquitto *client, const QString &why);
+    // Schedules the next attempt; the wait in seconds, for the status.
+    qint64 retry(const BrokerBackoff::Next &next);
     void dropClient();
     void push(const QString &leaf, const QByteArray &payload, bool retain, bool droppable);
     void send();
@@ -76,7 +82,8 @@ private:
     struct mosquitto *m_client = nullptr;
     bool m_connected = false;
     bool m_finishing = false;
-    int m_backoffMs = 1000;
+    BrokerBackoff m_backoff;
+    QElapsedTimer m_clock; // monotonic, for the back-off
     struct ssl_ctx_st *m_tlsContext = nullptr;
     QTimer *m_retry = nullptr;
     QTimer *m_connectTimeout = nullptr;

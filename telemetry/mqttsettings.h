@@ -19,6 +19,8 @@ struct MqttSettings
     // empty: the system's.
     QByteArray caCertificates;
     QString session; // this start of the panel, in every message beside its sequence number
+    // An attempt that has neither connected nor failed by then is given up and tried again.
+    int connectTimeoutMs = 15'000;
 
     // mqtt://host[:port] or mqtts://host[:port] (1883 and 8883 by default). False when it is
     // not that (credentials, a path or a query included).

@@ -104,6 +104,8 @@ void TestMqttPublisher::attemptSaysWhyItFailed_data()
     QTest::newRow("trusted") << "tls" << Status::Connected << "已连接";
     QTest::newRow("certified for another host")
         << "elsewhere" << Status::Untrusted << "verify failed";
+    QTest::newRow("TLS to the plain port") << "plain" << Status::NotTls << "未使用 TLS";
+    QTest::newRow("a listener that never answers") << "silent" << Status::Away << "未应答";
 }
 
 void TestMqttPublisher::attemptSaysWhyItFailed()
@@ -113,14 +115,21 @@ void TestMqttPublisher::attemptSaysWhyItFailed()
     QFETCH(QString, told);
     if (!m_brokerMissing.isEmpty())
         QSKIP(qPrintable(m_brokerMissing));
+    QTcpServer silent; // takes the connection and the CONNECT, and answers nothing
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    const QHash<QString, quint16> ports{{"tls", m_broker.tlsPort()},
+                                        {"elsewhere", m_broker.elsewherePort()},
+                                        {"plain", m_broker.plainPort()}};
     MqttSettings settings;
     settings.host = QStringLiteral("127.0.0.1");
-    settings.port = listener == u"tls" ? m_broker.tlsPort() : m_broker.elsewherePort();
+    settings.port = ports.value(listener, silent.serverPort());
     settings.id = QStringLiteral("why-") + listener;
     settings.user = QString::fromLatin1(MosquittoBroker::kUser);
     settings.password = QString::fromLatin1(MosquittoBroker::kPassword);
-    settings.tls = true;
+    settings.tls = listener != u"silent";
     settings.caCertificates = m_broker.ca();
+    // Given up soon where nothing will come; a handshake on a busy machine has its time.
+    settings.connectTimeoutMs = listener == u"silent" ? 300 : 15'000;
     Publisher publisher(settings);
     QSignalSpy changes(&publisher, &Publisher::statusChanged);
     publisher.start();

@@ -1,4 +1,5 @@
 #include "telemetry/alarmmessagebook.h"
+#include "telemetry/brokerbackoff.h"
 #include "telemetry/mqttsettings.h"
 #include "telemetry/panelstate.h"
 #include "telemetry/publishinbox.h"
@@ -15,6 +16,8 @@ class TestTelemetry : public QObject
 private Q_SLOTS:
     void brokerUrl_data();
     void brokerUrl();
+    void backoff_data();
+    void backoff();
     void queueKeepsOrderThroughLostConnections();
     void fullQueueDropsOldestEventFirst();
     void fullInboxDropsReadingsThenEvents_data();
@@ -59,6 +62,39 @@ void TestTelemetry::brokerUrl()
         parsed);
     QCOMPARE(MqttSettings::idFrom(QStringLiteral("lab-pc_3.example.org")),
              QStringLiteral("lab-pc_3exampleorg"));
+}
+
+void TestTelemetry::backoff_data()
+{
+    // What happens, in seconds ("C5" accepted at 5 s, "L7" that connection lost at 7 s, "F" an
+    // attempt failed) => the wait after each L and F, "!" where the id looks taken.
+    QTest::addColumn<QString>("story");
+    QTest::newRow("away: doubled up to 30 s") << "F F F F F F F => 1 2 4 8 16 30 30";
+    QTest::newRow("held a minute: 1 s again") << "F F F C10 L70 F => 1 2 4 1 2";
+    QTest::newRow("hung up after 20 s: doubled") << "C0 L20 C21 L41 C42 L62 => 1 2 4";
+    QTest::newRow("three quick drops: id taken") << "C0 L1 C2 L3 C5 L6 => 1 2 300!";
+    QTest::newRow("a drop after 10 s breaks the row") << "C0 L1 C2 L3 C5 L16 C18 L19 => 1 2 4 8";
+    QTest::newRow("failures leave the row") << "C0 L1 F C5 L6 F C20 L21 => 1 2 4 8 300!";
+    QTest::newRow("taken, then away") << "C0 L1 C2 L3 C5 L6 F => 1 2 300! 300!";
+    QTest::newRow("taken, then held") << "C0 L1 C2 L3 C5 L6 C400 L500 => 1 2 300! 1";
+}
+
+void TestTelemetry::backoff()
+{
+    QFETCH(QString, story);
+    const QStringList parts = story.split(QStringLiteral(" => "));
+    BrokerBackoff backoff;
+    QStringList told;
+    for (const QString &happening : parts[0].split(u' ')) {
+        const std::chrono::seconds at(happening.mid(1).toInt());
+        if (happening.startsWith(u'C')) {
+            backoff.connected(at);
+            continue;
+        }
+        const BrokerBackoff::Next next = happening == u"F" ? backoff.failed() : backoff.lost(at);
+        told << QString::number(next.wait.count() / 1000) + (next.idLooksTaken ? "!" : "");
+    }
+    QCOMPARE(told.join(u' '), parts[1]);
 }
 
 void TestTelemetry::queueKeepsOrderThroughLostConnections()

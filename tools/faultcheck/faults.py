@@ -375,4 +375,10 @@ FAULTS = [
           "    m_keypad.setPumpNumber(answer);\n    if (false)\n",
           "a new pump number is not published until something else changes",
           "^tst_monitoring$"),
+    # mqtt ids, back-off and credential files
+    fault("mqtt-backoff-reset-on-connect", "telemetry/brokerbackoff.cpp",
+          "    if (held >= kHeldLongEnough)\n        m_wait = kFirstWait;\n",
+          "    m_wait = kFirstWait;\n",
+          "a broker that hangs up right after accepting is asked again every second",
+          "^tst_telemetry$"),
 ]
