@@ -2,6 +2,7 @@
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
 #include "cmdline/panelcommandline.h"
+#include "platform/mqttidclaim.h"
 #include "platform/publisher.h"
 #include "platform/serialcontrol.h"
 #include "platform/terminationsignals.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -90,8 +92,15 @@ int main(int argc, char *argv[])
         if (!form.readingLog()->openDailyFolder(folder, &error))
             form.showLogNotice(error);
     }
-    if (commandLine.publishes())
-        form.startPublishing(commandLine.mqtt());
+    // Held until the panel ends, so that the next panel of the host takes the next id.
+    MqttIdClaim idClaim;
+    if (commandLine.publishes()) {
+        MqttSettings mqtt = commandLine.mqtt();
+        if (mqtt.id.isEmpty())
+            mqtt.id =
+                idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
+        form.startPublishing(mqtt);
+    }
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted();
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });

@@ -87,8 +87,8 @@
     </message>
     <message>
         <location filename="panelcommandline.cpp" line="336"/>
-        <source>the panel&apos;s name in the topics; by default the host name, reduced to letters, digits, &apos;_&apos; and &apos;-&apos;</source>
-        <translation>面板在主题中的名字；默认为主机名，只保留字母、数字、“_”和“-”</translation>
+        <source>the panel&apos;s name in the topics; by default the host name, reduced to letters, digits, &apos;_&apos; and &apos;-&apos;, then the device of port 1 when --port names it (lab3-ttyUSB0), else a number from the second panel of the host on (lab3-2)</source>
+        <translation>面板在主题中的名字；默认为主机名（只保留字母、数字、“_”和“-”），--port 指定了端口 1 的设备时后接设备名（lab3-ttyUSB0），否则从本机第二个面板起后接编号（lab3-2）</translation>
     </message>
     <message>
         <location filename="panelcommandline.cpp" line="342"/>

@@ -1,7 +1,6 @@
 #include "cmdline/panelcommandline.h"
 
 #include <QFile>
-#include <QSysInfo>
 
 #include <QCommandLineOption>
 
@@ -336,7 +335,9 @@ QString PanelCommandLine::helpText() const
                 {QStringLiteral("--mqtt-id ID"),
                  t.translate("PanelCommandLine",
                              "the panel's name in the topics; by default the host name, reduced "
-                             "to letters, digits, '_' and '-'")},
+                             "to letters, digits, '_' and '-', then the device of port 1 when "
+                             "--port names it (lab3-ttyUSB0), else a number from the second "
+                             "panel of the host on (lab3-2)")},
                 {QStringLiteral("--mqtt-auth FILE"),
                  t.translate("PanelCommandLine",
                              "the broker's user name on the first line of FILE, the password on "
@@ -473,10 +474,12 @@ bool PanelCommandLine::takeMqtt(const QString &url, const std::optional<QString>
                         .translate("PanelCommandLine",
                                    "'%1' is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")
                         .arg(url));
-    m_mqtt.id = MqttSettings::idFrom(id.value_or(QSysInfo::machineHostName()));
-    if (id && m_mqtt.id != *id)
-        return fail(m_texts.translate("PanelCommandLine",
-                                      "--mqtt-id may hold only letters, digits, '_' and '-'"));
+    if (id) {
+        m_mqtt.id = MqttSettings::idFrom(*id);
+        if (m_mqtt.id != *id)
+            return fail(m_texts.translate("PanelCommandLine",
+                                          "--mqtt-id may hold only letters, digits, '_' and '-'"));
+    }
     if (!caFile.isEmpty() && !m_mqtt.tls)
         return fail(m_texts.translate("PanelCommandLine", "--mqtt-ca needs an mqtts:// URL"));
     m_mqttAuthFile = authFile;

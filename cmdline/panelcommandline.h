@@ -93,7 +93,8 @@ public:
     // Empty: the default log, unless noLog().
     QString logFile() const { return m_logFile; }
     bool noLog() const { return m_noLog; }
-    // Publishing to an MQTT broker: only with --mqtt.
+    // Publishing to an MQTT broker: only with --mqtt. The id is empty unless --mqtt-id gives
+    // it: the panel's own default is fixed at start, among the other panels of the host.
     bool publishes() const { return !m_mqtt.host.isEmpty(); }
     const MqttSettings &mqtt() const { return m_mqtt; }
     // Reads the files of --mqtt-auth and --mqtt-ca into mqtt(), once and without waiting: false

@@ -16,14 +16,20 @@ bool MqttSettings::parseUrl(const QString &text, MqttSettings *settings)
     return true;
 }
 
-QString MqttSettings::idFrom(const QString &name)
+QString MqttSettings::topicSafe(const QString &text)
 {
-    QString id;
-    for (const QChar c : name) {
+    QString safe;
+    for (const QChar c : text) {
         if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
             c == u'_' || c == u'-')
-            id += c;
+            safe += c;
     }
+    return safe;
+}
+
+QString MqttSettings::idFrom(const QString &name)
+{
+    const QString id = topicSafe(name);
     return id.isEmpty() ? QStringLiteral("panel") : id;
 }
 

@@ -27,6 +27,8 @@ struct MqttSettings
     static bool parseUrl(const QString &url, MqttSettings *settings);
     // The host name reduced to the characters a topic level and a client id may safely hold.
     static QString idFrom(const QString &name);
+    // Those characters of text, and no others.
+    static QString topicSafe(const QString &text);
     // A user line and a password line, as --mqtt-auth holds them. False when there is no user.
     static bool takeAuth(const QByteArray &text, MqttSettings *settings);
 

@@ -1,5 +1,6 @@
 #include "telemetry/alarmmessagebook.h"
 #include "telemetry/brokerbackoff.h"
+#include "telemetry/mqttidrule.h"
 #include "telemetry/mqttsettings.h"
 #include "telemetry/panelstate.h"
 #include "telemetry/publishinbox.h"
@@ -16,6 +17,8 @@ class TestTelemetry : public QObject
 private Q_SLOTS:
     void brokerUrl_data();
     void brokerUrl();
+    void defaultId_data();
+    void defaultId();
     void backoff_data();
     void backoff();
     void queueKeepsOrderThroughLostConnections();
@@ -62,6 +65,27 @@ void TestTelemetry::brokerUrl()
         parsed);
     QCOMPARE(MqttSettings::idFrom(QStringLiteral("lab-pc_3.example.org")),
              QStringLiteral("lab-pc_3exampleorg"));
+}
+
+void TestTelemetry::defaultId_data()
+{
+    // Host, device of port 1, instance: the id.
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QString>("id");
+    QTest::newRow("first keeps the bare host name") << QStringList{"lab3", "", "1"} << "lab3";
+    QTest::newRow("then numbered")
+        << QStringList{"lab3.example.org", "", "2"} << "lab3exampleorg-2";
+    QTest::newRow("device") << QStringList{"lab3", "/dev/ttyUSB0", "2"} << "lab3-ttyUSB0-2";
+    QTest::newRow("numbered device no instance")
+        << QStringList{"lab3", "/dev/pts/3", "1"} << "lab3-pts3";
+    QTest::newRow("nothing of it safe") << QStringList{"lab3", "/dev/泵", "2"} << "lab3-2";
+}
+
+void TestTelemetry::defaultId()
+{
+    QFETCH(QStringList, given);
+    QFETCH(QString, id);
+    QCOMPARE(MqttIdRule::id(given[0], given[1], given[2].toInt()), id);
 }
 
 void TestTelemetry::backoff_data()

@@ -381,4 +381,8 @@ FAULTS = [
           "    m_wait = kFirstWait;\n",
           "a broker that hangs up right after accepting is asked again every second",
           "^tst_telemetry$"),
+    fault("mqtt-id-not-claimed", "platform/mqttidclaim.cpp",
+          "if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {", "if (fd >= 0) {",
+          "a second panel on the host publishes under the first one's id, and each takes the "
+          "broker connection from the other", "^tst_monitoring$"),
 ]
