@@ -13,7 +13,7 @@ struct CredentialFile
     enum class Outcome { Read, CannotOpen, NotRegular, TooLarge, CannotRead };
     enum class Kind { Regular, Folder, Fifo, Device, Socket };
 
-    // A bundle of a few hundred certificates authorities fits; more is no credential file.
+    // A bundle of a few hundred certificate authorities fits; more is no credential file.
     static constexpr qint64 kLargestBytes = 1024 * 1024;
 
     Outcome outcome = Outcome::CannotOpen;
