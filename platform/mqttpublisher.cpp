@@ -61,7 +61,7 @@ void MqttPublisher::start()
     m_connectTimeout->setSingleShot(true);
     m_connectTimeout->setInterval(m_settings.connectTimeoutMs);
     connect(m_connectTimeout, &QTimer::timeout, this, [this] {
-        lost(m_client, tr("代理 %1 秒内未应答").arg(m_settings.connectTimeoutMs / 1000.0));
+        lost(m_client, tr("代理 %1 秒内未应答").arg(m_settings.connectTimeoutMs / 1000.0), true);
     });
     connectNow();
 }
@@ -269,14 +269,14 @@ void MqttPublisher::connected(struct mosquitto *client, int rc)
     send();
 }
 
-void MqttPublisher::lost(struct mosquitto *client, const QString &why)
+void MqttPublisher::lost(struct mosquitto *client, const QString &why, bool unanswered)
 {
     if (client && client != m_client)
         return;
     const bool wasConnected = m_connected;
     m_connected = false;
     m_queue.connectionLost();
-    dropClient();
+    dropClient(unanswered);
     if (m_connectTimeout)
         m_connectTimeout->stop();
     if (m_finishing || !m_retry)
@@ -320,17 +320,19 @@ qint64 MqttPublisher::retry(const BrokerBackoff::Next &next)
     return std::chrono::duration_cast<std::chrono::seconds>(next.wait).count();
 }
 
-void MqttPublisher::dropClient()
+void MqttPublisher::dropClient(bool unanswered)
 {
     if (!m_client)
         return;
     struct mosquitto *client = std::exchange(m_client, nullptr);
-    const bool wasConnected = std::exchange(m_connected, false);
+    m_connected = false;
     mosquitto_disconnect(client);
-    // Connected, the network thread sends the disconnection (else the broker would publish
-    // the will) and ends; still connecting, it is stopped at once: a slow handshake must not
-    // hold this thread.
-    mosquitto_loop_stop(client, !wasConnected);
+    // The network thread sends the disconnection when connected (else the broker would publish
+    // the will) and ends by itself, at once after a TLS error, which ends it anyway. It is
+    // cancelled only where it has waited for an answer: cancelled while it closes its socket, it
+    // would leave the descriptor's number to be closed once more by mosquitto_destroy, by then
+    // perhaps another part of the program's (libudev aborts on that).
+    mosquitto_loop_stop(client, unanswered);
     mosquitto_destroy(client);
 }
 

@@ -67,10 +67,11 @@ private:
     // The TLS context every attempt shares; false, with *why, when it cannot be made.
     bool makeTlsContext(QString *why);
     void connected(struct mosquitto *client, int rc);
-    void lost(struct mosquitto *client, const QString &why);
+    // unanswered: given up after the connect timeout, the network thread still waiting.
+    void lost(struct mosquitto *client, const QString &why, bool unanswered = false);
     // Schedules the next attempt; the wait in seconds, for the status.
     qint64 retry(const BrokerBackoff::Next &next);
-    void dropClient();
+    void dropClient(bool unanswered = false);
     void push(const QString &leaf, const QByteArray &payload, bool retain, bool droppable);
     void send();
     void setStatus(Status status, const QString &detail);
