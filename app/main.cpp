@@ -2,6 +2,7 @@
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
 #include "cmdline/panelcommandline.h"
+#include "platform/mqttidclaim.h"
 #include "platform/publisher.h"
 #include "platform/serialcontrol.h"
 #include "platform/terminationsignals.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -36,6 +38,14 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(PanelCommandLine::versionText()), stdout);
         return 0;
     }
+    // The broker's credentials and certificate authority are read now, once: a FIFO or a
+    // folder in their place is refused before any window, and nothing waits on them later.
+    if (commandLine.publishes() && !commandLine.readMqttFiles()) {
+        std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(commandLine.errorText()));
+        return 2;
+    }
+    for (const QString &warning : commandLine.warnings())
+        std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(warning));
     // A log on a pipe or terminal whose reader has gone must not end the panel with the pump
     // running; such paths are refused below, and a write that fails is told instead.
     std::signal(SIGPIPE, SIG_IGN);
@@ -83,8 +93,15 @@ int main(int argc, char *argv[])
         if (!form.readingLog()->openDailyFolder(folder, &error))
             form.showLogNotice(error);
     }
-    if (commandLine.publishes())
-        form.startPublishing(commandLine.mqtt());
+    // Held until the panel ends, so that the next panel of the host takes the next id.
+    MqttIdClaim idClaim;
+    if (commandLine.publishes()) {
+        MqttSettings mqtt = commandLine.mqtt();
+        if (mqtt.id.isEmpty())
+            mqtt.id =
+                idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
+        form.startPublishing(mqtt);
+    }
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted();
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });

@@ -22,17 +22,20 @@ PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record
     : QObject(parent), m_publisher(new Publisher(withSession(settings, record), this)),
       m_record(record), m_alarms(alarms), m_session(session)
 {
+    if (settings.authReadableByOthers)
+        m_warning = tr("；其他用户可读取密码文件 %1，请执行 chmod 600").arg(settings.authFile);
     using Status = MqttPublisher::Status;
     connect(m_publisher, &Publisher::statusChanged, this,
             [this](Status status, const QString &detail) {
-                Q_EMIT statusText(tr("监控：%1").arg(detail));
+                Q_EMIT statusText(tr("监控：%1").arg(detail) + m_warning);
                 // An event line for each change, not for each attempt of the same kind.
                 if (int(status) == std::exchange(m_lastStatus, int(status)) ||
                     status == Status::Connecting)
                     return;
                 m_session->logEvent(status == Status::Connected ? "mqtt-connected"
-                                    : status == Status::Away    ? "mqtt-lost"
-                                                                : "mqtt-refused",
+                                    : status == Status::Away || status == Status::IdTaken
+                                        ? "mqtt-lost"
+                                        : "mqtt-refused",
                                     detail);
             });
     connect(record, &RunRecord::readingAdded, this, [this](const RunRecord::Reading &r) {

@@ -15,8 +15,9 @@ struct MqttSettings;
 
 // What the panel publishes, wired to where it comes from: every reading and event of the run
 // record, the alarms as they are raised, act, clear and are acknowledged, and the state again
-// after every event. How the broker connection goes is a line of the status area, and an event
-// line each time it changes kind.
+// after every event. How the broker connection goes is a line of the status area, with a
+// password file that others may read named on it too, and an event line each time it changes
+// kind.
 class PanelPublishing : public QObject
 {
     Q_OBJECT
@@ -45,5 +46,6 @@ private:
     PumpSession *m_session;
     AlarmMessageBook m_alarmBook;
     std::function<PanelStateBuilder::Window()> m_window;
+    QString m_warning;     // after every status, as long as its cause lasts
     int m_lastStatus = -1; // the last status told in an event line
 };

@@ -4,45 +4,45 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <location filename="panelcommandline.cpp" line="201"/>
+        <location filename="panelcommandline.cpp" line="199"/>
         <source>Try &apos;%1 --help&apos; for more information.</source>
         <translation>请执行“%1 --help”查看更多信息。</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="206"/>
+        <location filename="panelcommandline.cpp" line="204"/>
         <source>unexpected argument &apos;%1&apos;: the program takes options only</source>
         <translation>多余的参数“%1”：本程序只接受选项</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="219"/>
+        <location filename="panelcommandline.cpp" line="217"/>
         <source>unknown option &apos;%1&apos;</source>
         <translation>未知的选项“%1”</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="222"/>
-        <location filename="panelcommandline.cpp" line="396"/>
+        <location filename="panelcommandline.cpp" line="220"/>
+        <location filename="panelcommandline.cpp" line="397"/>
         <source>option &apos;%1&apos; takes no value</source>
         <translation>选项 %1 不带参数</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="225"/>
-        <location filename="panelcommandline.cpp" line="407"/>
+        <location filename="panelcommandline.cpp" line="223"/>
+        <location filename="panelcommandline.cpp" line="408"/>
         <source>option &apos;%1&apos; needs a value</source>
         <translation>选项 %1 缺少参数</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="292"/>
+        <location filename="panelcommandline.cpp" line="290"/>
         <source>the language of these messages: Chinese when the first of LC_ALL, LC_MESSAGES and LANG that is set names a Chinese locale (zh_*), English otherwise, plain ASCII in the C locale; LANGUAGE, a list such as zh_CN:en, comes before them except in the C locale</source>
         <translation>本说明和出错信息的语言：LC_ALL、LC_MESSAGES、LANG 中第一个已设置的变量为中文区域设置（zh_*）时用中文，否则用英文，C 区域设置下只用 ASCII 字符；LANGUAGE（语言列表，例如 zh_CN:en）优先于它们，C 区域设置下除外</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="313"/>
+        <location filename="panelcommandline.cpp" line="311"/>
         <location filename="../tools/pumpsim/simoptions.cpp" line="128"/>
         <source>Options:</source>
         <translation>选项：</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="360"/>
+        <location filename="panelcommandline.cpp" line="361"/>
         <location filename="../tools/pumpsim/simoptions.cpp" line="130"/>
         <source>Environment:</source>
         <translation>环境变量：</translation>
@@ -51,147 +51,182 @@
 <context>
     <name>PanelCommandLine</name>
     <message>
-        <location filename="panelcommandline.cpp" line="304"/>
+        <location filename="panelcommandline.cpp" line="302"/>
         <source>Usage: corvane-panel [OPTION]... [QT-OPTION]...</source>
         <translation>用法：corvane-panel [选项]... [Qt 选项]...</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="306"/>
+        <location filename="panelcommandline.cpp" line="304"/>
         <source>Operator panel for a Corvane laboratory pump on a serial line: it sets the pump&apos;s flow and protection-pressure limit, runs and stops it, and shows and logs its pressure. The window is in Chinese.</source>
         <translation>Corvane 实验室泵的操作面板，经串口连接：设定泵的流量和保护压力上限，启动和停止泵，显示并记录压力。窗口为中文。</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="315"/>
+        <location filename="panelcommandline.cpp" line="313"/>
         <source>serial port N is the device DEVICE (e.g. --port 1=/dev/ttyUSB0); repeatable; without it port N is /dev/ttyS{N-1}</source>
         <translation>通信端口 N 使用设备 DEVICE（例如 --port 1=/dev/ttyUSB0），可重复；未指定时端口 N 为 /dev/ttyS{N-1}</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="319"/>
+        <location filename="panelcommandline.cpp" line="317"/>
         <source>drive L: of the record file is the folder DIR (e.g. --drive d=/home/lab/records); repeatable; without it drive d: is ~/Documents/corvane-panel, made when first needed</source>
         <translation>记录文件的驱动器 L: 使用文件夹 DIR（例如 --drive d=/home/lab/records），可重复；未指定时驱动器 d: 为 ~/Documents/corvane-panel（首次保存时创建）</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="324"/>
+        <location filename="panelcommandline.cpp" line="322"/>
         <source>append every reading and event, with its time, to FILE (one line each: time&lt;TAB&gt;reading, or #&lt;TAB&gt;time&lt;TAB&gt;event&lt;TAB&gt;text); without it they go to a file a day in ~/.local/share/corvane/corvane-panel/readings/</source>
         <translation>把每个读数和事件连同时间追加到文件 FILE（每行“时间&lt;TAB&gt;读数”，或“#&lt;TAB&gt;时间&lt;TAB&gt;事件&lt;TAB&gt;说明”）；未指定时每天一个文件，位于 ~/.local/share/corvane/corvane-panel/readings/</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="330"/>
+        <location filename="panelcommandline.cpp" line="328"/>
         <source>keep no reading log</source>
         <translation>不记录读数日志</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="332"/>
+        <location filename="panelcommandline.cpp" line="330"/>
         <source>publish readings, state, events and alarms to the MQTT broker at URL (mqtt://HOST[:PORT], or mqtts://HOST[:PORT] for TLS; 1883 and 8883 by default) under corvane/ID/; nothing published can command the pump</source>
         <translation>把读数、状态、事件和报警发布到 URL 处的 MQTT 代理（mqtt://主机[:端口]，或用 TLS 的 mqtts://主机[:端口]；默认端口 1883 和 8883），主题在 corvane/ID/ 之下；发布的内容不能控制泵</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="338"/>
-        <source>the panel&apos;s name in the topics; by default the host name, reduced to letters, digits, &apos;_&apos; and &apos;-&apos;</source>
-        <translation>面板在主题中的名字；默认为主机名，只保留字母、数字、“_”和“-”</translation>
+        <location filename="panelcommandline.cpp" line="336"/>
+        <source>the panel&apos;s name in the topics; by default the host name, reduced to letters, digits, &apos;_&apos; and &apos;-&apos;, then the device of port 1 when --port names it (lab3-ttyUSB0), else a number from the second panel of the host on (lab3-2)</source>
+        <translation>面板在主题中的名字；默认为主机名（只保留字母、数字、“_”和“-”），--port 指定了端口 1 的设备时后接设备名（lab3-ttyUSB0），否则从本机第二个面板起后接编号（lab3-2）</translation>
     </message>
     <message>
         <location filename="panelcommandline.cpp" line="342"/>
-        <source>the broker&apos;s user name on the first line of FILE, the password on the second (never on the command line, where ps shows it)</source>
-        <translation>代理的用户名在 FILE 的第一行，密码在第二行（绝不写在命令行上，ps 会显示它）</translation>
+        <source>the broker&apos;s user name on the first line of FILE, the password on the second (never on the command line, where ps shows it); readable by you alone (chmod 600)</source>
+        <translation>代理的用户名在 FILE 的第一行，密码在第二行（绝不写在命令行上，ps 会显示它）；只让自己可读（chmod 600）</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="346"/>
+        <location filename="panelcommandline.cpp" line="347"/>
         <source>the certificate authority that signs the broker&apos;s certificate, for mqtts:// (by default the system&apos;s)</source>
         <translation>签发代理证书的证书颁发机构，用于 mqtts://（默认用系统的）</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="350"/>
+        <location filename="panelcommandline.cpp" line="351"/>
         <source>show this help and exit</source>
         <translation>显示本说明后退出</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="352"/>
+        <location filename="panelcommandline.cpp" line="353"/>
         <source>show the program&apos;s name and version and exit</source>
         <translation>显示程序名和版本号后退出</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="356"/>
+        <location filename="panelcommandline.cpp" line="357"/>
         <source>Qt&apos;s own options (e.g. -platform offscreen, -display :1, -style Fusion, -reverse) are passed on to Qt, with one dash or two.</source>
         <translation>Qt 的选项（例如 -platform offscreen、-display :1、-style Fusion、-reverse，一个或两个短横线均可）交给 Qt 处理。</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="400"/>
+        <location filename="panelcommandline.cpp" line="401"/>
         <source>option &apos;%1&apos; takes its value after a space, not after &apos;=&apos;</source>
         <translation>选项 %1 的值要用空格隔开，不能用“=”</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="447"/>
+        <location filename="panelcommandline.cpp" line="448"/>
         <source>--log needs a file name</source>
         <translation>--log 需要一个文件名</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="454"/>
+        <location filename="panelcommandline.cpp" line="455"/>
         <source>--log and --no-log cannot be used together</source>
         <translation>--log 与 --no-log 不能同时使用</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="467"/>
+        <location filename="panelcommandline.cpp" line="468"/>
         <source>--mqtt-id, --mqtt-auth and --mqtt-ca need --mqtt</source>
         <translation>--mqtt-id、--mqtt-auth 和 --mqtt-ca 需要 --mqtt</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="473"/>
+        <location filename="panelcommandline.cpp" line="474"/>
         <source>&apos;%1&apos; is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]</source>
         <translation>“%1”不是 mqtt://主机[:端口] 或 mqtts://主机[:端口]</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="478"/>
+        <location filename="panelcommandline.cpp" line="480"/>
         <source>--mqtt-id may hold only letters, digits, &apos;_&apos; and &apos;-&apos;</source>
         <translation>--mqtt-id 只能包含字母、数字、“_”和“-”</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="484"/>
+        <location filename="panelcommandline.cpp" line="498"/>
         <source>%1 holds no user name on its first line</source>
         <translation>%1 的第一行没有用户名</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="486"/>
+        <location filename="panelcommandline.cpp" line="505"/>
+        <source>warning: other users may read the password in %1; make it yours alone: chmod 600 %1</source>
+        <translation>警告：其他用户可以读取 %1 中的密码；请只让自己可读：chmod 600 %1</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="515"/>
+        <source>%1 holds no PEM certificate</source>
+        <translation>%1 中没有 PEM 格式的证书</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="528"/>
+        <source>a folder</source>
+        <translation>文件夹</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="529"/>
+        <source>a named pipe</source>
+        <translation>命名管道</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="530"/>
+        <source>a socket</source>
+        <translation>套接字</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="531"/>
+        <source>a device</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="533"/>
+        <source>%1 is not a regular file but %2</source>
+        <translation>%1 不是普通文件，而是%2</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="536"/>
+        <source>%1 is larger than %2 bytes</source>
+        <translation>%1 大于 %2 字节</translation>
+    </message>
+    <message>
+        <location filename="panelcommandline.cpp" line="540"/>
         <source>cannot read %1: %2</source>
         <translation>无法读取 %1：%2</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="488"/>
-        <source>cannot read %1</source>
-        <translation>无法读取 %1</translation>
-    </message>
-    <message>
-        <location filename="panelcommandline.cpp" line="490"/>
+        <location filename="panelcommandline.cpp" line="484"/>
         <source>--mqtt-ca needs an mqtts:// URL</source>
         <translation>--mqtt-ca 需要 mqtts:// 地址</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="501"/>
+        <location filename="panelcommandline.cpp" line="551"/>
         <source>argument &apos;%1&apos; of --port is not N=DEVICE, e.g. 1=/dev/ttyUSB0</source>
         <translation>--port 的参数“%1”应为 N=设备，例如 1=/dev/ttyUSB0</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="508"/>
+        <location filename="panelcommandline.cpp" line="558"/>
         <source>invalid port number &apos;%1&apos; of --port: it must be a whole number from 1 to 32767</source>
         <translation>--port 的端口号“%1”无效：应为 1 到 32767 的整数</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="513"/>
+        <location filename="panelcommandline.cpp" line="563"/>
         <source>port %1 is given twice in --port</source>
         <translation>--port 中端口 %1 出现了两次</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="527"/>
+        <location filename="panelcommandline.cpp" line="577"/>
         <source>the path &apos;%1…&apos; is longer than the system allows (%2 bytes)</source>
         <translation>路径“%1…”超过系统允许的长度（%2 字节）</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="539"/>
+        <location filename="panelcommandline.cpp" line="589"/>
         <source>argument &apos;%1&apos; of --drive is not LETTER=FOLDER, e.g. d=/home/lab/records</source>
         <translation>--drive 的参数“%1”应为 盘符=文件夹，例如 d=/home/lab/records</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="546"/>
+        <location filename="panelcommandline.cpp" line="596"/>
         <source>invalid drive letter &apos;%1&apos; of --drive: it must be one letter</source>
         <translation>--drive 的盘符“%1”无效：应为一个字母</translation>
     </message>

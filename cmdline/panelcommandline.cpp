@@ -1,8 +1,6 @@
 #include "cmdline/panelcommandline.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSysInfo>
 
 #include <QCommandLineOption>
 
@@ -337,11 +335,14 @@ QString PanelCommandLine::helpText() const
                 {QStringLiteral("--mqtt-id ID"),
                  t.translate("PanelCommandLine",
                              "the panel's name in the topics; by default the host name, reduced "
-                             "to letters, digits, '_' and '-'")},
+                             "to letters, digits, '_' and '-', then the device of port 1 when "
+                             "--port names it (lab3-ttyUSB0), else a number from the second "
+                             "panel of the host on (lab3-2)")},
                 {QStringLiteral("--mqtt-auth FILE"),
                  t.translate("PanelCommandLine",
                              "the broker's user name on the first line of FILE, the password on "
-                             "the second (never on the command line, where ps shows it)")},
+                             "the second (never on the command line, where ps shows it); "
+                             "readable by you alone (chmod 600)")},
                 {QStringLiteral("--mqtt-ca FILE"),
                  t.translate("PanelCommandLine",
                              "the certificate authority that signs the broker's certificate, for "
@@ -473,23 +474,71 @@ bool PanelCommandLine::takeMqtt(const QString &url, const std::optional<QString>
                         .translate("PanelCommandLine",
                                    "'%1' is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")
                         .arg(url));
-    m_mqtt.id = MqttSettings::idFrom(id.value_or(QSysInfo::machineHostName()));
-    if (id && m_mqtt.id != *id)
-        return fail(m_texts.translate("PanelCommandLine",
-                                      "--mqtt-id may hold only letters, digits, '_' and '-'"));
-    QString why;
-    if (!authFile.isEmpty() && !MqttSettings::readAuthFile(authFile, &m_mqtt, &why))
-        return fail(
-            why.isEmpty()
-                ? m_texts.translate("PanelCommandLine", "%1 holds no user name on its first line")
-                      .arg(authFile)
-                : m_texts.translate("PanelCommandLine", "cannot read %1: %2").arg(authFile, why));
-    if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())
-        return fail(m_texts.translate("PanelCommandLine", "cannot read %1").arg(caFile));
+    if (id) {
+        m_mqtt.id = MqttSettings::idFrom(*id);
+        if (m_mqtt.id != *id)
+            return fail(m_texts.translate("PanelCommandLine",
+                                          "--mqtt-id may hold only letters, digits, '_' and '-'"));
+    }
     if (!caFile.isEmpty() && !m_mqtt.tls)
         return fail(m_texts.translate("PanelCommandLine", "--mqtt-ca needs an mqtts:// URL"));
-    m_mqtt.caFile = caFile;
+    m_mqttAuthFile = authFile;
+    m_mqttCaFile = caFile;
     return true;
+}
+
+bool PanelCommandLine::readMqttFiles()
+{
+    if (!m_mqttAuthFile.isEmpty()) {
+        const CredentialFile auth = CredentialFile::read(m_mqttAuthFile);
+        if (auth.outcome != CredentialFile::Outcome::Read)
+            return failReading(m_mqttAuthFile, auth);
+        if (!MqttSettings::takeAuth(auth.content, &m_mqtt))
+            return fail(
+                m_texts.translate("PanelCommandLine", "%1 holds no user name on its first line")
+                    .arg(m_mqttAuthFile));
+        m_mqtt.authFile = m_mqttAuthFile;
+        m_mqtt.authReadableByOthers = auth.readableByOthers;
+        if (auth.readableByOthers)
+            m_warnings << m_texts
+                              .translate("PanelCommandLine",
+                                         "warning: other users may read the password in %1; "
+                                         "make it yours alone: chmod 600 %1")
+                              .arg(m_mqttAuthFile);
+    }
+    if (!m_mqttCaFile.isEmpty()) {
+        const CredentialFile ca = CredentialFile::read(m_mqttCaFile);
+        if (ca.outcome != CredentialFile::Outcome::Read)
+            return failReading(m_mqttCaFile, ca);
+        if (!ca.content.contains("-----BEGIN CERTIFICATE-----"))
+            return fail(m_texts.translate("PanelCommandLine", "%1 holds no PEM certificate")
+                            .arg(m_mqttCaFile));
+        m_mqtt.caCertificates = ca.content;
+    }
+    return true;
+}
+
+bool PanelCommandLine::failReading(const QString &path, const CredentialFile &file)
+{
+    using Kind = CredentialFile::Kind;
+    switch (file.outcome) {
+    case CredentialFile::Outcome::NotRegular: {
+        const QString kind =
+            file.kind == Kind::Folder   ? m_texts.translate("PanelCommandLine", "a folder")
+            : file.kind == Kind::Fifo   ? m_texts.translate("PanelCommandLine", "a named pipe")
+            : file.kind == Kind::Socket ? m_texts.translate("PanelCommandLine", "a socket")
+                                        : m_texts.translate("PanelCommandLine", "a device");
+        return fail(m_texts.translate("PanelCommandLine", "%1 is not a regular file but %2")
+                        .arg(path, kind));
+    }
+    case CredentialFile::Outcome::TooLarge:
+        return fail(m_texts.translate("PanelCommandLine", "%1 is larger than %2 bytes")
+                        .arg(path)
+                        .arg(CredentialFile::kLargestBytes));
+    default:
+        return fail(m_texts.translate("PanelCommandLine", "cannot read %1: %2")
+                        .arg(path, qt_error_string(file.error)));
+    }
 }
 
 bool PanelCommandLine::takePortDevice(const QString &value)

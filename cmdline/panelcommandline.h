@@ -1,5 +1,6 @@
 #pragma once
 
+#include "telemetry/credentialfile.h"
 #include "telemetry/mqttsettings.h"
 
 #include <QChar>
@@ -63,6 +64,7 @@ private:
 //   --drive L=DIR     drive letter L of the record file is the folder DIR (repeatable)
 //   --log FILE        append every reading and event, with its time, to FILE
 //   --no-log          keep no reading log
+//   --mqtt URL [--mqtt-id ID] [--mqtt-auth FILE] [--mqtt-ca FILE]   publish to a broker
 //   -h, --help        -v, --version
 // Qt's own options (-platform offscreen, --style Fusion, -reverse, ...) are accepted and left
 // for QApplication, which reads them from the same argv; they are skipped here exactly as Qt
@@ -91,9 +93,15 @@ public:
     // Empty: the default log, unless noLog().
     QString logFile() const { return m_logFile; }
     bool noLog() const { return m_noLog; }
-    // Publishing to an MQTT broker: only with --mqtt.
+    // Publishing to an MQTT broker: only with --mqtt. The id is empty unless --mqtt-id gives
+    // it: the panel's own default is fixed at start, among the other panels of the host.
     bool publishes() const { return !m_mqtt.host.isEmpty(); }
     const MqttSettings &mqtt() const { return m_mqtt; }
+    // Reads the files of --mqtt-auth and --mqtt-ca into mqtt(), once and without waiting: false
+    // when one cannot be read, is no regular file or holds nothing of use (errorText() says
+    // why, in one line). warnings() then says what was read but is unsafe.
+    bool readMqttFiles();
+    QStringList warnings() const { return m_warnings; }
 
 private:
     bool fail(const QString &text);
@@ -103,6 +111,8 @@ private:
     bool fitsPathLimit(const QString &path);
     bool takeMqtt(const QString &url, const std::optional<QString> &id, const QString &authFile,
                   const QString &caFile, bool anyOther);
+    // False, with why the file could not be read.
+    bool failReading(const QString &path, const CredentialFile &file);
 
     CommandLineTexts m_texts;
     bool m_helpRequested = false;
@@ -113,4 +123,7 @@ private:
     QString m_logFile;
     bool m_noLog = false;
     MqttSettings m_mqtt;
+    QString m_mqttAuthFile;
+    QString m_mqttCaFile;
+    QStringList m_warnings;
 };

@@ -6,9 +6,13 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutexLocker>
 #include <QTimer>
 
 #include <mosquitto.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <cmath>
 #include <mutex>
@@ -16,10 +20,19 @@
 namespace {
 
 constexpr int kKeepAliveSeconds = 30;
-constexpr int kLongestBackoffMs = 30'000;
 constexpr int kFinishWaitMs = 1000;
-// An attempt that has neither connected nor failed by then is given up and tried again.
-constexpr int kConnectTimeoutMs = 15'000;
+
+// What OpenSSL says when the other end of a handshake does not speak TLS: a plain MQTT port
+// hangs up on the greeting it cannot read, other servers answer in their own protocol.
+bool soundsLikeNoTls(const QString &line)
+{
+    for (const char *text : {"unexpected eof while reading", "wrong version number",
+                             "packet length too long", "record layer failure"}) {
+        if (line.contains(QLatin1String(text)))
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -34,18 +47,22 @@ MqttPublisher::MqttPublisher(const MqttSettings &settings, QObject *parent)
 MqttPublisher::~MqttPublisher()
 {
     dropClient();
+    // Each client took a reference of its own, and gave it back when it was destroyed.
+    SSL_CTX_free(m_tlsContext);
 }
 
 void MqttPublisher::start()
 {
+    m_clock.start();
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &MqttPublisher::connectNow);
     m_connectTimeout = new QTimer(this);
     m_connectTimeout->setSingleShot(true);
-    m_connectTimeout->setInterval(kConnectTimeoutMs);
-    connect(m_connectTimeout, &QTimer::timeout, this,
-            [this] { lost(m_client, tr("%1 秒内未连上").arg(kConnectTimeoutMs / 1000)); });
+    m_connectTimeout->setInterval(m_settings.connectTimeoutMs);
+    connect(m_connectTimeout, &QTimer::timeout, this, [this] {
+        lost(m_client, tr("代理 %1 秒内未应答").arg(m_settings.connectTimeoutMs / 1000.0), true);
+    });
     connectNow();
 }
 
@@ -57,9 +74,13 @@ void MqttPublisher::setStatus(Status status, const QString &detail)
 void MqttPublisher::connectNow()
 {
     dropClient();
-    m_tlsProblem.clear();
     const QByteArray id = ("corvane-" + m_settings.id).toUtf8();
     m_client = mosquitto_new(id.constData(), true, this);
+    {
+        const QMutexLocker lock(&m_tlsLock);
+        m_tlsClient = m_client;
+        m_tlsProblem.clear();
+    }
     if (!m_client) {
         lost(nullptr, tr("无法创建 MQTT 客户端"));
         return;
@@ -75,12 +96,13 @@ void MqttPublisher::connectNow()
                                   m_settings.password.toUtf8().constData());
     }
     if (m_settings.tls) {
-        const QByteArray ca = m_settings.caFile.toLocal8Bit();
-        const int rc =
-            mosquitto_tls_set(m_client, ca.isEmpty() ? nullptr : ca.constData(),
-                              ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            lost(nullptr, tr("TLS 设置无效：%1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
+        // The library takes certificate authorities from files only, and files are read at
+        // start alone: it is handed a context made here, which it uses as it is.
+        QString why;
+        if (!makeTlsContext(&why) ||
+            mosquitto_int_option(m_client, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) != MOSQ_ERR_SUCCESS ||
+            mosquitto_void_option(m_client, MOSQ_OPT_SSL_CTX, m_tlsContext) != MOSQ_ERR_SUCCESS) {
+            lost(nullptr, tr("TLS 设置无效：%1").arg(why.isEmpty() ? tr("库不支持") : why));
             return;
         }
     }
@@ -93,9 +115,55 @@ void MqttPublisher::connectNow()
                                            m_settings.port, kKeepAliveSeconds);
     // The network thread runs even when the first attempt failed at once: it is what tries.
     mosquitto_loop_start(m_client);
+    m_connectTimeout->start();
     if (rc != MOSQ_ERR_SUCCESS)
         lost(m_client,
              QString::fromUtf8(rc == MOSQ_ERR_ERRNO ? strerror(errno) : mosquitto_strerror(rc)));
+}
+
+bool MqttPublisher::makeTlsContext(QString *why)
+{
+    if (m_tlsContext)
+        return true;
+    SSL_CTX *context = SSL_CTX_new(TLS_client_method());
+    if (!context) {
+        *why = tr("无法创建 TLS 上下文");
+        return false;
+    }
+    // As the library's own context would be: nothing older than TLS 1.2, the peer verified.
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    if (m_settings.caCertificates.isEmpty()) {
+        SSL_CTX_set_default_verify_paths(context);
+    } else {
+        X509_STORE *store = SSL_CTX_get_cert_store(context);
+        BIO *pem = BIO_new_mem_buf(m_settings.caCertificates.constData(),
+                                   int(m_settings.caCertificates.size()));
+        STACK_OF(X509_INFO) *found = PEM_X509_INFO_read_bio(pem, nullptr, nullptr, nullptr);
+        int trusted = 0;
+        for (int i = 0; found && i < sk_X509_INFO_num(found); ++i) {
+            X509 *certificate = sk_X509_INFO_value(found, i)->x509;
+            if (certificate && X509_STORE_add_cert(store, certificate) == 1)
+                ++trusted;
+        }
+        sk_X509_INFO_pop_free(found, X509_INFO_free);
+        BIO_free(pem);
+        if (trusted == 0) {
+            SSL_CTX_free(context);
+            *why = tr("证书颁发机构文件中没有可用的证书");
+            return false;
+        }
+    }
+    // The library checks the host name only in a context of its own: a certificate that a
+    // trusted authority signed for another host is refused here.
+    X509_VERIFY_PARAM *check = SSL_CTX_get0_param(context);
+    const QByteArray host = m_settings.host.toUtf8();
+    if (X509_VERIFY_PARAM_set1_ip_asc(check, host.constData()) != 1) {
+        X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        X509_VERIFY_PARAM_set1_host(check, host.constData(), size_t(host.size()));
+    }
+    m_tlsContext = context;
+    return true;
 }
 
 // The library's callbacks come on its network thread: each is handed to this object's thread.
@@ -141,13 +209,21 @@ void MqttPublisher::onLog(struct mosquitto *client, void *self, int level, const
         !line.contains(QLatin1String("OpenSSL Error")))
         return;
     auto *publisher = static_cast<MqttPublisher *>(self);
+    {
+        // Kept at once: the attempt may be reported failed before the call below arrives (a
+        // handshake over within mosquitto_connect_async, on the publisher's own thread).
+        const QMutexLocker lock(&publisher->m_tlsLock);
+        if (client == publisher->m_tlsClient && publisher->m_tlsProblem.isEmpty())
+            publisher->m_tlsProblem = line;
+    }
     QMetaObject::invokeMethod(
         publisher,
         [publisher, client, line] {
-            if (client != publisher->m_client)
+            // Once connected, a TLS error is the end of the connection, which the library
+            // reports as such.
+            if (client != publisher->m_client || publisher->m_connected)
                 return;
             // The library would try again and again without a word: this attempt is over.
-            publisher->m_tlsProblem = line;
             publisher->lost(client, line);
         },
         Qt::QueuedConnection);
@@ -163,18 +239,16 @@ void MqttPublisher::connected(struct mosquitto *client, int rc)
         if (rc == 4 || rc == 5) {
             dropClient();
             m_connectTimeout->stop();
-            setStatus(
-                Status::Refused,
-                tr("代理拒绝了用户名或密码（%1），%2 秒后重试").arg(why).arg(m_backoffMs / 1000));
-            m_retry->start(m_backoffMs);
-            m_backoffMs = std::min(m_backoffMs * 2, kLongestBackoffMs);
+            const qint64 seconds = retry(m_backoff.failed());
+            setStatus(Status::Refused,
+                      tr("代理拒绝了用户名或密码（%1），%2 秒后重试").arg(why).arg(seconds));
             return;
         }
         lost(client, why);
         return;
     }
     m_connected = true;
-    m_backoffMs = 1000;
+    m_backoff.connected(std::chrono::milliseconds(m_clock.elapsed()));
     m_connectTimeout->stop();
     setStatus(Status::Connected, tr("已连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
     // A broker restarted without persistence has lost what was retained: all of it again,
@@ -195,44 +269,70 @@ void MqttPublisher::connected(struct mosquitto *client, int rc)
     send();
 }
 
-void MqttPublisher::lost(struct mosquitto *client, const QString &why)
+void MqttPublisher::lost(struct mosquitto *client, const QString &why, bool unanswered)
 {
     if (client && client != m_client)
         return;
+    const bool wasConnected = m_connected;
     m_connected = false;
     m_queue.connectionLost();
-    dropClient();
+    dropClient(unanswered);
     if (m_connectTimeout)
         m_connectTimeout->stop();
-    if (m_finishing)
+    if (m_finishing || !m_retry)
         return;
-    if (!m_tlsProblem.isEmpty())
-        setStatus(
-            Status::Untrusted,
-            tr("代理的证书不受信任（%1），%2 秒后重试").arg(m_tlsProblem).arg(m_backoffMs / 1000));
-    else
-        setStatus(Status::Away, tr("与 %1:%2 的连接中断（%3），%4 秒后重试")
-                                    .arg(m_settings.host)
-                                    .arg(m_settings.port)
-                                    .arg(why)
-                                    .arg(m_backoffMs / 1000));
-    if (m_retry) {
-        m_retry->start(m_backoffMs);
-        m_backoffMs = std::min(m_backoffMs * 2, kLongestBackoffMs);
+    const BrokerBackoff::Next next =
+        wasConnected ? m_backoff.lost(std::chrono::milliseconds(m_clock.elapsed()))
+                     : m_backoff.failed();
+    const qint64 seconds = retry(next);
+    QString tlsProblem;
+    if (!wasConnected) {
+        const QMutexLocker lock(&m_tlsLock);
+        tlsProblem = m_tlsProblem;
     }
+    const QString broker = QStringLiteral("%1:%2").arg(m_settings.host).arg(m_settings.port);
+    if (!tlsProblem.isEmpty() && soundsLikeNoTls(tlsProblem))
+        setStatus(Status::NotTls,
+                  tr("%1 未使用 TLS（端口可能是明文 MQTT），%2 秒后重试").arg(broker).arg(seconds));
+    else if (!tlsProblem.isEmpty())
+        setStatus(Status::Untrusted,
+                  tr("代理的证书不受信任（%1），%2 秒后重试").arg(tlsProblem).arg(seconds));
+    else if (next.idLooksTaken)
+        setStatus(
+            Status::IdTaken,
+            tr("可能另有面板使用同一标识“%1”：%2 连续 %3 次在接受连接后 %4 秒内将其断开，"
+               "%5 分钟后重试（可用 --mqtt-id 另取标识）")
+                .arg(m_settings.id, broker)
+                .arg(BrokerBackoff::kQuickDropsForIdTaken)
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(BrokerBackoff::kQuickDrop)
+                         .count())
+                .arg(seconds / 60));
+    else if (wasConnected)
+        setStatus(Status::Away,
+                  tr("与 %1 的连接中断（%2），%3 秒后重试").arg(broker, why).arg(seconds));
+    else
+        setStatus(Status::Away, tr("未能连接 %1（%2），%3 秒后重试").arg(broker, why).arg(seconds));
 }
 
-void MqttPublisher::dropClient()
+qint64 MqttPublisher::retry(const BrokerBackoff::Next &next)
+{
+    m_retry->start(next.wait);
+    return std::chrono::duration_cast<std::chrono::seconds>(next.wait).count();
+}
+
+void MqttPublisher::dropClient(bool unanswered)
 {
     if (!m_client)
         return;
     struct mosquitto *client = std::exchange(m_client, nullptr);
-    const bool wasConnected = std::exchange(m_connected, false);
+    m_connected = false;
     mosquitto_disconnect(client);
-    // Connected, the network thread sends the disconnection (else the broker would publish
-    // the will) and ends; still connecting, it is stopped at once: a slow handshake must not
-    // hold this thread.
-    mosquitto_loop_stop(client, !wasConnected);
+    // The network thread sends the disconnection when connected (else the broker would publish
+    // the will) and ends by itself, at once after a TLS error, which ends it anyway. It is
+    // cancelled only where it has waited for an answer: cancelled while it closes its socket, it
+    // would leave the descriptor's number to be closed once more by mosquitto_destroy, by then
+    // perhaps another part of the program's (libudev aborts on that).
+    mosquitto_loop_stop(client, unanswered);
     mosquitto_destroy(client);
 }
 

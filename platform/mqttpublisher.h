@@ -1,15 +1,19 @@
 #pragma once
 
+#include "telemetry/brokerbackoff.h"
 #include "telemetry/mqttsettings.h"
 #include "telemetry/panelstate.h"
 #include "telemetry/publishqueue.h"
 #include "telemetry/telemetrymessages.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QMutex>
 #include <QObject>
 
 struct mosquitto;
+struct ssl_ctx_st;
 class QEventLoop;
 class QTimer;
 
@@ -17,15 +21,19 @@ class QTimer;
 // by design: it subscribes to nothing. It lives on a thread of its own (Publisher moves it
 // there, starts it and hands it every call), with libmosquitto's network thread under it, so a
 // broker that is down, slow or refusing never holds up the window, the poll or the reception.
-// Each attempt to connect uses a client of its own; a lost connection is tried again after
-// 1 s, then twice as long each time up to 30 s. What must arrive waits in a PublishQueue
-// meanwhile; readings are not queued but counted, and the count goes with the next state.
+// Each attempt to connect uses a client of its own, given up when it has neither connected
+// nor failed within the settings' connect timeout, and tried again as BrokerBackoff says.
+// What must arrive waits in a PublishQueue meanwhile; readings are not queued but counted,
+// and the count goes with the next state. TLS trusts the certificate authorities the settings
+// hold in memory, or the system's, and checks that the certificate names the broker's host.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class Status { Connecting, Connected, Away, Refused, Untrusted };
+    // NotTls: a TLS handshake answered by something else, a plain MQTT port most likely.
+    // IdTaken: the broker drops each connection soon after accepting it (see BrokerBackoff).
+    enum class Status { Connecting, Connected, Away, Refused, Untrusted, NotTls, IdTaken };
     Q_ENUM(Status)
 
     static constexpr int kMostInFlight = 50;
@@ -56,9 +64,14 @@ private:
     static void onLog(struct mosquitto *client, void *self, int level, const char *text);
 
     void connectNow();
+    // The TLS context every attempt shares; false, with *why, when it cannot be made.
+    bool makeTlsContext(QString *why);
     void connected(struct mosquitto *client, int rc);
-    void lost(struct mosquitto *client, const QString &why);
-    void dropClient();
+    // unanswered: given up after the connect timeout, the network thread still waiting.
+    void lost(struct mosquitto *client, const QString &why, bool unanswered = false);
+    // Schedules the next attempt; the wait in seconds, for the status.
+    qint64 retry(const BrokerBackoff::Next &next);
+    void dropClient(bool unanswered = false);
     void push(const QString &leaf, const QByteArray &payload, bool retain, bool droppable);
     void send();
     void setStatus(Status status, const QString &detail);
@@ -70,7 +83,9 @@ private:
     struct mosquitto *m_client = nullptr;
     bool m_connected = false;
     bool m_finishing = false;
-    int m_backoffMs = 1000;
+    BrokerBackoff m_backoff;
+    QElapsedTimer m_clock; // monotonic, for the back-off
+    struct ssl_ctx_st *m_tlsContext = nullptr;
     QTimer *m_retry = nullptr;
     QTimer *m_connectTimeout = nullptr;
     PublishQueue m_queue;
@@ -79,7 +94,11 @@ private:
     QHash<QString, QByteArray> m_raised; // retained alarm payloads by kind
     quint64 m_sequence = 0;
     quint64 m_readingsDropped = 0;
-    QString m_tlsProblem; // told by the library's log while a handshake fails
+    // What the library's log told while the handshake of m_tlsClient failed; written on the
+    // library's thread.
+    QMutex m_tlsLock;
+    struct mosquitto *m_tlsClient = nullptr;
+    QString m_tlsProblem;
     int m_finishMid = 0;
     QEventLoop *m_finishWait = nullptr;
 };

@@ -107,8 +107,8 @@ bool Publisher::waitFinished()
         // Never run: nothing of it is on another thread.
         delete m_worker;
     } else if (!m_thread->wait(m_finishDeadline)) {
-        // Held up in a call that does not return (opening a FIFO given as the certificate file,
-        // a network call): it is left to run, and forgotten. Deleting a running QThread aborts
+        // Held up in a call that does not return (a name lookup that a DNS server never
+        // answers): it is left to run, and forgotten. Deleting a running QThread aborts
         // the program, so the thread and the publisher on it are left to end by themselves, or
         // with the process, whatever holds them up.
         disconnect(m_worker, nullptr, this, nullptr);

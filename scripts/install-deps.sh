@@ -11,8 +11,8 @@ mode=${1:-test}
 run_packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev libgl-dev
-  # The MQTT client the panel publishes with.
-  libmosquitto-dev
+  # The MQTT client the panel publishes with, and OpenSSL for the TLS context it is handed.
+  libmosquitto-dev libssl-dev
   # lrelease builds the translations.
   qt6-l10n-tools
   fonts-wqy-zenhei qt6-translations-l10n

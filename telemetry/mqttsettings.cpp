@@ -1,6 +1,5 @@
 #include "telemetry/mqttsettings.h"
 
-#include <QFile>
 #include <QUrl>
 
 bool MqttSettings::parseUrl(const QString &text, MqttSettings *settings)
@@ -17,25 +16,26 @@ bool MqttSettings::parseUrl(const QString &text, MqttSettings *settings)
     return true;
 }
 
-QString MqttSettings::idFrom(const QString &name)
+QString MqttSettings::topicSafe(const QString &text)
 {
-    QString id;
-    for (const QChar c : name) {
+    QString safe;
+    for (const QChar c : text) {
         if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
             c == u'_' || c == u'-')
-            id += c;
+            safe += c;
     }
+    return safe;
+}
+
+QString MqttSettings::idFrom(const QString &name)
+{
+    const QString id = topicSafe(name);
     return id.isEmpty() ? QStringLiteral("panel") : id;
 }
 
-bool MqttSettings::readAuthFile(const QString &path, MqttSettings *settings, QString *why)
+bool MqttSettings::takeAuth(const QByteArray &text, MqttSettings *settings)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return false;
-    }
-    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    const QList<QByteArray> lines = text.split('\n');
     const auto line = [&](int i) {
         return i < lines.size() ? QString::fromUtf8(lines[i]).remove(u'\r') : QString();
     };

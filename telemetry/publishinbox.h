@@ -8,8 +8,8 @@
 
 // The publisher's calls on their way from the window's thread to the publisher's thread, in the
 // order they were made; every member may be called from either thread. A publisher's thread
-// that is held up (a certificate file that does not open, a network call that does not return)
-// cannot make it grow without bound: past kLimit calls it keeps PublishQueue's rules. A reading
+// that is held up (a name lookup or another network call that does not return) cannot make
+// it grow without bound: past kLimit calls it keeps PublishQueue's rules. A reading
 // that finds it full is not queued but counted, and the count goes with the next take(); any
 // other call makes room by dropping the oldest reading waiting, else the oldest event. A state
 // or an alarm is never dropped: with only those waiting, it waits beyond the limit, and an

@@ -34,6 +34,7 @@ private slots:
     void oneLanguagePerRun_data();
     void oneLanguagePerRun();
     void qtOptionsReachQt();
+    void passwordOthersMayReadIsWarned();
 
 private:
     // The program with no display to fall back on (had the panel made its application object
@@ -249,6 +250,13 @@ void TestPanelCommandLine::programAnswers_data()
     // Opening a FIFO without a reader would wait before any window, deaf to SIGTERM.
     QTest::newRow("log on a FIFO")
         << QStringList{"--log", "<fifo>"} << 2 << QString() << "不是普通文件";
+    // Nobody writes to the FIFO: read as a file, it would hold the panel before its window.
+    QTest::newRow("credentials on a FIFO")
+        << QStringList{"--mqtt", "mqtt://127.0.0.1", "--mqtt-auth", "<fifo>"} << 2 << QString()
+        << "<fifo> is not a regular file but a named pipe\n";
+    QTest::newRow("certificate authority a folder")
+        << QStringList{"--mqtt", "mqtts://127.0.0.1", "--mqtt-ca", "<folder>"} << 2 << QString()
+        << "<folder> is not a regular file but a folder\n";
 }
 
 void TestPanelCommandLine::programAnswers()
@@ -262,6 +270,8 @@ void TestPanelCommandLine::programAnswers()
     const QString fifo = folder.filePath(QStringLiteral("fifo"));
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
     arguments.replaceInStrings(QStringLiteral("<fifo>"), fifo);
+    arguments.replaceInStrings(QStringLiteral("<folder>"), folder.path());
+    err.replace(QStringLiteral("<fifo>"), fifo).replace(QStringLiteral("<folder>"), folder.path());
     QProcess panel;
     startWithoutDisplay(panel, arguments);
     QVERIFY(panel.waitForFinished(10000));
@@ -271,6 +281,9 @@ void TestPanelCommandLine::programAnswers()
     QVERIFY2(panel.exitCode() == exitCode, qPrintable(stdErr));
     QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
     QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+    // One line, not a usage error's pointer to --help.
+    if (exitCode == 2 && err.endsWith(u'\n'))
+        QCOMPARE(stdErr.count(u'\n'), 1);
 }
 
 void TestPanelCommandLine::oneLanguagePerRun_data()
@@ -372,6 +385,25 @@ void TestPanelCommandLine::qtOptionsReachQt()
     QVERIFY(panel.waitForFinished(10000));
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
     QCOMPARE(panel.exitCode(), 0);
+}
+
+void TestPanelCommandLine::passwordOthersMayReadIsWarned()
+{
+    QTemporaryDir folder;
+    const QString auth = folder.filePath(QStringLiteral("auth"));
+    QFile file(auth);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("panel\nsecret\n") > 0);
+    file.close();
+    // The owner's alone, the group's too, anyone's.
+    for (const mode_t mode : {0600, 0640, 0604}) {
+        QVERIFY(::chmod(QFile::encodeName(auth).constData(), mode) == 0);
+        PanelCommandLine commandLine(QLocale::c());
+        QVERIFY(commandLine.parse({"corvane-panel", "--mqtt", "mqtt://lab", "--mqtt-auth", auth}));
+        QVERIFY(commandLine.readMqttFiles());
+        QCOMPARE(commandLine.mqtt().password, QStringLiteral("secret"));
+        const QString warned = commandLine.warnings().join(u'\n');
+        QCOMPARE(warned.contains(QStringLiteral("chmod 600 ") + auth), mode != 0600);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPanelCommandLine)

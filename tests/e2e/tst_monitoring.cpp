@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "platform/serialcontrol.h"
+#include "telemetry/mqttidrule.h"
 #include "telemetry/mqttsettings.h"
 #include "tests/faults/simulatedpump.h"
 #include "tests/support/mosquittobroker.h"
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSysInfo>
 #include <QTest>
 
 #include <csignal>
@@ -19,7 +21,7 @@ using namespace std::chrono_literals;
 
 // Publishing to a real broker of the test's own: the panel against the simulated pump, with
 // mosquitto_sub watching what arrives, through a broker outage, refused credentials, an
-// untrusted certificate and a killed panel.
+// untrusted certificate and a killed panel; and panels of one host, each under an id of its own.
 class TestMonitoring : public QObject
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ private Q_SLOTS:
     void refusedOrUntrustedPanelWorksOn_data();
     void refusedOrUntrustedPanelWorksOn();
     void killedPanelShowsOffline();
+    void panelsOfOneHostTakeIdsOfTheirOwn();
 
 private:
     MqttSettings settings(const QString &id) const;
@@ -210,7 +213,7 @@ void TestMonitoring::refusedOrUntrustedPanelWorksOn()
     if (tls) {
         mqtt.tls = true;
         mqtt.port = m_broker.tlsPort();
-        mqtt.caFile = m_broker.otherCaFile();
+        mqtt.caCertificates = m_broker.otherCa();
     } else {
         mqtt.password = QStringLiteral("not the password");
     }
@@ -238,6 +241,43 @@ void TestMonitoring::killedPanelShowsOffline()
     panel.waitForFinished();
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads(QStringLiteral("status")).last(),
                               QByteArray("offline"), 10000);
+}
+
+void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
+{
+    QTemporaryDir runtime; // where the panels' lock files go
+    Subscriber watcher(m_broker, QStringLiteral("corvane/+/status"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    QProcess panels[3];
+    const auto start = [&](QProcess &panel) {
+        panel.setProcessEnvironment(environment);
+        panel.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        panel.start(QStringLiteral(PANEL_EXECUTABLE),
+                    {"-platform", "offscreen", "--no-log", "--mqtt",
+                     QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.plainPort()), "--mqtt-auth",
+                     m_broker.authFile()});
+    };
+    // The latest status under the id of an instance.
+    const auto status = [&](int instance) {
+        const QString id = MqttIdRule::id(QSysInfo::machineHostName(), QString(), instance);
+        const QList<QByteArray> told = watcher.payloads(id + QStringLiteral("/status"));
+        return told.isEmpty() ? QByteArray() : told.last();
+    };
+    start(panels[0]);
+    QTRY_COMPARE_WITH_TIMEOUT(status(1), QByteArray("online"), 10000);
+    start(panels[1]);
+    QTRY_COMPARE_WITH_TIMEOUT(status(2), QByteArray("online"), 10000);
+    // Killed, the first leaves its lock file behind; the next panel takes its id all the same.
+    panels[0].kill();
+    QTRY_COMPARE_WITH_TIMEOUT(status(1), QByteArray("offline"), 10000);
+    start(panels[2]);
+    QTRY_COMPARE_WITH_TIMEOUT(status(1), QByteArray("online"), 10000);
+    QCOMPARE(status(2), QByteArray("online"));
+    for (QProcess &panel : panels) {
+        panel.kill();
+        panel.waitForFinished();
+    }
 }
 
 QTEST_MAIN(TestMonitoring)

@@ -15,10 +15,11 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-// A mosquitto broker of the test's own on two free loopback ports: one plain, one TLS, both
-// asking for a user and password, no persistence. Its certificates come from openssl in the
-// test's folder: a certificate authority that signs the broker's certificate, and another
-// that signs nothing the broker shows. It can be stopped and started again on the same ports.
+// A mosquitto broker of the test's own on three free loopback ports: one plain, one TLS, and
+// one TLS whose certificate names another host, all asking for a user and password, no
+// persistence. Its certificates come from openssl in the test's folder: a certificate
+// authority that signs the broker's certificates, and another that signs nothing the broker
+// shows. It can be stopped and started again on the same ports.
 // The broker is the program unpacked by scripts/install-deps.sh into the checkout's .deps/
 // (or an installed one); the machine's own broker, if any, is never touched.
 class MosquittoBroker
@@ -46,6 +47,7 @@ public:
             return false;
         m_plainPort = freePort();
         m_tlsPort = freePort();
+        m_elsewherePort = freePort();
         QFile config(path("mosquitto.conf"));
         if (!config.open(QIODevice::WriteOnly)) {
             *why = config.errorString();
@@ -59,12 +61,16 @@ public:
         config.write("set_tcp_nodelay true\n");
         config.write(QStringLiteral("allow_anonymous false\npassword_file %1\npersistence false\n"
                                     "log_dest file %2\nlistener %3 127.0.0.1\n"
-                                    "listener %4 127.0.0.1\ncafile %5\ncertfile %6\nkeyfile %7\n")
+                                    "listener %4 127.0.0.1\ncafile %5\ncertfile %6\nkeyfile %7\n"
+                                    "listener %8 127.0.0.1\ncafile %5\ncertfile %9\n")
                          .arg(path("passwd"), path("broker.log"))
                          .arg(m_plainPort)
                          .arg(m_tlsPort)
                          .arg(path("ca.crt"), path("server.crt"), path("server.key"))
+                         .arg(m_elsewherePort)
+                         .arg(path("elsewhere.crt"))
                          .toUtf8());
+        config.write("keyfile " + path("server.key").toUtf8() + '\n');
         config.close();
         return resume(why);
     }
@@ -81,7 +87,7 @@ public:
         }
         // Ready once it takes connections on both ports.
         for (int i = 0; i < 100; ++i) {
-            if (accepts(m_plainPort) && accepts(m_tlsPort))
+            if (accepts(m_plainPort) && accepts(m_tlsPort) && accepts(m_elsewherePort))
                 return true;
             QThread::msleep(50);
         }
@@ -100,8 +106,13 @@ public:
 
     quint16 plainPort() const { return m_plainPort; }
     quint16 tlsPort() const { return m_tlsPort; }
+    // TLS with a certificate the right authority signed for another host.
+    quint16 elsewherePort() const { return m_elsewherePort; }
     QString caFile() const { return path("ca.crt"); }
     QString otherCaFile() const { return path("other-ca.crt"); }
+    // The authorities' certificates, as the panel holds them once read.
+    QByteArray ca() const { return contents(caFile()); }
+    QByteArray otherCa() const { return contents(otherCaFile()); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QString log() const
     {
@@ -130,6 +141,12 @@ private:
                 return candidate;
         }
         return {};
+    }
+
+    static QByteArray contents(const QString &file)
+    {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
     }
 
     static quint16 freePort()
@@ -168,21 +185,26 @@ private:
                         "/CN=" + name, "-keyout", name + ".key", "-out", name + ".crt"},
                        why);
         };
-        QFile extensions(path("server.ext"));
-        if (!extensions.open(QIODevice::WriteOnly))
-            return false;
-        extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n");
-        extensions.close();
+        // The broker's key, certified once for this host and once for another.
+        const auto certify = [&](const QString &name, const QByteArray &names) {
+            QFile extensions(path(name + ".ext"));
+            if (!extensions.open(QIODevice::WriteOnly))
+                return false;
+            extensions.write("subjectAltName=" + names + '\n');
+            extensions.close();
+            return run(openssl,
+                       {"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+                        "-CAcreateserial", "-days", "2", "-extfile", name + ".ext", "-out",
+                        name + ".crt"},
+                       why);
+        };
         return authority(QStringLiteral("ca")) && authority(QStringLiteral("other-ca")) &&
                run(openssl,
                    {"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout",
                     "server.key", "-out", "server.csr"},
                    why) &&
-               run(openssl,
-                   {"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
-                    "-CAcreateserial", "-days", "2", "-extfile", "server.ext", "-out",
-                    "server.crt"},
-                   why);
+               certify(QStringLiteral("server"), "IP:127.0.0.1,DNS:localhost") &&
+               certify(QStringLiteral("elsewhere"), "DNS:elsewhere.invalid");
     }
 
     QTemporaryDir m_dir;
@@ -190,4 +212,5 @@ private:
     QProcess m_process;
     quint16 m_plainPort = 0;
     quint16 m_tlsPort = 0;
+    quint16 m_elsewherePort = 0;
 };

@@ -1,4 +1,6 @@
 #include "telemetry/alarmmessagebook.h"
+#include "telemetry/brokerbackoff.h"
+#include "telemetry/mqttidrule.h"
 #include "telemetry/mqttsettings.h"
 #include "telemetry/panelstate.h"
 #include "telemetry/publishinbox.h"
@@ -15,6 +17,10 @@ class TestTelemetry : public QObject
 private Q_SLOTS:
     void brokerUrl_data();
     void brokerUrl();
+    void defaultId_data();
+    void defaultId();
+    void backoff_data();
+    void backoff();
     void queueKeepsOrderThroughLostConnections();
     void fullQueueDropsOldestEventFirst();
     void fullInboxDropsReadingsThenEvents_data();
@@ -59,6 +65,60 @@ void TestTelemetry::brokerUrl()
         parsed);
     QCOMPARE(MqttSettings::idFrom(QStringLiteral("lab-pc_3.example.org")),
              QStringLiteral("lab-pc_3exampleorg"));
+}
+
+void TestTelemetry::defaultId_data()
+{
+    // Host, device of port 1, instance: the id.
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QString>("id");
+    QTest::newRow("first keeps the bare host name") << QStringList{"lab3", "", "1"} << "lab3";
+    QTest::newRow("then numbered")
+        << QStringList{"lab3.example.org", "", "2"} << "lab3exampleorg-2";
+    QTest::newRow("device") << QStringList{"lab3", "/dev/ttyUSB0", "2"} << "lab3-ttyUSB0-2";
+    QTest::newRow("numbered device no instance")
+        << QStringList{"lab3", "/dev/pts/3", "1"} << "lab3-pts3";
+    QTest::newRow("nothing of it safe") << QStringList{"lab3", "/dev/泵", "2"} << "lab3-2";
+}
+
+void TestTelemetry::defaultId()
+{
+    QFETCH(QStringList, given);
+    QFETCH(QString, id);
+    QCOMPARE(MqttIdRule::id(given[0], given[1], given[2].toInt()), id);
+}
+
+void TestTelemetry::backoff_data()
+{
+    // What happens, in seconds ("C5" accepted at 5 s, "L7" that connection lost at 7 s, "F" an
+    // attempt failed) => the wait after each L and F, "!" where the id looks taken.
+    QTest::addColumn<QString>("story");
+    QTest::newRow("away: doubled up to 30 s") << "F F F F F F F => 1 2 4 8 16 30 30";
+    QTest::newRow("held a minute: 1 s again") << "F F F C10 L70 F => 1 2 4 1 2";
+    QTest::newRow("hung up after 20 s: doubled") << "C0 L20 C21 L41 C42 L62 => 1 2 4";
+    QTest::newRow("three quick drops: id taken") << "C0 L1 C2 L3 C5 L6 => 1 2 300!";
+    QTest::newRow("a drop after 10 s breaks the row") << "C0 L1 C2 L3 C5 L16 C18 L19 => 1 2 4 8";
+    QTest::newRow("failures leave the row") << "C0 L1 F C5 L6 F C20 L21 => 1 2 4 8 300!";
+    QTest::newRow("taken, then away") << "C0 L1 C2 L3 C5 L6 F => 1 2 300! 300!";
+    QTest::newRow("taken, then held") << "C0 L1 C2 L3 C5 L6 C400 L500 => 1 2 300! 1";
+}
+
+void TestTelemetry::backoff()
+{
+    QFETCH(QString, story);
+    const QStringList parts = story.split(QStringLiteral(" => "));
+    BrokerBackoff backoff;
+    QStringList told;
+    for (const QString &happening : parts[0].split(u' ')) {
+        const std::chrono::seconds at(happening.mid(1).toInt());
+        if (happening.startsWith(u'C')) {
+            backoff.connected(at);
+            continue;
+        }
+        const BrokerBackoff::Next next = happening == u"F" ? backoff.failed() : backoff.lost(at);
+        told << QString::number(next.wait.count() / 1000) + (next.idLooksTaken ? "!" : "");
+    }
+    QCOMPARE(told.join(u' '), parts[1]);
 }
 
 void TestTelemetry::queueKeepsOrderThroughLostConnections()

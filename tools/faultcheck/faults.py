@@ -461,4 +461,14 @@ FAULTS = [
           "an edit the program file refuses (a ramp moved before the set of its flow) is made "
           "anyway, and the window holds a program that cannot be saved or run",
           "^tst_programwindow$"),
+    # mqtt ids, back-off and credential files
+    fault("mqtt-backoff-reset-on-connect", "telemetry/brokerbackoff.cpp",
+          "    if (held >= kHeldLongEnough)\n        m_wait = kFirstWait;\n",
+          "    m_wait = kFirstWait;\n",
+          "a broker that hangs up right after accepting is asked again every second",
+          "^tst_telemetry$"),
+    fault("mqtt-id-not-claimed", "platform/mqttidclaim.cpp",
+          "if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {", "if (fd >= 0) {",
+          "a second panel on the host publishes under the first one's id, and each takes the "
+          "broker connection from the other", "^tst_monitoring$"),
 ]
