@@ -342,7 +342,7 @@ FAULTS = [
           "!(high.limit > low.limit)", "high.limit < low.limit",
           "a high-pressure alarm at the low one's limit is accepted", "^tst_alarmmonitor$"),
     fault("alarm-stop-not-sent", SESSION,
-          "send(stopFrame, tr(\"报警\")); failure.isEmpty()", "QString(); failure.isEmpty()",
+          "send(stopFrame, alarmSource()); failure.isEmpty()", "QString(); failure.isEmpty()",
           "an alarm that stops the pump says so and sends nothing", "^tst_reception$"),
     fault("alarm-run-not-seen", SESSION,
           "            m_alarms->pumpCommanded(command == u'R');\n", "",
