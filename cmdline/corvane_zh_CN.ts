@@ -37,13 +37,13 @@
     </message>
     <message>
         <location filename="panelcommandline.cpp" line="311"/>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="128"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="133"/>
         <source>Options:</source>
         <translation>选项：</translation>
     </message>
     <message>
         <location filename="panelcommandline.cpp" line="361"/>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="130"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="135"/>
         <source>Environment:</source>
         <translation>环境变量：</translation>
     </message>
@@ -151,47 +151,47 @@
         <translation>%1 的第一行没有用户名</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="505"/>
+        <location filename="panelcommandline.cpp" line="504"/>
         <source>warning: other users may read the password in %1; make it yours alone: chmod 600 %1</source>
         <translation>警告：其他用户可以读取 %1 中的密码；请只让自己可读：chmod 600 %1</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="515"/>
+        <location filename="panelcommandline.cpp" line="514"/>
         <source>%1 holds no PEM certificate</source>
         <translation>%1 中没有 PEM 格式的证书</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="528"/>
+        <location filename="panelcommandline.cpp" line="527"/>
         <source>a folder</source>
         <translation>文件夹</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="529"/>
+        <location filename="panelcommandline.cpp" line="528"/>
         <source>a named pipe</source>
         <translation>命名管道</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="530"/>
+        <location filename="panelcommandline.cpp" line="529"/>
         <source>a socket</source>
         <translation>套接字</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="531"/>
+        <location filename="panelcommandline.cpp" line="530"/>
         <source>a device</source>
         <translation>设备</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="533"/>
+        <location filename="panelcommandline.cpp" line="531"/>
         <source>%1 is not a regular file but %2</source>
         <translation>%1 不是普通文件，而是%2</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="536"/>
+        <location filename="panelcommandline.cpp" line="535"/>
         <source>%1 is larger than %2 bytes</source>
         <translation>%1 大于 %2 字节</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="540"/>
+        <location filename="panelcommandline.cpp" line="539"/>
         <source>cannot read %1: %2</source>
         <translation>无法读取 %1：%2</translation>
     </message>
@@ -201,32 +201,32 @@
         <translation>--mqtt-ca 需要 mqtts:// 地址</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="551"/>
+        <location filename="panelcommandline.cpp" line="550"/>
         <source>argument &apos;%1&apos; of --port is not N=DEVICE, e.g. 1=/dev/ttyUSB0</source>
         <translation>--port 的参数“%1”应为 N=设备，例如 1=/dev/ttyUSB0</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="558"/>
+        <location filename="panelcommandline.cpp" line="557"/>
         <source>invalid port number &apos;%1&apos; of --port: it must be a whole number from 1 to 32767</source>
         <translation>--port 的端口号“%1”无效：应为 1 到 32767 的整数</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="563"/>
+        <location filename="panelcommandline.cpp" line="562"/>
         <source>port %1 is given twice in --port</source>
         <translation>--port 中端口 %1 出现了两次</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="577"/>
+        <location filename="panelcommandline.cpp" line="576"/>
         <source>the path &apos;%1…&apos; is longer than the system allows (%2 bytes)</source>
         <translation>路径“%1…”超过系统允许的长度（%2 字节）</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="589"/>
+        <location filename="panelcommandline.cpp" line="588"/>
         <source>argument &apos;%1&apos; of --drive is not LETTER=FOLDER, e.g. d=/home/lab/records</source>
         <translation>--drive 的参数“%1”应为 盘符=文件夹，例如 d=/home/lab/records</translation>
     </message>
     <message>
-        <location filename="panelcommandline.cpp" line="596"/>
+        <location filename="panelcommandline.cpp" line="595"/>
         <source>invalid drive letter &apos;%1&apos; of --drive: it must be one letter</source>
         <translation>--drive 的盘符“%1”无效：应为一个字母</translation>
     </message>
@@ -362,57 +362,62 @@
         <translation>把写到线路上的每次数据（应答和杂散字节）追加到文件 FILE。</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="93"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="94"/>
+        <source>Append every setting, run and stop obeyed to FILE, with the time and the flow, limit and run state after it.</source>
+        <translation>把泵接受的每个设定、运行和停止命令，连同时间及其后的流量、限压和运行状态，追加到 FILE。</translation>
+    </message>
+    <message>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="98"/>
         <source>Also make PATH a symlink to the slave.</source>
         <translation>另外把 PATH 做成指向从端的符号链接。</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="109"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="114"/>
         <source>Show this help and exit.</source>
         <translation>显示本说明后退出。</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="111"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="116"/>
         <source>Show the program&apos;s name and version and exit.</source>
         <translation>显示程序名和版本号后退出。</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="118"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="123"/>
         <source>%1 Default: %2.</source>
         <translation>%1默认值：%2。</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="122"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="127"/>
         <source>Usage: corvane-pumpsim [OPTION]...</source>
         <translation>用法：corvane-pumpsim [选项]...</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="123"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="128"/>
         <source>Simulated constant-flow pump on a pseudo-terminal, to run the panel and its tests without the pump. It prints the slave path to stdout; open it at 9600 8N1 and talk the pump&apos;s nine-character frames.</source>
         <translation>伪终端上的模拟恒流泵，用于在没有泵时运行面板及其测试。它把从端路径打印到标准输出；以 9600 8N1 打开该路径，用泵的九字符帧通信。</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="171"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="176"/>
         <source>--%1: expected a number from %2 to %3, got &apos;%4&apos;</source>
         <translation>--%1：应为 %2 到 %3 之间的数，而不是“%4”</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="203"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="208"/>
         <source>--%1: expected s or s:%2, got &apos;%3&apos;</source>
         <translation>--%1：应为 s 或 s:%2，而不是“%3”</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="221"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="226"/>
         <source>--%1: expected a whole number from 0 to %2, got &apos;%3&apos;</source>
         <translation>--%1：应为 0 到 %2 之间的整数，而不是“%3”</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="242"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="247"/>
         <source>--seed: expected a whole number, got &apos;%1&apos;</source>
         <translation>--seed：应为非负整数，而不是“%1”</translation>
     </message>
     <message>
-        <location filename="../tools/pumpsim/simoptions.cpp" line="265"/>
+        <location filename="../tools/pumpsim/simoptions.cpp" line="270"/>
         <source>--vanish-every needs --vanish-after</source>
         <translation>--vanish-every 需要同时给出 --vanish-after</translation>
     </message>
