@@ -16,6 +16,7 @@
 #include "platform/qtprintinglayer.h"
 #include "platform/serialcontrol.h"
 #include "platform/widgetmodalboxes.h"
+#include "program/programcontrol.h"
 #include "records/exportwriter.h"
 #include "records/logwriter.h"
 #include "records/testpage.h"
@@ -111,11 +112,15 @@ void Form1::startPublishing(const MqttSettings &settings)
         return;
     m_publishing = new PanelPublishing(settings, m_run, m_alarms, m_session, this);
     m_publishing->setWindowSource([this] {
-        return PanelStateBuilder::Window{m_keypad.pumpNumber(), m_timedRun->run().timeset(),
-                                         m_timedRun->startedAt(), m_timedRun->counting()};
+        const ProgramControl *program = m_programs->control();
+        return PanelStateBuilder::Window{m_keypad.pumpNumber(),   m_timedRun->run().timeset(),
+                                         m_timedRun->startedAt(), m_timedRun->counting(),
+                                         program->name(),         program->stepText(),
+                                         program->stateWord()};
     });
     connect(m_publishing, &PanelPublishing::statusText, this,
             [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Mqtt, text); });
+    connect(m_programs, &ProgramPanel::changed, m_publishing, &PanelPublishing::stateChanged);
     m_publishing->start();
 }
 

@@ -48,6 +48,9 @@ QColor eventColor(const QString &key)
         return QColor(230, 120, 0);
     if (key.startsWith(u"run"))
         return QColor(0, 140, 0);
+    // A program's turns, told apart from the timed run's.
+    if (key.startsWith(u"prog-"))
+        return QColor(130, 0, 170);
     if (key == u"frame-sent")
         return QColor(0, 70, 200);
     return QColor(110, 110, 110);

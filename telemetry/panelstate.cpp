@@ -46,6 +46,11 @@ QByteArray PanelState::toJson(quint64 readingsDropped) const
         {QStringLiteral("setpoints"),
          QJsonObject{{QStringLiteral("flow"), setpoint(flowFrame, flowTime)},
                      {QStringLiteral("limit"), setpoint(limitFrame, limitTime)}}},
+        {QStringLiteral("program"), programName.isEmpty()
+                                        ? QJsonValue()
+                                        : QJsonObject{{QStringLiteral("name"), programName},
+                                                      {QStringLiteral("step"), programStep},
+                                                      {QStringLiteral("state"), programState}}},
         {QStringLiteral("readingsDropped"), qint64(readingsDropped)},
         {QStringLiteral("eventsDropped"), qint64(eventsDropped)},
     };

@@ -27,6 +27,11 @@ struct PanelState
     QDateTime flowTime;
     QString limitFrame;
     QDateTime limitTime;
+    // The pump program: its name (empty while none has run), step and state (idle, running,
+    // paused, ending or ended).
+    QString programName;
+    QString programStep;
+    QString programState = QStringLiteral("idle");
     // Events the run record no longer keeps (the oldest go past its bound).
     quint64 eventsDropped = 0;
 

@@ -5,8 +5,7 @@
 #include <QLocale>
 
 PanelState PanelStateBuilder::build(const PumpSession &session,
-                                    const QList<AlarmMonitor::Alarm> &latched,
-                                    const Window &window)
+                                    const QList<AlarmMonitor::Alarm> &latched, const Window &window)
 {
     PanelState state;
     switch (session.link()) {
@@ -32,10 +31,13 @@ PanelState PanelStateBuilder::build(const PumpSession &session,
     if (window.runSetMinutes > 0)
         state.runSetTime = QStringLiteral("%1 分").arg(QLocale().toString(window.runSetMinutes));
     state.runStartedAt = window.runStartedAt;
-    state.runMode = window.runCounting            ? QStringLiteral("counting")
+    state.runMode = window.runCounting              ? QStringLiteral("counting")
                     : window.runStartedAt.isValid() ? QStringLiteral("paused")
                                                     : QStringLiteral("idle");
     state.pendingStop = session.pendingStop().isPending();
+    state.programName = window.programName;
+    state.programStep = window.programStep;
+    state.programState = window.programState;
     for (const AlarmMonitor::Alarm &alarm : latched)
         state.alarms << AlarmMonitor::id(alarm.kind);
     return state;

@@ -19,6 +19,9 @@ public:
         double runSetMinutes = 0; // 0 before a time is set
         QDateTime runStartedAt;   // invalid while no timed run counts or is paused
         bool runCounting = false;
+        QString programName; // empty while no program has run
+        QString programStep;
+        QString programState = QStringLiteral("idle");
     };
 
     static PanelState build(const PumpSession &session, const QList<AlarmMonitor::Alarm> &latched,

@@ -46,19 +46,19 @@ QByteArray event(const QDateTime &time, const QString &key, const QString &text)
 
 QByteArray alarm(const Alarm &alarm)
 {
-    return compact({{QStringLiteral("time"), iso(alarm.time)},
-                    {QStringLiteral("kind"), alarm.kind},
-                    {QStringLiteral("action"), alarm.action},
-                    {QStringLiteral("value"), numberOrNull(alarm.value)},
-                    {QStringLiteral("limit"), numberOrNull(alarm.limit)},
-                    {QStringLiteral("unit"), alarm.unit},
-                    {QStringLiteral("response"), alarm.stops ? QStringLiteral("stop")
-                                                             : QStringLiteral("warn")},
-                    {QStringLiteral("stop"), alarm.stop.isEmpty() ? QJsonValue()
-                                                                  : QJsonValue(alarm.stop)},
-                    {QStringLiteral("cleared"), alarm.cleared},
-                    {QStringLiteral("acknowledged"), alarm.acknowledged},
-                    {QStringLiteral("text"), alarm.text}});
+    return compact(
+        {{QStringLiteral("time"), iso(alarm.time)},
+         {QStringLiteral("kind"), alarm.kind},
+         {QStringLiteral("action"), alarm.action},
+         {QStringLiteral("value"), numberOrNull(alarm.value)},
+         {QStringLiteral("limit"), numberOrNull(alarm.limit)},
+         {QStringLiteral("unit"), alarm.unit},
+         {QStringLiteral("response"),
+          alarm.stops ? QStringLiteral("stop") : QStringLiteral("warn")},
+         {QStringLiteral("stop"), alarm.stop.isEmpty() ? QJsonValue() : QJsonValue(alarm.stop)},
+         {QStringLiteral("cleared"), alarm.cleared},
+         {QStringLiteral("acknowledged"), alarm.acknowledged},
+         {QStringLiteral("text"), alarm.text}});
 }
 
 } // namespace TelemetryMessages

@@ -14,8 +14,8 @@ namespace TelemetryMessages {
 struct Alarm
 {
     QDateTime time;
-    QString kind;   // high, low, silence or link
-    QString action; // raised, cleared, acted or acknowledged
+    QString kind;                // high, low, silence or link
+    QString action;              // raised, cleared, acted or acknowledged
     std::optional<double> value; // the reading in MPa, or the seconds for silence and link
     std::optional<double> limit; // in the same unit
     QString unit;                // "MPa" or "s"
@@ -23,7 +23,7 @@ struct Alarm
     QString stop;                // "sent" or "owed" once it acted; empty before
     bool cleared = false;        // its condition has ended
     bool acknowledged = false;
-    QString text;                // for people
+    QString text; // for people
 };
 
 QByteArray reading(const QDateTime &time, const QString &text, std::optional<double> value,
