@@ -10,8 +10,8 @@
 
 AlarmAnnunciator::AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, StatusArea *area,
                                    QPushButton *acknowledge, QObject *parent)
-    : QObject(parent), m_alarms(alarms), m_area(area),
-      m_bell(new AlarmBell(this)), m_notifier(new DesktopNotifier(this))
+    : QObject(parent), m_alarms(alarms), m_area(area), m_bell(new AlarmBell(this)),
+      m_notifier(new DesktopNotifier(this))
 {
     connect(alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &alarm) {
         m_banner.raised(alarm.kind);

@@ -82,6 +82,8 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_programs = new ProgramPanel(
         m_session, m_alarms, &m_journal, [this] { return m_timedRun->startedAt().isValid(); },
         m_boxes, ui->statusArea, this);
+    connect(m_programs, &ProgramPanel::fileChosen, this,
+            [this](const QString &path) { m_settings.setLastProgram(path); });
     connectHandlers();
     connectSession();
     QString alarmsProblem;
@@ -204,11 +206,15 @@ void Form1::Form_Load()
     ui->Cmd1->setFocus();
 }
 
-void Form1::programStarted()
+void Form1::programStarted(const QString &programFile)
 {
     logEvent("program-start", m_log->destinationText());
     m_interruptedRun->check();
     m_programs->lookForInterrupted();
+    // The program given, else the one opened or saved last; one that is gone is not offered.
+    if (const QString file = programFile.isEmpty() ? m_settings.lastProgram() : programFile;
+        !file.isEmpty())
+        m_programs->load(file);
 }
 
 void Form1::showLogNotice(const QString &notice)

@@ -82,8 +82,9 @@ public:
     ExportWriter *exports() const { return m_exports; }
     // The program has started: an event of the run, with where its log goes, and a timed run
     // that the panel's last end interrupted, said until the pump is commanded or it is
-    // acknowledged.
-    void programStarted();
+    // acknowledged; a pump program the last end interrupted is offered, and the program file
+    // given (or the one used last) is loaded into the program window, not started.
+    void programStarted(const QString &programFile = QString());
     // A notice about the log or the settings, in the status area.
     void showLogNotice(const QString &notice);
 

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr char kLastDevice[] = "link/lastDevice";
+constexpr char kLastProgram[] = "program/last";
 
 } // namespace
 
@@ -26,6 +27,19 @@ void PanelSettings::setLastDevice(const QString &device)
     if (lastDevice() == device)
         return;
     m_store.setValue(QLatin1String(kLastDevice), device);
+    m_store.sync();
+}
+
+QString PanelSettings::lastProgram() const
+{
+    return m_store.value(QLatin1String(kLastProgram)).toString();
+}
+
+void PanelSettings::setLastProgram(const QString &path)
+{
+    if (lastProgram() == path)
+        return;
+    m_store.setValue(QLatin1String(kLastProgram), path);
     m_store.sync();
 }
 

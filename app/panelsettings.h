@@ -16,6 +16,9 @@ public:
 
     QString lastDevice() const;
     void setLastDevice(const QString &device);
+    // The pump program opened or saved last, loaded again at the next start.
+    QString lastProgram() const;
+    void setLastProgram(const QString &path);
 
     // As StoredAlarmSettings reads them: an alarm whose stored values cannot be used is off,
     // and *problem names each such key.

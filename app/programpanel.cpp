@@ -52,6 +52,7 @@ ProgramWindow *ProgramPanel::ensureWindow()
         }
         tell(m_control->runInterruptedEnd());
     });
+    connect(m_window, &ProgramWindow::fileChosen, this, &ProgramPanel::fileChosen);
     m_window->setRunner(m_control->runner());
     show();
     return m_window;

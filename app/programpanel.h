@@ -43,6 +43,8 @@ public:
 Q_SIGNALS:
     // The program's state changed: the published state follows it.
     void changed();
+    // The operator opened or saved a program file: the next start offers it again.
+    void fileChosen(const QString &path);
 
 private:
     ProgramWindow *ensureWindow();

@@ -626,6 +626,7 @@ void ProgramWindow::open()
         return;
     }
     m_path = path;
+    Q_EMIT fileChosen(path);
     setProgram(*loaded.program);
     setStatus(tr("已打开 %1").arg(QDir::toNativeSeparators(path)));
 }
@@ -655,5 +656,6 @@ void ProgramWindow::save()
         return;
     }
     m_path = path;
+    Q_EMIT fileChosen(path);
     setStatus(tr("已保存 %1").arg(QDir::toNativeSeparators(path)));
 }

@@ -63,6 +63,8 @@ Q_SIGNALS:
     void endRequested();
     void resumeRequested();
     void runEndRequested();
+    // A program was opened from, or saved to, path.
+    void fileChosen(const QString &path);
 
 protected:
     void showEvent(QShowEvent *event) override;

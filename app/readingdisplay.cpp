@@ -59,7 +59,7 @@ void ReadingDisplay::showCurrency()
         palette.setColor(QPalette::Text, color);
         m_box->setPalette(palette);
     }
-    const QString cue = !has ? tr("尚无读数")
+    const QString cue = !has    ? tr("尚无读数")
                         : stale ? tr("读数已过时：最近没有收到泵的压力读数")
                                 : QString();
     if (m_box->toolTip() == cue)
