@@ -1,5 +1,9 @@
 #include "app/form1.h"
+#include "app/programpanel.h"
 #include "platform/serialcontrol.h"
+#include "program/programcontrol.h"
+#include "program/programfile.h"
+#include "program/programplan.h"
 #include "records/logwriter.h"
 #include "tests/faults/panelwatch.h"
 #include "tests/faults/ptypeer.h"
@@ -232,6 +236,7 @@ private Q_SLOTS:
     void lineEndInAValue();
     void alarmsFromPumpFaults_data();
     void alarmsFromPumpFaults();
+    void programThroughAnOutage();
 };
 
 // The first control character shown in a box makes the font system load its fallback fonts,
@@ -507,6 +512,71 @@ void TestFaultMatrix::alarmsFromPumpFaults()
     QCOMPARE(readingsAtRaise.size(), 1);
     form.findChild<QPushButton *>(QStringLiteral("alarmAck"))->click();
     QVERIFY(banner->isHidden());
+}
+
+// A program that steps, ramps and waits on the pressure, with the line gone in the middle of its
+// ramp: the pump obeyed the plan's values in the plan's order, none twice, at the times the
+// panel logged the steps that sent them.
+void TestFaultMatrix::programThroughAnOutage()
+{
+    QTemporaryDir folder;
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::milliseconds(250));
+    SimulatedPump pump(folder.path());
+    const QString link = folder.filePath(QStringLiteral("usb-pump"));
+    const QString timeline = folder.filePath(QStringLiteral("timeline.txt"));
+    QString error;
+    // Gone for 1.5 s after some 14 frames, polls among them: two seconds into the ramp.
+    QVERIFY2(pump.start({"--time-constant-s", "0.2", "--noise-mpa", "0", "--link", link,
+                         "--timeline", timeline, "--vanish-after", "14", "--vanish-for", "1.5"},
+                        &error),
+             qPrintable(error));
+    QVERIFY(openPort(form, boxes, link));
+    const ProgramFile::Loaded loaded = ProgramFile::read(R"({"format": 1, "name": "outage",
+        "pump": 0, "onLinkLost": "pause",
+        "steps": [{"set": {"flow": 100, "limit": 1.5}}, {"run": true},
+                  {"ramp": {"flow": 105, "seconds": 5}},
+                  {"waitUntil": {"pressure": "above", "value": 0.1, "readings": 2,
+                                 "timeoutSeconds": 30, "onTimeout": "end"}},
+                  {"set": {"flow": 90}}, {"hold": {"seconds": 1}}],
+        "end": [{"set": {"flow": 0}}, {"stop": true}]})");
+    QVERIFY2(loaded.program, qPrintable(loaded.problem));
+    ProgramControl *program = form.programs()->control();
+    QCOMPARE(program->start(*loaded.program, QString()), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(program->stateWord(), QStringLiteral("ended"), 60'000);
+
+    QStringList obeyed;
+    QHash<QString, QDateTime> arrived;
+    QFile file(timeline);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QString frame = QString::fromLatin1(line.split(' ').value(1).split('\t').value(0));
+        obeyed << frame;
+        arrived.insert(frame, QDateTime::fromString(QString::fromLatin1(line.split(' ').value(0)),
+                                                    Qt::ISODateWithMs));
+    }
+    QCOMPARE(obeyed, (QStringList{"Q00P01.5Y", "Q00L0100Y", "Q00R0000Y", "Q00L0101Y", "Q00L0102Y",
+                                  "Q00L0103Y", "Q00L0104Y", "Q00L0105Y", "Q00L0090Y", "Q00L0000Y",
+                                  "Q00S0000Y"}));
+    // The outage came in the ramp, and the program paused for it.
+    QStringList keys;
+    QDateTime stepFive, lost;
+    for (const RunRecord::Event &event : form.runRecord().events()) {
+        keys << event.key;
+        if (event.key == u"link-lost")
+            lost = event.time;
+        if (event.key == u"prog-step" && event.text == ProgramPlan::pathText({4}, false))
+            stepFive = event.time;
+    }
+    const auto at = [&keys](const char *key) { return keys.indexOf(QLatin1String(key)); };
+    QVERIFY(at("link-lost") > keys.indexOf("prog-start") && at("prog-pause") > at("link-lost"));
+    QVERIFY(at("prog-continue") > at("link-back") && at("prog-end") > at("prog-continue"));
+    QVERIFY(stepFive.isValid() && lost < stepFive && arrived.value("Q00L0101Y") < lost);
+    QVERIFY2(std::abs(stepFive.msecsTo(arrived.value("Q00L0090Y"))) < 1000,
+             qPrintable(stepFive.toString(Qt::ISODateWithMs)));
 }
 
 QTEST_MAIN(TestFaultMatrix)
