@@ -6,6 +6,7 @@
 
 #include "app/form1.h"
 #include "app/historywindow.h"
+#include "app/programpanel.h"
 #include "bench/benchsummary.h"
 #include "bench/firstpaintprobe.h"
 #include "bench/idlebench.h"
@@ -17,9 +18,14 @@
 #include "platform/historypainter.h"
 #include "platform/historyview.h"
 #include "platform/serialcontrol.h"
+#include "program/programcontrol.h"
+#include "program/programfile.h"
+#include "program/programplan.h"
 #include "records/recordbuffer.h"
 #include "records/runrecord.h"
+#include "session/pumpsession.h"
 #include "tests/support/scriptedboxes.h"
+#include "timedrun/runclock.h"
 #include "tools/pty/pseudoterminal.h"
 
 #include <QAction>
@@ -71,7 +77,7 @@ struct Options
     int startupSamples = 21; // starts of each window
     double idleSeconds = 12; // measured polling, at the real interval
     int saveRounds = 5;
-    QStringList sections{"startup", "save", "reception", "idle", "history", "mqtt"};
+    QStringList sections{"startup", "save", "reception", "idle", "history", "mqtt", "program"};
 };
 
 Options quickOptions()
@@ -684,6 +690,106 @@ bool runMqtt(const Options &options, BenchSummary *summary)
     return true;
 }
 
+// ---- program ----
+
+constexpr int kProgramCheckSteps = 10'000;
+constexpr double kProgramLoadTargetMs = 50;
+constexpr double kProgramLatenessTargetMs = 100;
+
+bool runProgram(const Options &options, BenchSummary *summary)
+{
+    // Loading and checking a program of ten thousand steps, as 打开 or --program does.
+    QByteArray big =
+        R"({"format": 1, "name": "bench", "pump": 0, "onLinkLost": "pause", "steps": [)";
+    for (int i = 0; i < kProgramCheckSteps; ++i)
+        big += (i ? "," : "") + QByteArray(R"({"set": {"flow": )") + QByteArray::number(i % 1001) +
+               R"(, "limit": 1.5}})";
+    big += R"(], "end": [{"stop": true}]})";
+    std::vector<double> loadMs;
+    for (int round = 0; round < 5; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        const ProgramFile::Loaded loaded = ProgramFile::read(big);
+        const ProgramPlan plan(*loaded.program);
+        loadMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!loaded.program || plan.steps().size() != kProgramCheckSteps) {
+            std::printf("  ! the bench's program was refused: %s\n\n", qPrintable(loaded.problem));
+            return false;
+        }
+    }
+    const double load = percentile(loadMs, 0.5);
+    std::printf("A program of %d steps (%.0f KB) read, checked and planned in %.1f ms "
+                "(median of 5)\n",
+                kProgramCheckSteps, double(big.size()) / 1024, load);
+    summary->add({QStringLiteral("program of 10000 steps loaded and checked"),
+                  fixed(load, 1, " ms"), QString(), QString(),
+                  QStringLiteral("< %1 ms").arg(kProgramLoadTargetMs),
+                  meets(true, load < kProgramLoadTargetMs)});
+
+    // A program that sets the flow every second on the real clock, while replies come at the
+    // line's rate: each frame's lateness against its second on the run clock, and reception.
+    PseudoTerminal pty;
+    if (!openPty(&pty))
+        return false;
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    if (!openPanelPort(form, boxes, pty))
+        return false;
+    const int seconds = std::max(5, int(options.seconds * 2));
+    QByteArray timed =
+        R"({"format": 1, "name": "paced", "pump": 0, "onLinkLost": "pause", "steps": [)";
+    for (int i = 0; i < seconds; ++i)
+        timed += (i ? "," : "") + QByteArray(R"({"set": {"flow": )") +
+                 QByteArray::number(100 + i % 2) + R"(}}, {"hold": {"seconds": 1}})";
+    timed += "]}";
+    const ProgramFile::Loaded paced = ProgramFile::read(timed);
+    if (!paced.program) {
+        std::printf("  ! %s\n\n", qPrintable(paced.problem));
+        return false;
+    }
+    ProgramControl *control = form.programs()->control();
+    std::vector<double> lateness;
+    qint64 startMs = 0;
+    QObject::connect(form.session(), &PumpSession::frameSent, &form,
+                     [&](const PumpSession::SentFrame &sent) {
+                         if (sent.frame.at(3) == u'L')
+                             lateness.push_back(double(RunClock::bootTimeMs() - startMs -
+                                                       1000LL * qint64(lateness.size())));
+                     });
+    startMs = RunClock::bootTimeMs();
+    control->start(*paced.program, QString());
+    ReceptionRun runner(form, pty);
+    const ReceptionRun::Result r = runner.run(
+        {"line rate, program running", kLineFramesPerSecond, double(seconds), false, false, true});
+    for (int waited = 0; control->stateWord() != u"ended" && waited < 10'000; waited += 50)
+        settle(50);
+    const qsizetype third = qsizetype(lateness.size()) / 3;
+    const auto mean = [&lateness](qsizetype from, qsizetype to) {
+        double sum = 0;
+        for (qsizetype i = from; i < to; ++i)
+            sum += lateness[size_t(i)];
+        return to > from ? sum / double(to - from) : std::nan("");
+    };
+    const double p99 = percentile(lateness, 0.99);
+    const double drift =
+        mean(qsizetype(lateness.size()) - third, qsizetype(lateness.size())) - mean(0, third);
+    const double p95 = percentile(r.latenciesMs, 0.95);
+    std::printf("A program setting the flow each second for %d s beside replies at line rate: "
+                "%zu frames, lateness p50 %.1f ms, p99 %.1f ms, max %.1f ms, last third against "
+                "first %+.1f ms; reception accepted %lld of %lld, p95 %.3f ms\n\n",
+                seconds, lateness.size(), percentile(lateness, 0.5), p99, percentile(lateness, 1.0),
+                drift, static_cast<long long>(r.accepted), static_cast<long long>(r.written), p95);
+    summary->add({QStringLiteral("program frame lateness, p99"), fixed(p99, 1, " ms"),
+                  QStringLiteral("drift %1").arg(fixed(drift, 1, " ms")), QString(),
+                  QStringLiteral("< %1 ms").arg(kProgramLatenessTargetMs),
+                  meets(lateness.size() == size_t(seconds), p99 < kProgramLatenessTargetMs)});
+    summary->add({QStringLiteral("last byte → pnow while a program runs, p95"),
+                  fixed(p95, 2, " ms"), fixed(kWireMsPerFrame, 2, " ms wire time"),
+                  times(p95 / kWireMsPerFrame), QStringLiteral("< %1 ms").arg(kLatencyTargetMs),
+                  meets(r.error.isEmpty() && std::isfinite(p95), p95 < kLatencyTargetMs)});
+    return r.error.isEmpty() && lateness.size() == size_t(seconds);
+}
+
 // ---- idle ----
 
 bool runIdle(const Options &options, BenchSummary *summary)
@@ -753,6 +859,7 @@ int main(int argc, char **argv)
         {QStringLiteral("startup"), runStartup},     {QStringLiteral("save"), runSave},
         {QStringLiteral("reception"), runReception}, {QStringLiteral("idle"), runIdle},
         {QStringLiteral("history"), runHistory},     {QStringLiteral("mqtt"), runMqtt},
+        {QStringLiteral("program"), runProgram},
     };
     for (const auto &[name, section] : sections) {
         if (options->sections.contains(name)) {

@@ -33,6 +33,7 @@ ProgramControl::ProgramControl(PumpSession *session, AlarmMonitor *alarms, RunJo
       m_ticker(new QTimer(this))
 {
     m_ticker->setInterval(kTickMs);
+    m_ticker->setTimerType(Qt::PreciseTimer);
     connect(m_ticker, &QTimer::timeout, this, &ProgramControl::tick);
     connect(session, &PumpSession::frameSent, this,
             [this](const PumpSession::SentFrame &sent) { onFrameSent(sent.frame, sent.source); });
@@ -184,7 +185,11 @@ void ProgramControl::tick()
         return;
     m_runner->tick();
     keepPosition(false);
-    Q_EMIT changed();
+    // Steps, pauses and ends tell themselves; the time left changes once a second.
+    if (const qint64 second = programSecond(); second != m_shownSecond) {
+        m_shownSecond = second;
+        Q_EMIT changed();
+    }
 }
 
 void ProgramControl::onFrameSent(const QString &frame, const QString &source)

@@ -28,7 +28,9 @@ class ProgramControl : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kTickMs = 200;
+    // A step is due at a whole second of the program's clock: ticks this often send it at most
+    // this late, and the window's times change once a second.
+    static constexpr int kTickMs = 40;
     static constexpr qint64 kJournalEveryMs = 1000;
     static inline const QString kJournalKey = QStringLiteral("program");
 
@@ -108,4 +110,5 @@ private:
     ProgramPosition m_journalled;
     QString m_warning; // a warn-only alarm while the program goes on
     qint64 m_startedMs = 0;
+    qint64 m_shownSecond = -1; // the program's second last told by changed()
 };
