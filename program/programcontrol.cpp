@@ -52,6 +52,13 @@ ProgramControl::ProgramControl(PumpSession *session, AlarmMonitor *alarms, RunJo
                     m_runner->linkLost();
                 Q_EMIT changed();
             });
+    // 通信 may open another device while the line is up: no change of the link, but this pump
+    // is no longer the panel's.
+    connect(session, &PumpSession::statusChanged, this, [this] {
+        if (m_runner && m_session->link() == PumpSession::Link::Open &&
+            m_session->device() != m_device)
+            m_runner->otherDevice();
+    });
     connect(session, &PumpSession::alarmActed, this, [this] {
         if (m_runner)
             m_runner->alarmStop();

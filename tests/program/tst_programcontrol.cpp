@@ -35,8 +35,8 @@ void TestProgramControl::runs_data()
 {
     // Steps: start, +S (S seconds pass, then a tick), key (the operator's own frame), continue,
     // end, alarm (a stopping alarm acts), fail (the line is lost), back (the same adapter is
-    // back), timed (a timed run counts), crash (the panel ends without a word, and starts
-    // again), edit (the program's file changes), resume, winddown.
+    // back), other (通信 opens another device), timed (a timed run counts), crash (the panel ends
+    // without a word, and starts again), edit (the program's file changes), resume, winddown.
     // Frames: the letters sent, K for the operator's.
     QTest::addColumn<QString>("policy");
     QTest::addColumn<QString>("script");
@@ -67,6 +67,10 @@ void TestProgramControl::runs_data()
         << "start +1 fail +5 back"
         << "P L R S"
         << "ended" << 0;
+    QTest::newRow("another device opened ends it without its end block") << "pause"
+                                                                         << "start +1 other +2"
+                                                                         << "P L R"
+                                                                         << "ended" << 0;
     QTest::newRow("no start while a timed run counts") << "pause"
                                                        << "timed start"
                                                        << ""
@@ -136,6 +140,8 @@ void TestProgramControl::runs()
         } else if (step == u"back") {
             line.named = reconnector.remembered;
             session.lineBack(line.named);
+        } else if (step == u"other") {
+            QVERIFY(session.open(QStringLiteral("2"), QStringLiteral("通信")).isEmpty());
         } else if (step == u"timed") {
             timedRun = true;
         } else if (step == u"crash") {
