@@ -1,6 +1,9 @@
 #include "app/form1.h"
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
+#include "app/statusarea.h"
+#include "audit/auditlog.h"
+#include "audit/auditrecorder.h"
 #include "audit/auditverifier.h"
 #include "cmdline/panelcommandline.h"
 #include "platform/mqttidclaim.h"
@@ -81,6 +84,8 @@ int main(int argc, char *argv[])
     auto *terminationSignals = new TerminationSignals(&app);
     const PanelTranslations translations;
 
+    // Made before the window, and so gone after it: the window's last events are still told.
+    AuditLog auditLog;
     Form1 form;
     form.serialControl()->setPortMap(commandLine.portDevices());
     QHash<QChar, QString> drives = commandLine.driveFolders();
@@ -113,13 +118,29 @@ int main(int argc, char *argv[])
     }
     // Held until the panel ends, so that the next panel of the host takes the next id.
     MqttIdClaim idClaim;
+    QString mqttId;
     if (commandLine.publishes()) {
         MqttSettings mqtt = commandLine.mqtt();
         if (mqtt.id.isEmpty())
             mqtt.id =
                 idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
+        mqttId = mqtt.id;
         form.startPublishing(mqtt);
     }
+    // Who commanded what, chained so that a change shows; written off the window's thread and
+    // kept in memory while it cannot be written, which the status area says.
+    auto *recorder = new AuditRecorder(&auditLog, form.session(), &form.runRecord(),
+                                       form.alarms(), &form);
+    QObject::connect(recorder, &AuditRecorder::stateText, &form, [&form](const QString &text) {
+        form.statusArea()->setLine(StatusArea::Line::Audit, text);
+    });
+    auditLog.open(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
+                                                      : commandLine.auditFolder(),
+                  AuditRecorder::instanceName(mqttId, commandLine.portDevices().value(1)),
+                  form.runRecord().sessionId(), AuditLog::loginName(),
+                  PanelCommandLine::versionText().trimmed());
+    if (const std::optional<QString> name = commandLine.operatorName())
+        recorder->setOperator(name, QStringLiteral("命令行"));
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted();
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
@@ -131,18 +152,20 @@ int main(int argc, char *argv[])
     });
     form.show();
     const int status = app.exec();
-    // The threads of the reading log, of exports and of publishing end together, each within its
-    // own deadline, rather than one after another as the window's objects go: a disk or a broker
-    // that does not answer holds up the end by one deadline at most.
+    // The threads of the reading log, of exports, of the audit trail and of publishing end
+    // together, each within its own deadline, rather than one after another as the window's
+    // objects go: a disk or a broker that does not answer holds up the end by one deadline at most.
     form.hide();
     Publisher *publisher = form.publishing() ? form.publishing()->publisher() : nullptr;
     if (publisher)
         publisher->beginFinish();
     form.readingLog()->beginClose();
     form.exports()->beginClose();
+    auditLog.beginClose();
     if (publisher)
         publisher->waitFinished();
     form.readingLog()->waitClosed();
     form.exports()->waitClosed();
+    auditLog.waitClosed();
     return status;
 }
