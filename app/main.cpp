@@ -1,3 +1,4 @@
+#include "app/auditheadpublishing.h"
 #include "app/form1.h"
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
@@ -141,6 +142,8 @@ int main(int argc, char *argv[])
                   PanelCommandLine::versionText().trimmed());
     if (const std::optional<QString> name = commandLine.operatorName())
         recorder->setOperator(name, QStringLiteral("命令行"));
+    if (form.publishing())
+        new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form);
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted();
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });

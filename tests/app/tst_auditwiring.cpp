@@ -61,6 +61,9 @@ void TestAuditWiring::commandsInOrderWithBefore()
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     });
     form.findChild<QAction *>(QStringLiteral("alarmSettings"))->trigger();
+    // The head the broker is given: the file-start and the sixteen records, once written.
+    QTRY_COMPARE(log.head().seq, 17);
+    const QByteArray head = log.head().hash;
     log.close();
 
     QDirIterator found(folder.filePath(QStringLiteral("panel")), {"*.jsonl"}, QDir::Files);
@@ -84,7 +87,9 @@ void TestAuditWiring::commandsInOrderWithBefore()
                                 // The dialog holds the fields of alarms left off in range.
                                 "alarm-setting 0.00  0.10", "alarm-setting 0  30",
                                 "alarm-setting 0  60"}));
-    QCOMPARE(AuditVerifier::verify({path}, std::nullopt).exitCode, AuditVerifier::kOk);
+    const AuditVerifier::Result whole = AuditVerifier::verify({path}, std::nullopt);
+    QCOMPARE(whole.exitCode, AuditVerifier::kOk);
+    QCOMPARE(whole.head.hash, head);
     // One digit of the first flow's value: a line that still reads well.
     QVERIFY(file.seek(0));
     QByteArray bytes = file.readAll();
