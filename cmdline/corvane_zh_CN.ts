@@ -224,7 +224,6 @@
     <message>
         <location filename="panelcommandline.cpp" line="375"/>
         <source>with --verify-audit: the head noted earlier (from an ok line, or as published under corvane/ID/audit), which shows the newest records removed</source>
-        <oldsource>with --verify-audit: the head noted earlier (as an ok line or the monitoring ends), which shows newest records removed</oldsource>
         <translation>与 --verify-audit 一起使用：先前记下的链头（取自检查结果行，或 corvane/ID/audit 下发布的内容），可查出被删除的最新记录</translation>
     </message>
     <message>
