@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -66,7 +67,7 @@ qint64 AlarmMonitor::now() const
 
 void AlarmMonitor::setSettings(const AlarmSettings &settings)
 {
-    m_settings = settings;
+    const AlarmSettings before = std::exchange(m_settings, settings);
     const bool on[] = {settings.high.on, settings.low.on, settings.silence.on, settings.link.on};
     for (int kind : kAllKinds) {
         // A condition that lasts is not raised again by the same alarm set anew; an alarm
@@ -79,6 +80,8 @@ void AlarmMonitor::setSettings(const AlarmSettings &settings)
     // A line lost before the settings changed counts from when it was lost.
     if (m_lostAtMs && settings.link.on && !watch(Kind::Link).active)
         watch(Kind::Link).deadlineMs = *m_lostAtMs + qint64(settings.link.seconds) * 1000;
+    if (!(before == settings))
+        Q_EMIT settingsChanged(before, settings);
 }
 
 void AlarmMonitor::readingArrived(const QString &text, std::optional<double> value)

@@ -89,6 +89,8 @@ Q_SIGNALS:
     // The alarm's action: stop the pump. Once for each time it is raised.
     void stopWanted(const AlarmMonitor::Alarm &alarm);
     void acknowledged(const QList<AlarmMonitor::Alarm> &alarms);
+    // setSettings() changed them; not said when they were already so.
+    void settingsChanged(const AlarmSettings &before, const AlarmSettings &after);
 
 private:
     struct Watch

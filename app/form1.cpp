@@ -458,6 +458,8 @@ void Form1::history_Click()
                                             m_keypad.pumpNumber()};
         });
         m_history->setExportFolder([this] { return m_saving.recordFolder(); });
+        connect(m_history, &HistoryWindow::exported, this,
+                [this](const QString &path) { logEvent("export", path); });
     }
     m_history->show();
     m_history->raise();

@@ -4,6 +4,7 @@
 #include "app/alarmannunciator.h"
 #include "app/panelsettings.h"
 #include "app/readingdisplay.h"
+#include "app/statusarea.h"
 #include "entry/keypad.h"
 #include "platform/portlisting.h"
 #include "records/recordsaving.h"
@@ -69,6 +70,7 @@ public:
     ProgramPanel *programs() const { return m_programs; }
     // The history window, once 历史曲线… has opened it.
     HistoryWindow *historyWindow() const { return m_history; }
+    StatusArea *statusArea() const { return findChild<StatusArea *>(); }
 
     // Where 保存 and 另存为… write the record.
     RecordSaving &recordSaving() { return m_saving; }

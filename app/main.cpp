@@ -1,6 +1,11 @@
+#include "app/auditheadpublishing.h"
 #include "app/form1.h"
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
+#include "app/statusarea.h"
+#include "audit/auditlog.h"
+#include "audit/auditrecorder.h"
+#include "audit/auditverifier.h"
 #include "cmdline/panelcommandline.h"
 #include "platform/mqttidclaim.h"
 #include "platform/publisher.h"
@@ -13,6 +18,8 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QTextStream>
+#include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
@@ -27,7 +34,11 @@ int main(int argc, char *argv[])
     // In the language the environment asks messages to be in; the window stays Chinese.
     PanelCommandLine commandLine;
     if (!commandLine.parse(arguments)) {
-        std::fputs(qPrintable(commandLine.usageError(commandLine.errorText())), stderr);
+        // A check run by a script: one line, which its log keeps whole.
+        if (commandLine.verifyRequested())
+            std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(commandLine.errorText()));
+        else
+            std::fputs(qPrintable(commandLine.usageError(commandLine.errorText())), stderr);
         return 2;
     }
     if (commandLine.helpRequested()) {
@@ -37,6 +48,17 @@ int main(int argc, char *argv[])
     if (commandLine.versionRequested()) {
         std::fputs(qPrintable(PanelCommandLine::versionText()), stdout);
         return 0;
+    }
+    // The audit trail is checked without a display and whatever the window would need; the
+    // verifier's texts come through the application, in the language of the messages.
+    if (commandLine.verifyRequested()) {
+        QCoreApplication core(argc, argv);
+        QTranslator translator;
+        if (CommandLineTexts::load(&translator, CommandLineTexts::messageLocale()))
+            QCoreApplication::installTranslator(&translator);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return AuditVerifier::run(commandLine.auditFiles(), commandLine.auditHead(), out, err);
     }
     // The broker's credentials and certificate authority are read now, once: a FIFO or a
     // folder in their place is refused before any window, and nothing waits on them later.
@@ -63,6 +85,8 @@ int main(int argc, char *argv[])
     auto *terminationSignals = new TerminationSignals(&app);
     const PanelTranslations translations;
 
+    // Made before the window, and so gone after it: the window's last events are still told.
+    AuditLog auditLog;
     Form1 form;
     form.serialControl()->setPortMap(commandLine.portDevices());
     QHash<QChar, QString> drives = commandLine.driveFolders();
@@ -95,13 +119,31 @@ int main(int argc, char *argv[])
     }
     // Held until the panel ends, so that the next panel of the host takes the next id.
     MqttIdClaim idClaim;
+    QString mqttId;
     if (commandLine.publishes()) {
         MqttSettings mqtt = commandLine.mqtt();
         if (mqtt.id.isEmpty())
             mqtt.id =
                 idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
+        mqttId = mqtt.id;
         form.startPublishing(mqtt);
     }
+    // Who commanded what, chained so that a change shows; written off the window's thread and
+    // kept in memory while it cannot be written, which the status area says.
+    auto *recorder = new AuditRecorder(&auditLog, form.session(), &form.runRecord(),
+                                       form.alarms(), &form);
+    QObject::connect(recorder, &AuditRecorder::stateText, &form, [&form](const QString &text) {
+        form.statusArea()->setLine(StatusArea::Line::Audit, text);
+    });
+    auditLog.open(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
+                                                      : commandLine.auditFolder(),
+                  AuditRecorder::instanceName(mqttId, commandLine.portDevices().value(1)),
+                  form.runRecord().sessionId(), AuditLog::loginName(),
+                  PanelCommandLine::versionText().trimmed());
+    if (const std::optional<QString> name = commandLine.operatorName())
+        recorder->setOperator(name, QStringLiteral("命令行"));
+    if (form.publishing())
+        new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form);
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted();
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
@@ -113,18 +155,20 @@ int main(int argc, char *argv[])
     });
     form.show();
     const int status = app.exec();
-    // The threads of the reading log, of exports and of publishing end together, each within its
-    // own deadline, rather than one after another as the window's objects go: a disk or a broker
-    // that does not answer holds up the end by one deadline at most.
+    // The threads of the reading log, of exports, of the audit trail and of publishing end
+    // together, each within its own deadline, rather than one after another as the window's
+    // objects go: a disk or a broker that does not answer holds up the end by one deadline at most.
     form.hide();
     Publisher *publisher = form.publishing() ? form.publishing()->publisher() : nullptr;
     if (publisher)
         publisher->beginFinish();
     form.readingLog()->beginClose();
     form.exports()->beginClose();
+    auditLog.beginClose();
     if (publisher)
         publisher->waitFinished();
     form.readingLog()->waitClosed();
     form.exports()->waitClosed();
+    auditLog.waitClosed();
     return status;
 }

@@ -63,6 +63,13 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
         if (generation == m_generation)
             Q_EMIT resumed();
     });
+    connect(worker, &AuditWorker::written, this,
+            [this, generation](qint64 seq, const QByteArray &hash, const QString &what) {
+                if (generation != m_generation)
+                    return;
+                m_head = {seq, hash};
+                Q_EMIT written(what);
+            });
     m_thread->start();
     append({.source = QStringLiteral("panel"),
             .what = QStringLiteral("session-start"),

@@ -3,6 +3,7 @@
 #include "audit/auditrecord.h"
 #include "audit/auditworker.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -53,6 +54,14 @@ public:
     bool isOpen() const { return m_thread != nullptr; }
     // The declared operator, carried by every later record; nothing for none.
     void setOperator(const std::optional<QString> &name) { m_operator = name; }
+    // The last record written whole (seq 0 before the first); as --verify-audit's --head takes it.
+    struct Head
+    {
+        qint64 seq = 0;
+        QByteArray hash;
+    };
+    Head head() const { return m_head; }
+
     // Takes source, what, before, beforeFrom, after and text; stamps the rest.
     void append(AuditRecord record);
 
@@ -69,6 +78,8 @@ public:
 Q_SIGNALS:
     void failed(const QString &reason);
     void resumed();
+    // A record is written: head() is its seq and hash; what, its kind.
+    void written(const QString &what);
 
 private:
     std::shared_ptr<AuditQueue> m_queue;
@@ -83,4 +94,5 @@ private:
     Clock m_clock;
     AuditWorker::WriteFunction m_write;
     std::chrono::milliseconds m_retryInterval = kRetryInterval;
+    Head m_head;
 };

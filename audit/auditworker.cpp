@@ -152,6 +152,7 @@ bool AuditWorker::prepareLine()
     record.seq = m_seq + 1;
     QByteArray hash;
     m_line = AuditLine::format(record, m_hash, &hash);
+    m_lineWhat = record.what;
     // Ends the line a crash cut short, so that this record is a line of its own.
     if (m_needsLineEnd)
         m_line.prepend('\n');
@@ -277,6 +278,7 @@ bool AuditWorker::writeLine()
     }
     m_line.clear();
     m_written = 0;
+    Q_EMIT written(m_seq, m_hash, m_lineWhat);
     if (!m_dirty) {
         m_dirty = true;
         m_syncDue = QDeadlineTimer(kSyncDelay);

@@ -45,6 +45,8 @@ public:
 Q_SIGNALS:
     void failed(const QString &reason);
     void resumed();
+    // A record's line is written whole: the chain's head is now seq and hash.
+    void written(qint64 seq, const QByteArray &hash, const QString &what);
 
 private:
     void writePending();
@@ -82,6 +84,7 @@ private:
     bool m_fileHasRecord = false;
     bool m_needsLineEnd = false;
     QByteArray m_line; // formatted and chained, not yet all written
+    QString m_lineWhat;
     qsizetype m_written = 0;
 
     bool m_dirty = false; // written but not yet on the disk

@@ -181,10 +181,15 @@ QLocale CommandLineTexts::messageLocale()
 
 CommandLineTexts::CommandLineTexts(const QLocale &locale)
 {
+    (void)load(&m_translator, locale);
+}
+
+bool CommandLineTexts::load(QTranslator *translator, const QLocale &locale)
+{
     // One translation, in simplified characters, serves every Chinese locale; should it be
     // missing the texts stay English.
-    if (locale.language() == QLocale::Chinese)
-        (void)m_translator.load(QStringLiteral(":/i18n/corvane_zh_CN.qm"));
+    return locale.language() == QLocale::Chinese &&
+           translator->load(QStringLiteral(":/i18n/corvane_zh_CN.qm"));
 }
 
 QString CommandLineTexts::translate(const char *context, const char *source) const
@@ -301,6 +306,9 @@ QString PanelCommandLine::helpText() const
     const CommandLineTexts &t = m_texts;
     return t.translate("PanelCommandLine", "Usage: corvane-panel [OPTION]... [QT-OPTION]...") +
            u'\n' +
+           t.translate("PanelCommandLine",
+                       "  or:  corvane-panel --verify-audit FILE... [--head SEQ:HASH]") +
+           u'\n' +
            CommandLineTexts::paragraph(t.translate(
                "PanelCommandLine",
                "Operator panel for a Corvane laboratory pump on a serial line: it sets the "
@@ -347,6 +355,27 @@ QString PanelCommandLine::helpText() const
                  t.translate("PanelCommandLine",
                              "the certificate authority that signs the broker's certificate, for "
                              "mqtts:// (by default the system's)")},
+                {QStringLiteral("--audit-dir DIR"),
+                 t.translate("PanelCommandLine",
+                             "keep the audit trail (who commanded what, when, and the value "
+                             "before and after) in DIR/INSTANCE/, a file a day; by default "
+                             "~/.local/share/corvane/corvane-panel/audit/")},
+                {QStringLiteral("--operator NAME"),
+                 t.translate("PanelCommandLine",
+                             "the operator at the panel, named in every audit record from the "
+                             "start")},
+                {QStringLiteral("--program FILE"),
+                 t.translate("PanelCommandLine", "load the pump program in FILE at start")},
+                {QStringLiteral("--verify-audit FILE..."),
+                 t.translate("PanelCommandLine",
+                             "check the audit trail in the files given (one instance's, any "
+                             "order) and exit without a window: 0 when its chain is whole, 1 "
+                             "when it is broken, 2 when it cannot be read")},
+                {QStringLiteral("--head SEQ:HASH"),
+                 t.translate("PanelCommandLine",
+                             "with --verify-audit: the head noted earlier (from an ok line, or as "
+                             "published under corvane/ID/audit), which shows the newest records "
+                             "removed")},
                 {QStringLiteral("-h, --help"),
                  t.translate("PanelCommandLine", "show this help and exit")},
                 {QStringLiteral("-v, --version"),
@@ -423,14 +452,67 @@ bool PanelCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption mqttAuth(QStringLiteral("mqtt-auth"), QString(),
                                       QStringLiteral("FILE"));
     const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), QString(), QStringLiteral("FILE"));
-    const QList<QCommandLineOption> options{help,  version, port,   drive,    log,
-                                            noLog, mqtt,    mqttId, mqttAuth, mqttCa};
+    const QCommandLineOption auditDir(QStringLiteral("audit-dir"), QString(),
+                                      QStringLiteral("DIR"));
+    const QCommandLineOption operatorName(QStringLiteral("operator"), QString(),
+                                          QStringLiteral("NAME"));
+    const QCommandLineOption program(QStringLiteral("program"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption verifyAudit(QStringLiteral("verify-audit"), QString());
+    const QCommandLineOption head(QStringLiteral("head"), QString(), QStringLiteral("SEQ:HASH"));
+    const QList<QCommandLineOption> options{
+        help,   version,  port,     drive,    log,          noLog,   mqtt,
+        mqttId, mqttAuth, mqttCa,   auditDir, operatorName, program, verifyAudit, head};
     parser.addOptions(options);
+    m_verifyRequested = own.contains(QStringLiteral("--verify-audit")) ||
+                        own.contains(QStringLiteral("-verify-audit"));
 
     if (!parser.parse(own))
         return fail(m_texts.whyParseFailed(options, own, QCommandLineParser::ParseAsLongOptions));
+    if (parser.isSet(verifyAudit)) {
+        // A check of files, nothing of the panel's: an option of the window here is a mistake.
+        for (const QCommandLineOption &windowOption :
+             {port, drive, log, noLog, mqtt, mqttId, mqttAuth, mqttCa, auditDir, operatorName,
+              program}) {
+            if (parser.isSet(windowOption))
+                return fail(m_texts
+                                .translate("PanelCommandLine",
+                                           "--verify-audit cannot be used with --%1")
+                                .arg(windowOption.names().constFirst()));
+        }
+        m_auditFiles = parser.positionalArguments();
+        if (m_auditFiles.isEmpty())
+            return fail(
+                m_texts.translate("PanelCommandLine", "--verify-audit needs at least one file"));
+        if (parser.isSet(head)) {
+            m_auditHead = AuditVerifier::parseHead(parser.value(head));
+            if (!m_auditHead)
+                return fail(m_texts
+                                .translate("PanelCommandLine",
+                                           "'%1' of --head is not SEQ:HASH, a record's number "
+                                           "and its 64 hex digits")
+                                .arg(parser.value(head)));
+        }
+        m_helpRequested = parser.isSet(help);
+        m_versionRequested = parser.isSet(version);
+        return true;
+    }
     if (const QStringList extra = parser.positionalArguments(); !extra.isEmpty())
         return fail(m_texts.unexpectedArgument(extra.first()));
+    if (parser.isSet(head))
+        return fail(m_texts.translate("PanelCommandLine", "--head needs --verify-audit"));
+    if (parser.isSet(auditDir) && !takePath(QStringLiteral("--audit-dir"), parser.value(auditDir),
+                                            &m_auditFolder))
+        return false;
+    if (parser.isSet(program) &&
+        !takePath(QStringLiteral("--program"), parser.value(program), &m_programFile))
+        return false;
+    if (parser.isSet(operatorName)) {
+        // As the records carry it: a name of blanks would name nobody.
+        const QString name = parser.value(operatorName).simplified();
+        if (name.isEmpty())
+            return fail(m_texts.translate("PanelCommandLine", "--operator needs a name"));
+        m_operator = name;
+    }
 
     m_helpRequested = parser.isSet(help);
     m_versionRequested = parser.isSet(version);
@@ -564,6 +646,16 @@ bool PanelCommandLine::takePortDevice(const QString &value)
     if (!fitsPathLimit(device))
         return false;
     m_portDevices.insert(number, device);
+    return true;
+}
+
+bool PanelCommandLine::takePath(const QString &option, const QString &value, QString *path)
+{
+    if (value.isEmpty())
+        return fail(m_texts.translate("CommandLine", "option '%1' needs a value").arg(option));
+    if (!fitsPathLimit(value))
+        return false;
+    *path = value;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audit/auditverifier.h"
 #include "telemetry/credentialfile.h"
 #include "telemetry/mqttsettings.h"
 
@@ -33,6 +34,10 @@ public:
 
     explicit CommandLineTexts(const QLocale &locale = messageLocale());
 
+    // Loads the translation for locale into translator: false when locale is not Chinese or it
+    // is missing. The audit verifier's texts are looked up in the application, through it.
+    static bool load(QTranslator *translator, const QLocale &locale);
+
     // The translation of source, or source itself.
     QString translate(const char *context, const char *source) const;
 
@@ -65,6 +70,9 @@ private:
 //   --log FILE        append every reading and event, with its time, to FILE
 //   --no-log          keep no reading log
 //   --mqtt URL [--mqtt-id ID] [--mqtt-auth FILE] [--mqtt-ca FILE]   publish to a broker
+//   --audit-dir DIR   the audit trail's folder     --operator NAME   the operator at the panel
+//   --program FILE    a pump program to load at start
+//   --verify-audit FILE... [--head SEQ:HASH]   check an audit trail and exit, without a window
 //   -h, --help        -v, --version
 // Qt's own options (-platform offscreen, --style Fusion, -reverse, ...) are accepted and left
 // for QApplication, which reads them from the same argv; they are skipped here exactly as Qt
@@ -103,6 +111,19 @@ public:
     bool readMqttFiles();
     QStringList warnings() const { return m_warnings; }
 
+    // --verify-audit: check the files given and exit, no window. Set as soon as the option is
+    // on the command line, even when the rest does not parse, so that its errors take one line.
+    bool verifyRequested() const { return m_verifyRequested; }
+    QStringList auditFiles() const { return m_auditFiles; }
+    // The head noted earlier, from --head; nothing without it.
+    std::optional<AuditVerifier::Head> auditHead() const { return m_auditHead; }
+    // Empty: AuditLog::defaultFolder().
+    QString auditFolder() const { return m_auditFolder; }
+    // The operator declared with --operator; nothing when none was.
+    std::optional<QString> operatorName() const { return m_operator; }
+    // The pump program to load at start; empty for none.
+    QString programFile() const { return m_programFile; }
+
 private:
     bool fail(const QString &text);
     bool takePortDevice(const QString &value);
@@ -113,6 +134,8 @@ private:
                   const QString &caFile, bool anyOther);
     // False, with why the file could not be read.
     bool failReading(const QString &path, const CredentialFile &file);
+    // A path option's value: not empty and within the system's limit.
+    bool takePath(const QString &option, const QString &value, QString *path);
 
     CommandLineTexts m_texts;
     bool m_helpRequested = false;
@@ -126,4 +149,10 @@ private:
     QString m_mqttAuthFile;
     QString m_mqttCaFile;
     QStringList m_warnings;
+    bool m_verifyRequested = false;
+    QStringList m_auditFiles;
+    std::optional<AuditVerifier::Head> m_auditHead;
+    QString m_auditFolder;
+    std::optional<QString> m_operator;
+    QString m_programFile;
 };

@@ -415,6 +415,13 @@ void MqttPublisher::publishAlarm(const TelemetryMessages::Alarm &alarm)
     }
 }
 
+void MqttPublisher::publishAuditHead(qint64 seq, const QByteArray &hash)
+{
+    const QByteArray payload = TelemetryMessages::auditHead(seq, hash, m_settings.session);
+    push(QStringLiteral("audit"), payload, true, false);
+    push(QStringLiteral("audit"), payload, false, false);
+}
+
 void MqttPublisher::finish()
 {
     m_finishing = true;

@@ -53,6 +53,9 @@ public:
     // Every change of an alarm goes to "alarm"; its latest stays retained under
     // "alarm/<kind>" until it is acknowledged.
     void publishAlarm(const TelemetryMessages::Alarm &alarm);
+    // The audit trail's head under "audit": retained for whoever subscribes later, and once
+    // more not retained, so that a subscriber's log keeps every head it was sent.
+    void publishAuditHead(qint64 seq, const QByteArray &hash);
 
 Q_SIGNALS:
     void statusChanged(MqttPublisher::Status status, const QString &detail);

@@ -55,6 +55,12 @@ void Publisher::alarm(const TelemetryMessages::Alarm &alarm)
          [worker = m_worker, alarm] { worker->publishAlarm(alarm); });
 }
 
+void Publisher::auditHead(qint64 seq, const QByteArray &hash)
+{
+    hand(PublishInbox::Kind::Kept,
+         [worker = m_worker, seq, hash] { worker->publishAuditHead(seq, hash); });
+}
+
 void Publisher::hand(PublishInbox::Kind kind, PublishInbox::Call call)
 {
     if (m_finishing)

@@ -34,6 +34,7 @@ public:
     void event(const QDateTime &time, const QString &key, const QString &text);
     void state(const PanelState &state);
     void alarm(const TelemetryMessages::Alarm &alarm);
+    void auditHead(qint64 seq, const QByteArray &hash);
 
     // beginFinish() then waitFinished().
     void finish();

@@ -19,7 +19,7 @@ class PublishInbox
 public:
     static constexpr qsizetype kLimit = 10'000;
 
-    enum class Kind { Reading, Event, Kept }; // Kept: a state or an alarm
+    enum class Kind { Reading, Event, Kept }; // Kept: a state, an alarm or the audit head
     using Call = std::function<void()>;
 
     struct Batch

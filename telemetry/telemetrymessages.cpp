@@ -61,4 +61,11 @@ QByteArray alarm(const Alarm &alarm)
          {QStringLiteral("text"), alarm.text}});
 }
 
+QByteArray auditHead(qint64 seq, const QByteArray &hash, const QString &session)
+{
+    return compact({{QStringLiteral("seq"), seq},
+                    {QStringLiteral("hash"), QString::fromLatin1(hash)},
+                    {QStringLiteral("session"), session}});
+}
+
 } // namespace TelemetryMessages

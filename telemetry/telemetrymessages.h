@@ -30,5 +30,7 @@ QByteArray reading(const QDateTime &time, const QString &text, std::optional<dou
                    const QString &session);
 QByteArray event(const QDateTime &time, const QString &key, const QString &text);
 QByteArray alarm(const Alarm &alarm);
+// The audit trail's head, as --verify-audit --head takes it: {"seq":N,"hash":"…","session":…}.
+QByteArray auditHead(qint64 seq, const QByteArray &hash, const QString &session);
 
 } // namespace TelemetryMessages

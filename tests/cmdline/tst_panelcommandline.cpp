@@ -1,5 +1,7 @@
+#include "audit/auditlog.h"
 #include "cmdline/panelcommandline.h"
 
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -35,6 +37,9 @@ private slots:
     void oneLanguagePerRun();
     void qtOptionsReachQt();
     void passwordOthersMayReadIsWarned();
+    void auditOptions();
+    void verifyAuditAnswers_data();
+    void verifyAuditAnswers();
 
 private:
     // The program with no display to fall back on (had the panel made its application object
@@ -154,6 +159,16 @@ void TestPanelCommandLine::rejected_data()
         << "/tmp/xxxxx";
     QTest::newRow("broker port 0") << QStringList{"corvane-panel", "--mqtt", "mqtt://lab:0"}
                                    << "mqtt://lab:0";
+    QTest::newRow("head without verify-audit")
+        << QStringList{"corvane-panel", "--head", "3:" + QString(64, u'a')} << "--head";
+    QTest::newRow("head with a short hash")
+        << QStringList{"corvane-panel", "--verify-audit", "a.jsonl", "--head", "3:abc"} << "3:abc";
+    // Checked files and a window at once would leave one of them not done.
+    QTest::newRow("verify-audit with a window option")
+        << QStringList{"corvane-panel", "--verify-audit", "a.jsonl", "--port", "1=/dev/a"}
+        << "--port";
+    QTest::newRow("operator of blanks") << QStringList{"corvane-panel", "--operator", "  "}
+                                        << "--operator";
 }
 
 void TestPanelCommandLine::rejected()
@@ -404,6 +419,77 @@ void TestPanelCommandLine::passwordOthersMayReadIsWarned()
         const QString warned = commandLine.warnings().join(u'\n');
         QCOMPARE(warned.contains(QStringLiteral("chmod 600 ") + auth), mode != 0600);
     }
+}
+
+void TestPanelCommandLine::auditOptions()
+{
+    PanelCommandLine panel(QLocale::c());
+    QVERIFY2(panel.parse({"corvane-panel", "--audit-dir", "/tmp/a", "--operator", " Li  Wei ",
+                          "--program=/tmp/gradient.json"}),
+             qPrintable(panel.errorText()));
+    QCOMPARE(panel.auditFolder(), QStringLiteral("/tmp/a"));
+    QCOMPARE(panel.operatorName(), std::optional<QString>(QStringLiteral("Li Wei")));
+    QCOMPARE(panel.programFile(), QStringLiteral("/tmp/gradient.json"));
+}
+
+void TestPanelCommandLine::verifyAuditAnswers_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("locale");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    const QStringList c{"LANG=C.UTF-8"};
+    QTest::newRow("whole") << QStringList{"--verify-audit", "<trail>"} << c << 0 << "ok, 2 records"
+                           << QString();
+    QTest::newRow("whole, in Chinese")
+        << QStringList{"--verify-audit", "<trail>"} << QStringList{"LANG=zh_CN.UTF-8"} << 0
+        << "完好" << QString();
+    QTest::newRow("one byte changed")
+        << QStringList{"--verify-audit", "<changed>"} << c << 1 << "broken: " << QString();
+    QTest::newRow("unreadable") << QStringList{"--verify-audit", "<missing>"} << c << 2
+                                << QString() << "missing.jsonl is not a file";
+    QTest::newRow("no file given") << QStringList{"--verify-audit"} << c << 2 << QString()
+                                   << "--verify-audit needs at least one file\n";
+}
+
+void TestPanelCommandLine::verifyAuditAnswers()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, locale);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    QTemporaryDir folder;
+    AuditLog log;
+    log.open(folder.path(), QStringLiteral("panel"), QStringLiteral("s1"), QStringLiteral("lab"),
+             QStringLiteral("start"));
+    log.close();
+    QDirIterator files(folder.filePath(QStringLiteral("panel")), {"*.jsonl"}, QDir::Files);
+    QVERIFY(files.hasNext());
+    const QString trail = files.next();
+    const QString changed = folder.filePath(QStringLiteral("changed.jsonl"));
+    QFile copy(changed);
+    QVERIFY(QFile::copy(trail, changed) && copy.open(QIODevice::ReadWrite));
+    QVERIFY(copy.seek(copy.readAll().indexOf("session-start") + 9) && copy.putChar('o'));
+    copy.close();
+    arguments.replaceInStrings(QStringLiteral("<trail>"), trail);
+    arguments.replaceInStrings(QStringLiteral("<changed>"), changed);
+    arguments.replaceInStrings(QStringLiteral("<missing>"), folder.filePath("missing.jsonl"));
+
+    QProcess panel;
+    startWithoutDisplay(panel, arguments, locale);
+    QVERIFY(panel.waitForFinished(20000));
+    const QString stdOut = QString::fromUtf8(panel.readAllStandardOutput());
+    const QString stdErr = QString::fromUtf8(panel.readAllStandardError());
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(panel.exitCode() == exitCode, qPrintable(stdOut + stdErr));
+    QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
+    QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+    if (exitCode == 2)
+        QCOMPARE(stdErr.count(u'\n'), 1);
 }
 
 QTEST_GUILESS_MAIN(TestPanelCommandLine)

@@ -471,4 +471,21 @@ FAULTS = [
           "if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {", "if (fd >= 0) {",
           "a second panel on the host publishes under the first one's id, and each takes the "
           "broker connection from the other", "^tst_monitoring$"),
+    # the audit trail in the panel
+    fault("audit-before-ignores-reply", "audit/commandrecords.cpp",
+          "    const Known &newer = sent.order >= replied.order ? sent : replied;\n",
+          "    const Known &newer = sent;\n",
+          "a setpoint's audit record says nothing was known before it although the pump had "
+          "replied its setting", "^tst_auditwiring$"),
+    fault("audit-run-set-before-lost", "audit/commandrecords.cpp",
+          "            m_runSet = text;\n", "",
+          "a changed set time of the timed run is recorded with no time before it",
+          "^tst_auditwiring$"),
+    fault("audit-verify-always-ok", "app/main.cpp",
+          "        return AuditVerifier::run(commandLine.auditFiles(), commandLine.auditHead(), "
+          "out, err);\n",
+          "        AuditVerifier::run(commandLine.auditFiles(), commandLine.auditHead(), out, err);\n"
+          "        return 0;\n",
+          "--verify-audit exits 0 for a broken or unreadable trail, and a script that checks "
+          "it sees nothing wrong", "^tst_panelcommandline$"),
 ]
