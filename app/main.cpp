@@ -11,6 +11,7 @@
 #include "platform/publisher.h"
 #include "platform/serialcontrol.h"
 #include "platform/terminationsignals.h"
+#include "program/programfile.h"
 #include "records/exportwriter.h"
 #include "records/logwriter.h"
 
@@ -76,6 +77,16 @@ int main(int argc, char *argv[])
         !commandLine.logFile().isEmpty() && !refusal.isEmpty()) {
         std::fprintf(stderr, "corvane-panel: %s\n", qPrintable(refusal));
         return 2;
+    }
+
+    // A program file that cannot be used is told now, rather than as an empty program window.
+    if (!commandLine.programFile().isEmpty()) {
+        if (const ProgramFile::Loaded loaded = ProgramFile::readFile(commandLine.programFile());
+            !loaded.program) {
+            std::fprintf(stderr, "corvane-panel: %s: %s\n",
+                         qPrintable(commandLine.programFile()), qPrintable(loaded.problem));
+            return 2;
+        }
     }
 
     // Qt takes its own options (-platform, -style, ...) from the untouched argv.
@@ -145,7 +156,7 @@ int main(int argc, char *argv[])
     if (form.publishing())
         new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form);
     // An event of the run with or without a log, once the log and the broker take events.
-    form.programStarted();
+    form.programStarted(commandLine.programFile());
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     // Ended by the session or a service manager: as if the window were closed, so the close
     // handler closes the port and its lock file goes with it.
