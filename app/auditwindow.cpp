@@ -93,9 +93,8 @@ QString chainText(const AuditTrailTable::Chain &chain, bool *bad)
 
 AuditWindow::AuditWindow(const QString &folder, ModalBoxes *boxes, QWidget *parent)
     : QWidget(parent, Qt::Window), m_folder(folder), m_boxes(boxes),
-      m_table(new AuditTrailTable(this)), m_day(new QComboBox(this)),
-      m_kind(new QComboBox(this)), m_filter(new QLineEdit(this)), m_view(new QTableView(this)),
-      m_chain(new QLabel(this))
+      m_table(new AuditTrailTable(this)), m_day(new QComboBox(this)), m_kind(new QComboBox(this)),
+      m_filter(new QLineEdit(this)), m_view(new QTableView(this)), m_chain(new QLabel(this))
 {
     setObjectName(QStringLiteral("auditWindow"));
     setWindowTitle(tr("审计记录"));
@@ -267,8 +266,7 @@ bool AuditWindow::exportCsv()
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         m_boxes->messageBox(
-            tr("未能导出到 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()),
-            title);
+            tr("未能导出到 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()), title);
         return false;
     }
     return true;

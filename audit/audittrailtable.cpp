@@ -75,8 +75,7 @@ AuditTrailTable::Day AuditTrailTable::read(const QString &folder, QDate date)
     Day day{date, {}, {}};
     const QString name = date.toString(kDayFormat) + kSuffix;
     const QDir root(folder);
-    for (const QString &instance :
-         root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+    for (const QString &instance : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString path = root.filePath(instance + QLatin1Char('/') + name);
         if (!QFileInfo(path).isFile())
             continue;
@@ -162,8 +161,8 @@ QByteArray AuditTrailTable::csvField(const QString &text)
     static const QRegularExpression number(
         QStringLiteral(R"(^[+-]?(\d+(\.\d*)?|\.\d+)([eE][+-]?\d+)?$)"));
     static const QString risky = QStringLiteral("=+-@\t\r");
-    const bool guard = !text.isEmpty() && risky.contains(text.front()) &&
-                       !number.match(text).hasMatch();
+    const bool guard =
+        !text.isEmpty() && risky.contains(text.front()) && !number.match(text).hasMatch();
     const bool quote = guard || text.contains(QLatin1Char(',')) ||
                        text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')) ||
                        text.contains(QLatin1Char('\r'));
@@ -212,8 +211,7 @@ QVariant AuditTrailTable::data(const QModelIndex &index, int role) const
             return tr("（无法读取的行）");
         return row.cells[index.column()];
     case Qt::ToolTipRole:
-        return index.column() == Text && !row.cells[Text].isEmpty() ? row.cells[Text]
-                                                                    : QVariant();
+        return index.column() == Text && !row.cells[Text].isEmpty() ? row.cells[Text] : QVariant();
     case kBrokenRole:
         return row.broken;
     default:
@@ -228,8 +226,8 @@ QVariant AuditTrailTable::headerData(int section, Qt::Orientation orientation, i
     if (orientation == Qt::Vertical)
         return section < m_shown.size() ? m_day.rows[m_shown[section]].instance : QVariant();
     static const char *const names[ColumnCount] = {
-        QT_TR_NOOP("序号"), QT_TR_NOOP("时间"), QT_TR_NOOP("用户"),
+        QT_TR_NOOP("序号"),   QT_TR_NOOP("时间"), QT_TR_NOOP("用户"),
         QT_TR_NOOP("操作员"), QT_TR_NOOP("来源"), QT_TR_NOOP("内容"),
-        QT_TR_NOOP("之前"), QT_TR_NOOP("之后"), QT_TR_NOOP("说明")};
+        QT_TR_NOOP("之前"),   QT_TR_NOOP("之后"), QT_TR_NOOP("说明")};
     return section >= 0 && section < ColumnCount ? tr(names[section]) : QVariant();
 }

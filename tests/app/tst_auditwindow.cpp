@@ -23,12 +23,18 @@ namespace {
 
 const QString kFile = QStringLiteral("2026-12-03.jsonl");
 
-// Three records of one instance's day, chained as the audit log writes them.
-void writeDay(const QString &folder, const QString &instance)
+// Three records of one instance's day, chained as the audit log writes them; a chain that
+// began before that day goes on from the day before's last record.
+void writeDay(const QString &folder, const QString &instance, qint64 firstSeq)
 {
     const QDateTime at(QDate(2026, 12, 3), QTime(9, 30), Qt::LocalTime);
     const QList<AuditRecord> records = {
-        {.source = "audit", .what = "file-start", .after = kFile, .text = "审计记录由此开始"},
+        {.source = "audit",
+         .what = "file-start",
+         .before = firstSeq > 1
+                       ? std::optional<QString>(QString("2026-12-02.jsonl:%1").arg(firstSeq - 1))
+                       : std::nullopt,
+         .after = kFile},
         {.source = "key",
          .what = "setpoint",
          .before = "10.0",
@@ -39,7 +45,7 @@ void writeDay(const QString &folder, const QString &instance)
     QByteArray hash(64, '0');
     for (qsizetype i = 0; i < records.size(); ++i) {
         AuditRecord record = records[i];
-        record.seq = i + 1;
+        record.seq = firstSeq + i;
         record.time = at.addSecs(i);
         record.user = "lab";
         bytes += AuditLine::format(record, QByteArray(hash), &hash);
@@ -56,8 +62,8 @@ void TestAuditWindow::showsFiltersVerifiesAndExports()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    writeDay(dir.path(), "panel-1");
-    writeDay(dir.path(), "panel-2");
+    writeDay(dir.path(), "panel-1", 1);
+    writeDay(dir.path(), "panel-2", 4);
 
     ScriptedBoxes boxes;
     AuditWindow window(dir.path(), &boxes);
@@ -69,9 +75,8 @@ void TestAuditWindow::showsFiltersVerifiesAndExports()
     QCOMPARE(window.findChild<QComboBox *>("auditDay")->currentText(), "2026-12-03");
     QCOMPARE(rows->rowCount(), 6);
     QCOMPARE(rows->headerData(3, Qt::Vertical).toString(), "panel-2");
-    QCOMPARE(rows->index(4, AuditTrailTable::Text).data().toString(),
-             "=HYPERLINK(\"x\"), panel-2");
-    QCOMPARE(chain->text(), "panel-1：已验证到第 3 条\npanel-2：已验证到第 3 条");
+    QCOMPARE(rows->index(4, AuditTrailTable::Text).data().toString(), "=HYPERLINK(\"x\"), panel-2");
+    QCOMPARE(chain->text(), "panel-1：已验证到第 3 条\npanel-2：已验证到第 6 条");
 
     auto *kind = window.findChild<QComboBox *>("auditKind");
     kind->setCurrentText("setpoint");
@@ -92,8 +97,9 @@ void TestAuditWindow::showsFiltersVerifiesAndExports()
     file.close();
     window.refresh();
     QTRY_VERIFY(!window.reading());
-    QCOMPARE(chain->text(),
-             "panel-1：已验证到第 3 条\npanel-2：第 2 条（文件 2026-12-03.jsonl 第 2 行）：已被改动");
+    QCOMPARE(
+        chain->text(),
+        "panel-1：已验证到第 3 条\npanel-2：第 5 条（文件 2026-12-03.jsonl 第 2 行）：已被改动");
     QCOMPARE(window.table()->brokenRow(), 1);
     QVERIFY(rows->index(1, 0).data(Qt::BackgroundRole).isValid());
     QVERIFY(!rows->index(0, 0).data(Qt::BackgroundRole).isValid());
@@ -107,7 +113,7 @@ void TestAuditWindow::showsFiltersVerifiesAndExports()
     const QList<QByteArray> lines = csv.readAll().split('\n');
     QCOMPARE(lines.size(), 5);
     QVERIFY(lines[0].startsWith("\xEF\xBB\xBF实例,序号,时间,用户,操作员,来源,内容,之前,之后,说明"));
-    QVERIFY2(lines[2].startsWith("panel-2,2,") &&
+    QVERIFY2(lines[2].startsWith("panel-2,5,") &&
                  lines[2].endsWith(",key,setpoint,90.0,-0.5,\"'=HYPERLINK(\"\"x\"\"), panel-2\"\r"),
              lines[2]);
 }

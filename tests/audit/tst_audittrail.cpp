@@ -51,8 +51,8 @@ void TestAuditTrail::writesCells_data()
     QTest::newRow("quotes") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
     QTest::newRow("line end") << "a\nb" << QByteArray("\"a\nb\"");
     QTest::newRow("carriage return") << "a\r" << QByteArray("\"a\r\"");
-    QTest::newRow("formula with quotes") << "=HYPERLINK(\"x\",\"y\")"
-                                         << QByteArray("\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\"");
+    QTest::newRow("formula with quotes")
+        << "=HYPERLINK(\"x\",\"y\")" << QByteArray("\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\"");
     QTest::newRow("chinese") << "设定值" << QByteArray("设定值");
 }
 
@@ -69,15 +69,23 @@ void TestAuditTrail::filters_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("shown"); // instance:seq
 
-    QTest::newRow("all") << "" << "" << QStringList{"east:1", "east:2", "east:?", "west:1"};
-    QTest::newRow("kind") << "setpoint" << "" << QStringList{"east:2"};
-    QTest::newRow("text any case") << "" << "mpa" << QStringList{"east:2", "west:1"};
-    QTest::newRow("instance name") << "" << "WEST" << QStringList{"west:1"};
-    QTest::newRow("kind and text") << "run" << "MPa" << QStringList{"west:1"};
-    QTest::newRow("nothing") << "run" << "12.5" << QStringList{};
+    QTest::newRow("all") << ""
+                         << "" << QStringList{"east:1", "east:2", "east:?", "west:1"};
+    QTest::newRow("kind") << "setpoint"
+                          << "" << QStringList{"east:2"};
+    QTest::newRow("text any case") << ""
+                                   << "mpa" << QStringList{"east:2", "west:1"};
+    QTest::newRow("instance name") << ""
+                                   << "WEST" << QStringList{"west:1"};
+    QTest::newRow("kind and text") << "run"
+                                   << "MPa" << QStringList{"west:1"};
+    QTest::newRow("nothing") << "run"
+                             << "12.5" << QStringList{};
     // A line that is no record is found by its bytes, never by a kind.
-    QTest::newRow("unreadable by text") << "" << "garbl" << QStringList{"east:?"};
-    QTest::newRow("unreadable by kind") << "file-start" << "" << QStringList{"east:1"};
+    QTest::newRow("unreadable by text") << ""
+                                        << "garbl" << QStringList{"east:?"};
+    QTest::newRow("unreadable by kind") << "file-start"
+                                        << "" << QStringList{"east:1"};
 }
 
 void TestAuditTrail::filters()
@@ -89,8 +97,8 @@ void TestAuditTrail::filters()
     AuditTrailTable table;
     table.setDay({QDate(2026, 12, 3),
                   {row("east", "1", "file-start", "审计记录由此开始"),
-                   row("east", "2", "setpoint", "12.5 MPa"), row("east", "?", "", "{garbled", false),
-                   row("west", "1", "run", "at 3 MPa")},
+                   row("east", "2", "setpoint", "12.5 MPa"),
+                   row("east", "?", "", "{garbled", false), row("west", "1", "run", "at 3 MPa")},
                   {}});
     QCOMPARE(table.kinds(), (QStringList{"file-start", "run", "setpoint"}));
     table.setFilter(kind, text);

@@ -471,4 +471,15 @@ FAULTS = [
           "if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {", "if (fd >= 0) {",
           "a second panel on the host publishes under the first one's id, and each takes the "
           "broker connection from the other", "^tst_monitoring$"),
+    # the audit window
+    fault("audit-csv-formula-runs", "audit/audittrailtable.cpp",
+          "risky.contains(text.front()) &&",
+          "false && risky.contains(text.front()) &&",
+          "a remark typed as =HYPERLINK(...) is exported as a formula that the spreadsheet runs "
+          "on the reader's machine", "^tst_audit(trail|window)$"),
+    fault("audit-broken-row-by-seq", "audit/audittrailtable.cpp",
+          "row.broken = broken && chain.result.line == number;",
+          "row.broken = broken && chain.result.seq == number;",
+          "on any day after the first the red row is another record than the one the chain "
+          "says is broken, or none", "^tst_auditwindow$"),
 ]
