@@ -28,19 +28,16 @@ const QString kFile = QStringLiteral("2026-12-03.jsonl");
 void writeDay(const QString &folder, const QString &instance, qint64 firstSeq)
 {
     const QDateTime at(QDate(2026, 12, 3), QTime(9, 30), Qt::LocalTime);
-    const QList<AuditRecord> records = {
-        {.source = "audit",
-         .what = "file-start",
-         .before = firstSeq > 1
-                       ? std::optional<QString>(QString("2026-12-02.jsonl:%1").arg(firstSeq - 1))
-                       : std::nullopt,
-         .after = kFile},
-        {.source = "key",
-         .what = "setpoint",
-         .before = "10.0",
-         .after = "-0.5",
-         .text = "=HYPERLINK(\"x\"), " + instance},
-        {.source = "menu item", .what = "run", .text = "运行"}};
+    AuditRecord start{.source = "audit", .what = "file-start", .after = kFile};
+    if (firstSeq > 1)
+        start.before = QString("2026-12-02.jsonl:%1").arg(firstSeq - 1);
+    const QList<AuditRecord> records = {start,
+                                        {.source = "key",
+                                         .what = "setpoint",
+                                         .before = "10.0",
+                                         .after = "-0.5",
+                                         .text = "=HYPERLINK(\"x\"), " + instance},
+                                        {.source = "menu item", .what = "run", .text = "运行"}};
     QByteArray bytes;
     QByteArray hash(64, '0');
     for (qsizetype i = 0; i < records.size(); ++i) {
@@ -69,9 +66,8 @@ void TestAuditWindow::showsFiltersVerifiesAndExports()
     AuditWindow window(dir.path(), &boxes);
     window.show();
     QTRY_VERIFY(!window.reading());
-    auto *view = window.findChild<QTableView *>("auditTable");
     auto *chain = window.findChild<QLabel *>("auditChain");
-    QAbstractItemModel *rows = view->model();
+    QAbstractItemModel *rows = window.findChild<QTableView *>("auditTable")->model();
     QCOMPARE(window.findChild<QComboBox *>("auditDay")->currentText(), "2026-12-03");
     QCOMPARE(rows->rowCount(), 6);
     QCOMPARE(rows->headerData(3, Qt::Vertical).toString(), "panel-2");
@@ -89,18 +85,14 @@ void TestAuditWindow::showsFiltersVerifiesAndExports()
     // One byte of panel-2's setpoint changed: its row turns red, the text says where.
     QFile file(dir.filePath("panel-2/" + kFile));
     QVERIFY(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    const qsizetype at = bytes.indexOf("\"10.0\"");
-    QVERIFY(at > 0);
-    bytes[at + 1] = '9';
-    QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+    const qsizetype at = file.readAll().indexOf("\"10.0\"");
+    QVERIFY(at > 0 && file.seek(at + 1) && file.putChar('9'));
     file.close();
     window.refresh();
     QTRY_VERIFY(!window.reading());
     QCOMPARE(
         chain->text(),
         "panel-1：已验证到第 3 条\npanel-2：第 5 条（文件 2026-12-03.jsonl 第 2 行）：已被改动");
-    QCOMPARE(window.table()->brokenRow(), 1);
     QVERIFY(rows->index(1, 0).data(Qt::BackgroundRole).isValid());
     QVERIFY(!rows->index(0, 0).data(Qt::BackgroundRole).isValid());
 
