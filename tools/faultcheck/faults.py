@@ -488,4 +488,15 @@ FAULTS = [
           "        return 0;\n",
           "--verify-audit exits 0 for a broken or unreadable trail, and a script that checks "
           "it sees nothing wrong", "^tst_panelcommandline$"),
+    # the audit window
+    fault("audit-csv-formula-runs", "audit/audittrailtable.cpp",
+          "risky.contains(text.front()) &&",
+          "false && risky.contains(text.front()) &&",
+          "a remark typed as =HYPERLINK(...) is exported as a formula that the spreadsheet runs "
+          "on the reader's machine", "^tst_audit(trail|window)$"),
+    fault("audit-broken-row-by-seq", "audit/audittrailtable.cpp",
+          "row.broken = broken && chain.result.line == number;",
+          "row.broken = broken && chain.result.seq == number;",
+          "on any day after the first the red row is another record than the one the chain "
+          "says is broken, or none", "^tst_auditwindow$"),
 ]

@@ -1,0 +1,105 @@
+#include "audit/audittrailtable.h"
+
+#include <QTest>
+
+namespace {
+
+AuditTrailTable::Row row(const QString &instance, const QString &seq, const QString &what,
+                         const QString &text, bool readable = true)
+{
+    AuditTrailTable::Row row;
+    row.instance = instance;
+    row.cells[AuditTrailTable::Seq] = seq;
+    row.cells[AuditTrailTable::What] = what;
+    row.cells[AuditTrailTable::Text] = text;
+    row.readable = readable;
+    return row;
+}
+
+} // namespace
+
+class TestAuditTrail : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesCells_data();
+    void writesCells();
+    void filters_data();
+    void filters();
+};
+
+void TestAuditTrail::writesCells_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("plain") << "panel" << QByteArray("panel");
+    QTest::newRow("formula") << "=1+1" << QByteArray("\"'=1+1\"");
+    QTest::newRow("plus formula") << "+SUM(A1:A9)" << QByteArray("\"'+SUM(A1:A9)\"");
+    QTest::newRow("minus formula") << "-2+3" << QByteArray("\"'-2+3\"");
+    QTest::newRow("at") << "@cmd" << QByteArray("\"'@cmd\"");
+    QTest::newRow("tab first") << "\t=1" << QByteArray("\"'\t=1\"");
+    QTest::newRow("minus alone") << "-" << QByteArray("\"'-\"");
+    QTest::newRow("negative value") << "-0.5" << QByteArray("-0.5");
+    QTest::newRow("signed value") << "+3" << QByteArray("+3");
+    QTest::newRow("number then text") << "-0.5;rm" << QByteArray("\"'-0.5;rm\"");
+    QTest::newRow("equals inside") << "a=1" << QByteArray("a=1");
+    QTest::newRow("comma") << "a,b" << QByteArray("\"a,b\"");
+    QTest::newRow("quotes") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
+    QTest::newRow("line end") << "a\nb" << QByteArray("\"a\nb\"");
+}
+
+void TestAuditTrail::writesCells()
+{
+    QFETCH(QString, cell);
+    QFETCH(QByteArray, written);
+    QCOMPARE(AuditTrailTable::csvField(cell), written);
+}
+
+void TestAuditTrail::filters_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("shown"); // instance:seq
+
+    QTest::newRow("all") << ""
+                         << "" << QStringList{"east:1", "east:2", "east:?", "west:1"};
+    QTest::newRow("kind") << "setpoint"
+                          << "" << QStringList{"east:2"};
+    QTest::newRow("text any case") << ""
+                                   << "mpa" << QStringList{"east:2", "west:1"};
+    QTest::newRow("instance name") << ""
+                                   << "WEST" << QStringList{"west:1"};
+    QTest::newRow("kind and text") << "run"
+                                   << "MPa" << QStringList{"west:1"};
+    QTest::newRow("nothing") << "run"
+                             << "12.5" << QStringList{};
+    // A line that is no record is found by its bytes, never by a kind.
+    QTest::newRow("unreadable by text") << ""
+                                        << "garbl" << QStringList{"east:?"};
+    QTest::newRow("unreadable by kind") << "file-start"
+                                        << "" << QStringList{"east:1"};
+}
+
+void TestAuditTrail::filters()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+
+    AuditTrailTable table;
+    table.setDay({QDate(2026, 12, 3),
+                  {row("east", "1", "file-start", "审计记录由此开始"),
+                   row("east", "2", "setpoint", "12.5 MPa"),
+                   row("east", "?", "", "{garbled", false), row("west", "1", "run", "at 3 MPa")},
+                  {}});
+    QCOMPARE(table.kinds(), (QStringList{"file-start", "run", "setpoint"}));
+    table.setFilter(kind, text);
+    QStringList rows;
+    for (int i = 0; i < table.rowCount(); ++i)
+        rows.append(table.shownRow(i).instance + ':' + table.shownRow(i).cells[0]);
+    QCOMPARE(rows, shown);
+}
+
+QTEST_GUILESS_MAIN(TestAuditTrail)
+#include "tst_audittrail.moc"
