@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/alarmsettingsdialog.h"
+#include "app/auditwindow.h"
 #include "app/commandsource.h"
 #include "app/form1layout.h"
 #include "app/form1ui.h"
@@ -10,6 +11,7 @@
 #include "app/programpanel.h"
 #include "app/setpointentry.h"
 #include "app/statusarea.h"
+#include "audit/auditlog.h"
 #include "link/linkprotocol.h"
 #include "link/portanswer.h"
 #include "platform/linkreconnector.h"
@@ -150,6 +152,8 @@ void Form1::connectHandlers()
         {ui->history, &Form1::history_Click},
         {ui->program, &Form1::program_Click},
         {ui->alarmSettings, &Form1::alarmSettings_Click},
+        {ui->operatorName, &Form1::operator_Click},
+        {ui->auditTrail, &Form1::auditTrail_Click},
     };
     for (const auto &[item, handler] : items)
         connect(item, &QAction::triggered, this, handler);
@@ -470,6 +474,21 @@ void Form1::program_Click()
 {
     m_programs->showWindow();
 }
+
+void Form1::operator_Click()
+{
+    // The box gives nothing on cancel, so "nobody" is typed as "-".
+    const QString answer =
+        m_boxes->inputBox(tr("操作员姓名（输入 - 表示不指定）："), tr("操作员"), m_operatorName)
+            .simplified();
+    const QString name = answer == u"-" ? QString() : answer;
+    if (answer.isEmpty() || name == m_operatorName)
+        return;
+    m_operatorName = name;
+    Q_EMIT operatorEntered(name);
+}
+
+void Form1::auditTrail_Click() {}
 
 void Form1::alarmSettings_Click()
 {

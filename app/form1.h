@@ -14,11 +14,13 @@
 #include "timedrun/timedruncontrol.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
 
 class AlarmBell;
+class AuditWindow;
 class ExportWriter;
 class Form1Ui;
 class HistoryWindow;
@@ -94,9 +96,16 @@ public:
     void setPollInterval(std::chrono::milliseconds interval) { Timer2->setInterval(interval); }
     void setClockInterval(std::chrono::milliseconds interval) { Timer1->setInterval(interval); }
 
+    // Who is at the panel, as declared (empty: nobody declared), offered by 操作员….
+    void setOperatorName(const QString &name) { m_operatorName = name; }
+    // Where the audit trail's days are, for 审计记录….
+    void setAuditFolder(const QString &folder) { m_auditFolder = folder; }
+
 Q_SIGNALS:
     // 退出 was chosen: the program is to end at once, without the close handler.
     void endRequested();
+    // The operator declared a name with 操作员… (empty: nobody).
+    void operatorEntered(const QString &name);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -135,6 +144,8 @@ private:
     void history_Click();
     void program_Click();
     void alarmSettings_Click();
+    void operator_Click();
+    void auditTrail_Click();
 
     void Timer2_Timer();
     void MSComm1_OnComm();
@@ -171,6 +182,9 @@ private:
     TimedRunControl *m_timedRun = nullptr;
     HistoryWindow *m_history = nullptr;
     ProgramPanel *m_programs = nullptr;
+    QString m_operatorName;
+    QString m_auditFolder;
+    QPointer<AuditWindow> m_auditWindow;
     PanelPublishing *m_publishing = nullptr;
     QString m_settingsNotice;
 

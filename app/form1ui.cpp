@@ -246,6 +246,7 @@ void Form1Ui::setupMenus(QMainWindow *form)
     saveAs = addItem(file, "saveAs", "另存为…");
     history = addItem(file, "history", "历史曲线…");
     openLogFolder = addItem(file, "openLogFolder", "打开读数日志文件夹");
+    auditTrail = addItem(file, "auditTrail", "审计记录…");
     bar->addMenu(file);
 
     settime = makeMenu(bar, "settime", "定时(T)");
@@ -271,6 +272,7 @@ void Form1Ui::setupMenus(QMainWindow *form)
     Pump_NO = addItem(seting, "Pump_NO", "泵编号");
     seting->addSeparator();
     alarmSettings = addItem(seting, "alarmSettings", "报警设定…");
+    operatorName = addItem(seting, "operator", "操作员…");
     bar->addMenu(seting);
 
     // A menu-bar item with an action of its own, no menu under it.

@@ -67,6 +67,7 @@ public:
     QAction *saveAs = nullptr;
     QAction *history = nullptr;
     QAction *openLogFolder = nullptr;
+    QAction *auditTrail = nullptr;
     QMenu *settime = nullptr;
     QAction *stset = nullptr;
     QMenu *operation = nullptr;
@@ -83,6 +84,7 @@ public:
     QAction *pressure = nullptr;
     QAction *Pump_NO = nullptr;
     QAction *alarmSettings = nullptr;
+    QAction *operatorName = nullptr; // "operator"
     QAction *Communication = nullptr;
     QMenu *rightkey = nullptr;
     QAction *rrun = nullptr;

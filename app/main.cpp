@@ -83,8 +83,8 @@ int main(int argc, char *argv[])
     if (!commandLine.programFile().isEmpty()) {
         if (const ProgramFile::Loaded loaded = ProgramFile::readFile(commandLine.programFile());
             !loaded.program) {
-            std::fprintf(stderr, "corvane-panel: %s: %s\n",
-                         qPrintable(commandLine.programFile()), qPrintable(loaded.problem));
+            std::fprintf(stderr, "corvane-panel: %s: %s\n", qPrintable(commandLine.programFile()),
+                         qPrintable(loaded.problem));
             return 2;
         }
     }
@@ -141,8 +141,8 @@ int main(int argc, char *argv[])
     }
     // Who commanded what, chained so that a change shows; written off the window's thread and
     // kept in memory while it cannot be written, which the status area says.
-    auto *recorder = new AuditRecorder(&auditLog, form.session(), &form.runRecord(),
-                                       form.alarms(), &form);
+    auto *recorder =
+        new AuditRecorder(&auditLog, form.session(), &form.runRecord(), form.alarms(), &form);
     QObject::connect(recorder, &AuditRecorder::stateText, &form, [&form](const QString &text) {
         form.statusArea()->setLine(StatusArea::Line::Audit, text);
     });
@@ -151,8 +151,16 @@ int main(int argc, char *argv[])
                   AuditRecorder::instanceName(mqttId, commandLine.portDevices().value(1)),
                   form.runRecord().sessionId(), AuditLog::loginName(),
                   PanelCommandLine::versionText().trimmed());
-    if (const std::optional<QString> name = commandLine.operatorName())
+    if (const std::optional<QString> name = commandLine.operatorName()) {
         recorder->setOperator(name, QStringLiteral("命令行"));
+        form.setOperatorName(*name);
+    }
+    QObject::connect(&form, &Form1::operatorEntered, recorder, [recorder](const QString &name) {
+        recorder->setOperator(name.isEmpty() ? std::nullopt : std::optional<QString>(name),
+                              QStringLiteral("操作员…"));
+    });
+    form.setAuditFolder(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
+                                                            : commandLine.auditFolder());
     if (form.publishing())
         new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form);
     // An event of the run with or without a log, once the log and the broker take events.

@@ -244,7 +244,7 @@ void TestForm1::menuBarAsDesigned()
     }
     // The designed items, and the separators and items of the panel's own in 文件(F), 定时(T)
     // and 设定(S).
-    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2 + 4 + 2 + 2);
+    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2 + 4 + 2 + 2 + 2);
 }
 
 void TestForm1::menuItems_data()
@@ -254,10 +254,14 @@ void TestForm1::menuItems_data()
     QTest::addColumn<QStringList>("items");
     // The panel's own items come behind a separator after the designed ones.
     QTest::newRow("文件") << "file"
-                          << QStringList{"save=保存",      "print=打印",
-                                         "end=退出",       "=",
-                                         "saveAs=另存为…", "history=历史曲线…",
-                                         "openLogFolder=打开读数日志文件夹"};
+                          << QStringList{"save=保存",
+                                         "print=打印",
+                                         "end=退出",
+                                         "=",
+                                         "saveAs=另存为…",
+                                         "history=历史曲线…",
+                                         "openLogFolder=打开读数日志文件夹",
+                                         "auditTrail=审计记录…"};
     QTest::newRow("定时") << "settime"
                           << QStringList{"stset=设定", "operation=操作", "=", "program=程序…"};
     QTest::newRow("定时 操作") << "operation"
@@ -265,8 +269,9 @@ void TestForm1::menuItems_data()
                                               "stend=结束"};
     QTest::newRow("泵") << "Pump" << QStringList{"run=运行", "stop=停止"};
     QTest::newRow("设定") << "seting"
-                          << QStringList{"liquid=流量", "pressure=压力", "Pump_NO=泵编号", "=",
-                                         "alarmSettings=报警设定…"};
+                          << QStringList{
+                                 "liquid=流量", "pressure=压力",           "Pump_NO=泵编号",
+                                 "=",           "alarmSettings=报警设定…", "operator=操作员…"};
     QTest::newRow("右键") << "rightkey" << QStringList{"rrun=运行", "rstop=停止"};
 }
 

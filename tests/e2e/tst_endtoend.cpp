@@ -252,10 +252,11 @@ void TestEndToEnd::exitEndsWithoutStopFrame()
 {
     QCOMPARE(m_panel.state(), QProcess::Running);
     // 文件(F) is the first menu once the port is open; 退出 is its last designed item, before
-    // the panel's own three.
+    // the panel's own four.
     QVERIFY2(m_driver.openFirstEnabledMenu(10000), qPrintable(m_driver.lastError()));
     QVERIFY2(m_driver.pressKeys({QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Up"),
-                                 QStringLiteral("Up"), QStringLiteral("Return")}),
+                                 QStringLiteral("Up"), QStringLiteral("Up"),
+                                 QStringLiteral("Return")}),
              qPrintable(m_driver.lastError()));
     QTRY_COMPARE_WITH_TIMEOUT(m_panel.state(), QProcess::NotRunning, 10000);
     QCOMPARE(m_panel.exitStatus(), QProcess::NormalExit);
