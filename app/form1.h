@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class AlarmBell;
@@ -98,6 +99,8 @@ public:
 
     // Who is at the panel, as declared (empty: nobody declared), offered by 操作员….
     void setOperatorName(const QString &name) { m_operatorName = name; }
+    // The audit trail's head, "seq:hash", for the run report at the moment it is printed.
+    void setAuditHeadSource(std::function<QString()> source) { m_auditHead = std::move(source); }
     // Where the audit trail's days are, for 审计记录….
     void setAuditFolder(const QString &folder) { m_auditFolder = folder; }
 
@@ -184,6 +187,7 @@ private:
     ProgramPanel *m_programs = nullptr;
     QString m_operatorName;
     QString m_auditFolder;
+    std::function<QString()> m_auditHead;
     QPointer<AuditWindow> m_auditWindow;
     PanelPublishing *m_publishing = nullptr;
     QString m_settingsNotice;

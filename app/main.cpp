@@ -159,6 +159,11 @@ int main(int argc, char *argv[])
         recorder->setOperator(name.isEmpty() ? std::nullopt : std::optional<QString>(name),
                               QStringLiteral("操作员…"));
     });
+    form.setAuditHeadSource([&auditLog] {
+        const AuditLog::Head head = auditLog.head();
+        return head.seq > 0 ? QStringLiteral("%1:%2").arg(head.seq).arg(QLatin1String(head.hash))
+                            : QString();
+    });
     form.setAuditFolder(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
                                                             : commandLine.auditFolder());
     if (form.publishing())

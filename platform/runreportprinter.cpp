@@ -67,6 +67,8 @@ QList<Item> items(const Header &header, const RunReport &report, bool withCurve)
     text(tr("设备：%1    泵编号：%2")
              .arg(header.device.isEmpty() ? tr("（未打开）") : header.device)
              .arg(header.pumpNumber));
+    if (!header.auditHead.isEmpty())
+        text(tr("审计记录：%1").arg(header.auditHead));
     text(tr("范围：%1 至 %2").arg(clock(report.fromMs), clock(report.toMs)));
     text(tr("定时运行：开始 %1，结束 %2；设定时间 %3")
              .arg(report.startMs ? clock(*report.startMs) : tr("—"),

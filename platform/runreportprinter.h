@@ -24,6 +24,9 @@ struct Header
     QString version;
     QString device;
     int pumpNumber = 0;
+    // The audit trail's head when printed, "seq:hash" as --verify-audit --head takes it; empty
+    // without a trail. On paper it witnesses the trail up to there.
+    QString auditHead;
 };
 
 inline constexpr int kMostPages = 2;

@@ -58,6 +58,9 @@ namespace {
 // may take long, and only a hang should fail.
 constexpr int kExportWaitMs = 180'000;
 
+const QString kAuditHead =
+    QStringLiteral("17:74963eaaad055ad25b5d63a64fce7f274eabf6f6ce9e8ef2954fb7edf428e6d6");
+
 constexpr qint64 kBase = 1'800'000'000'000;
 constexpr int kReadings = 100'000;
 
@@ -388,14 +391,16 @@ void TestHistoryWindow::reportOnPaper()
     pdf.setOutputFormat(QPrinter::PdfFormat);
     pdf.setOutputFileName(path);
     pdf.setPageSize(QPageSize(QPageSize::PageSizeId(page)));
-    const int pages =
-        RunReportPrinter::print(&pdf, {"Corvane(KMW7R35)V2.0", "2.0", "", 0}, report, curve);
+    const int pages = RunReportPrinter::print(
+        &pdf, {"Corvane(KMW7R35)V2.0", "2.0", "", 0, kAuditHead}, report, curve);
     QString error;
     const QString text =
         QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error));
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(pages, alarms > 0 ? RunReportPrinter::kMostPages : 1);
     QCOMPARE(text.contains(QStringLiteral("压力（MPa）")), said.contains("压力（MPa）"));
+    // The audit trail's head at printing, whole, for --verify-audit --head from the paper.
+    QVERIFY2(text.simplified().remove(u' ').contains(kAuditHead), qPrintable(text));
     for (const QString &expected : said)
         QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text));
     // The words' boxes, in points: where the figures end and the curve begins.

@@ -168,6 +168,8 @@ void TestProgramWindow::editByKeyboardSaveAndReopen()
     shown.tree->setCurrentItem(end);
     shown.key(Qt::Key_Insert);
     QVERIFY(shown.answer(ChooseStop));
+    // Every edit builds the tree anew: the branch is looked up again.
+    end = shown.tree->topLevelItem(shown.tree->topLevelItemCount() - 1);
     QCOMPARE(end->childCount(), 1);
     shown.tree->setCurrentItem(shown.tree->topLevelItem(0));
     shown.key(Qt::Key_Return);

@@ -163,9 +163,21 @@ def main():
     parser.add_argument("build_dir", nargs="?", default="build")
     parser.add_argument("--only", metavar="REGEX", help="only the faults whose names match")
     parser.add_argument("--list", action="store_true", help="list the faults and stop")
+    parser.add_argument("--share", metavar="I/N",
+                        help="only every N-th fault, from the I-th (0 <= I < N): CI takes a "
+                             "share in turn, so that each run fits its time")
+    parser.add_argument("--baseline-passed", action="store_true",
+                        help="the unmodified tree's tests have just passed on this build: do "
+                             "not run them again first")
     args = parser.parse_args()
 
     faults = [f for f in FAULTS if not args.only or re.search(args.only, f.name)]
+    if args.share:
+        match = re.fullmatch(r"(\d+)/(\d+)", args.share)
+        if not match or not 0 <= int(match.group(1)) < int(match.group(2)):
+            raise SystemExit("faultcheck: --share takes I/N with 0 <= I < N")
+        first, every = int(match.group(1)), int(match.group(2))
+        faults = faults[first::every]
     if len({f.name for f in FAULTS}) != len(FAULTS):
         raise SystemExit("faultcheck: two faults in faults.py share a name")
     if args.list:
@@ -190,7 +202,7 @@ def main():
     try:
         if journal.undo_leftovers():
             built.add(None)  # what that run built is not known: rebuild everything
-        result = check(build_dir, journal, faults, built)
+        result = check(build_dir, journal, faults, built, args.baseline_passed)
     except Interrupted as interruption:
         print(f"\nfaultcheck: stopped by {interruption}; the sources are as they were")
     finally:
@@ -205,7 +217,7 @@ def main():
     return result
 
 
-def check(build_dir, journal, faults, built):
+def check(build_dir, journal, faults, built, baseline_passed=False):
     all_tests = list_tests(build_dir)
     plans = {}  # fault name -> {test name: target}
     stale = []
@@ -223,13 +235,14 @@ def check(build_dir, journal, faults, built):
     # Every test a fault relies on must pass on the unmodified tree.
     baseline = {n: t for tests in plans.values() for n, t in tests.items()}
     code, out = build(build_dir, set(baseline.values()))
-    if code == 0:
+    if code == 0 and not baseline_passed:
         code, failed, out = run_tests(build_dir, baseline, stop_on_failure=False)
     if code != 0:
         print(f"{out}\nfaultcheck: the unmodified tree does not build or fails its tests")
         return 2
-    print(f"faultcheck: the unmodified tree passes {len(baseline)} tests; "
-          f"{len(plans)} faults to try", flush=True)
+    print(f"faultcheck: the unmodified tree passes {len(baseline)} tests"
+          f"{' (as just run)' if baseline_passed else ''}; {len(plans)} faults to try",
+          flush=True)
 
     # The faults go file by file: a file changed by the fault before is compiled again only
     # once, for the first build that needs it after its last fault, not once between each two
