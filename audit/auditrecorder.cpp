@@ -17,6 +17,10 @@ AuditRecorder::AuditRecorder(AuditLog *log, PumpSession *session, const RunRecor
     connect(session, &PumpSession::frameSent, this, [this](const PumpSession::SentFrame &frame) {
         m_log->append(m_rules.frameSent(frame.frame, frame.source));
     });
+    connect(session, &PumpSession::frameRefused, this,
+            [this](const QString &frame, const QString &source, const QString &why) {
+                m_log->append(CommandRecords::frameRefused(frame, source, why));
+            });
     connect(session, &PumpSession::settingReplied, this,
             [this](char letter, const QString &value) { m_rules.settingReplied(letter, value); });
     connect(record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
@@ -42,12 +46,12 @@ void AuditRecorder::setOperator(const std::optional<QString> &name, const QStrin
     // The declaration is the new operator's own: it carries the name it declares.
     const std::optional<QString> before = std::exchange(m_operator, name);
     m_log->setOperator(name);
-    m_log->append({.source = source,
-                   .what = QStringLiteral("operator"),
-                   .before = before,
-                   .after = name,
-                   .text = name ? QStringLiteral("操作员：%1").arg(*name)
-                                : QStringLiteral("无操作员")});
+    m_log->append(
+        {.source = source,
+         .what = QStringLiteral("operator"),
+         .before = before,
+         .after = name,
+         .text = name ? QStringLiteral("操作员：%1").arg(*name) : QStringLiteral("无操作员")});
 }
 
 QString AuditRecorder::instanceName(const QString &mqttId, const QString &portDevice)

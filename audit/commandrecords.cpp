@@ -1,6 +1,5 @@
 #include "audit/commandrecords.h"
 
-
 #include <array>
 
 namespace {
@@ -23,14 +22,14 @@ struct EventKind
 
 // The event lines the trail keeps, with where each comes from in the panel.
 constexpr std::array kEvents{
-    EventKind{"run-set", "定时"},         EventKind{"run-start", "定时"},
-    EventKind{"run-pause", "定时"},       EventKind{"run-continue", "定时"},
-    EventKind{"run-end", "定时"},         EventKind{"prog-start", "程序"},
-    EventKind{"prog-step", "程序"},       EventKind{"prog-pause", "程序"},
-    EventKind{"prog-continue", "程序"},   EventKind{"prog-end", "程序"},
-    EventKind{"alarm-ack", "报警"},       EventKind{"link-open", "通信"},
-    EventKind{"link-closed", "通信"},     EventKind{"save", "文件"},
-    EventKind{"save-as", "文件"},         EventKind{"print", "文件"},
+    EventKind{"run-set", "定时"},       EventKind{"run-start", "定时"},
+    EventKind{"run-pause", "定时"},     EventKind{"run-continue", "定时"},
+    EventKind{"run-end", "定时"},       EventKind{"prog-start", "程序"},
+    EventKind{"prog-step", "程序"},     EventKind{"prog-pause", "程序"},
+    EventKind{"prog-continue", "程序"}, EventKind{"prog-end", "程序"},
+    EventKind{"alarm-ack", "报警"},     EventKind{"link-open", "通信"},
+    EventKind{"link-closed", "通信"},   EventKind{"save", "文件"},
+    EventKind{"save-as", "文件"},       EventKind{"print", "文件"},
     EventKind{"export", "历史曲线"},
 };
 
@@ -62,6 +61,12 @@ AuditRecord CommandRecords::frameSent(const QString &frame, const QString &sourc
     }
     m_sent.insert(address + letter, {value, AuditRecord::BeforeFrom::Sent, ++m_order});
     return record;
+}
+
+AuditRecord CommandRecords::frameRefused(const QString &frame, const QString &source,
+                                         const QString &why)
+{
+    return {.source = source, .what = QStringLiteral("frame-refused"), .after = frame, .text = why};
 }
 
 void CommandRecords::settingReplied(char letter, const QString &value)

@@ -19,6 +19,9 @@ class CommandRecords
 {
 public:
     AuditRecord frameSent(const QString &frame, const QString &source);
+    // Not sent: what it would have set stays as it was.
+    static AuditRecord frameRefused(const QString &frame, const QString &source,
+                                    const QString &why);
     void settingReplied(char letter, const QString &value);
     // Nothing for an event line the trail does not keep (a reading's link-lost, say).
     std::optional<AuditRecord> event(const QString &key, const QString &text);
@@ -34,7 +37,7 @@ private:
     };
 
     quint64 m_order = 0;
-    QHash<QString, Known> m_sent;   // by address and letter: "01L"
+    QHash<QString, Known> m_sent;  // by address and letter: "01L"
     QHash<QChar, Known> m_replied; // by letter
     std::optional<QString> m_runSet;
 };

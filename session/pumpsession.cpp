@@ -16,8 +16,8 @@
 
 PumpSession::PumpSession(SerialLine *line, Reconnector *reconnector, RunRecord *record,
                          AlarmMonitor *alarms, QObject *parent)
-    : QObject(parent), m_line(line), m_reconnector(reconnector), m_record(record),
-      m_alarms(alarms), m_noticeShown(new QTimer(this)), m_alarmCheck(new QTimer(this))
+    : QObject(parent), m_line(line), m_reconnector(reconnector), m_record(record), m_alarms(alarms),
+      m_noticeShown(new QTimer(this)), m_alarmCheck(new QTimer(this))
 {
     m_noticeShown->setSingleShot(true);
     m_noticeShown->setInterval(kNoticeShown);
@@ -136,8 +136,8 @@ void PumpSession::handleReply(const QByteArray &frame)
         // Into the record buffer if it reads as a number, and to the log whatever it is.
         m_record->addReading(now(), value);
         const double number = m_record->readingValue(m_record->readingCount() - 1);
-        m_alarms->readingArrived(value, std::isnan(number) ? std::nullopt
-                                                           : std::optional<double>(number));
+        m_alarms->readingArrived(value,
+                                 std::isnan(number) ? std::nullopt : std::optional<double>(number));
         armAlarmCheck();
         break;
     }
@@ -217,6 +217,14 @@ void PumpSession::closeLine()
 }
 
 QString PumpSession::send(const QString &frame, const QString &source)
+{
+    const QString why = write(frame, source);
+    if (!why.isEmpty() && frame != QLatin1String(LinkProtocol::kPollFrame))
+        Q_EMIT frameRefused(frame, source, why);
+    return why;
+}
+
+QString PumpSession::write(const QString &frame, const QString &source)
 {
     if (!isWellFormedFrame(frame))
         return tr("命令帧“%1”格式不正确，未发送。").arg(frame);

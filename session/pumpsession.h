@@ -51,8 +51,8 @@ public:
     // How long a notice of the link (back, a stop cancelled) stays in the status area.
     static constexpr auto kNoticeShown = std::chrono::seconds(10);
 
-    PumpSession(SerialLine *line, Reconnector *reconnector, RunRecord *record,
-                AlarmMonitor *alarms, QObject *parent = nullptr);
+    PumpSession(SerialLine *line, Reconnector *reconnector, RunRecord *record, AlarmMonitor *alarms,
+                QObject *parent = nullptr);
 
     void setWallClock(std::function<QDateTime()> clock) { m_wall = std::move(clock); }
     // The keypad whose entries a setting reply must not break; none: every reply is shown.
@@ -116,12 +116,16 @@ Q_SIGNALS:
     // The link's text or the pending stop changed.
     void statusChanged();
     void frameSent(const PumpSession::SentFrame &frame);
+    // A frame other than the poll that did not go out, and why.
+    void frameRefused(const QString &frame, const QString &source, const QString &why);
     // A run (true) or stop (false) frame went out.
     void pumpCommanded(bool running);
     // An alarm's stop went out, or is owed.
     void alarmActed(AlarmMonitor::Kind kind, bool stopSent);
 
 private:
+    // send() without telling a refusal.
+    QString write(const QString &frame, const QString &source);
     void handleReply(const QByteArray &frame);
     void linkOpened();
     void closeLine();

@@ -41,12 +41,16 @@ void TestAuditWiring::commandsInOrderWithBefore()
     log.open(folder.path(), QStringLiteral("panel"), QStringLiteral("s1"), QStringLiteral("lab"),
              QString());
     form.setPollInterval(std::chrono::hours(1));
+    // A run with the port closed does not go out, and is kept as refused.
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("Cmdr")), Qt::LeftButton);
+    QCOMPARE(boxes.messages.size(), 1);
+    boxes.messages.clear();
     QVERIFY(openPanelPort(form, boxes, pty));
     // The pump tells its flow before the operator types one; the second entry follows the first.
     QVERIFY(pty.writeAll("Q00L0100Y"));
     QTRY_COMPARE(form.findChild<QLineEdit *>(QStringLiteral("lqset"))->text(), "0100");
-    for (const char *key : {"Cmdl", "Cmd0", "Cmd2", "Cmd5", "Cmd5", "Cmdl", "Cmd0", "Cmd3", "Cmd3",
-                            "Cmd3", "Cmdr"})
+    for (const char *key :
+         {"Cmdl", "Cmd0", "Cmd2", "Cmd5", "Cmd5", "Cmdl", "Cmd0", "Cmd3", "Cmd3", "Cmd3", "Cmdr"})
         QTest::mouseClick(form.findChild<QPushButton *>(QLatin1String(key)), Qt::LeftButton);
     boxes.answers << QStringLiteral("1") << QStringLiteral("2");
     for (const char *item : {"stset", "stset", "ststart", "stend"})
@@ -59,8 +63,8 @@ void TestAuditWiring::commandsInOrderWithBefore()
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     });
     form.findChild<QAction *>(QStringLiteral("alarmSettings"))->trigger();
-    // The head the broker is given: the file-start and the sixteen records, once written.
-    QTRY_COMPARE(log.head().seq, 17);
+    // The head the broker is given: the file-start and the seventeen records, once written.
+    QTRY_COMPARE(log.head().seq, 18);
     const QByteArray head = log.head().hash;
     log.close();
 
@@ -79,13 +83,13 @@ void TestAuditWiring::commandsInOrderWithBefore()
                                 record.value("after").toString()}
                         .join(u' ');
     }
-    QCOMPARE(seen, (QStringList{"session-start   ", "link-open   ", "flow 0100 reply 0255",
-                                "flow 0255 sent 0333", "run   ", "run-set   1 分",
-                                "run-set 1 分  2 分", "run-start   ", "run   ", "run-end   ",
-                                "stop   ", "alarm-setting 关  开", "alarm-setting 0.00  1.00",
-                                // The dialog holds the fields of alarms left off in range.
-                                "alarm-setting 0.00  0.10", "alarm-setting 0  30",
-                                "alarm-setting 0  60"}));
+    QCOMPARE(seen, (QStringList{
+                       "session-start   ", "frame-refused   Q00R0000Y", "link-open   ",
+                       "flow 0100 reply 0255", "flow 0255 sent 0333", "run   ", "run-set   1 分",
+                       "run-set 1 分  2 分", "run-start   ", "run   ", "run-end   ", "stop   ",
+                       "alarm-setting 关  开", "alarm-setting 0.00  1.00",
+                       // The dialog holds the fields of alarms left off in range.
+                       "alarm-setting 0.00  0.10", "alarm-setting 0  30", "alarm-setting 0  60"}));
     const AuditVerifier::Result whole = AuditVerifier::verify({path}, std::nullopt);
     QCOMPARE(whole.exitCode, AuditVerifier::kOk);
     QCOMPARE(whole.head.hash, head);
