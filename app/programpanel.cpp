@@ -6,6 +6,8 @@
 #include "program/programcontrol.h"
 #include "program/programfile.h"
 
+#include <QDir>
+
 ProgramPanel::ProgramPanel(PumpSession *session, AlarmMonitor *alarms, RunJournal *journal,
                            std::function<bool()> timedRunActive, ModalBoxes *boxes,
                            StatusArea *area, QWidget *parent)
@@ -52,7 +54,18 @@ ProgramWindow *ProgramPanel::ensureWindow()
         }
         tell(m_control->runInterruptedEnd());
     });
-    connect(m_window, &ProgramWindow::fileChosen, this, &ProgramPanel::fileChosen);
+    connect(m_window, &ProgramWindow::fileChosen, this, [this](const QString &path) {
+        m_control->logEvent(
+            "prog-load",
+            tr("“%1”：%2").arg(m_window->program().name, QDir::toNativeSeparators(path)));
+        Q_EMIT fileChosen(path);
+    });
+    connect(m_window, &ProgramWindow::programEdited, this, [this](const Program &program) {
+        m_control->logEvent("prog-edit", tr("“%1”：%2 步，结束时 %3 步")
+                                             .arg(program.name)
+                                             .arg(program.steps.size())
+                                             .arg(program.end.size()));
+    });
     m_window->setRunner(m_control->runner());
     show();
     return m_window;
@@ -72,6 +85,9 @@ QString ProgramPanel::load(const QString &path)
     if (!loaded.program)
         return loaded.problem;
     ensureWindow()->setProgram(*loaded.program, path);
+    m_control->logEvent(
+        "prog-load",
+        tr("“%1”：%2（载入）").arg(loaded.program->name, QDir::toNativeSeparators(path)));
     return {};
 }
 

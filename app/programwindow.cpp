@@ -418,11 +418,14 @@ bool ProgramWindow::commit(const Program &edited, const Place &select)
         rebuild(currentPlace());
         return false;
     }
+    const bool changed = m_program != edited;
     m_program = *loaded.program;
     if (edited.steps.empty())
         m_program.steps.clear();
     setStatus(QString());
     rebuild(select);
+    if (changed)
+        Q_EMIT programEdited(m_program);
     updatePlan();
     refresh();
     return true;

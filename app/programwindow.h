@@ -65,6 +65,8 @@ Q_SIGNALS:
     void runEndRequested();
     // A program was opened from, or saved to, path.
     void fileChosen(const QString &path);
+    // An edit by the operator changed the program shown.
+    void programEdited(const Program &program);
 
 protected:
     void showEvent(QShowEvent *event) override;

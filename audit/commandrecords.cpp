@@ -30,7 +30,8 @@ constexpr std::array kEvents{
     EventKind{"alarm-ack", "报警"},     EventKind{"link-open", "通信"},
     EventKind{"link-closed", "通信"},   EventKind{"save", "文件"},
     EventKind{"save-as", "文件"},       EventKind{"print", "文件"},
-    EventKind{"export", "历史曲线"},
+    EventKind{"export", "历史曲线"},    EventKind{"prog-load", "程序"},
+    EventKind{"prog-edit", "程序"},
 };
 
 } // namespace

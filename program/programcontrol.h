@@ -65,6 +65,8 @@ public:
     QString runInterruptedEnd();
 
     void tick();
+    // An event line of programs that no runner tells: one loaded or edited in the window.
+    void logEvent(const char *key, const QString &text) { log(key, text); }
 
     const ProgramRunner *runner() const { return m_runner.get(); }
     QString name() const { return m_program.name; }
