@@ -456,7 +456,8 @@ FAULTS = [
     fault("program-window-keeps-refused-edit", "app/programwindow.cpp",
           "    if (!loaded.program) {\n        setStatus(tr(\"未修改：%1\").arg(loaded.problem));\n"
           "        rebuild(currentPlace());\n        return false;\n    }\n"
-          "    m_program = *loaded.program;\n",
+          "    const bool changed = m_program != edited;\n    m_program = *loaded.program;\n",
+          "    const bool changed = m_program != edited;\n"
           "    m_program = loaded.program.value_or(edited);\n",
           "an edit the program file refuses (a ramp moved before the set of its flow) is made "
           "anyway, and the window holds a program that cannot be saved or run",
