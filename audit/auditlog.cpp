@@ -1,6 +1,7 @@
 #include "audit/auditlog.h"
 
 #include "audit/auditqueue.h"
+#include "records/threadend.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -117,14 +118,8 @@ void AuditLog::waitClosed()
     if (!m_thread)
         return;
     beginClose();
-    if (m_thread->wait(m_closeDeadline)) {
-        delete m_thread;
-    } else {
-        // The disk does not answer: let the thread end when its write returns rather than hold
-        // up the window (deleting a running QThread aborts).
-        m_thread->setParent(nullptr);
-        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    }
+    // The disk does not answer: the thread ends when its write returns.
+    ThreadEnd::waitOrLeave(m_thread, m_closeDeadline);
     m_thread = nullptr;
     m_closing = false;
     m_queue.reset();

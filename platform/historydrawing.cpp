@@ -1,6 +1,7 @@
 #include "platform/historydrawing.h"
 
 #include "history/historyinbox.h"
+#include "records/threadend.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -21,15 +22,9 @@ HistoryDrawing::HistoryDrawing(QObject *parent)
 HistoryDrawing::~HistoryDrawing()
 {
     m_thread->quit();
-    if (m_thread->wait(QDeadlineTimer(kEndWaitMs))) {
-        delete m_thread;
-        return;
-    }
-    // Still drawing (a starved machine): the thread ends by itself when the drawing is done,
-    // rather than hold up the window; deleting a running QThread aborts. The renderer shares
+    // Still drawing (a starved machine), it ends when the drawing is done. The renderer shares
     // the inbox, so nothing it uses goes with this object.
-    m_thread->setParent(nullptr);
-    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    ThreadEnd::waitOrLeave(m_thread, QDeadlineTimer(kEndWaitMs));
 }
 
 void HistoryDrawing::reading(qint64 ms, double value)

@@ -1,5 +1,7 @@
 #include "records/exportwriter.h"
 
+#include "records/threadend.h"
+
 #include <QThread>
 
 #include <sys/resource.h>
@@ -91,13 +93,8 @@ void ExportWriter::waitClosed()
     if (!m_thread)
         return;
     beginClose();
-    if (m_thread->wait(m_closeDeadline)) {
-        delete m_thread;
-    } else {
-        // Held up in a write: deleting a running QThread aborts, so it is left to end.
-        m_thread->setParent(nullptr);
-        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    }
+    // Held up in a write, it ends when the write returns.
+    ThreadEnd::waitOrLeave(m_thread, m_closeDeadline);
     m_thread = nullptr;
     m_worker = nullptr;
 }

@@ -3,6 +3,7 @@
 #include "records/logqueue.h"
 #include "records/readinglog.h"
 #include "records/runrecord.h"
+#include "records/threadend.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -112,15 +113,10 @@ void LogWriter::waitClosed()
     if (!m_thread)
         return;
     beginClose();
-    if (m_thread->wait(m_closeDeadline)) {
-        delete m_thread;
-    } else {
-        // The disk does not answer: forget the queue and let the thread end when its write
-        // returns, rather than hold up the window (deleting a running QThread aborts).
+    // The disk does not answer: the queue is forgotten, and the thread ends when its write
+    // returns.
+    if (!ThreadEnd::waitOrLeave(m_thread, m_closeDeadline))
         m_queue->discard();
-        m_thread->setParent(nullptr);
-        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    }
     m_thread = nullptr;
     m_closing = false;
     m_queue.reset();
@@ -169,8 +165,9 @@ QString LogWriter::destinationText() const
 void LogWriter::follow(const RunRecord *record)
 {
     // A log that is not open takes nothing.
-    connect(record, &RunRecord::readingAdded, this,
-            [this](const RunRecord::Reading &reading) { this->reading(reading.time, reading.text); });
+    connect(record, &RunRecord::readingAdded, this, [this](const RunRecord::Reading &reading) {
+        this->reading(reading.time, reading.text);
+    });
     connect(record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
         this->event(event.time, event.key, event.text);
     });
