@@ -1,6 +1,6 @@
 #include "app/auditwindow.h"
 
-#include "history/windowplacement.h"
+#include "app/besidepanel.h"
 #include "platform/modalboxes.h"
 
 #include <QBrush>
@@ -15,7 +15,6 @@
 #include <QPromise>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScreen>
 #include <QTableView>
 #include <QThreadPool>
 #include <QVBoxLayout>
@@ -157,18 +156,7 @@ void AuditWindow::showEvent(QShowEvent *event)
     // Placed once, before it is first mapped; after that where the operator put it.
     if (!m_placed) {
         m_placed = true;
-        const QWidget *panel = parentWidget() ? parentWidget()->window() : nullptr;
-        if (const QScreen *where = panel ? panel->screen() : screen()) {
-            const QRect panelFrame = panel ? panel->frameGeometry() : QRect();
-            const QMargins frame = panel
-                                       ? QMargins(panel->geometry().left() - panelFrame.left(),
-                                                  panel->geometry().top() - panelFrame.top(),
-                                                  panelFrame.right() - panel->geometry().right(),
-                                                  panelFrame.bottom() - panel->geometry().bottom())
-                                       : QMargins();
-            setGeometry(
-                WindowPlacement::place(size(), frame, panelFrame, where->availableGeometry()));
-        }
+        BesidePanel::place(this);
     }
     QWidget::showEvent(event);
 }

@@ -1,8 +1,8 @@
 #include "app/historywindow.h"
 
+#include "app/besidepanel.h"
 #include "history/historycsv.h"
 #include "history/runreport.h"
-#include "history/windowplacement.h"
 #include "platform/modalboxes.h"
 #include "records/exportwriter.h"
 #include "records/recordfile.h"
@@ -21,7 +21,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScreen>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QToolButton>
@@ -158,19 +157,7 @@ void HistoryWindow::showEvent(QShowEvent *event)
     // Placed once, before it is first mapped; after that where the operator put it.
     if (!m_placed) {
         m_placed = true;
-        const QWidget *panel = parentWidget() ? parentWidget()->window() : nullptr;
-        if (const QScreen *where = panel ? panel->screen() : screen()) {
-            // The panel's frame stands for the one this window will get.
-            const QRect panelFrame = panel ? panel->frameGeometry() : QRect();
-            const QMargins frame = panel
-                                       ? QMargins(panel->geometry().left() - panelFrame.left(),
-                                                  panel->geometry().top() - panelFrame.top(),
-                                                  panelFrame.right() - panel->geometry().right(),
-                                                  panelFrame.bottom() - panel->geometry().bottom())
-                                       : QMargins();
-            setGeometry(
-                WindowPlacement::place(size(), frame, panelFrame, where->availableGeometry()));
-        }
+        BesidePanel::place(this);
     }
     QWidget::showEvent(event);
     m_view->refresh();

@@ -1,8 +1,8 @@
 #include "app/programwindow.h"
 
+#include "app/besidepanel.h"
 #include "app/programplot.h"
 #include "app/programstepdialog.h"
-#include "history/windowplacement.h"
 #include "platform/modalboxes.h"
 #include "program/programfile.h"
 #include "program/programlimits.h"
@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
@@ -389,18 +388,7 @@ void ProgramWindow::showEvent(QShowEvent *event)
     // Placed once, before it is first mapped; after that where the operator put it.
     if (!m_placed) {
         m_placed = true;
-        const QWidget *panel = parentWidget() ? parentWidget()->window() : nullptr;
-        if (const QScreen *where = panel ? panel->screen() : screen()) {
-            const QRect panelFrame = panel ? panel->frameGeometry() : QRect();
-            const QMargins frame = panel
-                                       ? QMargins(panel->geometry().left() - panelFrame.left(),
-                                                  panel->geometry().top() - panelFrame.top(),
-                                                  panelFrame.right() - panel->geometry().right(),
-                                                  panelFrame.bottom() - panel->geometry().bottom())
-                                       : QMargins();
-            setGeometry(
-                WindowPlacement::place(size(), frame, panelFrame, where->availableGeometry()));
-        }
+        BesidePanel::place(this);
     }
     QWidget::showEvent(event);
 }
