@@ -20,11 +20,9 @@ ProgramPanel::ProgramPanel(PumpSession *session, AlarmMonitor *alarms, RunJourna
         if (m_window)
             m_window->setRunner(m_control->runner());
     });
-    connect(m_control, &ProgramControl::readingAt, this, [this](qint64, double mpa) {
-        if (!m_window || !m_control->runner())
-            return;
-        if (const std::optional<qint64> second = ProgramWindow::plannedSecond(*m_control->runner()))
-            m_window->addReading(*second, mpa);
+    connect(m_control, &ProgramControl::readingAt, this, [this](qint64 second, double mpa) {
+        if (m_window)
+            m_window->addReading(second, mpa);
     });
 }
 

@@ -338,7 +338,7 @@ void ProgramWindow::refresh()
     const ProgramPosition position = m_runner->position();
     const bool inEnd = m_runner->inEndBlock();
     const qsizetype index = plan.indexOf(position.path, inEnd);
-    const std::optional<qint64> second = plannedSecond(*m_runner);
+    const std::optional<qint64> second = m_runner->plan().secondOf(m_runner->position());
     m_plot->setMarker(second);
     if (index < 0 || !second) {
         highlight(nullptr);
@@ -369,18 +369,6 @@ void ProgramWindow::clearOffer()
 {
     m_offer->hide();
     m_offerText->clear();
-}
-
-std::optional<qint64> ProgramWindow::plannedSecond(const ProgramRunner &runner)
-{
-    const ProgramPlan &plan = runner.plan();
-    const ProgramPosition position = runner.position();
-    const bool inEnd = runner.inEndBlock();
-    const qsizetype index = plan.indexOf(position.path, inEnd);
-    if (index < 0)
-        return std::nullopt;
-    const ProgramPlan::Step &step = (inEnd ? plan.endSteps() : plan.steps())[index];
-    return (inEnd ? plan.stepsSeconds() : 0) + step.startSecond + position.secondsIntoStep;
 }
 
 void ProgramWindow::showEvent(QShowEvent *event)

@@ -42,7 +42,7 @@ public:
     QString path() const { return m_path; }
     // The runner of the program shown, followed until it is gone; nullptr when none.
     void setRunner(const ProgramRunner *runner);
-    // A pressure reading at a second of the program's plan, see plannedSecond().
+    // A pressure reading at a second of the program's plan, see ProgramPlan::secondOf().
     void addReading(qint64 programSecond, double mpa);
     // After each tick of the runner: the step, the times and the buttons again.
     void refresh();
@@ -51,10 +51,6 @@ public:
     // window rather than a box, so that the panel stays usable meanwhile.
     void offerInterrupted(const QString &text, bool resumeAllowed);
     void clearOffer();
-
-    // Where a runner is on its plan's time axis, the end block counted after the steps; none
-    // when it is not at a step.
-    static std::optional<qint64> plannedSecond(const ProgramRunner &runner);
 
 Q_SIGNALS:
     void startRequested(const Program &program);

@@ -28,7 +28,7 @@ QByteArray fileHash(const QString &path)
 
 ProgramControl::ProgramControl(PumpSession *session, AlarmMonitor *alarms, RunJournal *journal,
                                std::function<bool()> timedRunActive, QObject *parent)
-    : QObject(parent), m_session(session), m_alarms(alarms), m_journal(journal),
+    : QObject(parent), m_session(session), m_journal(journal),
       m_timedRunActive(std::move(timedRunActive)), m_clock(RunClock::bootTimeMs),
       m_ticker(new QTimer(this))
 {
@@ -42,8 +42,9 @@ ProgramControl::ProgramControl(PumpSession *session, AlarmMonitor *alarms, RunJo
                           m_runner->state() != ProgramRunner::State::Ending))
             return;
         m_runner->reading(text);
-        if (const std::optional<double> value = NumberText::toDouble(text))
-            Q_EMIT readingAt(programSecond(), *value);
+        const std::optional<double> value = NumberText::toDouble(text);
+        if (const std::optional<qint64> second = programSecond(); value && second)
+            Q_EMIT readingAt(*second, *value);
     });
     connect(session, &PumpSession::linkChanged, this,
             [this](PumpSession::Link link, PumpSession::Link before) {
@@ -147,7 +148,6 @@ QString ProgramControl::begin(const Program &program, const QString &path,
                  program.onLinkLost == Program::OnLinkLost::Pause ? tr("断线时暂停")
                                                                   : tr("断线时结束程序")));
     m_interrupted.reset();
-    m_startedMs = m_clock();
     if (!how(*runner)) {
         m_runner.reset();
         Q_EMIT runnerChanged();
@@ -193,7 +193,7 @@ void ProgramControl::tick()
     m_runner->tick();
     keepPosition(false);
     // Steps, pauses and ends tell themselves; the time left changes once a second.
-    if (const qint64 second = programSecond(); second != m_shownSecond) {
+    if (const qint64 second = programSecond().value_or(-1); second != m_shownSecond) {
         m_shownSecond = second;
         Q_EMIT changed();
     }
@@ -317,17 +317,11 @@ QString ProgramControl::stepText() const
     return ProgramPlan::pathText(position.path, position.inEnd);
 }
 
-qint64 ProgramControl::programSecond() const
+std::optional<qint64> ProgramControl::programSecond() const
 {
     if (!m_runner)
-        return 0;
-    const ProgramPosition position = m_runner->position();
-    const ProgramPlan &plan = m_runner->plan();
-    const qsizetype index = plan.indexOf(position.path, position.inEnd);
-    const QList<ProgramPlan::Step> &steps = position.inEnd ? plan.endSteps() : plan.steps();
-    if (index < 0 || index >= steps.size())
-        return position.inEnd ? plan.totalSeconds() : plan.stepsSeconds();
-    return steps[index].startSecond + position.secondsIntoStep;
+        return std::nullopt;
+    return m_runner->plan().secondOf(m_runner->position());
 }
 
 QString ProgramControl::stateWord() const

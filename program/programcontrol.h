@@ -75,8 +75,8 @@ public:
     // For the published state: "idle", "running", "paused", "ending" or "ended".
     QString stateWord() const;
     QString stepText() const;
-    // Seconds since the program started, on its own clock.
-    qint64 programSecond() const;
+    // Where the program is on its plan's time axis (ProgramPlan::secondOf); none when idle.
+    std::optional<qint64> programSecond() const;
 
 Q_SIGNALS:
     void changed();
@@ -96,7 +96,6 @@ private:
     void log(const char *key, const QString &text);
 
     PumpSession *m_session;
-    AlarmMonitor *m_alarms;
     RunJournal *m_journal;
     std::function<bool()> m_timedRunActive;
     ProgramRunner::Clock m_clock;
@@ -110,7 +109,6 @@ private:
     std::optional<Interrupted> m_interrupted;
     qint64 m_journalledAtMs = 0;
     ProgramPosition m_journalled;
-    QString m_warning; // a warn-only alarm while the program goes on
-    qint64 m_startedMs = 0;
+    QString m_warning;         // a warn-only alarm while the program goes on
     qint64 m_shownSecond = -1; // the program's second last told by changed()
 };

@@ -120,6 +120,15 @@ QList<ProgramPlan::Point> ProgramPlan::breakpoints() const
     return points;
 }
 
+std::optional<qint64> ProgramPlan::secondOf(const ProgramPosition &position) const
+{
+    const qsizetype index = indexOf(position.path, position.inEnd);
+    if (index < 0)
+        return std::nullopt;
+    const Step &step = (position.inEnd ? m_endSteps : m_steps)[index];
+    return (position.inEnd ? m_stepsSeconds : 0) + step.startSecond + position.secondsIntoStep;
+}
+
 qsizetype ProgramPlan::indexOf(const QList<int> &path, bool inEnd) const
 {
     // Paths in the order of execution are in lexicographic order.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/program.h"
+#include "program/programposition.h"
 
 #include <QList>
 #include <QString>
@@ -51,6 +52,9 @@ public:
     // a jump as two points at the same second.
     QList<Point> breakpoints() const;
 
+    // Where a position is on the plan's time axis, the end block counted after the steps; none
+    // when it is at no step.
+    std::optional<qint64> secondOf(const ProgramPosition &position) const;
     // Where a path is in steps() or endSteps(); -1 when the program has no such step.
     qsizetype indexOf(const QList<int> &path, bool inEnd) const;
     // The path as the operator reads it: "第 5 步 第 2 遍 第 1 步".

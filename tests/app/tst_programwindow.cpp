@@ -272,7 +272,7 @@ void TestProgramWindow::followsTheRunner()
     window.refresh();
     QCOMPARE(highlighted(shown.tree), repeated->child(1));
     QCOMPARE(label("programTime"), QStringLiteral("本步剩余 0:05，程序剩余 0:25"));
-    QCOMPARE(ProgramWindow::plannedSecond(runner), std::optional<qint64>(15));
+    QCOMPARE(runner.plan().secondOf(runner.position()), std::optional<qint64>(15));
     now = 25'000;
     runner.tick();
     window.refresh();
