@@ -108,7 +108,9 @@ QString ProgramControl::begin(const Program &program, const QString &path,
     // The end block goes into the journal as a program of its own, so that it can still wind
     // the pump down when the file has changed or gone.
     Program endOnly = program;
-    endOnly.steps = {ProgramStep{.kind = ProgramStep::Kind::Stop}};
+    ProgramStep stop;
+    stop.kind = ProgramStep::Kind::Stop;
+    endOnly.steps = {stop};
     m_endText = QString::fromUtf8(ProgramFile::write(endOnly));
     m_device = m_session->device();
     m_warning.clear();
