@@ -2,6 +2,8 @@
 
 #include "telemetry/mqttsettings.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace {
