@@ -103,7 +103,7 @@ bool PumpSimulator::start(QString *error)
 
     listen();
     m_sinceTick.start();
-    m_sinceDelivery.start();
+    m_sinceStart.start();
     m_tickTimer->start();
     return true;
 }
@@ -136,9 +136,12 @@ void PumpSimulator::onMasterReadable()
 
 void PumpSimulator::accountDelivery()
 {
-    const qint64 ms = m_sinceDelivery.restart();
+    // From one reading of the clock to the next, in nanoseconds: restarting a millisecond timer
+    // at every frame would drop a fraction each time.
+    const qint64 ns = m_sinceStart.nsecsElapsed();
     if (m_model.isRunning())
-        m_deliveredMl += m_model.flowSetpoint() * double(ms) / 60'000.0;
+        m_deliveredMl += m_model.flowSetpoint() * double(ns - m_deliveryNs) / 60e9;
+    m_deliveryNs = ns;
 }
 
 void PumpSimulator::onTick()

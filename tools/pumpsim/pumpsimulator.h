@@ -96,7 +96,8 @@ private:
     QTimer *m_splitTimer;
     QTimer *m_returnTimer;
     QElapsedTimer m_sinceTick;
-    QElapsedTimer m_sinceDelivery;
+    QElapsedTimer m_sinceStart;
+    qint64 m_deliveryNs = 0; // when the volume delivered was last brought up to date
     double m_deliveredMl = 0;
 
     QList<PendingReply> m_replies;
