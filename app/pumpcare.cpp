@@ -139,7 +139,7 @@ void PumpCare::counted()
     m_book.flowMlPerMin = m_tally.flow();
     if (m_samples.size() >= kMostSamples)
         m_samples.remove(0, kMostSamples / 2);
-    m_samples.append({QDateTime::currentMSecsSinceEpoch(), m_pumped});
+    m_samples.append({(m_wall ? m_wall() : QDateTime::currentDateTime()).toMSecsSinceEpoch(), m_pumped});
 
     bool crossed = false;
     for (const Kind kind : CareCounter::kAll) {
@@ -268,7 +268,7 @@ void PumpCare::serviced(Kind kind, const QString &who, const QString &remark)
     const QString before = CareCounter::valueText(kind, m_tally.value(kind));
     m_tally.reset(kind);
     m_book.values = m_tally.values();
-    m_book.services[int(kind)] = {QDateTime::currentDateTime(), who, remark};
+    m_book.services[int(kind)] = {m_wall ? m_wall() : QDateTime::currentDateTime(), who, remark};
     m_levels[int(kind)] = m_book.level(kind);
     m_session->logEvent("care-reset", QStringLiteral("%1：%2 归零（%3%4）")
                                           .arg(CareCounter::name(kind), before,

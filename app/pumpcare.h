@@ -5,6 +5,7 @@
 #include "care/carefile.h"
 #include "care/caretally.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -41,6 +42,8 @@ public:
     void setBootClock(BootClock clock) { m_boot = std::move(clock); }
     void setWriteFunction(CareFile::WriteFunction write) { m_write = std::move(write); }
     void setWriteInterval(std::chrono::milliseconds interval);
+    // The wall clock of the run's record, which the report's range is in.
+    void setWallClock(std::function<QDateTime()> clock) { m_wall = std::move(clock); }
 
     bool hasAdapter() const { return !m_book.adapter.isEmpty(); }
     // The counter file in use; empty before an adapter or when none could be used.
@@ -81,6 +84,7 @@ private:
     PumpSession *m_session;
     std::function<QString()> m_adapter;
     BootClock m_boot;
+    std::function<QDateTime()> m_wall;
     CareFile::WriteFunction m_write = &CareFile::writeWhole;
     QString m_folder;
     QTimer *m_writeTimer;

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,6 +30,7 @@ class TestPumpCare : public QObject
             session.setWallClock([this] { return wall; });
             care.setFolder(folder);
             care.setBootClock([this] { return bootMs; });
+            care.setWallClock([this] { return wall; });
             care.setWriteFunction([this](const QString &path, const QByteArray &bytes) {
                 if (diskFull)
                     return QStringLiteral("设备上没有空间");
@@ -85,6 +87,7 @@ private Q_SLOTS:
     void writtenAtEveryStopAndOnTime();
     void dueAndServiced();
     void dialogSetsLimitsAndServices();
+    void reportAndPublishedState();
 };
 
 void TestPumpCare::owedStopCountsOnceSent()
@@ -301,6 +304,49 @@ void TestPumpCare::dialogSetsLimitsAndServices()
     QVERIFY2(dialog.findChild<QLabel *>("careService_volumeMl")->text().contains(QStringLiteral("李工，更换密封圈")),
              qPrintable(dialog.findChild<QLabel *>("careService_volumeMl")->text()));
     QCOMPARE(panel.care.stateText(), QString());
+}
+
+void TestPumpCare::reportAndPublishedState()
+{
+    QTemporaryDir folder;
+    Panel panel(folder.path());
+    QCOMPARE(panel.open("/dev/fake1"), QString());
+    panel.send("Q00L0600Y");
+    const QDateTime first = panel.wall;
+    panel.send("Q00R0000Y");
+    panel.bootMs += 60'000;
+    panel.wall = panel.wall.addSecs(60);
+    panel.send("Q00S0000Y");
+    // A second run five minutes later, half a minute long.
+    panel.bootMs += 240'000;
+    panel.wall = panel.wall.addSecs(240);
+    const QDateTime second = panel.wall;
+    panel.send("Q00R0000Y");
+    for (int reading = 0; reading < 20; ++reading) {
+        panel.bootMs += 1500;
+        panel.wall = panel.wall.addMSecs(1500);
+        panel.reply("Q00N01.0Y");
+    }
+    panel.send("Q00S0000Y");
+    const qint64 end = panel.wall.toMSecsSinceEpoch() + 1000;
+    QVERIFY2(panel.care.reportText(second.toMSecsSinceEpoch() - 1000, end)
+                 .startsWith(QStringLiteral("本次泵送 300.0 ml；累计：泵送体积 900.0 ml")),
+             qPrintable(panel.care.reportText(second.toMSecsSinceEpoch() - 1000, end)));
+    QVERIFY(panel.care.reportText(first.toMSecsSinceEpoch() - 1000, end)
+                .startsWith(QStringLiteral("本次泵送 900.0 ml")));
+
+    std::array<QString, CareCounter::kCount> limits;
+    limits[int(Kind::Starts)] = QStringLiteral("2");
+    QCOMPARE(panel.care.setLimits(limits), QString());
+    const QJsonObject state = panel.care.stateObject();
+    QCOMPARE(state.value("adapter").toString(), QStringLiteral("/dev/fake1"));
+    QCOMPARE(state.value("volumeMl").toDouble(), 900.0);
+    QCOMPARE(state.value("starts").toDouble(), 2.0);
+    QCOMPARE(state.value("highestMPa").toDouble(), 1.0);
+    // 20 readings held 1.5 s each at 1 MPa and 600 ml/min, the last one's interval still open.
+    QVERIFY(qAbs(state.value("pressureLoadMPaL").toDouble() - 0.285) < 1e-9);
+    QCOMPARE(state.value("limits").toObject().value("starts").toDouble(), 2.0);
+    QCOMPARE(state.value("due").toArray(), QJsonArray{QStringLiteral("starts")});
 }
 
 QTEST_MAIN(TestPumpCare)
