@@ -30,6 +30,8 @@ PumpCare::PumpCare(PumpSession *session, std::function<QString()> adapter, QObje
     : QObject(parent), m_session(session), m_adapter(std::move(adapter)),
       m_folder(defaultFolder()), m_writeTimer(new QTimer(this))
 {
+    // A coarse timer may come 5 % late, past the 10 s a kill may cost.
+    m_writeTimer->setTimerType(Qt::PreciseTimer);
     m_writeTimer->setInterval(kWriteEvery);
     connect(m_writeTimer, &QTimer::timeout, this, [this] {
         m_tally.advance(now());

@@ -163,8 +163,9 @@ void TestCarePump::killedPanelLosesAtMostTenSeconds()
     const double kept = book.values[int(Kind::Volume)];
     const double tenSecondsMl = 600.0 * 10 / 60;
     qInfo("kept %.3f ml of %.3f ml run before the kill", kept, ranMl);
-    // A few milliseconds of wire and process start on either side.
-    QVERIFY2(kept <= ranMl + 1 && kept >= ranMl - tenSecondsMl - 1,
+    // Milliseconds of wire and process start on either side, and half a second for a timer
+    // held up on a busy machine.
+    QVERIFY2(kept <= ranMl + 1 && kept >= ranMl - tenSecondsMl - 5,
              qPrintable(QStringLiteral("kept %1 ml of %2 ml run").arg(kept).arg(ranMl)));
     QCOMPARE(book.values[int(Kind::Starts)], 1.0);
     QCOMPARE(book.flowMlPerMin, std::optional<double>(600));
