@@ -133,7 +133,7 @@ int writesInAnHour(bool running, const QString &folder)
         const int seen = writes;
         boot += 10'000;
         // The next turn of the writer, whether it writes or not.
-        QTest::qWaitFor([&] { return writes > seen; }, 20);
+        (void)QTest::qWaitFor([&] { return writes > seen; }, 20);
     }
     return writes - before;
 }
