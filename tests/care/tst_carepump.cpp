@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/historywindow.h"
 #include "app/pumpcare.h"
 #include "platform/serialcontrol.h"
 #include "program/programcontrol.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -127,6 +129,11 @@ void TestCarePump::volumeMatchesThePump()
     QVERIFY2(pumped > 50 && std::abs(counted - pumped) <= pumped * 0.005,
              qPrintable(QStringLiteral("panel %1 ml, pump %2 ml").arg(counted).arg(pumped)));
     QCOMPARE(form.care()->book().values[int(Kind::Starts)], 1.0);
+    // The history window says the counters in a line under the curve.
+    form.findChild<QAction *>(QStringLiteral("history"))->trigger();
+    const QLabel *line = form.historyWindow()->findChild<QLabel *>(QStringLiteral("historyCare"));
+    QVERIFY(line && line->isVisible());
+    QVERIFY2(line->text().contains(CareCounter::valueText(Kind::Volume, counted)), qPrintable(line->text()));
 }
 
 void TestCarePump::killedPanelLosesAtMostTenSeconds()
