@@ -121,9 +121,13 @@ void TestPumpCare::adapterReplacedHasItsOwnCounters()
     panel.send("Q00R0000Y");
     panel.pass(60'000);
     const QString first = panel.care.filePath();
-    // Another adapter over the open line: the first one's counting ends there.
+    // Another adapter over the open line, whose counter file is damaged: the first one's
+    // counting ends there, and the second's starts afresh beside its file, which is named.
+    const QString damaged = QDir(folder.path()).filePath(CareFile::fileName("/dev/fake2"));
+    QCOMPARE(CareFile::writeWhole(damaged, "{\"format\": 1, \"counters\": "), QString());
     QVERIFY(panel.open("/dev/fake2"));
-    QVERIFY(panel.care.filePath() != first);
+    QVERIFY(panel.care.filePath() != first && panel.care.filePath() != damaged);
+    QVERIFY2(panel.care.stateText().contains(damaged), qPrintable(panel.care.stateText()));
     panel.send("Q00R0000Y");
     panel.pass(60'000);
     panel.send("Q00S0000Y");
