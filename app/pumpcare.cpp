@@ -19,11 +19,6 @@ namespace {
 // Samples for the run report: a day of readings at 1.5 s is under 60,000.
 constexpr qsizetype kMostSamples = 200'000;
 
-std::optional<double> flowOf(const QString &value)
-{
-    return NumberText::toDouble(value);
-}
-
 } // namespace
 
 PumpCare::PumpCare(PumpSession *session, std::function<QString()> adapter, QObject *parent)
@@ -57,7 +52,7 @@ PumpCare::PumpCare(PumpSession *session, std::function<QString()> adapter, QObje
     connect(session, &PumpSession::frameSent, this, [this](const PumpSession::SentFrame &frame) {
         if (!hasAdapter() || frame.frame.at(3) != u'L')
             return;
-        if (const std::optional<double> flow = flowOf(frame.frame.mid(4, 4))) {
+        if (const std::optional<double> flow = NumberText::toDouble(frame.frame.mid(4, 4))) {
             m_tally.flowKnown(*flow, now());
             counted();
         }
@@ -65,7 +60,7 @@ PumpCare::PumpCare(PumpSession *session, std::function<QString()> adapter, QObje
     connect(session, &PumpSession::flowReplied, this, [this](const QString &value) {
         if (!hasAdapter())
             return;
-        if (const std::optional<double> flow = flowOf(value)) {
+        if (const std::optional<double> flow = NumberText::toDouble(value)) {
             m_tally.flowKnown(*flow, now());
             counted();
         }
