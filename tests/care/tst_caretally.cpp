@@ -34,8 +34,6 @@ private Q_SLOTS:
     void counts();
     void counterFiles_data();
     void counterFiles();
-    void limits_data();
-    void limits();
 };
 
 void TestCareTally::counts_data()
@@ -191,33 +189,6 @@ void TestCareTally::counterFiles()
     QCOMPARE(again.path, opened.path);
     QCOMPARE(again.refused.size(), 1);
     QCOMPARE(again.book.values[int(Kind::Volume)], 42.0);
-}
-
-void TestCareTally::limits_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<double>("limit"); // 0: none
-
-    QTest::newRow("empty: no limit") << "" << true << 0.0;
-    QTest::newRow("250 L in ml") << "250000" << true << 250000.0;
-    QTest::newRow("the most") << "1000000000" << true << 1e9;
-    QTest::newRow("over the most") << "1000000001" << false << 0.0;
-    QTest::newRow("zero") << "0" << false << 0.0;
-    QTest::newRow("no number") << "abc" << false << 0.0;
-}
-
-void TestCareTally::limits()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    QFETCH(double, limit);
-    QString problem;
-    const std::optional<double> parsed = CareBook::parseLimit(Kind::PressureLoad, text, &problem);
-    QCOMPARE(problem.isEmpty(), accepted);
-    QCOMPARE(parsed.value_or(0), limit);
-    if (!accepted)
-        QVERIFY2(problem.contains(CareCounter::name(Kind::PressureLoad)), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(TestCareTally)

@@ -529,5 +529,5 @@ FAULTS = [
     fault("care-limit-unbounded", "care/carebook.cpp",
           "if (!limit || !(*limit > 0) || *limit > kMostLimit)",
           "if (!limit || !(*limit > 0))",
-          "a service limit above 10^9 is taken", "^tst_caretally$"),
+          "a service limit above 10^9 is taken", "^tst_pumpcare$"),
 ]
