@@ -81,6 +81,8 @@ PumpCare::PumpCare(PumpSession *session, std::function<QString()> adapter, QObje
 
 PumpCare::~PumpCare()
 {
+    // The last counting is written, told to nobody: whoever listens may be half gone.
+    blockSignals(true);
     if (hasAdapter()) {
         m_tally.advance(now());
         writeNow();

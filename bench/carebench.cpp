@@ -47,8 +47,8 @@ double sessionNsPerReply(bool withCare, const QString &folder)
     RunRecord record;
     AlarmMonitor alarms{{[] { return qint64(0); }, [] { return QDateTime(); }}};
     PumpSession session{&line, &reconnector, &record, &alarms};
-    std::unique_ptr<PumpCare> care;
     qint64 boot = 0;
+    std::unique_ptr<PumpCare> care;
     if (withCare) {
         care = std::make_unique<PumpCare>(&session, [&reconnector] { return reconnector.device(); });
         care->setFolder(folder);

@@ -66,11 +66,11 @@ struct Panel
     RunRecord record;
     AlarmMonitor alarms{{[] { return qint64(0); }, [] { return QDateTime(); }}};
     PumpSession session{&line, &reconnector, &record, &alarms};
-    PumpCare care{&session, [this] { return reconnector.device(); }};
     QDateTime wall{QDate(2026, 5, 4), QTime(10, 0)};
     qint64 bootMs = 1'000'000;
     bool diskFull = false;
     int writes = 0;
+    PumpCare care{&session, [this] { return reconnector.device(); }}; // last: it writes at its end
 };
 
 class TestPumpCare : public QObject
