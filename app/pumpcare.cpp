@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QJsonArray>
-#include <QLocale>
 #include <QStandardPaths>
 #include <QTimer>
 
