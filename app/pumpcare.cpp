@@ -137,7 +137,8 @@ void PumpCare::counted()
     m_book.flowMlPerMin = m_tally.flow();
     if (m_samples.size() >= kMostSamples)
         m_samples.remove(0, kMostSamples / 2);
-    m_samples.append({(m_wall ? m_wall() : QDateTime::currentDateTime()).toMSecsSinceEpoch(), m_pumped});
+    m_samples.append(
+        {m_wall ? m_wall().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch(), m_pumped});
 
     bool crossed = false;
     for (const Kind kind : CareCounter::kAll) {
