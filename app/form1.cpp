@@ -6,9 +6,11 @@
 #include "app/form1layout.h"
 #include "app/form1ui.h"
 #include "app/historywindow.h"
+#include "app/maintenancedialog.h"
 #include "app/menukeys.h"
 #include "app/panelpublishing.h"
 #include "app/programpanel.h"
+#include "app/pumpcare.h"
 #include "app/setpointentry.h"
 #include "app/statusarea.h"
 #include "audit/auditlog.h"
@@ -70,6 +72,14 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
     m_reconnector = new LinkReconnector(MSComm1, &m_portListing, this);
     m_session = new PumpSession(MSComm1, m_reconnector, m_run, m_alarms, this);
     m_session->setKeypad(&m_keypad);
+    // Counters belong to the adapter: its identity, or the path of one without.
+    m_care = new PumpCare(
+        m_session,
+        [this] {
+            const PortIdentity &identity = m_reconnector->identity();
+            return identity.isKnown() ? identity.text() : m_reconnector->device();
+        },
+        this);
     m_timedRun = new TimedRunControl(Timer1, m_session, this);
     m_interruptedRun = new InterruptedRun(
         &m_journal, m_timedRun, m_session, [this] { return m_keypad.pumpNumber(); }, this);
@@ -120,8 +130,9 @@ void Form1::startPublishing(const MqttSettings &settings)
         return PanelStateBuilder::Window{m_keypad.pumpNumber(),   m_timedRun->run().timeset(),
                                          m_timedRun->startedAt(), m_timedRun->counting(),
                                          program->name(),         program->stepText(),
-                                         program->stateWord()};
+                                         program->stateWord(),    m_care->stateObject()};
     });
+    connect(m_care, &PumpCare::changed, m_publishing, &PanelPublishing::stateChanged);
     connect(m_publishing, &PanelPublishing::statusText, this,
             [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Mqtt, text); });
     connect(m_programs, &ProgramPanel::changed, m_publishing, &PanelPublishing::stateChanged);
@@ -154,6 +165,7 @@ void Form1::connectHandlers()
         {ui->alarmSettings, &Form1::alarmSettings_Click},
         {ui->operatorName, &Form1::operator_Click},
         {ui->auditTrail, &Form1::auditTrail_Click},
+        {ui->maintenance, &Form1::maintenance_Click},
     };
     for (const auto &[item, handler] : items)
         connect(item, &QAction::triggered, this, handler);
@@ -195,6 +207,8 @@ void Form1::connectSession()
     connect(m_timedRun, &TimedRunControl::clockChanged, this, &Form1::showClock);
     connect(m_timedRun, &TimedRunControl::clockShown, this, &Form1::setClockShown);
     connect(m_timedRun, &TimedRunControl::setTimeChanged, this, &Form1::showLinkState);
+    connect(m_care, &PumpCare::stateTextChanged, this,
+            [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Care, text); });
 }
 
 void Form1::Form_Load()
@@ -463,6 +477,13 @@ void Form1::history_Click()
                                             m_auditHead ? m_auditHead() : QString()};
         });
         m_history->setExportFolder([this] { return m_saving.recordFolder(); });
+        m_history->setCareSource(
+            [this](qint64 fromMs, qint64 toMs) { return m_care->reportText(fromMs, toMs); });
+        const auto showCare = [this] {
+            m_history->setCareLine(m_care->hasAdapter() ? m_care->book().summary() : QString());
+        };
+        connect(m_care, &PumpCare::changed, m_history, showCare);
+        showCare();
         connect(m_history, &HistoryWindow::exported, this,
                 [this](const QString &path) { logEvent("export", path); });
     }
@@ -490,6 +511,12 @@ void Form1::operator_Click()
 }
 
 void Form1::auditTrail_Click() {}
+
+void Form1::maintenance_Click()
+{
+    MaintenanceDialog dialog(m_care, m_boxes, m_operatorName, this);
+    dialog.exec();
+}
 
 void Form1::alarmSettings_Click()
 {

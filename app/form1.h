@@ -27,6 +27,7 @@ class Form1Ui;
 class HistoryWindow;
 class LinkReconnector;
 class LogWriter;
+class PumpCare;
 class ModalBoxes;
 class PanelPublishing;
 class ProgramPanel;
@@ -57,6 +58,8 @@ public:
 
     SerialControl *serialControl() const { return MSComm1; }
     PumpSession *session() const { return m_session; }
+    // What the pump of the adapter in use has done, and its service limits.
+    PumpCare *care() const { return m_care; }
     const State &state() const { return m_state; }
     const PressureTrend &trend() const { return m_display->trend(); }
     const Keypad &keypad() const { return m_keypad; }
@@ -149,6 +152,7 @@ private:
     void alarmSettings_Click();
     void operator_Click();
     void auditTrail_Click();
+    void maintenance_Click();
 
     void Timer2_Timer();
     void MSComm1_OnComm();
@@ -182,6 +186,7 @@ private:
     ReadingDisplay *m_display = nullptr;
     LinkReconnector *m_reconnector = nullptr;
     PumpSession *m_session = nullptr;
+    PumpCare *m_care = nullptr;
     TimedRunControl *m_timedRun = nullptr;
     HistoryWindow *m_history = nullptr;
     ProgramPanel *m_programs = nullptr;

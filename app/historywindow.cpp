@@ -41,7 +41,7 @@ HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget
       m_drawing(new HistoryDrawing(this)), m_view(new HistoryView(this)),
       m_refresh(new QTimer(this)), m_writer(writer ? writer : new ExportWriter(this)),
       m_exportButton(new QToolButton(this)), m_reportButton(new QToolButton(this)),
-      m_exportState(new QLabel(this)), m_printer(std::make_unique<QPrinter>())
+      m_exportState(new QLabel(this)), m_careLine(new QLabel(this)), m_printer(std::make_unique<QPrinter>())
 {
     setObjectName(QStringLiteral("historyWindow"));
     setWindowTitle(tr("历史曲线"));
@@ -148,6 +148,10 @@ HistoryWindow::HistoryWindow(const RunRecord *record, ModalBoxes *boxes, QWidget
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(tools);
     layout->addWidget(m_view, 1);
+    m_careLine->setObjectName(QStringLiteral("historyCare"));
+    m_careLine->setWordWrap(true);
+    m_careLine->hide();
+    layout->addWidget(m_careLine);
 }
 
 HistoryWindow::~HistoryWindow() = default;
@@ -283,6 +287,12 @@ void HistoryWindow::setExporting(int change, const QString &path)
     m_reportButton->setEnabled(!exporting());
 }
 
+void HistoryWindow::setCareLine(const QString &text)
+{
+    m_careLine->setText(text.isEmpty() ? QString() : tr("泵的维护计数：%1").arg(text));
+    m_careLine->setVisible(!text.isEmpty());
+}
+
 void HistoryWindow::printReport(bool visibleRange)
 {
     if (exporting())
@@ -309,7 +319,9 @@ void HistoryWindow::printReport(bool visibleRange)
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const RunReportPrinter::Header header = m_header ? m_header() : RunReportPrinter::Header{};
+    RunReportPrinter::Header header = m_header ? m_header() : RunReportPrinter::Header{};
+    if (m_care)
+        header.care = m_care(range.first, range.second);
     if (m_printer->outputFormat() == QPrinter::PdfFormat &&
         !m_printer->outputFileName().isEmpty()) {
         // To a file: written as an export is, on its thread and in place of the old file only

@@ -40,6 +40,13 @@ public:
     {
         m_header = std::move(source);
     }
+    // Pump care's line for the report of a range (ms since the epoch), asked when it is printed.
+    void setCareSource(std::function<QString(qint64 fromMs, qint64 toMs)> source)
+    {
+        m_care = std::move(source);
+    }
+    // Pump care's counters, one line under the curve.
+    void setCareLine(const QString &text);
     // The folder the export box starts in, asked at the moment of export.
     void setExportFolder(std::function<QString()> folder) { m_exportFolder = std::move(folder); }
     // For tests: the printer the report goes to, so that its output can be a PDF file.
@@ -85,6 +92,8 @@ private:
     QLabel *m_exportState;
     int m_exporting = 0;
     std::function<RunReportPrinter::Header()> m_header;
+    std::function<QString(qint64, qint64)> m_care;
+    QLabel *m_careLine;
     std::function<QString()> m_exportFolder;
     bool m_placed = false;
     std::unique_ptr<QPrinter> m_printer;

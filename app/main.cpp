@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
+#include "app/pumpcare.h"
 #include "app/statusarea.h"
 #include "audit/auditlog.h"
 #include "audit/auditrecorder.h"
@@ -155,6 +156,15 @@ int main(int argc, char *argv[])
         recorder->setOperator(name, QStringLiteral("命令行"));
         form.setOperatorName(*name);
     }
+    // A counter reset after a service, with its value before: the one way a counter goes down.
+    QObject::connect(form.care(), &PumpCare::counterReset, &form,
+                     [&auditLog](CareCounter::Kind kind, const QString &before, const QString &remark) {
+                         auditLog.append({.source = QStringLiteral("维护…"),
+                                          .what = QStringLiteral("care-reset"),
+                                          .before = before,
+                                          .after = QStringLiteral("0"),
+                                          .text = CareCounter::name(kind) + u'：' + remark});
+                     });
     QObject::connect(&form, &Form1::operatorEntered, recorder, [recorder](const QString &name) {
         recorder->setOperator(name.isEmpty() ? std::nullopt : std::optional<QString>(name),
                               QStringLiteral("操作员…"));

@@ -514,8 +514,8 @@
     </message>
     <message>
         <location filename="../tools/pumpsim/simoptions.cpp" line="94"/>
-        <source>Append every setting, run and stop obeyed to FILE, with the time and the flow, limit and run state after it.</source>
-        <translation>把泵接受的每个设定、运行和停止命令，连同时间及其后的流量、限压和运行状态，追加到 FILE。</translation>
+        <source>Append every setting, run and stop obeyed to FILE, with the time, the flow, limit and run state after it, and the volume delivered so far (ml).</source>
+        <translation>把泵接受的每个设定、运行和停止命令，连同时间、其后的流量、限压和运行状态以及至今送出的体积（ml），追加到 FILE。</translation>
     </message>
     <message>
         <location filename="../tools/pumpsim/simoptions.cpp" line="98"/>

@@ -69,6 +69,8 @@ QList<Item> items(const Header &header, const RunReport &report, bool withCurve)
              .arg(header.pumpNumber));
     if (!header.auditHead.isEmpty())
         text(tr("审计记录：%1").arg(header.auditHead));
+    if (!header.care.isEmpty())
+        text(tr("泵的维护计数：%1").arg(header.care));
     text(tr("范围：%1 至 %2").arg(clock(report.fromMs), clock(report.toMs)));
     text(tr("定时运行：开始 %1，结束 %2；设定时间 %3")
              .arg(report.startMs ? clock(*report.startMs) : tr("—"),

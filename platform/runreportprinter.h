@@ -27,6 +27,8 @@ struct Header
     // The audit trail's head when printed, "seq:hash" as --verify-audit --head takes it; empty
     // without a trail. On paper it witnesses the trail up to there.
     QString auditHead;
+    // Pump care: the volume pumped in the report's range and the counters at its end.
+    QString care{};
 };
 
 inline constexpr int kMostPages = 2;

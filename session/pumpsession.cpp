@@ -147,6 +147,7 @@ void PumpSession::handleReply(const QByteArray &frame)
             Q_EMIT settingReplied(letter, value);
         break;
     case 'L':
+        Q_EMIT flowReplied(value);
         if (!m_keypad || m_keypad->lq() != 1)
             Q_EMIT settingReplied(letter, value);
         break;

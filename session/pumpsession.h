@@ -109,6 +109,8 @@ Q_SIGNALS:
     void reading(const QString &text);
     // A flow (L) or pressure-limit (P) reply to show.
     void settingReplied(char letter, const QString &value);
+    // Every flow (L) reply, shown or not.
+    void flowReplied(const QString &value);
     // Every accepted reply, after the above: the trend takes its step.
     void replyHandled();
     void readingCurrencyChanged();

@@ -51,6 +51,7 @@ QByteArray PanelState::toJson(quint64 readingsDropped) const
                                         : QJsonObject{{QStringLiteral("name"), programName},
                                                       {QStringLiteral("step"), programStep},
                                                       {QStringLiteral("state"), programState}}},
+        {QStringLiteral("care"), care.isEmpty() ? QJsonValue() : QJsonValue(care)},
         {QStringLiteral("readingsDropped"), qint64(readingsDropped)},
         {QStringLiteral("eventsDropped"), qint64(eventsDropped)},
     };

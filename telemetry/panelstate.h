@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +33,9 @@ struct PanelState
     QString programName;
     QString programStep;
     QString programState = QStringLiteral("idle");
+    // Pump care: each counter under a key that names its unit (volumeMl, runHours, ...), the
+    // limits set and the counters due; empty before an adapter was opened.
+    QJsonObject care;
     // Events the run record no longer keeps (the oldest go past its bound).
     quint64 eventsDropped = 0;
 

@@ -38,6 +38,7 @@ PanelState PanelStateBuilder::build(const PumpSession &session,
     state.programName = window.programName;
     state.programStep = window.programStep;
     state.programState = window.programState;
+    state.care = window.care;
     for (const AlarmMonitor::Alarm &alarm : latched)
         state.alarms << AlarmMonitor::id(alarm.kind);
     return state;

@@ -4,6 +4,7 @@
 #include "telemetry/panelstate.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 
 class PumpSession;
 
@@ -22,6 +23,7 @@ public:
         QString programName; // empty while no program has run
         QString programStep;
         QString programState = QStringLiteral("idle");
+        QJsonObject care; // pump care's counters; empty before an adapter
     };
 
     static PanelState build(const PumpSession &session, const QList<AlarmMonitor::Alarm> &latched,

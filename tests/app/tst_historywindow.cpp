@@ -322,6 +322,12 @@ void TestHistoryWindow::reportPrintsTheFigures()
     window.setHeaderSource([] {
         return RunReportPrinter::Header{"Corvane(KMW7R35)V2.0", "2.0", "/dev/ttyUSB0", 7};
     });
+    // Pump care is asked for the report's own range.
+    window.setCareSource([](qint64 fromMs, qint64 toMs) {
+        return QStringLiteral("本次泵送 %1 ml").arg(toMs - fromMs);
+    });
+    const auto range = RunReport::defaultRange(m_record);
+    QVERIFY(range);
     PrintDialogAnswerer answerer(1);
     int pages = 0;
     connect(&window, &HistoryWindow::reportPrinted, this,
@@ -342,7 +348,8 @@ void TestHistoryWindow::reportPrintsTheFigures()
          {QStringLiteral("Corvane(KMW7R35)V2.0"), QStringLiteral("/dev/ttyUSB0"),
           QStringLiteral("泵编号：7"), QStringLiteral("10 分"), QStringLiteral("读数 10001 个"),
           QStringLiteral("最后 %1 MPa").arg(*m_record.reading(30'000).value, 0, 'f', 2),
-          QStringLiteral("第 1 页，共 %1 页").arg(pages)}) {
+          QStringLiteral("第 1 页，共 %1 页").arg(pages),
+          QStringLiteral("泵的维护计数：本次泵送 %1 ml").arg(range->second - range->first)}) {
         QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text));
     }
 }

@@ -207,8 +207,9 @@ void TestPumpSim::logsLinksAndExitsCleanly()
     QTRY_VERIFY_WITH_TIMEOUT((timeline = fileLines(timelinePath)).size() >= 4, kReplyTimeoutMs);
     for (QString &entry : timeline)
         entry = entry.section(u' ', 1);
-    QCOMPARE(timeline, (QStringList{"Q00S0000Y\t0500\t02.0\tstop", "Q00L0250Y\t0250\t02.0\tstop",
-                                    "Q00P01.5Y\t0250\t01.5\tstop", "Q00R0000Y\t0250\t01.5\trun"}));
+    QCOMPARE(timeline,
+             (QStringList{"Q00S0000Y\t0500\t02.0\tstop\t0.000", "Q00L0250Y\t0250\t02.0\tstop\t0.000",
+                          "Q00P01.5Y\t0250\t01.5\tstop\t0.000", "Q00R0000Y\t0250\t01.5\trun\t0.000"}));
     const QRegularExpression stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )");
     for (const QString &entry : std::as_const(lines))
         QVERIFY2(stamp.match(entry).hasMatch(), qPrintable(entry));

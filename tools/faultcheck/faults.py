@@ -500,4 +500,34 @@ FAULTS = [
           "row.broken = broken && chain.result.seq == number;",
           "on any day after the first the red row is another record than the one the chain "
           "says is broken, or none", "^tst_auditwindow$"),
+    # pump care
+    fault("care-stops-with-the-line", "app/pumpcare.cpp",
+          "            followAdapter();\n        else\n            writeNow();\n",
+          "            followAdapter();\n        else {\n"
+          "            m_tally.pumpCommanded(false, now());\n            writeNow();\n        }\n",
+          "pump care stops counting when the line goes, although the pump runs on until the "
+          "owed stop goes out", "^tst_pumpcare$"),
+    fault("care-not-written-at-stop", "app/pumpcare.cpp",
+          "        if (!running)\n            writeNow();\n", "",
+          "the counter file waits for the writer's turn after a stop, and a panel killed then "
+          "loses the end of the run", "^tst_pumpcare$"),
+    fault("care-counts-across-stale", "care/caretally.cpp",
+          "    advance(bootMs);\n    m_openLoad = 0;\n    m_heldMPa.reset();\n",
+          "    advance(bootMs);\n",
+          "the pressure-load goes on counting a reading that has gone stale", "^tst_caretally$"),
+    fault("care-every-run-a-start", "care/caretally.cpp",
+          "if (running && !m_running)", "if (running)",
+          "a run frame sent while the pump runs counts as another start", "^tst_caretally$"),
+    fault("care-refused-file-overwritten", "care/carefile.cpp",
+          "                                  .arg(QDir::toNativeSeparators(path), why);\n"
+          "            continue;\n",
+          "                                  .arg(QDir::toNativeSeparators(path), why);\n"
+          "            opened.path = path;\n            opened.book.adapter = adapter;\n"
+          "            return opened;\n",
+          "a damaged counter file is written over with fresh counters, and what it held is lost",
+          "^tst_caretally$"),
+    fault("care-limit-unbounded", "care/carebook.cpp",
+          "if (!limit || !(*limit > 0) || *limit > kMostLimit)",
+          "if (!limit || !(*limit > 0))",
+          "a service limit above 10^9 is taken", "^tst_pumpcare$"),
 ]

@@ -103,6 +103,7 @@ bool PumpSimulator::start(QString *error)
 
     listen();
     m_sinceTick.start();
+    m_sinceStart.start();
     m_tickTimer->start();
     return true;
 }
@@ -133,8 +134,20 @@ void PumpSimulator::onMasterReadable()
     }
 }
 
+void PumpSimulator::accountDelivery()
+{
+    // From one reading of the clock to the next, in nanoseconds: restarting a millisecond timer
+    // at every frame would drop a fraction each time.
+    const qint64 ns = m_sinceStart.nsecsElapsed();
+    if (m_model.isRunning())
+        m_deliveredMl += m_model.flowSetpoint() * double(ns - m_deliveryNs) / 60e9;
+    m_deliveryNs = ns;
+}
+
 void PumpSimulator::onTick()
 {
+    // Up to the tick at the state before it: a trip or a stall stops the pump at a tick.
+    accountDelivery();
     const bool wasRunning = m_model.isRunning();
     m_model.step(double(m_sinceTick.restart()) / 1000.0);
     // A fault is told once, when it begins (a fault at 0 s with the first tick), so that a reader
@@ -164,6 +177,7 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
     const QChar letter = text.at(3);
     const QString value = text.mid(4, 4);
     bool obeyed = false; // a setting, run or stop that the pump took
+    accountDelivery();
 
     if (!isWellFormedFrame(text)) {
         logFrame(frame, QStringLiteral("ignored: not a well-formed frame"));
@@ -202,13 +216,15 @@ void PumpSimulator::handleFrame(const QByteArray &frame)
     } else {
         logFrame(frame, QStringLiteral("ignored: unknown command"));
     }
-    // "<time> Q00L0250Y<TAB>0250<TAB>01.5<TAB>run": each command obeyed and the state after it.
+    // "<time> Q00L0250Y<TAB>0250<TAB>01.5<TAB>run<TAB>123.456": each command obeyed, the state
+    // after it, and the volume delivered since start (ml) by the pump's own integration.
     if (obeyed && m_timeline.isOpen())
         appendLine(m_timeline,
-                   QStringLiteral("%1\t%2\t%3\t%4")
+                   QStringLiteral("%1\t%2\t%3\t%4\t%5")
                        .arg(text, flowField(m_model.flowSetpoint()),
                             pressureField(m_model.protectionLimit()),
-                            m_model.isRunning() ? QStringLiteral("run") : QStringLiteral("stop")));
+                            m_model.isRunning() ? QStringLiteral("run") : QStringLiteral("stop"),
+                            QString::number(m_deliveredMl, 'f', 3)));
 
     if (m_options.hangupAfter > 0 && m_framesReceived >= quint64(m_options.hangupAfter))
         hangUp();

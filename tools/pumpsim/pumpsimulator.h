@@ -60,6 +60,8 @@ private:
 
     void onMasterReadable();
     void onTick();
+    // Adds what the pump delivered since the last account, at the flow it ran at.
+    void accountDelivery();
     void handleFrame(const QByteArray &frame);
     void answer(char letter, const QString &value);
     void onReplyTimer();
@@ -94,6 +96,9 @@ private:
     QTimer *m_splitTimer;
     QTimer *m_returnTimer;
     QElapsedTimer m_sinceTick;
+    QElapsedTimer m_sinceStart;
+    qint64 m_deliveryNs = 0; // when the volume delivered was last brought up to date
+    double m_deliveredMl = 0;
 
     QList<PendingReply> m_replies;
     QByteArray m_heldReply;     // --coalesce: the odd-numbered reply waiting for its partner

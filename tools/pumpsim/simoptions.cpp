@@ -92,8 +92,8 @@ const SimOption kOptions[] = {
      nullptr},
     {"timeline", "FILE",
      QT_TRANSLATE_NOOP("SimOptions",
-                       "Append every setting, run and stop obeyed to FILE, with the time and the "
-                       "flow, limit and run state after it."),
+                       "Append every setting, run and stop obeyed to FILE, with the time, the "
+                       "flow, limit and run state after it, and the volume delivered so far (ml)."),
      nullptr},
     {"link", "PATH", QT_TRANSLATE_NOOP("SimOptions", "Also make PATH a symlink to the slave."),
      nullptr},

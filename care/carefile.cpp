@@ -1,0 +1,89 @@
+#include "care/carefile.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace {
+
+// A counter file is a few hundred bytes; anything much larger is no counter file.
+constexpr qint64 kLargestFile = 64 * 1024;
+
+QString candidate(const QString &folder, const QString &name, int afresh)
+{
+    if (afresh == 0)
+        return QDir(folder).filePath(name);
+    QString stem = name;
+    stem.chop(int(qstrlen(".json")));
+    return QDir(folder).filePath(QStringLiteral("%1-afresh-%2.json").arg(stem).arg(afresh));
+}
+
+// Why the file at path cannot be used; empty when it can (or is not there).
+QString refusal(const QString &path, CareBook *book)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    // A FIFO or a device would hold the panel up at its opening; a link could lead anywhere.
+    if (info.isSymLink() || !info.isFile())
+        return QStringLiteral("不是普通文件");
+    if (info.size() > kLargestFile)
+        return QStringLiteral("内容损坏（文件过大）");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取：%1").arg(file.errorString());
+    QString problem;
+    const std::optional<CareBook> decoded = CareBook::decode(file.readAll(), &problem);
+    if (!decoded)
+        return problem;
+    *book = *decoded;
+    return {};
+}
+
+} // namespace
+
+QString CareFile::fileName(const QString &adapter)
+{
+    QString readable = adapter;
+    readable.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]+")), QStringLiteral("_"));
+    readable = readable.right(60);
+    const QByteArray hash =
+        QCryptographicHash::hash(adapter.toUtf8(), QCryptographicHash::Sha256).toHex().left(8);
+    return QStringLiteral("care-%1-%2.json").arg(readable, QString::fromLatin1(hash));
+}
+
+CareFile::Opened CareFile::open(const QString &folder, const QString &adapter)
+{
+    Opened opened;
+    const QString name = fileName(adapter);
+    for (int afresh = 0; afresh <= kMostAfresh; ++afresh) {
+        const QString path = candidate(folder, name, afresh);
+        CareBook book;
+        if (const QString why = refusal(path, &book); !why.isEmpty()) {
+            opened.refused << QStringLiteral("维护计数文件 %1 未用：%2")
+                                  .arg(QDir::toNativeSeparators(path), why);
+            continue;
+        }
+        opened.path = path;
+        // Found, or not there yet: this one it is.
+        opened.book = QFileInfo::exists(path) ? book : CareBook{};
+        opened.book.adapter = adapter;
+        return opened;
+    }
+    opened.book.adapter = adapter;
+    return opened;
+}
+
+QString CareFile::writeWhole(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return QStringLiteral("无法建立文件夹 %1")
+            .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return file.errorString();
+    return {};
+}
