@@ -1,6 +1,7 @@
 #include "program/programcontrol.h"
 
 #include "alarms/alarmmonitor.h"
+#include "files/boundedread.h"
 #include "link/numbertext.h"
 #include "program/programfile.h"
 #include "session/pumpsession.h"
@@ -9,7 +10,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -17,11 +17,11 @@ namespace {
 
 QByteArray fileHash(const QString &path)
 {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+    if (path.isEmpty())
         return {};
-    return hash.result().toHex();
+    const BoundedRead::Result read = BoundedRead::within(path, BoundedRead::kProgramBytes);
+    return read.bytes ? QCryptographicHash::hash(*read.bytes, QCryptographicHash::Sha256).toHex()
+                      : QByteArray();
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "program/programfile.h"
 
+#include "files/boundedread.h"
 #include "program/programlimits.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -468,18 +468,31 @@ ProgramFile::Loaded ProgramFile::read(const QByteArray &bytes)
     return {std::move(program), reader.problem()};
 }
 
+namespace {
+
+ProgramFile::Loaded loadedFrom(const QString &path, const BoundedRead::Result &read)
+{
+    if (!read.bytes)
+        return {std::nullopt, QStringLiteral("程序文件 %1 无法读取：%2")
+                                  .arg(QDir::toNativeSeparators(path),
+                                       read.missing ? QStringLiteral("文件不存在") : read.problem)};
+    return ProgramFile::read(*read.bytes);
+}
+
+} // namespace
+
 ProgramFile::Loaded ProgramFile::readFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, QStringLiteral("程序文件 %1 无法打开：%2")
-                                  .arg(QDir::toNativeSeparators(path), file.errorString())};
-    // Never more than one byte past the limit in memory, whatever the file's size.
-    const QByteArray bytes = file.read(kFileBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return {std::nullopt, QStringLiteral("程序文件 %1 无法读取：%2")
-                                  .arg(QDir::toNativeSeparators(path), file.errorString())};
-    return read(bytes);
+    return loadedFrom(path, BoundedRead::within(path, kFileBytes));
+}
+
+void ProgramFile::readFileLater(const QString &path, QObject *context,
+                                std::function<void(const Loaded &loaded)> done)
+{
+    BoundedRead::later(path, kFileBytes, context,
+                       [path, done = std::move(done)](const BoundedRead::Result &read) {
+                           done(loadedFrom(path, read));
+                       });
 }
 
 QByteArray ProgramFile::write(const Program &program)
