@@ -1,7 +1,8 @@
 #include "audit/audittrailtable.h"
 
+#include "files/boundedread.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +15,8 @@ namespace {
 
 const QString kDayFormat = QStringLiteral("yyyy-MM-dd");
 const QString kSuffix = QStringLiteral(".jsonl");
+// A day's file is read in pieces of this size, each within BoundedRead's deadline.
+constexpr qint64 kPieceBytes = 4 << 20;
 
 AuditTrailTable::Row rowOf(const QString &instance, qint64 number, QByteArrayView line)
 {
@@ -77,14 +80,33 @@ AuditTrailTable::Day AuditTrailTable::read(const QString &folder, QDate date)
     const QDir root(folder);
     for (const QString &instance : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString path = root.filePath(instance + QLatin1Char('/') + name);
-        if (!QFileInfo(path).isFile())
+        // Anything at the day's path is looked at; what is no file is said, not skipped.
+        if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
             continue;
+        // Read first, a piece at a time, each within its deadline: a FIFO or a share that
+        // hangs gives up the day with its reason rather than hold this thread for ever.
+        QByteArray bytes;
+        QString problem;
+        for (;;) {
+            const BoundedRead::Result piece =
+                BoundedRead::pieceWithin(path, bytes.size(), kPieceBytes);
+            if (!piece.bytes) {
+                problem = piece.missing ? QStringLiteral("文件不存在") : piece.problem;
+                break;
+            }
+            bytes += *piece.bytes;
+            if (piece.bytes->size() < kPieceBytes)
+                break;
+        }
+        if (!problem.isEmpty()) {
+            AuditVerifier::Result unread;
+            unread.exitCode = AuditVerifier::kUnusable;
+            unread.error = QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(path), problem);
+            day.chains.append({instance, path, unread});
+            continue;
+        }
         const Chain chain{instance, path, AuditVerifier::verify({path}, std::nullopt)};
         day.chains.append(chain);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue; // the chain says why
-        const QByteArray bytes = file.readAll();
         const bool broken = chain.result.exitCode == AuditVerifier::kBroken;
         qint64 number = 0;
         for (qsizetype at = 0; at < bytes.size();) {

@@ -39,10 +39,18 @@ QString openReason(int error)
 
 BoundedRead::Result BoundedRead::read(const QString &path, qint64 limit)
 {
-    return readPiece(path, 0, limit);
+    // One byte more than the limit tells a file over it without holding more of it.
+    Result result = readPiece(path, 0, limit + 1);
+    if (result.bytes && result.bytes->size() > limit) {
+        result.bytes.reset();
+        result.problem = limit >= 1024 * 1024
+                             ? QStringLiteral("文件大于 %1 MiB").arg(limit / (1024 * 1024))
+                             : QStringLiteral("文件大于 %1 KiB").arg(limit / 1024);
+    }
+    return result;
 }
 
-BoundedRead::Result BoundedRead::readPiece(const QString &path, qint64 offset, qint64 limit)
+BoundedRead::Result BoundedRead::readPiece(const QString &path, qint64 offset, qint64 most)
 {
     // O_NONBLOCK: a FIFO without a writer would hold the open for ever.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -61,15 +69,17 @@ BoundedRead::Result BoundedRead::readPiece(const QString &path, qint64 offset, q
         result.problem = S_ISDIR(info.st_mode) ? QStringLiteral("它是一个文件夹")
                                                : QStringLiteral("它不是普通文件");
     } else {
-        QByteArray bytes(qMin<qint64>(limit + 1, qMax<qint64>(info.st_size - offset, 0) + 1), '\0');
+        // Sized by the file as it was at the open; a file growing meanwhile is read on.
+        QByteArray bytes(qBound<qint64>(0, info.st_size - offset, most), Qt::Uninitialized);
         qint64 got = 0;
         for (;;) {
             if (got == bytes.size()) {
-                if (bytes.size() > limit)
+                if (bytes.size() >= most)
                     break;
-                bytes.resize(qMin<qint64>(limit + 1, bytes.size() * 2 + 4096));
+                bytes.resize(qMin<qint64>(most, bytes.size() * 2 + 4096));
             }
-            const ssize_t n = ::pread(fd, bytes.data() + got, size_t(bytes.size() - got), offset + got);
+            const ssize_t n =
+                ::pread(fd, bytes.data() + got, size_t(bytes.size() - got), off_t(offset + got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
@@ -82,12 +92,7 @@ BoundedRead::Result BoundedRead::readPiece(const QString &path, qint64 offset, q
         }
         if (result.problem.isEmpty()) {
             bytes.truncate(got);
-            if (got > limit)
-                result.problem = limit >= 1024 * 1024
-                                     ? QStringLiteral("文件大于 %1 MiB").arg(limit / (1024 * 1024))
-                                     : QStringLiteral("文件大于 %1 KiB").arg(limit / 1024);
-            else
-                result.bytes = std::move(bytes);
+            result.bytes = std::move(bytes);
         }
     }
     ::close(fd);
@@ -107,9 +112,20 @@ struct Shared
 
 BoundedRead::Result BoundedRead::within(const QString &path, qint64 limit, int deadlineMs)
 {
+    return waitFor([path, limit] { return read(path, limit); }, deadlineMs);
+}
+
+BoundedRead::Result BoundedRead::pieceWithin(const QString &path, qint64 offset, qint64 most,
+                                             int deadlineMs)
+{
+    return waitFor([path, offset, most] { return readPiece(path, offset, most); }, deadlineMs);
+}
+
+BoundedRead::Result BoundedRead::waitFor(std::function<Result()> reading, int deadlineMs)
+{
     auto shared = std::make_shared<Shared>();
-    std::thread([shared, path, limit] {
-        Result result = read(path, limit);
+    std::thread([shared, reading = std::move(reading)] {
+        Result result = reading();
         const std::lock_guard lock(shared->mutex);
         shared->result = std::move(result);
         shared->done.notify_all();

@@ -32,11 +32,17 @@ public:
     using Done = std::function<void(const Result &result)>;
 
     static Result read(const QString &path, qint64 limit);
-    // Also from offset on, for files read a piece at a time (audit days).
-    static Result readPiece(const QString &path, qint64 offset, qint64 limit);
+    // At most `most` bytes from offset on, for files read a piece at a time (audit days); fewer
+    // only at the file's end.
+    static Result readPiece(const QString &path, qint64 offset, qint64 most);
 
     static Result within(const QString &path, qint64 limit, int deadlineMs = kDeadlineMs);
+    static Result pieceWithin(const QString &path, qint64 offset, qint64 most,
+                              int deadlineMs = kDeadlineMs);
     // done is called once on context's thread, unless context is gone first.
     static void later(const QString &path, qint64 limit, QObject *context, Done done,
                       int deadlineMs = kDeadlineMs);
+
+private:
+    static Result waitFor(std::function<Result()> reading, int deadlineMs);
 };

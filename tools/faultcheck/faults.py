@@ -490,6 +490,19 @@ FAULTS = [
           "            m_runSet = text;\n", "",
           "a changed set time of the timed run is recorded with no time before it",
           "^tst_auditwiring$"),
+    fault("audit-writes-into-moved-file", "audit/auditworker.cpp",
+          "if (found && atPath.st_dev == m_device && atPath.st_ino == m_inode)", "if (true)",
+          "records go on into the day's file after it was moved or deleted, where nobody finds "
+          "them", "^tst_audit$"),
+    fault("audit-file-left-readable", "audit/auditworker.cpp",
+          "if ((info.st_mode & 0077) != 0 && ::fchmod(fd, 0600) != 0) {", "if (false) {",
+          "a day's audit file found 0644 stays readable by every user of the machine",
+          "^tst_audit$"),
+    fault("reader-waits-on-fifo", "files/boundedread.cpp",
+          "O_RDONLY | O_NONBLOCK | O_CLOEXEC", "O_RDONLY | O_CLOEXEC",
+          "a FIFO named as the run journal or a program file is opened waiting for a writer, "
+          "which holds the panel before its window or the program window's 打开…",
+          "^tst_timedrunwiring$"),
     fault("audit-verify-always-ok", "app/main.cpp",
           "        return AuditVerifier::run(commandLine.auditFiles(), commandLine.auditHead(), "
           "out, err);\n",
