@@ -1,6 +1,7 @@
 #include "audit/audittrailtable.h"
 
 #include "files/boundedread.h"
+#include "records/csvcell.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -172,41 +173,18 @@ int AuditTrailTable::brokenRow() const
     return -1;
 }
 
-QByteArray AuditTrailTable::csvField(const QString &text)
-{
-    // A spreadsheet runs a cell that begins with = + - @ (some also after a tab or a carriage
-    // return) as a formula, so a remark typed at the panel as =HYPERLINK(...) would run on the
-    // reader's machine. Such a cell gets a ' before it inside its quotes, which spreadsheets take
-    // as "text follows" and show the cell as written. A value that is a plain number ("-0.5",
-    // "+3") runs nothing: it is left as it is, so that it opens as the number it is and not as
-    // the text '-0.5.
-    static const QRegularExpression number(
-        QStringLiteral(R"(^[+-]?(\d+(\.\d*)?|\.\d+)([eE][+-]?\d+)?$)"));
-    static const QString risky = QStringLiteral("=+-@\t\r");
-    const bool guard =
-        !text.isEmpty() && risky.contains(text.front()) && !number.match(text).hasMatch();
-    const bool quote = guard || text.contains(QLatin1Char(',')) ||
-                       text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')) ||
-                       text.contains(QLatin1Char('\r'));
-    QByteArray field = (guard ? QStringLiteral("'") + text : text).toUtf8();
-    if (!quote)
-        return field;
-    field.replace('"', "\"\"");
-    return '"' + field + '"';
-}
-
 QByteArray AuditTrailTable::csv() const
 {
     QByteArray out("\xEF\xBB\xBF"); // or a spreadsheet opens it as the local 8-bit code page
-    out += csvField(tr("实例"));
+    out += CsvCell::field(tr("实例"));
     for (int column = 0; column < ColumnCount; ++column)
-        out += ',' + csvField(headerData(column, Qt::Horizontal).toString());
+        out += ',' + CsvCell::field(headerData(column, Qt::Horizontal).toString());
     out += "\r\n";
     for (const qsizetype i : m_shown) {
         const Row &row = m_day.rows[i];
-        out += csvField(row.instance);
+        out += CsvCell::field(row.instance);
         for (const QString &cell : row.cells)
-            out += ',' + csvField(cell);
+            out += ',' + CsvCell::field(cell);
         out += "\r\n";
     }
     return out;

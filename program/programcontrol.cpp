@@ -5,6 +5,7 @@
 #include "link/numbertext.h"
 #include "program/programfile.h"
 #include "session/pumpsession.h"
+#include "status/showntext.h"
 #include "timedrun/runclock.h"
 #include "timedrun/runjournal.h"
 
@@ -350,13 +351,14 @@ QString ProgramControl::stateText() const
     if (!m_runner) {
         if (!m_interrupted)
             return {};
+        const QString name = ShownText::name(m_interrupted->name);
         return m_interrupted->fileChanged
                    ? tr("程序“%1”被中断于%2；程序文件已改变，只能运行结束程序段（见“程序…”）")
-                         .arg(m_interrupted->name, m_interrupted->stepText)
+                         .arg(name, m_interrupted->stepText)
                    : tr("程序“%1”被中断于%2：可从该处继续或运行结束程序段（见“程序…”）")
-                         .arg(m_interrupted->name, m_interrupted->stepText);
+                         .arg(name, m_interrupted->stepText);
     }
-    const QString name = m_program.name;
+    const QString name = ShownText::name(m_program.name);
     QString text;
     switch (m_runner->state()) {
     case ProgramRunner::State::Idle:

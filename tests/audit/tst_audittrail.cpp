@@ -1,4 +1,5 @@
 #include "audit/audittrailtable.h"
+#include "records/csvcell.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -53,13 +54,18 @@ void TestAuditTrail::writesCells_data()
     QTest::newRow("comma") << "a,b" << QByteArray("\"a,b\"");
     QTest::newRow("quotes") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
     QTest::newRow("line end") << "a\nb" << QByteArray("\"a\nb\"");
+    QTest::newRow("carriage return first") << "\r=1" << QByteArray("\"'\r=1\"");
+    QTest::newRow("small negative") << "-0.1" << QByteArray("-0.1");
+    QTest::newRow("exponent") << "-1e-3" << QByteArray("-1e-3");
+    QTest::newRow("point alone") << "-." << QByteArray("\"'-.\"");
+    QTest::newRow("exponent alone") << "+1e" << QByteArray("\"'+1e\"");
 }
 
 void TestAuditTrail::writesCells()
 {
     QFETCH(QString, cell);
     QFETCH(QByteArray, written);
-    QCOMPARE(AuditTrailTable::csvField(cell), written);
+    QCOMPARE(CsvCell::field(cell), written);
 }
 
 void TestAuditTrail::filters_data()

@@ -511,11 +511,15 @@ FAULTS = [
           "--verify-audit exits 0 for a broken or unreadable trail, and a script that checks "
           "it sees nothing wrong", "^tst_panelcommandline$"),
     # the audit window
-    fault("audit-csv-formula-runs", "audit/audittrailtable.cpp",
+    fault("audit-csv-formula-runs", "records/csvcell.cpp",
           "risky.contains(text.front()) &&",
           "false && risky.contains(text.front()) &&",
-          "a remark typed as =HYPERLINK(...) is exported as a formula that the spreadsheet runs "
-          "on the reader's machine", "^tst_audit(trail|window)$"),
+          "a remark typed as =HYPERLINK(...) or a pump reply =1+1 is exported as a formula that "
+          "the spreadsheet runs on the reader's machine", "^tst_(audittrail|auditwindow|history)$"),
+    fault("csv-negative-number-as-text", "records/csvcell.cpp",
+          " && !isPlainNumber(text);", ";",
+          "a reading of -0.1 is exported as the text '-0.1, which the spreadsheet cannot plot",
+          "^tst_(audittrail|history)$"),
     fault("audit-broken-row-by-seq", "audit/audittrailtable.cpp",
           "row.broken = broken && chain.result.line == number;",
           "row.broken = broken && chain.result.seq == number;",
