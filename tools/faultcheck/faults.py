@@ -503,6 +503,18 @@ FAULTS = [
           "a FIFO named as the run journal or a program file is opened waiting for a writer, "
           "which holds the panel before its window or the program window's 打开…",
           "^tst_timedrunwiring$"),
+    fault("program-repeated-field-kept", "program/programfile.cpp",
+          "    if (const auto repeated = repeatedField(bytes))\n", "    if (const auto repeated = std::optional<std::pair<QString, qsizetype>>())\n",
+          "a program file naming \"pump\" twice loads the last pump named without a word",
+          "^tst_program$"),
+    fault("alarm-limit-rounded", "alarms/storedalarmsettings.cpp",
+          " &&\n        fitsField(value, *read))", ")",
+          "a stored limit of 1.0000000001 MPa is rounded by the dialog's field without a word",
+          "^tst_alarmmonitor$"),
+    fault("status-row-shows-bidi", "status/showntext.cpp",
+          "(c >= 0x202a && c <= 0x202e) ||", "",
+          "a program named with a right-to-left override shows its name and the rest of its "
+          "status row reversed", "^tst_statusrows$"),
     fault("audit-verify-always-ok", "app/main.cpp",
           "        return AuditVerifier::run(commandLine.auditFiles(), commandLine.auditHead(), "
           "out, err);\n",
