@@ -64,8 +64,7 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
         if (generation == m_generation)
             Q_EMIT resumed();
     });
-    connect(worker, &AuditWorker::reopened, this,
-            [this, generation](const QString &text) {
+    connect(worker, &AuditWorker::reopened, this, [this, generation](const QString &text) {
         if (generation == m_generation)
             Q_EMIT reopened(text);
     });

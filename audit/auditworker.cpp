@@ -178,7 +178,7 @@ bool AuditWorker::followPath()
         return true;
     struct stat held;
     const bool deleted = ::fstat(m_fd, &held) == 0 && held.st_nlink == 0;
-    const QString what = found     ? QStringLiteral("审计记录文件 %1 已被另一个文件取代")
+    const QString what = found ? QStringLiteral("审计记录文件 %1 已被另一个文件取代")
                          : deleted ? QStringLiteral("审计记录文件 %1 已被删除")
                                    : QStringLiteral("审计记录文件 %1 已被移走");
     m_reopened = what.arg(QDir::toNativeSeparators(path));
@@ -254,8 +254,9 @@ bool AuditWorker::openDay(QDate day)
     const QString shown = QDir::toNativeSeparators(path);
     // The folder too may have been replaced since the start.
     if (QFileInfo(m_folder).isSymLink())
-        return fail(kCannotWrite + QStringLiteral("%1 是符号链接，不予使用")
-                                       .arg(QDir::toNativeSeparators(m_folder)));
+        return fail(
+            kCannotWrite +
+            QStringLiteral("%1 是符号链接，不予使用").arg(QDir::toNativeSeparators(m_folder)));
     // O_NONBLOCK: a FIFO at the path fails to open instead of waiting for a reader.
     const int fd = ::open(
         QFile::encodeName(path).constData(),
@@ -277,8 +278,9 @@ bool AuditWorker::openDay(QDate day)
     if ((info.st_mode & 0077) != 0 && ::fchmod(fd, 0600) != 0) {
         const int chmodCode = errno;
         ::close(fd);
-        return fail(kCannotWrite + QStringLiteral("%1 的权限宽于 0600，且无法收紧：%2")
-                                       .arg(shown, whyFailed(chmodCode)));
+        return fail(
+            kCannotWrite +
+            QStringLiteral("%1 的权限宽于 0600，且无法收紧：%2").arg(shown, whyFailed(chmodCode)));
     }
     m_fd = fd;
     m_device = info.st_dev;

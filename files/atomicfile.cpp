@@ -1,7 +1,7 @@
 #include "files/atomicfile.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QRandomGenerator>
@@ -20,7 +20,10 @@ namespace {
 class DescriptorDevice : public QIODevice
 {
 public:
-    explicit DescriptorDevice(int fd) : m_fd(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    explicit DescriptorDevice(int fd) : m_fd(fd)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
 
     int failure() const { return m_errno; }
 
@@ -96,7 +99,8 @@ int syncFolder(const QString &folder)
 
 AtomicFile::Result AtomicFile::write(const QString &path, const QByteArray &bytes)
 {
-    return write(path, [&bytes](QIODevice *device) { return device->write(bytes) == bytes.size(); });
+    return write(path,
+                 [&bytes](QIODevice *device) { return device->write(bytes) == bytes.size(); });
 }
 
 AtomicFile::Result AtomicFile::write(const QString &path, const Producer &produce)
@@ -104,7 +108,9 @@ AtomicFile::Result AtomicFile::write(const QString &path, const Producer &produc
     // A symlink to a file replaces that file; anything but a file (a folder, a pipe or a
     // device, behind a symlink or not) is refused, as it would be replaced, not written.
     QString target = path;
-    struct stat old {};
+    struct stat old
+    {
+    };
     const bool existed = ::stat(encoded(path).constData(), &old) == 0;
     if (existed && !S_ISREG(old.st_mode))
         return {QStringLiteral("它不是普通文件")};
@@ -165,6 +171,8 @@ QString AtomicFile::reasonFor(int error)
     case EIO:
         return QStringLiteral("磁盘读写出错");
     default:
-        return QStringLiteral("系统错误 %1（%2）").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+        return QStringLiteral("系统错误 %1（%2）")
+            .arg(error)
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
     }
 }

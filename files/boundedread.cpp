@@ -62,7 +62,9 @@ BoundedRead::Result BoundedRead::readPiece(const QString &path, qint64 offset, q
         return result;
     }
     Result result;
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) != 0) {
         result.problem = openReason(errno);
     } else if (!S_ISREG(info.st_mode)) {
@@ -206,7 +208,7 @@ void BoundedRead::later(const QString &path, qint64 limit, QObject *context, Don
         const Result result = read(path, limit);
         const std::lock_guard lock(link->mutex);
         if (Reply *alive = link->reply)
-            QMetaObject::invokeMethod(alive, [alive, result] { alive->answer(result); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                alive, [alive, result] { alive->answer(result); }, Qt::QueuedConnection);
     }).detach();
 }

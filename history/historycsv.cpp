@@ -105,7 +105,8 @@ bool write(QIODevice *device, const RunHistory &record, qint64 fromMs, qint64 to
             const RunHistory::Reading reading = record.reading(r++);
             const qint64 ms = reading.time.toMSecsSinceEpoch();
             firstMs = firstMs.value_or(ms);
-            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ",," + CsvCell::field(reading.text) + ',' +
+            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ",," + CsvCell::field(reading.text) +
+                   ',' +
                    (reading.value
                         ? QByteArray::number(*reading.value, 'g', QLocale::FloatingPointShortest)
                         : QByteArray()) +
@@ -114,8 +115,8 @@ bool write(QIODevice *device, const RunHistory &record, qint64 fromMs, qint64 to
             const RunHistory::Event &event = events[e++];
             const qint64 ms = event.time.toMSecsSinceEpoch();
             firstMs = firstMs.value_or(ms);
-            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ',' + CsvCell::field(event.key) + ',' +
-                   CsvCell::field(event.text) + ",\n";
+            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ',' + CsvCell::field(event.key) +
+                   ',' + CsvCell::field(event.text) + ",\n";
         }
         if (!flush())
             return false;

@@ -104,8 +104,12 @@ std::optional<std::pair<QString, qsizetype>> repeatedField(const QByteArray &byt
                     text += QChar(bytes.mid(at + 2, 4).toUShort(nullptr, 16));
                     at += 5;
                 } else {
-                    text += QLatin1Char(e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r'
-                                        : e == 'b' ? '\b' : e == 'f' ? '\f' : e);
+                    text += QLatin1Char(e == 'n'   ? '\n'
+                                        : e == 't' ? '\t'
+                                        : e == 'r' ? '\r'
+                                        : e == 'b' ? '\b'
+                                        : e == 'f' ? '\f'
+                                                   : e);
                     at += 1;
                 }
                 from = at + 1;

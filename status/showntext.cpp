@@ -20,7 +20,8 @@ QString shown(const QString &text, bool keepLineEnds)
     QString out;
     for (const uint c : points) {
         if (hides(c))
-            out += QStringLiteral("‹U+%1›").arg(QString::number(c, 16).toUpper().rightJustified(4, u'0'));
+            out += QStringLiteral("‹U+%1›").arg(
+                QString::number(c, 16).toUpper().rightJustified(4, u'0'));
         else
             out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
     }

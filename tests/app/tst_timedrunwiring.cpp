@@ -328,7 +328,8 @@ void TestTimedRunWiring::noFileHoldsTheRun()
     form.runJournal().setPath(journal);
     form.programStarted(given);
     const QLabel *runState = label(form, "runState");
-    QVERIFY2(runState->text().contains(QStringLiteral("它不是普通文件")), qPrintable(runState->text()));
+    QVERIFY2(runState->text().contains(QStringLiteral("它不是普通文件")),
+             qPrintable(runState->text()));
     form.runJournal().setPath(dir.filePath(QStringLiteral("run.json")));
     QVERIFY(openPanelPort(form, boxes, m_pty));
 

@@ -509,7 +509,8 @@ void TestAudit::writerFollowsItsPath()
     QSignalSpy resumed(&log, &AuditLog::resumed);
     start(log, folder, at(6, 9));
     const auto command = [&log](int i) {
-        log.append({.source = QStringLiteral("key"), .what = QStringLiteral("setpoint"),
+        log.append({.source = QStringLiteral("key"),
+                    .what = QStringLiteral("setpoint"),
                     .after = QString::number(i)});
     };
     for (int i = 0; i < 20; ++i)
@@ -535,7 +536,7 @@ void TestAudit::writerFollowsItsPath()
     QTRY_COMPARE(log.head().seq, 43); // a file-start more
     log.close();
     QCOMPARE(reopened.size(), 1);
-    const QString said = how == u"mv" ? QStringLiteral("移走")
+    const QString said = how == u"mv"   ? QStringLiteral("移走")
                          : how == u"rm" ? QStringLiteral("删除")
                                         : QStringLiteral("取代");
     QVERIFY2(reopened.first().first().toString().contains(said),

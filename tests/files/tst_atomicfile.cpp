@@ -119,8 +119,8 @@ QString save(Kind kind, const QString &path, const QByteArray &bytes)
     case Kind::AuditCsv:
         return AtomicFile::write(path, bytes).reason;
     case Kind::Journal:
-        return RunJournal(path).writeSection(QStringLiteral("program"),
-                                             {{QStringLiteral("name"), QString::fromLatin1(bytes)}});
+        return RunJournal(path).writeSection(
+            QStringLiteral("program"), {{QStringLiteral("name"), QString::fromLatin1(bytes)}});
     }
     return {};
 }
@@ -154,15 +154,20 @@ void TestAtomicFile::fullDiskKeepsOldFile_data()
     } kinds[] = {
         {"record", Kind::Record, rows, 4 << 20},
         {"csv export", Kind::CsvInPieces, rows, 4 << 20},
-        {"png export", Kind::Png, [](qsizetype size) { return png(size < 1000 ? 4 : size < 20000 ? 55 : 900); }, 4 << 20},
+        {"png export", Kind::Png,
+         [](qsizetype size) { return png(size < 1000    ? 4
+                                         : size < 20000 ? 55
+                                                        : 900); }, 4 << 20},
         {"program", Kind::Program, program, BoundedRead::kProgramBytes},
-        {"run journal", Kind::Journal, rows, 40 * 1024}, // as JSON text, within the journal's 64 KiB,
+        {"run journal", Kind::Journal, rows,
+         40 * 1024}, // as JSON text, within the journal's 64 KiB,
         {"audit csv", Kind::AuditCsv, rows, 4 << 20},
     };
     for (const auto &kind : kinds)
         for (const qsizetype size : {qsizetype(300), qsizetype(10 * 1024), qsizetype(3 << 20)}) {
             const QByteArray bytes = kind.make(qMin(size, kind.largest));
-            QTest::addRow("%s, %lld bytes", kind.name, qlonglong(bytes.size())) << kind.kind << bytes;
+            QTest::addRow("%s, %lld bytes", kind.name, qlonglong(bytes.size()))
+                << kind.kind << bytes;
         }
 }
 
@@ -182,7 +187,7 @@ void TestAtomicFile::fullDiskKeepsOldFile()
     const auto unmount = qScopeGuard([&] { ::umount2(where.constData(), MNT_DETACH); });
 
     const QString path = mountPoint.filePath(QStringLiteral("file"));
-    QVERIFY(save(kind, path, "old") .isEmpty());
+    QVERIFY(save(kind, path, "old").isEmpty());
     const QByteArray old = contents(path);
     QFile filler(mountPoint.filePath(QStringLiteral("filler")));
     QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -200,7 +205,12 @@ void TestAtomicFile::fullDiskKeepsOldFile()
     QVERIFY(filler.remove());
     QCOMPARE(save(kind, path, bytes), QString());
     if (kind == Kind::Journal)
-        QCOMPARE(RunJournal(path).section(QStringLiteral("program")).value(QStringLiteral("name")).toString().toLatin1(), bytes);
+        QCOMPARE(RunJournal(path)
+                     .section(QStringLiteral("program"))
+                     .value(QStringLiteral("name"))
+                     .toString()
+                     .toLatin1(),
+                 bytes);
     else
         QCOMPARE(contents(path), bytes);
 }
@@ -226,7 +236,9 @@ void TestAtomicFile::refusesWhatIsNoFile()
     QVERIFY(AtomicFile::write(dir.filePath(QStringLiteral("link")), "new").saved());
     QCOMPARE(contents(target), QByteArray("new"));
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link"))).isSymLink());
-    struct stat info {};
+    struct stat info
+    {
+    };
     QVERIFY(::stat(QFile::encodeName(target).constData(), &info) == 0);
     QCOMPARE(info.st_mode & 0777, 0600u);
 }
@@ -254,8 +266,10 @@ void TestAtomicFile::readerRefuses()
     QFETCH(QString, problem);
 
     QTemporaryDir dir;
-    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600) == 0);
-    QVERIFY(QFile::link(dir.filePath(QStringLiteral("fifo")), dir.filePath(QStringLiteral("to-fifo"))));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600) ==
+            0);
+    QVERIFY(
+        QFile::link(dir.filePath(QStringLiteral("fifo")), dir.filePath(QStringLiteral("to-fifo"))));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     QVERIFY(AtomicFile::write(dir.filePath(QStringLiteral("65")), QByteArray(65, 'x')).saved());
     QVERIFY(AtomicFile::write(dir.filePath(QStringLiteral("64")), QByteArray(64, 'x')).saved());

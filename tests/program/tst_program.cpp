@@ -158,10 +158,9 @@ void TestProgram::refused_data()
     QTest::newRow("pump twice")
         << QByteArray("{\"format\": 1,\n \"pump\": 0, \"pump\": 7,\n \"steps\": []}")
         << "第 2 行：字段“pump”在同一对象中出现了两次";
-    QTest::newRow("a field twice in a step, once escaped")
-        << programText(R"([{"set": {"flow": 1}},
+    QTest::newRow("a field twice in a step, once escaped") << programText(R"([{"set": {"flow": 1}},
                             {"set": {"flow": 5, "fl\u006Fw": 9}}])")
-        << "第 2 行：字段“flow”";
+                                                           << "第 2 行：字段“flow”";
     QTest::newRow("a name's quote escaped before a repeated field")
         << QByteArray("{\"name\": \"a \\\"pump\\\": 1\", \"format\": 1, \"format\": 1}")
         << "第 1 行：字段“format”";
