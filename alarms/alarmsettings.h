@@ -23,6 +23,8 @@ struct AlarmSettings
 
     static constexpr double kLowestLimit = 0.0;
     static constexpr double kHighestLimit = 2.0;
+    // Of a limit in MPa, as the dialog's field takes it.
+    static constexpr int kLimitDecimals = 2;
     static constexpr int kShortestSeconds = 3;
     static constexpr int kLongestSeconds = 24 * 60 * 60;
     // A pressure condition ends only this far back inside its limit, so that a reading

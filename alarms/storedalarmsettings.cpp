@@ -1,5 +1,6 @@
 #include "alarms/storedalarmsettings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -37,10 +38,30 @@ std::optional<bool> flag(const QVariant &value)
     return std::nullopt;
 }
 
+// A limit with more decimals than the dialog's field takes would be rounded there, and the
+// alarm would watch another limit than the one written: refused instead. Trailing zeros are no
+// decimals; a number read as a number is within a billionth of a hundredth or it is refused.
+bool fitsField(const QVariant &value, double read)
+{
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        const qsizetype point = text.indexOf(u'.');
+        if (point >= 0 && !text.contains(u'e', Qt::CaseInsensitive)) {
+            qsizetype end = text.size();
+            while (end > point + 1 && text[end - 1] == u'0')
+                --end;
+            return end - point - 1 <= AlarmSettings::kLimitDecimals;
+        }
+    }
+    const double scaled = read * std::pow(10.0, AlarmSettings::kLimitDecimals);
+    return std::abs(scaled - std::round(scaled)) < 1e-9 * std::max(1.0, std::abs(scaled));
+}
+
 std::optional<double> limit(const QVariant &value)
 {
     const std::optional<double> read = number(value);
-    if (read && *read >= AlarmSettings::kLowestLimit && *read <= AlarmSettings::kHighestLimit)
+    if (read && *read >= AlarmSettings::kLowestLimit && *read <= AlarmSettings::kHighestLimit &&
+        fitsField(value, *read))
         return read;
     return std::nullopt;
 }

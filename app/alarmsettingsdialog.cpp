@@ -16,7 +16,7 @@ QDoubleSpinBox *limitField(const char *name, double value)
 {
     auto *field = new QDoubleSpinBox;
     field->setObjectName(QLatin1String(name));
-    field->setDecimals(2);
+    field->setDecimals(AlarmSettings::kLimitDecimals);
     field->setRange(-99.99, 99.99);
     field->setSingleStep(0.05);
     field->setSuffix(QStringLiteral(" MPa"));

@@ -1,6 +1,7 @@
 #include "app/auditwindow.h"
 
 #include "app/besidepanel.h"
+#include "files/atomicfile.h"
 #include "platform/modalboxes.h"
 
 #include <QBrush>
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QPromise>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableView>
 #include <QThreadPool>
 #include <QVBoxLayout>
@@ -252,10 +252,9 @@ bool AuditWindow::exportCsv()
     // 50,000 rows are 6.5 MB, made in about 60 ms: written here, beside the old file, and put
     // in its place only once whole.
     const QByteArray bytes = m_table->csv();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (const AtomicFile::Result written = AtomicFile::write(path, bytes); !written) {
         m_boxes->messageBox(
-            tr("未能导出到 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()), title);
+            tr("未能导出到 %1：%2").arg(QDir::toNativeSeparators(path), written.reason), title);
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "records/recordfile.h"
 #include "records/runrecord.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -224,13 +225,18 @@ bool HistoryWindow::exportTo(Export kind, bool everything)
                 QPainter painter(&image);
                 painter.drawPicture(0, 0, drawn);
                 painter.end();
-                return image.save(device, "PNG");
+                // Made whole in memory: the image writer does not say when a write failed.
+                QBuffer png;
+                png.open(QIODevice::WriteOnly);
+                return image.save(&png, "PNG") && device->write(png.data()) == png.size();
             };
         } else {
             produce = [drawn, size, title = tr("压力历史")](QIODevice *device,
                                                             const std::atomic_bool &) {
+                QBuffer text;
+                text.open(QIODevice::WriteOnly);
                 QSvgGenerator svg;
-                svg.setOutputDevice(device);
+                svg.setOutputDevice(&text);
                 svg.setSize(size);
                 // At the picture's own resolution: at any other, every group is scaled by their
                 // ratio and the drawing no longer fills the view box.
@@ -241,7 +247,7 @@ bool HistoryWindow::exportTo(Export kind, bool everything)
                 if (!painter.begin(&svg))
                     return false;
                 painter.drawPicture(0, 0, drawn);
-                return painter.end();
+                return painter.end() && device->write(text.data()) == text.size();
             };
         }
     }
@@ -332,12 +338,16 @@ void HistoryWindow::printReport(bool visibleRange)
             [pages, header, report, curve, layout = m_printer->pageLayout(),
              resolution = m_printer->resolution(),
              creator = m_printer->creator()](QIODevice *device, const std::atomic_bool &) {
-                QPdfWriter pdf(device);
-                pdf.setPageLayout(layout);
-                pdf.setResolution(resolution);
-                pdf.setCreator(creator);
-                *pages = RunReportPrinter::print(&pdf, header, report, curve);
-                return *pages > 0;
+                QBuffer document;
+                document.open(QIODevice::WriteOnly);
+                {
+                    QPdfWriter pdf(&document);
+                    pdf.setPageLayout(layout);
+                    pdf.setResolution(resolution);
+                    pdf.setCreator(creator);
+                    *pages = RunReportPrinter::print(&pdf, header, report, curve);
+                }
+                return *pages > 0 && device->write(document.data()) == document.size();
             },
             [this, pages](const QString &failure) {
                 if (!failure.isEmpty())

@@ -3,6 +3,7 @@
 #include "app/besidepanel.h"
 #include "app/programplot.h"
 #include "app/programstepdialog.h"
+#include "files/atomicfile.h"
 #include "platform/modalboxes.h"
 #include "program/programfile.h"
 #include "program/programlimits.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
@@ -597,17 +597,24 @@ void ProgramWindow::open()
         m_boxes->openFileBox(tr("打开程序"), folder, tr("程序文件 (*.json)"), this);
     if (path.isEmpty())
         return;
-    const ProgramFile::Loaded loaded = ProgramFile::readFile(path);
-    if (!loaded.program) {
-        m_boxes->messageBox(
-            tr("程序 %1 未能打开：\n%2").arg(QFileInfo(path).fileName(), loaded.problem),
-            tr("打开程序"));
-        return;
-    }
-    m_path = path;
-    Q_EMIT fileChosen(path);
-    setProgram(*loaded.program);
-    setStatus(tr("已打开 %1").arg(QDir::toNativeSeparators(path)));
+    // Read on a thread of its own: a FIFO or a share that hangs never holds up the window, the
+    // poll or a run's stop.
+    setStatus(tr("正在打开 %1…").arg(QDir::toNativeSeparators(path)));
+    ProgramFile::readFileLater(path, this, [this, path](const ProgramFile::Loaded &loaded) {
+        if (!loaded.program) {
+            setStatus(tr("未能打开 %1").arg(QDir::toNativeSeparators(path)));
+            m_boxes->messageBox(
+                tr("程序 %1 未能打开：\n%2").arg(QFileInfo(path).fileName(), loaded.problem),
+                tr("打开程序"));
+            return;
+        }
+        if (running())
+            return;
+        m_path = path;
+        Q_EMIT fileChosen(path);
+        setProgram(*loaded.program);
+        setStatus(tr("已打开 %1").arg(QDir::toNativeSeparators(path)));
+    });
 }
 
 void ProgramWindow::save()
@@ -626,11 +633,9 @@ void ProgramWindow::save()
         m_boxes->saveFileBox(tr("保存程序"), suggested, tr("程序文件 (*.json)"), this);
     if (path.isEmpty())
         return;
-    // Written beside the old file and put in its place only once whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (const AtomicFile::Result written = AtomicFile::write(path, bytes); !written) {
         m_boxes->messageBox(
-            tr("程序未能保存到 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()),
+            tr("程序未能保存到 %1：%2").arg(QDir::toNativeSeparators(path), written.reason),
             tr("保存程序"));
         return;
     }

@@ -1,5 +1,7 @@
 #include "app/statusrow.h"
 
+#include "status/showntext.h"
+
 #include <QPainter>
 
 StatusRow::StatusRow(const QString &objectName, const QColor &color, QWidget *parent)
@@ -25,8 +27,9 @@ void StatusRow::say(const QString &text, const QString &tip)
 
 void StatusRow::paintEvent(QPaintEvent *)
 {
-    // A row is one line high: the parts of a text of several lines follow each other on it.
-    QString flat = text();
+    // A row is one line high: the parts of a text of several lines follow each other on it, and
+    // nothing in a name can break the line or turn it around.
+    QString flat = ShownText::row(text());
     flat.replace(u'\n', QStringLiteral("；"));
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));

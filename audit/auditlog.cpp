@@ -64,6 +64,10 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
         if (generation == m_generation)
             Q_EMIT resumed();
     });
+    connect(worker, &AuditWorker::reopened, this, [this, generation](const QString &text) {
+        if (generation == m_generation)
+            Q_EMIT reopened(text);
+    });
     connect(worker, &AuditWorker::written, this,
             [this, generation](qint64 seq, const QByteArray &hash, const QString &what) {
                 if (generation != m_generation)

@@ -78,6 +78,9 @@ public:
 Q_SIGNALS:
     void failed(const QString &reason);
     void resumed();
+    // The day's file was moved, deleted or replaced, and a new one begun at its path: what
+    // happened, for the status area and the event line.
+    void reopened(const QString &text);
     // A record is written: head() is its seq and hash; what, its kind.
     void written(const QString &what);
 

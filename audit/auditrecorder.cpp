@@ -37,6 +37,12 @@ AuditRecorder::AuditRecorder(AuditLog *log, PumpSession *session, const RunRecor
         Q_EMIT stateText(reason + QStringLiteral("，记录保留在内存中"));
     });
     connect(log, &AuditLog::resumed, this, [this] { Q_EMIT stateText(QString()); });
+    // Said where the operator looks and where the log keeps it: records may have gone with the
+    // file that was moved or deleted, which only a person can look into.
+    connect(log, &AuditLog::reopened, this, [this, session](const QString &text) {
+        session->logEvent("audit-reopened", text);
+        Q_EMIT stateText(text);
+    });
 }
 
 void AuditRecorder::setOperator(const std::optional<QString> &name, const QString &source)

@@ -15,7 +15,8 @@ class RunRecord;
 // Puts into the audit trail, as they happen on the window's thread, the commands and events
 // CommandRecords keeps: the session's frames and setting replies, the run record's event
 // lines and the alarm monitor's changes of settings. It says, for the status area, when the
-// trail cannot be written and when it can again.
+// trail cannot be written and when it can again, and, there and as an audit-reopened event
+// line, when the day's file was moved, deleted or replaced and a new one begun.
 class AuditRecorder : public QObject
 {
     Q_OBJECT

@@ -1,7 +1,9 @@
 #include "audit/audittrailtable.h"
 
+#include "files/boundedread.h"
+#include "records/csvcell.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +16,8 @@ namespace {
 
 const QString kDayFormat = QStringLiteral("yyyy-MM-dd");
 const QString kSuffix = QStringLiteral(".jsonl");
+// A day's file is read in pieces of this size, each within BoundedRead's deadline.
+constexpr qint64 kPieceBytes = 4 << 20;
 
 AuditTrailTable::Row rowOf(const QString &instance, qint64 number, QByteArrayView line)
 {
@@ -77,14 +81,33 @@ AuditTrailTable::Day AuditTrailTable::read(const QString &folder, QDate date)
     const QDir root(folder);
     for (const QString &instance : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString path = root.filePath(instance + QLatin1Char('/') + name);
-        if (!QFileInfo(path).isFile())
+        // Anything at the day's path is looked at; what is no file is said, not skipped.
+        if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
             continue;
+        // Read first, a piece at a time, each within its deadline: a FIFO or a share that
+        // hangs gives up the day with its reason rather than hold this thread for ever.
+        QByteArray bytes;
+        QString problem;
+        for (;;) {
+            const BoundedRead::Result piece =
+                BoundedRead::pieceWithin(path, bytes.size(), kPieceBytes);
+            if (!piece.bytes) {
+                problem = piece.missing ? QStringLiteral("文件不存在") : piece.problem;
+                break;
+            }
+            bytes += *piece.bytes;
+            if (piece.bytes->size() < kPieceBytes)
+                break;
+        }
+        if (!problem.isEmpty()) {
+            AuditVerifier::Result unread;
+            unread.exitCode = AuditVerifier::kUnusable;
+            unread.error = QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(path), problem);
+            day.chains.append({instance, path, unread});
+            continue;
+        }
         const Chain chain{instance, path, AuditVerifier::verify({path}, std::nullopt)};
         day.chains.append(chain);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue; // the chain says why
-        const QByteArray bytes = file.readAll();
         const bool broken = chain.result.exitCode == AuditVerifier::kBroken;
         qint64 number = 0;
         for (qsizetype at = 0; at < bytes.size();) {
@@ -150,41 +173,18 @@ int AuditTrailTable::brokenRow() const
     return -1;
 }
 
-QByteArray AuditTrailTable::csvField(const QString &text)
-{
-    // A spreadsheet runs a cell that begins with = + - @ (some also after a tab or a carriage
-    // return) as a formula, so a remark typed at the panel as =HYPERLINK(...) would run on the
-    // reader's machine. Such a cell gets a ' before it inside its quotes, which spreadsheets take
-    // as "text follows" and show the cell as written. A value that is a plain number ("-0.5",
-    // "+3") runs nothing: it is left as it is, so that it opens as the number it is and not as
-    // the text '-0.5.
-    static const QRegularExpression number(
-        QStringLiteral(R"(^[+-]?(\d+(\.\d*)?|\.\d+)([eE][+-]?\d+)?$)"));
-    static const QString risky = QStringLiteral("=+-@\t\r");
-    const bool guard =
-        !text.isEmpty() && risky.contains(text.front()) && !number.match(text).hasMatch();
-    const bool quote = guard || text.contains(QLatin1Char(',')) ||
-                       text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')) ||
-                       text.contains(QLatin1Char('\r'));
-    QByteArray field = (guard ? QStringLiteral("'") + text : text).toUtf8();
-    if (!quote)
-        return field;
-    field.replace('"', "\"\"");
-    return '"' + field + '"';
-}
-
 QByteArray AuditTrailTable::csv() const
 {
     QByteArray out("\xEF\xBB\xBF"); // or a spreadsheet opens it as the local 8-bit code page
-    out += csvField(tr("实例"));
+    out += CsvCell::field(tr("实例"));
     for (int column = 0; column < ColumnCount; ++column)
-        out += ',' + csvField(headerData(column, Qt::Horizontal).toString());
+        out += ',' + CsvCell::field(headerData(column, Qt::Horizontal).toString());
     out += "\r\n";
     for (const qsizetype i : m_shown) {
         const Row &row = m_day.rows[i];
-        out += csvField(row.instance);
+        out += CsvCell::field(row.instance);
         for (const QString &cell : row.cells)
-            out += ',' + csvField(cell);
+            out += ',' + CsvCell::field(cell);
         out += "\r\n";
     }
     return out;

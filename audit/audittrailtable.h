@@ -69,8 +69,6 @@ public:
     // What is shown, as CSV: a header line, then one line per row, each beginning with its
     // instance; UTF-8 with a byte-order mark, lines ending in CRLF.
     QByteArray csv() const;
-    // One cell as the CSV has it.
-    static QByteArray csvField(const QString &text);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

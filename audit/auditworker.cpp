@@ -146,6 +146,8 @@ bool AuditWorker::prepareLine()
     QDate day = next.time.toLocalTime().date();
     if (m_day.isValid() && day < m_day)
         day = m_day;
+    if (m_fd >= 0 && day == m_day && !followPath())
+        return false;
     if ((m_fd < 0 || day != m_day) && !openDay(day))
         return false;
     AuditRecord record = m_fileHasRecord ? m_pending.takeFirst() : fileStart(next);
@@ -165,10 +167,32 @@ bool AuditWorker::prepareLine()
     return true;
 }
 
+bool AuditWorker::followPath()
+{
+    // One stat a record: a file moved, deleted or replaced since the last one is never written
+    // again, so that no record goes where nobody will find it.
+    const QString path = pathOf(m_fileName);
+    struct stat atPath;
+    const bool found = ::lstat(QFile::encodeName(path).constData(), &atPath) == 0;
+    if (found && atPath.st_dev == m_device && atPath.st_ino == m_inode)
+        return true;
+    struct stat held;
+    const bool deleted = ::fstat(m_fd, &held) == 0 && held.st_nlink == 0;
+    const QString what = found ? QStringLiteral("审计记录文件 %1 已被另一个文件取代")
+                         : deleted ? QStringLiteral("审计记录文件 %1 已被删除")
+                                   : QStringLiteral("审计记录文件 %1 已被移走");
+    m_reopened = what.arg(QDir::toNativeSeparators(path));
+    const QDate day = m_day;
+    closeFile();
+    return openDay(day);
+}
+
 bool AuditWorker::findChainEnd()
 {
     const QString shown = QDir::toNativeSeparators(m_folder);
     const QFileInfo folder(m_folder);
+    if (folder.isSymLink())
+        return fail(kCannotWrite + QStringLiteral("%1 是符号链接，不予使用").arg(shown));
     if (folder.exists() && !folder.isDir())
         return fail(kCannotWrite + QStringLiteral("%1 不是文件夹").arg(shown));
     if (!QDir().mkpath(m_folder))
@@ -228,6 +252,11 @@ bool AuditWorker::openDay(QDate day)
     const QString name = dailyName(day);
     const QString path = pathOf(name);
     const QString shown = QDir::toNativeSeparators(path);
+    // The folder too may have been replaced since the start.
+    if (QFileInfo(m_folder).isSymLink())
+        return fail(
+            kCannotWrite +
+            QStringLiteral("%1 是符号链接，不予使用").arg(QDir::toNativeSeparators(m_folder)));
     // O_NONBLOCK: a FIFO at the path fails to open instead of waiting for a reader.
     const int fd = ::open(
         QFile::encodeName(path).constData(),
@@ -245,7 +274,17 @@ bool AuditWorker::openDay(QDate day)
         return fail(kCannotWrite +
                     QStringLiteral("%1 不是普通文件，而是%2").arg(shown, kindOf(info.st_mode)));
     }
+    // Who commanded what is for its owner alone: a file others may read is made so, or refused.
+    if ((info.st_mode & 0077) != 0 && ::fchmod(fd, 0600) != 0) {
+        const int chmodCode = errno;
+        ::close(fd);
+        return fail(
+            kCannotWrite +
+            QStringLiteral("%1 的权限宽于 0600，且无法收紧：%2").arg(shown, whyFailed(chmodCode)));
+    }
     m_fd = fd;
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
     m_day = day;
     m_fileName = name;
     if (name == m_newestName) {
@@ -279,6 +318,12 @@ bool AuditWorker::writeLine()
     m_line.clear();
     m_written = 0;
     Q_EMIT written(m_seq, m_hash, m_lineWhat);
+    if (!m_reopened.isEmpty()) {
+        Q_EMIT reopened(QStringLiteral("%1，已在原处新建文件并接续记录链（序号 %2 起）")
+                            .arg(m_reopened)
+                            .arg(m_seq));
+        m_reopened.clear();
+    }
     if (!m_dirty) {
         m_dirty = true;
         m_syncDue = QDeadlineTimer(kSyncDelay);
@@ -299,7 +344,10 @@ AuditRecord AuditWorker::fileStart(const AuditRecord &next) const
         record.text = QStringLiteral("审计记录由此开始");
     } else {
         record.before = QStringLiteral("%1:%2").arg(m_chainFile).arg(m_seq);
-        record.text = QStringLiteral("接续 %1（至序号 %2）").arg(m_chainFile).arg(m_seq);
+        record.text = QStringLiteral("接续 %1（至序号 %2，散列 %3）")
+                          .arg(m_chainFile)
+                          .arg(m_seq)
+                          .arg(QString::fromLatin1(m_hash));
     }
     return record;
 }

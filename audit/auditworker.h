@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+#include <sys/types.h>
+
 class AuditQueue;
 
 // Writes the audit trail on the writer thread that AuditLog moves it to, one file a day in its
@@ -47,11 +49,14 @@ Q_SIGNALS:
     void resumed();
     // A record's line is written whole: the chain's head is now seq and hash.
     void written(qint64 seq, const QByteArray &hash, const QString &what);
+    // The day's file was moved, deleted or replaced; a new one was begun at its path.
+    void reopened(const QString &text);
 
 private:
     void writePending();
     bool prepareLine();
     bool findChainEnd();
+    bool followPath();
     bool openDay(QDate day);
     bool writeLine();
     AuditRecord fileStart(const AuditRecord &next) const;
@@ -79,6 +84,9 @@ private:
     bool m_newestNeedsLineEnd = false;
 
     int m_fd = -1;
+    dev_t m_device = 0; // of the file held
+    ino_t m_inode = 0;
+    QString m_reopened; // what happened to the file left, until the new one's first record
     QDate m_day;
     QString m_fileName;
     bool m_fileHasRecord = false;

@@ -1,5 +1,6 @@
 #include "history/historycsv.h"
 
+#include "records/csvcell.h"
 #include "records/isotime.h"
 #include "records/runhistory.h"
 
@@ -71,16 +72,6 @@ QByteArray elapsed(qint64 ms, qint64 firstMs)
 
 } // namespace
 
-QByteArray field(const QString &text)
-{
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
-        !bytes.contains('\r'))
-        return bytes;
-    bytes.replace('"', "\"\"");
-    return '"' + bytes + '"';
-}
-
 bool write(QIODevice *device, const RunHistory &record, qint64 fromMs, qint64 toMs,
            const std::atomic_bool *cancelled)
 {
@@ -114,7 +105,8 @@ bool write(QIODevice *device, const RunHistory &record, qint64 fromMs, qint64 to
             const RunHistory::Reading reading = record.reading(r++);
             const qint64 ms = reading.time.toMSecsSinceEpoch();
             firstMs = firstMs.value_or(ms);
-            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ",," + field(reading.text) + ',' +
+            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ",," + CsvCell::field(reading.text) +
+                   ',' +
                    (reading.value
                         ? QByteArray::number(*reading.value, 'g', QLocale::FloatingPointShortest)
                         : QByteArray()) +
@@ -123,8 +115,8 @@ bool write(QIODevice *device, const RunHistory &record, qint64 fromMs, qint64 to
             const RunHistory::Event &event = events[e++];
             const qint64 ms = event.time.toMSecsSinceEpoch();
             firstMs = firstMs.value_or(ms);
-            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ',' + field(event.key) + ',' +
-                   field(event.text) + ",\n";
+            out += isoTime(ms) + ',' + elapsed(ms, *firstMs) + ',' + CsvCell::field(event.key) +
+                   ',' + CsvCell::field(event.text) + ",\n";
         }
         if (!flush())
             return false;

@@ -1,15 +1,16 @@
 #include "program/programcontrol.h"
 
 #include "alarms/alarmmonitor.h"
+#include "files/boundedread.h"
 #include "link/numbertext.h"
 #include "program/programfile.h"
 #include "session/pumpsession.h"
+#include "status/showntext.h"
 #include "timedrun/runclock.h"
 #include "timedrun/runjournal.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -17,11 +18,11 @@ namespace {
 
 QByteArray fileHash(const QString &path)
 {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+    if (path.isEmpty())
         return {};
-    return hash.result().toHex();
+    const BoundedRead::Result read = BoundedRead::within(path, BoundedRead::kProgramBytes);
+    return read.bytes ? QCryptographicHash::hash(*read.bytes, QCryptographicHash::Sha256).toHex()
+                      : QByteArray();
 }
 
 } // namespace
@@ -350,13 +351,14 @@ QString ProgramControl::stateText() const
     if (!m_runner) {
         if (!m_interrupted)
             return {};
+        const QString name = ShownText::name(m_interrupted->name);
         return m_interrupted->fileChanged
                    ? tr("程序“%1”被中断于%2；程序文件已改变，只能运行结束程序段（见“程序…”）")
-                         .arg(m_interrupted->name, m_interrupted->stepText)
+                         .arg(name, m_interrupted->stepText)
                    : tr("程序“%1”被中断于%2：可从该处继续或运行结束程序段（见“程序…”）")
-                         .arg(m_interrupted->name, m_interrupted->stepText);
+                         .arg(name, m_interrupted->stepText);
     }
-    const QString name = m_program.name;
+    const QString name = ShownText::name(m_program.name);
     QString text;
     switch (m_runner->state()) {
     case ProgramRunner::State::Idle:

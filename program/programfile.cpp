@@ -1,17 +1,19 @@
 #include "program/programfile.h"
 
+#include "files/boundedread.h"
 #include "program/programlimits.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <vector>
 
 using namespace ProgramLimits;
 
@@ -61,6 +63,67 @@ QString syntaxProblem(QJsonParseError::ParseError error)
     default:
         return QStringLiteral("无效的值");
     }
+}
+
+// JSON that names a field twice in one object is valid, and a reader keeps one of the two
+// silently ("pump": 0, "pump": 7 loads pump 7). The text is read once more for that: the first
+// field named again in its object, with its line. Only called on text that parsed.
+std::optional<std::pair<QString, qsizetype>> repeatedField(const QByteArray &bytes)
+{
+    struct Level
+    {
+        bool object = false;
+        bool expectsName = false;
+        QSet<QString> names;
+    };
+    std::vector<Level> levels;
+    qsizetype line = 1;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\n') {
+            ++line;
+        } else if (c == '{' || c == '[') {
+            levels.push_back({c == '{', c == '{', {}});
+        } else if ((c == '}' || c == ']') && !levels.empty()) {
+            levels.pop_back();
+        } else if (c == ',' && !levels.empty() && levels.back().object) {
+            levels.back().expectsName = true;
+        } else if (c == ':' && !levels.empty()) {
+            levels.back().expectsName = false;
+        } else if (c == '"') {
+            // A string; its escapes decoded, so that "pump" and "\u0070ump" are one name.
+            QString text;
+            qsizetype from = i + 1;
+            qsizetype at = from;
+            for (; at < bytes.size() && bytes[at] != '"'; ++at) {
+                if (bytes[at] != '\\')
+                    continue;
+                text += QString::fromUtf8(bytes.mid(from, at - from));
+                const char e = at + 1 < bytes.size() ? bytes[at + 1] : '\0';
+                if (e == 'u') {
+                    text += QChar(bytes.mid(at + 2, 4).toUShort(nullptr, 16));
+                    at += 5;
+                } else {
+                    text += QLatin1Char(e == 'n'   ? '\n'
+                                        : e == 't' ? '\t'
+                                        : e == 'r' ? '\r'
+                                        : e == 'b' ? '\b'
+                                        : e == 'f' ? '\f'
+                                                   : e);
+                    at += 1;
+                }
+                from = at + 1;
+            }
+            text += QString::fromUtf8(bytes.mid(from, at - from));
+            i = at;
+            if (!levels.empty() && levels.back().object && levels.back().expectsName) {
+                if (levels.back().names.contains(text))
+                    return std::pair(text, line);
+                levels.back().names.insert(text);
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 QString numberText(double value)
@@ -463,23 +526,40 @@ ProgramFile::Loaded ProgramFile::read(const QByteArray &bytes)
     }
     if (!document.isObject())
         return {std::nullopt, QStringLiteral("程序文件应是一个 JSON 对象")};
+    if (const auto repeated = repeatedField(bytes))
+        return {std::nullopt, QStringLiteral("第 %1 行：字段“%2”在同一对象中出现了两次")
+                                  .arg(repeated->second)
+                                  .arg(repeated->first)};
     Reader reader;
     std::optional<Program> program = reader.read(document.object());
     return {std::move(program), reader.problem()};
 }
 
+namespace {
+
+ProgramFile::Loaded loadedFrom(const QString &path, const BoundedRead::Result &read)
+{
+    if (!read.bytes)
+        return {std::nullopt, QStringLiteral("程序文件 %1 无法读取：%2")
+                                  .arg(QDir::toNativeSeparators(path),
+                                       read.missing ? QStringLiteral("文件不存在") : read.problem)};
+    return ProgramFile::read(*read.bytes);
+}
+
+} // namespace
+
 ProgramFile::Loaded ProgramFile::readFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, QStringLiteral("程序文件 %1 无法打开：%2")
-                                  .arg(QDir::toNativeSeparators(path), file.errorString())};
-    // Never more than one byte past the limit in memory, whatever the file's size.
-    const QByteArray bytes = file.read(kFileBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return {std::nullopt, QStringLiteral("程序文件 %1 无法读取：%2")
-                                  .arg(QDir::toNativeSeparators(path), file.errorString())};
-    return read(bytes);
+    return loadedFrom(path, BoundedRead::within(path, kFileBytes));
+}
+
+void ProgramFile::readFileLater(const QString &path, QObject *context,
+                                std::function<void(const Loaded &loaded)> done)
+{
+    BoundedRead::later(path, kFileBytes, context,
+                       [path, done = std::move(done)](const BoundedRead::Result &read) {
+                           done(loadedFrom(path, read));
+                       });
 }
 
 QByteArray ProgramFile::write(const Program &program)

@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class QObject;
 
 // Reading and writing a pump program's JSON file. Reading is strict: a field format 1 does not
 // know, a value out of range or not exact (a flow of 100.5 ml/min, a limit of 1.55 MPa), a ramp
@@ -23,7 +26,11 @@ public:
     };
 
     static Loaded read(const QByteArray &bytes);
-    // A file over the size limit is refused before it is read.
+    // Through BoundedRead: anything but a regular file, a file over the size limit or one not
+    // read within its deadline is refused. readFile() waits for the deadline at most (the command
+    // line, the panel's start); readFileLater() never waits and answers on context's thread.
     static Loaded readFile(const QString &path);
+    static void readFileLater(const QString &path, QObject *context,
+                              std::function<void(const Loaded &loaded)> done);
     static QByteArray write(const Program &program);
 };

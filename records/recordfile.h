@@ -7,13 +7,10 @@
 
 class QIODevice;
 
-// One save of the record file. The text goes to a new file beside the old one, which takes
-// the old one's place only once all of it has been written; whatever fails (the folder, the
-// rights, a full disk, the final rename), the old file stays as it was, byte for byte. Each
-// failure is told in errorText(), in the panel's language, naming the file and the reason, a
-// full disk as a full disk. A name that leads to anything but a file (a folder, a device or a
-// pipe behind a symlink) is refused: it would be replaced, not written. Exports are written
-// the same way, named as what they are in the messages.
+// One save of the record file, through AtomicFile: the old file is replaced only once the new
+// one is whole on the disk, and stays as it was, byte for byte, whatever fails. Each failure is
+// told in errorText(), in the panel's language, naming the file and the reason, a full disk as
+// a full disk. Exports are written the same way, named as what they are in the messages.
 class RecordFile
 {
 public:

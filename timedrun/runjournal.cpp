@@ -1,12 +1,14 @@
 #include "timedrun/runjournal.h"
 
+#include "files/atomicfile.h"
+#include "files/boundedread.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace {
 
@@ -24,13 +26,29 @@ QJsonObject runObject(const RunJournal::Run &run)
             {QStringLiteral("pumpNumber"), run.pumpNumber}};
 }
 
+// Someone may have put a FIFO or a huge file in the journal's place: read as any small state
+// file is, never waiting on it for long.
+BoundedRead::Result readJournal(const QString &path)
+{
+    return BoundedRead::within(path, BoundedRead::kStateBytes);
+}
+
 // The journal as it is, to change one section of it; a file that cannot be read is replaced.
 QJsonObject readWhole(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
+    const BoundedRead::Result read = readJournal(path);
+    return read.bytes ? QJsonDocument::fromJson(*read.bytes).object() : QJsonObject();
+}
+
+QString written(const QString &path, const QJsonObject &journal)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return QStringLiteral("定时运行记录 %1 无法写入：无法创建文件夹")
+            .arg(QDir::toNativeSeparators(path));
+    const AtomicFile::Result result = AtomicFile::write(path, QJsonDocument(journal).toJson());
+    return result ? QString()
+                  : QStringLiteral("定时运行记录 %1 无法写入：%2")
+                        .arg(QDir::toNativeSeparators(path), result.reason);
 }
 
 } // namespace
@@ -84,10 +102,7 @@ QString RunJournal::clear() const
 
 QJsonObject RunJournal::section(const QString &key) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value(key).toObject();
+    return readWhole(m_path).value(key).toObject();
 }
 
 QString RunJournal::writeSection(const QString &key, const QJsonObject &section) const
@@ -95,12 +110,7 @@ QString RunJournal::writeSection(const QString &key, const QJsonObject &section)
     QJsonObject journal = readWhole(m_path);
     journal.insert(kVersionKey, kVersion);
     journal.insert(key, section);
-    QSaveFile file(m_path);
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()) || !file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(journal).toJson()) < 0 || !file.commit())
-        return QStringLiteral("定时运行记录 %1 无法写入：%2")
-            .arg(QDir::toNativeSeparators(m_path), file.errorString());
-    return {};
+    return written(m_path, journal);
 }
 
 QString RunJournal::clearSection(const QString &key) const
@@ -118,22 +128,17 @@ QString RunJournal::clearSection(const QString &key) const
             .arg(QDir::toNativeSeparators(m_path), file.errorString());
     }
     journal.insert(kVersionKey, kVersion);
-    QSaveFile kept(m_path);
-    if (!kept.open(QIODevice::WriteOnly) || kept.write(QJsonDocument(journal).toJson()) < 0 ||
-        !kept.commit())
-        return QStringLiteral("定时运行记录 %1 无法写入：%2")
-            .arg(QDir::toNativeSeparators(m_path), kept.errorString());
-    return {};
+    return written(m_path, journal);
 }
 
 RunJournal::Found RunJournal::read() const
 {
-    QFile file(m_path);
-    if (!file.exists())
+    const BoundedRead::Result read = readJournal(m_path);
+    if (read.missing)
         return {};
-    if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, file.errorString()};
-    return decode(file.readAll());
+    if (!read.bytes)
+        return {std::nullopt, read.problem};
+    return decode(*read.bytes);
 }
 
 QString RunJournal::interruptedText(const Found &found, const QString &path)

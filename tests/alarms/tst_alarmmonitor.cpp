@@ -256,6 +256,10 @@ void TestAlarmMonitor::storedSettings_data()
     QTest::newRow("decimal comma") << "low/limit=0,2" << false << "alarms/low/limit";
     QTest::newRow("3.9 s") << "silence/seconds=3.9" << false << "alarms/silence/seconds";
     QTest::newRow("limits cross") << "low/limit=1.5" << false << "alarms/high/limit";
+    // The field takes hundredths: more would be rounded there without a word.
+    QTest::newRow("a ten-billionth over") << "high/limit=1.0000000001" << false
+                                          << "alarms/high/limit";
+    QTest::newRow("thousandths") << "low/limit=0.125" << false << "alarms/low/limit";
 }
 
 void TestAlarmMonitor::storedSettings()

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +25,7 @@ class TestAuditWiring : public QObject
 
 private Q_SLOTS:
     void commandsInOrderWithBefore();
+    void deletedDayFileSaid();
 };
 
 void TestAuditWiring::commandsInOrderWithBefore()
@@ -97,6 +99,34 @@ void TestAuditWiring::commandsInOrderWithBefore()
     QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
     file.close();
     QCOMPARE(AuditVerifier::verify({path}, std::nullopt).exitCode, AuditVerifier::kBroken);
+}
+
+// The day's file deleted while the panel runs: the next command's record begins a new file,
+// and the status row and an audit-reopened event line say what happened.
+void TestAuditWiring::deletedDayFileSaid()
+{
+    QTemporaryDir folder;
+    ScriptedBoxes boxes;
+    AuditLog log;
+    Form1 form(&boxes);
+    auto *recorder =
+        new AuditRecorder(&log, form.session(), &form.runRecord(), form.alarms(), &form);
+    QSignalSpy said(recorder, &AuditRecorder::stateText);
+    log.open(folder.path(), QStringLiteral("panel"), QStringLiteral("s1"), QStringLiteral("lab"),
+             QString());
+    QTRY_COMPARE(log.head().seq, 2);
+    QDirIterator found(folder.filePath(QStringLiteral("panel")), {"*.jsonl"}, QDir::Files);
+    QVERIFY(found.hasNext() && QFile::remove(found.next()));
+    // A run with the port closed: refused, and audited as refused.
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("Cmdr")), Qt::LeftButton);
+    QTRY_COMPARE(said.size(), 1);
+    QVERIFY2(said[0][0].toString().contains(QStringLiteral("已被删除")),
+             qPrintable(said[0][0].toString()));
+    const auto &events = form.runRecord().events();
+    QVERIFY(std::any_of(events.cbegin(), events.cend(), [](const RunRecord::Event &event) {
+        return event.key == u"audit-reopened" && event.text.contains(QStringLiteral("已被删除"));
+    }));
+    QTRY_COMPARE(log.head().seq, 4); // the new file's file-start, then the refused run
 }
 
 QTEST_MAIN(TestAuditWiring)

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/programpanel.h"
+#include "app/programwindow.h"
 #include "program/programfile.h"
 #include "records/logwriter.h"
 #include "tests/support/panelport.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -78,6 +81,7 @@ private Q_SLOTS:
     void stopOwedWhileLineIsDown_data();
     void stopOwedWhileLineIsDown();
     void programFromItsWindow();
+    void noFileHoldsTheRun();
 
 private:
     PseudoTerminal m_pty;
@@ -301,6 +305,49 @@ void TestTimedRunWiring::programFromItsWindow()
     QCOMPARE(lineAfter(m_pty, 9), kStop); // its end block
     QTRY_VERIFY(state->isHidden());
     QVERIFY(boxes.messages.isEmpty());
+}
+
+// A FIFO where the run journal, the program of the command line (or the one remembered) and a
+// program chosen with 打开… should be: each is refused with its reason, and a timed run
+// counting meanwhile stops the pump when it is due.
+void TestTimedRunWiring::noFileHoldsTheRun()
+{
+    QTemporaryDir dir;
+    const auto fifo = [&dir](const char *name) {
+        const QString path = dir.filePath(QLatin1String(name));
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
+    };
+    const QString journal = fifo("journal.run.json");
+    const QString given = fifo("given.json");
+    const QString opened = fifo("opened.json");
+    QVERIFY(!journal.isEmpty() && !given.isEmpty() && !opened.isEmpty());
+
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.setPollInterval(std::chrono::hours(1));
+    form.runJournal().setPath(journal);
+    form.programStarted(given);
+    const QLabel *runState = label(form, "runState");
+    QVERIFY2(runState->text().contains(QStringLiteral("它不是普通文件")),
+             qPrintable(runState->text()));
+    form.runJournal().setPath(dir.filePath(QStringLiteral("run.json")));
+    QVERIFY(openPanelPort(form, boxes, m_pty));
+
+    boxes.answers << QStringLiteral("0.05") << opened;
+    choose(form, "stset");
+    choose(form, "ststart");
+    QCOMPARE(lineAfter(m_pty, 9), kRun);
+    choose(form, "program");
+    ProgramWindow *window = form.programs()->window();
+    QVERIFY(window && window->isVisible());
+    QVERIFY(window->program().steps.empty());
+    window->findChild<QPushButton *>(QStringLiteral("programOpen"))->click();
+    QTRY_COMPARE(boxes.messages.size(), 1);
+    QVERIFY2(boxes.messages[0].prompt.contains(QStringLiteral("它不是普通文件")),
+             qPrintable(boxes.messages[0].prompt));
+    // Three seconds from its start, with room for a busy machine; a read waiting on the FIFO
+    // would hold it for ever.
+    QCOMPARE(lineAfter(m_pty, 9, 20'000), kStop);
 }
 
 QTEST_MAIN(TestTimedRunWiring)

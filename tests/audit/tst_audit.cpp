@@ -1,3 +1,4 @@
+#include "audit/audithash.h"
 #include "audit/auditline.h"
 #include "audit/auditlog.h"
 #include "audit/auditverifier.h"
@@ -69,6 +70,10 @@ private slots:
     void writerKeepsRecordsWhileDiskIsFull();
     void writerWaitsForItsPath_data();
     void writerWaitsForItsPath();
+    void writerFollowsItsPath_data();
+    void writerFollowsItsPath();
+    void writerRefusesLooseFolderAndFile();
+    void rehashedRecordFoundByNextLink();
 
 private:
     QStringList trail(const QString &folder) const;
@@ -479,6 +484,136 @@ void TestAudit::writerWaitsForItsPath()
     const AuditVerifier::Result result = AuditVerifier::verify(trail(folder), std::nullopt);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.records, 3);
+}
+
+void TestAudit::writerFollowsItsPath_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("moved") << QStringLiteral("mv");
+    QTest::newRow("deleted") << QStringLiteral("rm");
+    QTest::newRow("a FIFO swapped in") << QStringLiteral("fifo");
+}
+
+// While commands stream, the day's file goes: the next record begins a new file at the path,
+// chained on from the last one written, and nothing is lost but what the file took with it.
+void TestAudit::writerFollowsItsPath()
+{
+    QFETCH(QString, how);
+    const QString folder = m_dir.filePath(QStringLiteral("follow-") + how);
+    const QString aside = m_dir.filePath(QStringLiteral("aside-") + how);
+    QVERIFY(QDir().mkpath(aside));
+    AuditLog log;
+    log.setRetryInterval(std::chrono::milliseconds(20));
+    QSignalSpy reopened(&log, &AuditLog::reopened);
+    QSignalSpy failed(&log, &AuditLog::failed);
+    QSignalSpy resumed(&log, &AuditLog::resumed);
+    start(log, folder, at(6, 9));
+    const auto command = [&log](int i) {
+        log.append({.source = QStringLiteral("key"),
+                    .what = QStringLiteral("setpoint"),
+                    .after = QString::number(i)});
+    };
+    for (int i = 0; i < 20; ++i)
+        command(i);
+    QTRY_COMPARE(log.head().seq, 22);
+    const QString path = trail(folder).value(0);
+    const QString moved = QDir(aside).filePath(QFileInfo(path).fileName());
+    if (how == u"mv")
+        QVERIFY(QFile::rename(path, moved));
+    else
+        QVERIFY(QFile::remove(path));
+    if (how == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    for (int i = 20; i < 40; ++i)
+        command(i);
+    if (how == u"fifo") {
+        QVERIFY(failed.wait());
+        QVERIFY2(failed.last().first().toString().contains(QStringLiteral("命名管道")),
+                 qPrintable(failed.last().first().toString()));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(resumed.wait());
+    }
+    QTRY_COMPARE(log.head().seq, 43); // a file-start more
+    log.close();
+    QCOMPARE(reopened.size(), 1);
+    const QString said = how == u"mv"   ? QStringLiteral("移走")
+                         : how == u"rm" ? QStringLiteral("删除")
+                                        : QStringLiteral("取代");
+    QVERIFY2(reopened.first().first().toString().contains(said),
+             qPrintable(reopened.first().first().toString()));
+
+    const QByteArray fresh = contents(path);
+    const auto first = AuditLine::read(QByteArrayView(fresh).first(fresh.indexOf('\n')));
+    QVERIFY(first);
+    QCOMPARE(first->what, QByteArrayView("file-start"));
+    QCOMPARE(first->seq, 23);
+    QCOMPARE(first->before, QByteArrayView("2026-12-06.jsonl:22"));
+    QCOMPARE(fresh.count('\n'), 21);
+    const AuditVerifier::Result alone = AuditVerifier::verify({path}, std::nullopt);
+    QCOMPARE(alone.exitCode, 0);
+    if (how == u"mv") {
+        const AuditVerifier::Result both = AuditVerifier::verify({path, moved}, std::nullopt);
+        QCOMPARE(both.exitCode, 0);
+        QCOMPARE(both.records, 43);
+    }
+}
+
+// A symlinked instance folder is refused and said; a day's file others may read is made 0600.
+void TestAudit::writerRefusesLooseFolderAndFile()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("loose"));
+    const QString real = m_dir.filePath(QStringLiteral("loose-real"));
+    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(real));
+    QVERIFY(QFile::link(real, QDir(folder).filePath(kInstance)));
+    AuditLog log;
+    log.setRetryInterval(std::chrono::milliseconds(20));
+    QSignalSpy failed(&log, &AuditLog::failed);
+    start(log, folder, at(7, 9));
+    QVERIFY(failed.wait());
+    QVERIFY2(failed.first().first().toString().contains(QStringLiteral("符号链接")),
+             qPrintable(failed.first().first().toString()));
+    log.close();
+    QVERIFY(QDir(real).entryList(QDir::Files).isEmpty());
+
+    QVERIFY(QFile::remove(QDir(folder).filePath(kInstance)));
+    QVERIFY(QDir(folder).mkdir(kInstance));
+    const QString day = QDir(folder).filePath(kInstance + QStringLiteral("/2026-12-07.jsonl"));
+    write(day, "");
+    QVERIFY(::chmod(QFile::encodeName(day).constData(), 0644) == 0);
+    session(log, folder, at(7, 10), 1);
+    struct stat info;
+    QCOMPARE(::stat(QFile::encodeName(day).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0600u);
+    QCOMPARE(AuditVerifier::verify({day}, std::nullopt).records, 3);
+}
+
+// A record changed and given its own new hash is whole by itself; the next record's link to it
+// still names the old hash, and the verifier finds it there without being given a head.
+void TestAudit::rehashedRecordFoundByNextLink()
+{
+    const QStringList paths = standardTrail(m_dir.filePath(QStringLiteral("rehash")));
+    const QString path = paths.first();
+    const QList<QByteArray> lines = linesOf(contents(path));
+    const int index = int(lines.size() / 2);
+    const QByteArray line = lines[index].chopped(1);
+    const auto fields = AuditLine::read(line);
+    QVERIFY(fields);
+    QByteArray changed = line.first(fields->hashedSize);
+    QVERIFY(changed.contains("\"after\":\""));
+    changed.replace("\"after\":\"", "\"after\":\"9");
+    const QByteArray oldHash = fields->hash.toByteArray();
+    const QByteArray rehashed =
+        changed + line.sliced(fields->hashedSize).replace(oldHash, AuditHash::sha256Hex(changed));
+    QVERIFY(AuditLine::read(rehashed));
+    QList<QByteArray> edited = lines;
+    edited[index] = rehashed + '\n';
+    write(path, edited.join());
+
+    const AuditVerifier::Result result = AuditVerifier::verify(paths, std::nullopt);
+    QCOMPARE(result.exitCode, int(AuditVerifier::kBroken));
+    QCOMPARE(result.file, path);
+    QCOMPARE(result.line, index + 2);
+    QCOMPARE(result.seq, fields->seq + 1);
 }
 
 QTEST_GUILESS_MAIN(TestAudit)

@@ -1,4 +1,10 @@
 #include "audit/audittrailtable.h"
+#include "records/csvcell.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <QTest>
 
@@ -27,6 +33,7 @@ private slots:
     void writesCells();
     void filters_data();
     void filters();
+    void refusesWhatIsNoFile();
 };
 
 void TestAuditTrail::writesCells_data()
@@ -47,13 +54,18 @@ void TestAuditTrail::writesCells_data()
     QTest::newRow("comma") << "a,b" << QByteArray("\"a,b\"");
     QTest::newRow("quotes") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
     QTest::newRow("line end") << "a\nb" << QByteArray("\"a\nb\"");
+    QTest::newRow("carriage return first") << "\r=1" << QByteArray("\"'\r=1\"");
+    QTest::newRow("small negative") << "-0.1" << QByteArray("-0.1");
+    QTest::newRow("exponent") << "-1e-3" << QByteArray("-1e-3");
+    QTest::newRow("point alone") << "-." << QByteArray("\"'-.\"");
+    QTest::newRow("exponent alone") << "+1e" << QByteArray("\"'+1e\"");
 }
 
 void TestAuditTrail::writesCells()
 {
     QFETCH(QString, cell);
     QFETCH(QByteArray, written);
-    QCOMPARE(AuditTrailTable::csvField(cell), written);
+    QCOMPARE(CsvCell::field(cell), written);
 }
 
 void TestAuditTrail::filters_data()
@@ -99,6 +111,21 @@ void TestAuditTrail::filters()
     for (int i = 0; i < table.rowCount(); ++i)
         rows.append(table.shownRow(i).instance + ':' + table.shownRow(i).cells[0]);
     QCOMPARE(rows, shown);
+}
+
+// A FIFO at a day's path is said for its instance, never waited on nor skipped.
+void TestAuditTrail::refusesWhatIsNoFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("east")));
+    const QString fifo = dir.filePath(QStringLiteral("east/2026-12-03.jsonl"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const AuditTrailTable::Day day = AuditTrailTable::read(dir.path(), QDate(2026, 12, 3));
+    QCOMPARE(day.chains.size(), 1);
+    QCOMPARE(day.chains[0].result.exitCode, int(AuditVerifier::kUnusable));
+    QVERIFY2(day.chains[0].result.error.contains(QStringLiteral("它不是普通文件")),
+             qPrintable(day.chains[0].result.error));
+    QVERIFY(day.rows.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestAuditTrail)

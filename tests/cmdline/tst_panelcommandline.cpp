@@ -269,6 +269,9 @@ void TestPanelCommandLine::programAnswers_data()
     QTest::newRow("credentials on a FIFO")
         << QStringList{"--mqtt", "mqtt://127.0.0.1", "--mqtt-auth", "<fifo>"} << 2 << QString()
         << "<fifo> is not a regular file but a named pipe\n";
+    QTest::newRow("program on a FIFO")
+        << QStringList{"--program", "<fifo>"} << 2 << QString()
+        << "<fifo>: 程序文件 <fifo> 无法读取：它不是普通文件\n";
     QTest::newRow("certificate authority a folder")
         << QStringList{"--mqtt", "mqtts://127.0.0.1", "--mqtt-ca", "<folder>"} << 2 << QString()
         << "<folder> is not a regular file but a folder\n";

@@ -138,6 +138,8 @@ void TestHistory::csvInTimeOrder()
     record.addReading(at(0), QStringLiteral("01.5"));
     record.addEvent(at(1), QStringLiteral("link-lost"), QStringLiteral("gone, \"unplugged\""));
     record.addReading(at(2), QStringLiteral("AB,C"));
+    record.addReading(at(2), QStringLiteral("=1+1"));
+    record.addReading(at(2), QStringLiteral("-0.1"));
     record.addReading(at(3), QStringLiteral("00.1"));
     QBuffer out;
     out.open(QIODevice::WriteOnly);
@@ -145,7 +147,9 @@ void TestHistory::csvInTimeOrder()
     QCOMPARE(out.data(), QByteArray("time,elapsed_s,event,text,value\n"
                                     "2027-01-15T16:00:01.000+08:00,0.000,link-lost,"
                                     "\"gone, \"\"unplugged\"\"\",\n"
-                                    "2027-01-15T16:00:02.000+08:00,1.000,,\"AB,C\",\n"));
+                                    "2027-01-15T16:00:02.000+08:00,1.000,,\"AB,C\",\n"
+                                    "2027-01-15T16:00:02.000+08:00,1.000,,\"'=1+1\",\n"
+                                    "2027-01-15T16:00:02.000+08:00,1.000,,-0.1,-0.1\n"));
 }
 
 // The CSV knows the zone's offset without asking for each row: across the spring and autumn

@@ -155,6 +155,15 @@ void TestProgram::refused_data()
     QTest::newRow("newer format") << QByteArray(R"({"format": 2, "pump": 0, "whatever": 1})")
                                   << "format：程序文件格式 2 比本面板支持的新";
     QTest::newRow("over 1 MiB") << QByteArray(1024 * 1024 + 1, ' ') << "程序文件大于 1 MiB";
+    QTest::newRow("pump twice")
+        << QByteArray("{\"format\": 1,\n \"pump\": 0, \"pump\": 7,\n \"steps\": []}")
+        << "第 2 行：字段“pump”在同一对象中出现了两次";
+    QTest::newRow("a field twice in a step, once escaped") << programText(R"([{"set": {"flow": 1}},
+                            {"set": {"flow": 5, "fl\u006Fw": 9}}])")
+                                                           << "第 2 行：字段“flow”";
+    QTest::newRow("a name's quote escaped before a repeated field")
+        << QByteArray("{\"name\": \"a \\\"pump\\\": 1\", \"format\": 1, \"format\": 1}")
+        << "第 1 行：字段“format”";
 }
 
 void TestProgram::refused()
@@ -173,6 +182,10 @@ void TestProgram::accepted()
     QCOMPARE(example.steps.size(), size_t(6));
     QCOMPARE(example.steps[5].valueTenths, 12);
     QCOMPARE(load(ProgramFile::write(example)), example);
+    // The same name in objects of their own, and as a value, is no repetition.
+    QCOMPARE(load(programText(R"([{"set": {"flow": 1}}, {"set": {"flow": 2, "limit": 1}}])"))
+                 .steps.size(),
+             size_t(2));
 
     // 1.2 is no exact double; a ramp over no time is a set and needs nothing set before it.
     const Program edges =

@@ -7,9 +7,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <cerrno>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,8 +42,6 @@ private slots:
     void replacesExistingFile();
     void failureKeepsOldFile_data();
     void failureKeepsOldFile();
-    void fullDiskKeepsOldFile_data();
-    void fullDiskKeepsOldFile();
     void writerAnswersInOrder();
     void writerClosingGivesUpExports();
 
@@ -133,52 +128,6 @@ void TestRecordFile::failureKeepsOldFile()
     else if (existing == Existing::LinkToPipe)
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("pipe"))).isFile() == false &&
                 QFileInfo(path).isSymLink());
-}
-
-void TestRecordFile::fullDiskKeepsOldFile_data()
-{
-    QTest::addColumn<bool>("inPieces");
-    QTest::newRow("the record, in one write") << false;
-    // As an image or a CSV export writes: many small writes, the failure in the middle.
-    QTest::newRow("an export, in pieces") << true;
-}
-
-// On a small file system of its own (a tmpfs in this process's own mount namespace, gone with
-// it): the old file stays byte for byte, and the box says the disk is full.
-void TestRecordFile::fullDiskKeepsOldFile()
-{
-    QFETCH(bool, inPieces);
-    QTemporaryDir mountPoint;
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", QFile::encodeName(mountPoint.path()).constData(), "tmpfs", 0,
-                "size=64k") != 0)
-        QSKIP("Cannot mount a small file system here (needs root).");
-
-    const QString path = mountPoint.filePath(QStringLiteral("mytext.txt"));
-    QByteArray old;
-    for (int i = 0; old.size() < 40 * 1024; ++i)
-        old += QByteArray::number(i % 97 * 0.01, 'g', 3) + (i % 5 == 4 ? '\n' : '\t');
-    QVERIFY(writeFile(path, old));
-
-    RecordFile file(path);
-    const QByteArray text(60 * 1024, '1');
-    const bool saved = inPieces ? file.save([&text](QIODevice *device) {
-        for (qsizetype at = 0; at < text.size(); at += 4096)
-            if (device->write(text.mid(at, 4096)) < 0)
-                return false;
-        return true;
-    })
-                                : file.save(text);
-    const QByteArray after = contents(path);
-    const QStringList left = QDir(mountPoint.path()).entryList(QDir::Files | QDir::Hidden);
-    ::umount(QFile::encodeName(mountPoint.path()).constData());
-    QVERIFY(!saved);
-    QCOMPARE(after, old);
-    QCOMPARE(left, QStringList{"mytext.txt"});
-    QVERIFY2(file.errorText().contains(QStringLiteral("磁盘已满")), qPrintable(file.errorText()));
-    QVERIFY2(file.errorText().contains(path), qPrintable(file.errorText()));
-    QVERIFY(!file.errorText().contains(QStringLiteral("未知")));
 }
 
 // Jobs run one after another on a thread that is not the caller's, and their answers come back

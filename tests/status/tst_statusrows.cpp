@@ -1,12 +1,17 @@
+#include "status/showntext.h"
 #include "status/statusrows.h"
 
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 class TestStatusRows : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void showsHiddenCharacters_data();
+    void showsHiddenCharacters();
     void plan_data();
     void plan();
 };
@@ -61,6 +66,34 @@ void TestStatusRows::plan()
     for (const StatusRows::Row &row : rows.rows().sliced(plan.shown.size()))
         folded << row.text;
     QCOMPARE(plan.moreTip, folded.join(u'\n'));
+}
+
+void TestStatusRows::showsHiddenCharacters_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("row");
+
+    QTest::newRow("plain") << u"柱 A-1 ✓"_s << u"柱 A-1 ✓"_s << u"柱 A-1 ✓"_s;
+    QTest::newRow("beyond the BMP") << u"😀"_s << u"😀"_s << u"😀"_s;
+    QTest::newRow("tab") << u"a\tb"_s << u"a‹U+0009›b"_s << u"a‹U+0009›b"_s;
+    QTest::newRow("line end") << u"a\nb"_s << u"a‹U+000A›b"_s << u"a\nb"_s;
+    QTest::newRow("carriage return") << u"a\rb"_s << u"a‹U+000D›b"_s << u"a‹U+000D›b"_s;
+    QTest::newRow("line separator") << u"a\u2028b"_s << u"a‹U+2028›b"_s << u"a‹U+2028›b"_s;
+    QTest::newRow("right-to-left override")
+        << u"\u202Egnp.exe"_s << u"‹U+202E›gnp.exe"_s << u"‹U+202E›gnp.exe"_s;
+    QTest::newRow("isolate") << u"x\u2067y"_s << u"x‹U+2067›y"_s << u"x‹U+2067›y"_s;
+    QTest::newRow("C1 next line") << u"a\u0085b"_s << u"a‹U+0085›b"_s << u"a‹U+0085›b"_s;
+    QTest::newRow("delete") << u"a\u007Fb"_s << u"a‹U+007F›b"_s << u"a‹U+007F›b"_s;
+}
+
+void TestStatusRows::showsHiddenCharacters()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, name);
+    QFETCH(QString, row);
+    QCOMPARE(ShownText::name(given), name);
+    QCOMPARE(ShownText::row(given), row);
 }
 
 QTEST_GUILESS_MAIN(TestStatusRows)
