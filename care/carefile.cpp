@@ -1,11 +1,13 @@
 #include "care/carefile.h"
 
+#include "files/atomicfile.h"
+#include "files/boundedread.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace {
 
@@ -28,15 +30,16 @@ QString refusal(const QString &path, CareBook *book)
     if (!info.exists() && !info.isSymLink())
         return {};
     // A FIFO or a device would hold the panel up at its opening; a link could lead anywhere.
+    // What is swapped in after this look is refused by the reader on the descriptor it opens.
     if (info.isSymLink() || !info.isFile())
         return QStringLiteral("不是普通文件");
     if (info.size() > kLargestFile)
         return QStringLiteral("内容损坏（文件过大）");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("无法读取：%1").arg(file.errorString());
+    const BoundedRead::Result read = BoundedRead::within(path, kLargestFile);
+    if (!read.bytes)
+        return read.problem.isEmpty() ? QStringLiteral("无法读取") : read.problem;
     QString problem;
-    const std::optional<CareBook> decoded = CareBook::decode(file.readAll(), &problem);
+    const std::optional<CareBook> decoded = CareBook::decode(*read.bytes, &problem);
     if (!decoded)
         return problem;
     *book = *decoded;
@@ -79,11 +82,8 @@ CareFile::Opened CareFile::open(const QString &folder, const QString &adapter)
 
 QString CareFile::writeWhole(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return QStringLiteral("无法建立文件夹 %1")
             .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
-    return {};
+    return AtomicFile::write(path, bytes).reason;
 }
