@@ -46,7 +46,8 @@ ProgramWindow *ProgramPanel::ensureWindow()
     });
     connect(m_window, &ProgramWindow::runEndRequested, this, [this] {
         if (const auto &interrupted = m_control->interrupted()) {
-            if (const ProgramFile::Loaded end = ProgramFile::read(interrupted->endText.toUtf8());
+            if (const ProgramFile::Loaded end = ProgramFile::read(
+                    interrupted->endText.toUtf8(), ProgramFile::RampsFrom::SetpointsInForce);
                 end.program)
                 m_window->setProgram(*end.program);
         }

@@ -1,6 +1,7 @@
 #include "program/programcontrol.h"
 
 #include "alarms/alarmmonitor.h"
+#include "link/linkprotocol.h"
 #include "link/numbertext.h"
 #include "program/programfile.h"
 #include "session/pumpsession.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -60,6 +63,19 @@ ProgramControl::ProgramControl(PumpSession *session, AlarmMonitor *alarms, RunJo
             m_session->device() != m_device)
             m_runner->otherDevice();
     });
+    // The operator's command refused while the link was down is still the operator's word: a
+    // program paused by the outage then waits for 继续.
+    connect(session, &PumpSession::frameRefused, this,
+            [this](const QString &frame, const QString &source) {
+                if (m_runner && source != this->source() && source != PumpSession::alarmSource())
+                    m_runner->operatorCommand(frame == QLatin1String(LinkProtocol::kStopFrame));
+            });
+    connect(session, &PumpSession::statusChanged, this, [this] {
+        if (!m_endedInOutage.isEmpty() && !m_session->pendingStop().isPending()) {
+            m_endedInOutage.clear();
+            Q_EMIT changed();
+        }
+    });
     connect(session, &PumpSession::alarmActed, this, [this] {
         if (m_runner)
             m_runner->alarmStop();
@@ -102,6 +118,7 @@ QString ProgramControl::begin(const Program &program, const QString &path,
         return tr("定时运行正在计时或已暂停，程序不能开始。请先结束定时运行。");
     if (m_session->link() != PumpSession::Link::Open)
         return tr("通信端口未打开，程序不能开始。请先选择“通信”打开端口。");
+    m_endedInOutage.clear();
     m_program = program;
     m_path = path;
     m_fileHash = fileHash(path);
@@ -120,6 +137,9 @@ QString ProgramControl::begin(const Program &program, const QString &path,
     connect(runner, &ProgramRunner::send, this, [this](const QString &frame) {
         if (const QString failure = m_session->send(frame, source()); !failure.isEmpty())
             log("prog-step", tr("%1 未能发送：%2").arg(frame, failure));
+        // Each setpoint is journalled as it goes out, so that a resume never steps back.
+        else if (frame.at(3) == u'L' || frame.at(3) == u'P')
+            keepPosition(true);
     });
     connect(runner, &ProgramRunner::stepStarted, this, [this](const QString &path) {
         log("prog-step", path);
@@ -177,15 +197,33 @@ QString ProgramControl::continueProgram()
         return tr("没有暂停的程序。");
     if (m_timedRunActive && m_timedRunActive())
         return tr("定时运行正在计时或已暂停，程序不能继续。请先结束定时运行。");
-    if (!m_runner->continueProgram())
+    if (!m_runner->continueProgram(limitOnPump()))
         return tr("线路未恢复，程序不能继续。");
     return {};
 }
 
 void ProgramControl::end()
 {
-    if (m_runner)
-        m_runner->end();
+    if (!m_runner)
+        return;
+    const ProgramRunner::State state = m_runner->state();
+    // Ended while the line is down: the stop is held, goes first on the link's return and ends
+    // what the program started; the end block is not run after it.
+    if (m_session->link() == PumpSession::Link::Lost && state != ProgramRunner::State::Idle &&
+        state != ProgramRunner::State::Ended) {
+        m_endedInOutage = m_program.name;
+        m_session->send(QString::fromLatin1(LinkProtocol::kStopFrame), source());
+    }
+    m_runner->end();
+}
+
+ProgramRunner::LimitOnPump ProgramControl::limitOnPump() const
+{
+    const QString frame = m_session->lastLimitSent().frame;
+    const std::optional<double> mpa = NumberText::toDouble(frame.mid(4, 4));
+    if (!mpa)
+        return std::nullopt;
+    return int(std::lround(*mpa * 10));
 }
 
 void ProgramControl::tick()
@@ -203,14 +241,15 @@ void ProgramControl::tick()
 
 void ProgramControl::onFrameSent(const QString &frame, const QString &source)
 {
-    Q_UNUSED(frame);
     // The program's own frames, and the alarm's stop (which ends the program through its
     // action), are no operator's command.
-    if (!m_runner || source == this->source() || source == PumpSession::alarmSource())
+    // The stop held through an outage is told with its causes, and is not taken for a command.
+    if (!m_runner || source == this->source() || source == PumpSession::alarmSource() ||
+        PumpSession::isPendingStopSource(source))
         return;
     if (m_runner->state() == ProgramRunner::State::Running ||
         m_runner->state() == ProgramRunner::State::Ending)
-        m_runner->operatorCommand();
+        m_runner->operatorCommand(frame == QLatin1String(LinkProtocol::kStopFrame));
 }
 
 void ProgramControl::onLink(bool open, bool lost)
@@ -222,7 +261,7 @@ void ProgramControl::onLink(bool open, bool lost)
     if (m_session->device() != m_device)
         m_runner->otherDevice();
     else if (lost)
-        m_runner->linkBack();
+        m_runner->linkBack(limitOnPump());
 }
 
 void ProgramControl::keepPosition(bool now)
@@ -253,7 +292,7 @@ void ProgramControl::finished()
     m_ticker->stop();
     // The program is over: a lost link that ended it owes the one stop there is.
     if (m_runner->endCause() == ProgramRunner::Cause::LinkLost && m_runner->position().pumpRun)
-        m_session->sendStop(source(), tr("程序因线路中断而结束"));
+        m_session->sendStop(source(), PendingStop::Cause::Program, tr("程序因线路中断而结束"));
     if (m_journal)
         m_journal->clearSection(kJournalKey);
     m_journalled = {};
@@ -301,8 +340,10 @@ QString ProgramControl::runInterruptedEnd()
 {
     if (!m_interrupted)
         return tr("没有被中断的程序。");
+    // The end block kept in the journal ramps from the setpoints journalled beside it.
     const ProgramFile::Loaded loaded = m_interrupted->fileChanged
-                                           ? ProgramFile::read(m_interrupted->endText.toUtf8())
+                                           ? ProgramFile::read(m_interrupted->endText.toUtf8(),
+                                                               ProgramFile::RampsFrom::SetpointsInForce)
                                            : ProgramFile::readFile(m_interrupted->path);
     if (!loaded.program)
         return loaded.problem;
@@ -347,7 +388,10 @@ QString ProgramControl::stateWord() const
 
 QString ProgramControl::stateText() const
 {
-    if (!m_runner) {
+    if (!m_runner || m_runner->state() == ProgramRunner::State::Ended) {
+        if (!m_endedInOutage.isEmpty())
+            return tr("程序“%1”已在线路中断时结束，不运行结束程序段：停止命令线路恢复后首先发送")
+                .arg(m_endedInOutage);
         if (!m_interrupted)
             return {};
         return m_interrupted->fileChanged

@@ -90,6 +90,7 @@ private:
                   const std::function<bool(ProgramRunner &)> &how);
     void onFrameSent(const QString &frame, const QString &source);
     void onLink(bool open, bool lost);
+    ProgramRunner::LimitOnPump limitOnPump() const;
     void keepPosition(bool now);
     void finished();
     QString source() const;
@@ -110,5 +111,6 @@ private:
     qint64 m_journalledAtMs = 0;
     ProgramPosition m_journalled;
     QString m_warning;         // a warn-only alarm while the program goes on
+    QString m_endedInOutage;   // the program the operator ended while its stop is still owed
     qint64 m_shownSecond = -1; // the program's second last told by changed()
 };

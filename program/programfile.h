@@ -22,7 +22,11 @@ public:
         QString problem; // empty when loaded
     };
 
-    static Loaded read(const QByteArray &bytes);
+    // What a ramp may start from: only what the program set before it, or (for an end block kept
+    // apart from its program, run from the setpoints journalled beside it) anything.
+    enum class RampsFrom { SetBefore, SetpointsInForce };
+
+    static Loaded read(const QByteArray &bytes, RampsFrom rampsFrom = RampsFrom::SetBefore);
     // A file over the size limit is refused before it is read.
     static Loaded readFile(const QString &path);
     static QByteArray write(const Program &program);
