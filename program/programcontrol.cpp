@@ -76,6 +76,8 @@ ProgramControl::ProgramControl(PumpSession *session, AlarmMonitor *alarms, RunJo
             Q_EMIT changed();
         }
     });
+    // The pump commanded settles the notice of an interrupted program, as it does a timed run's.
+    connect(session, &PumpSession::pumpCommanded, this, &ProgramControl::acknowledgeInterrupted);
     connect(session, &PumpSession::alarmActed, this, [this] {
         if (m_runner)
             m_runner->alarmStop();
@@ -169,8 +171,9 @@ QString ProgramControl::begin(const Program &program, const QString &path,
                  QString::number(program.pump),
                  program.onLinkLost == Program::OnLinkLost::Pause ? tr("断线时暂停")
                                                                   : tr("断线时结束程序")));
-    m_interrupted.reset();
+    const std::optional<Interrupted> offered = std::exchange(m_interrupted, std::nullopt);
     if (!how(*runner)) {
+        m_interrupted = offered;
         m_runner.reset();
         Q_EMIT runnerChanged();
         const QString why = tr("程序无法从记录的位置继续。");
@@ -327,13 +330,43 @@ QString ProgramControl::resumeInterrupted()
     if (!m_interrupted)
         return tr("没有被中断的程序。");
     if (m_interrupted->fileChanged)
-        return tr("程序文件已改变，只能运行它的结束程序段。");
+        return refuseInterrupted(tr("程序文件已改变，只能运行它的结束程序段。"));
     const ProgramFile::Loaded loaded = ProgramFile::readFile(m_interrupted->path);
     if (!loaded.program)
-        return loaded.problem;
+        return refuseInterrupted(loaded.problem);
     const ProgramPosition position = m_interrupted->position;
-    return begin(*loaded.program, m_interrupted->path,
-                 [position](ProgramRunner &runner) { return runner.resume(position); });
+    return refuseInterrupted(begin(*loaded.program, m_interrupted->path, [position](ProgramRunner &runner) {
+        return runner.resume(position);
+    }));
+}
+
+QString ProgramControl::refuseInterrupted(const QString &why)
+{
+    if (why.isEmpty() || !m_interrupted)
+        return why;
+    m_interrupted->problem = why;
+    Q_EMIT changed();
+    return why;
+}
+
+void ProgramControl::stopInterrupted()
+{
+    if (!m_interrupted)
+        return;
+    // Sent as the operator's own stop: while the line is down it is held like any other.
+    m_session->send(QString::fromLatin1(LinkProtocol::kStopFrame),
+                    tr("程序“%1”被中断：停止泵").arg(m_interrupted->name));
+    acknowledgeInterrupted();
+}
+
+void ProgramControl::acknowledgeInterrupted()
+{
+    if (!m_interrupted || m_runner)
+        return;
+    m_interrupted.reset();
+    if (m_journal)
+        m_journal->clearSection(kJournalKey);
+    Q_EMIT changed();
 }
 
 QString ProgramControl::runInterruptedEnd()
@@ -346,10 +379,11 @@ QString ProgramControl::runInterruptedEnd()
                                                                ProgramFile::RampsFrom::SetpointsInForce)
                                            : ProgramFile::readFile(m_interrupted->path);
     if (!loaded.program)
-        return loaded.problem;
+        return refuseInterrupted(loaded.problem);
     const ProgramPosition position = m_interrupted->position;
-    return begin(*loaded.program, m_interrupted->path,
-                 [position](ProgramRunner &runner) { return runner.runEndBlock(position); });
+    return refuseInterrupted(begin(*loaded.program, m_interrupted->path, [position](ProgramRunner &runner) {
+        return runner.runEndBlock(position);
+    }));
 }
 
 QString ProgramControl::stepText() const
@@ -394,6 +428,9 @@ QString ProgramControl::stateText() const
                 .arg(m_endedInOutage);
         if (!m_interrupted)
             return {};
+        if (!m_interrupted->problem.isEmpty())
+            return tr("程序“%1”被中断于%2；无法接着运行：%3。可按“停止泵”停止泵（见“程序…”）")
+                .arg(m_interrupted->name, m_interrupted->stepText, m_interrupted->problem);
         return m_interrupted->fileChanged
                    ? tr("程序“%1”被中断于%2；程序文件已改变，只能运行结束程序段（见“程序…”）")
                          .arg(m_interrupted->name, m_interrupted->stepText)

@@ -107,6 +107,11 @@ void TestProgramControl::runs_data()
         << "start +1 crash edit resume winddown"
         << "P L R S"
         << "ended" << 1;
+    QTest::newRow("interrupted, its end block unable to run: a plain stop settles the notice")
+        << "pause"
+        << "start +1 crash fail winddown stoppump +2 back"
+        << "P L R S"
+        << "idle" << 1;
 }
 
 void TestProgramControl::runs()
@@ -184,6 +189,10 @@ void TestProgramControl::runs()
             QVERIFY(control->lookForInterrupted());
         } else if (step == u"resume") {
             tell(control->resumeInterrupted());
+        } else if (step == u"stoppump") {
+            QVERIFY(control->stateText().contains(QStringLiteral("停止泵")));
+            control->stopInterrupted();
+            QVERIFY(control->stateText().isEmpty());
         } else if (step == u"winddown") {
             tell(control->runInterruptedEnd());
         } else {
@@ -204,7 +213,7 @@ void TestProgramControl::runs()
     QCOMPARE(control->stateWord(), state);
     QCOMPARE(unsent, refused);
     // A program that ended leaves nothing in the journal to offer.
-    if (state == u"ended")
+    if (state == u"ended" || script.contains(QLatin1String("stoppump")))
         QVERIFY(journal.section(ProgramControl::kJournalKey).isEmpty());
 }
 
