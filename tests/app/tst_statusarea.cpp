@@ -1,3 +1,4 @@
+#include "app/besidepanel.h"
 #include "app/form1.h"
 #include "tests/support/panelport.h"
 
@@ -18,6 +19,8 @@ class TestStatusArea : public QObject
 private Q_SLOTS:
     void interruptedRunThenOutageShowEveryLine();
     void settingsReadStrictlyAreTold();
+    void ownWindowsOpenBesideThePanel_data();
+    void ownWindowsOpenBesideThePanel();
 };
 
 void TestStatusArea::interruptedRunThenOutageShowEveryLine()
@@ -109,6 +112,40 @@ void TestStatusArea::settingsReadStrictlyAreTold()
     const QLabel *logState = form.findChild<QLabel *>(QStringLiteral("logState"));
     QVERIFY2(logState->text().contains(QStringLiteral("alarms/high/on")),
              qPrintable(logState->text()));
+}
+
+void TestStatusArea::ownWindowsOpenBesideThePanel_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("expected"); // the client geometry
+
+    // The panel's frame spans x 100..807, y 100..629; a window's frame is 4 px and a 26 px
+    // caption; it asks for 600x400.
+    QTest::newRow("room to the right") << QRect(0, 0, 1920, 1200) << QRect(812, 126, 600, 400);
+    QTest::newRow("no room to the sides: below")
+        << QRect(0, 0, 1000, 1200) << QRect(104, 656, 600, 400);
+    // Under STOP's bottom (390), down to the free area's end.
+    QTest::newRow("no room beside: over the panel, under the brand panel and STOP")
+        << QRect(0, 0, 900, 800) << QRect(104, 417, 600, 379);
+    QTest::newRow("a screen with no room clear of them: over the panel, as a last resort")
+        << QRect(0, 0, 820, 620) << QRect(154, 176, 600, 400);
+}
+
+void TestStatusArea::ownWindowsOpenBesideThePanel()
+{
+    QFETCH(QRect, available);
+    const QMargins frame(4, 26, 4, 4);
+    const QRect panel(100, 100, 708, 530);
+    const QList<QRect> keepClear{QRect(140, 176, 290, 200), QRect(680, 366, 41, 25)};
+    const QRect placed =
+        BesidePanel::placeBeside(QSize(600, 400), frame, panel, available, keepClear);
+    QTEST(placed, "expected");
+    const QRect framed = placed.marginsAdded(frame);
+    QVERIFY(available.contains(framed));
+    // Fault: a window over the status area or STOP while there was room elsewhere.
+    if (!QByteArray(QTest::currentDataTag()).contains("last resort"))
+        for (const QRect &clear : keepClear)
+            QVERIFY(!framed.intersects(clear));
 }
 
 QTEST_MAIN(TestStatusArea)
