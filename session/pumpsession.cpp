@@ -307,10 +307,11 @@ void PumpSession::sendPendingStop(const QString &device)
     if (!m_pendingStop.takeFor(device)) {
         logEvent("run-pending-stop", tr("已取消：打开了另一台设备 %1").arg(deviceText()));
         showNotice(tr("待发送的停止命令已取消：打开的是另一台设备"));
+        Q_EMIT pendingStopSettled(reasons, false);
     } else if (const QString why = write(stopFrame, tr("待发送的停止命令：%1").arg(causes));
                why.isEmpty()) {
         logEvent("run-pending-stop", tr("已发送 %1（%2）").arg(stopFrame, causes));
-        Q_EMIT pendingStopSent(reasons);
+        Q_EMIT pendingStopSettled(reasons, true);
     } else {
         // The line went again at once; its failure report follows and the stop stays owed.
         for (const PendingStop::Reason &reason : reasons)

@@ -131,8 +131,9 @@ Q_SIGNALS:
     void pumpCommanded(bool running);
     // An alarm's stop went out, or is owed.
     void alarmActed(AlarmMonitor::Kind kind, bool stopSent);
-    // The pending stop went out, for these causes; told before the link's return is.
-    void pendingStopSent(const QList<PendingStop::Reason> &reasons);
+    // The pending stop went out (sent) or was cancelled, for these causes; told before the
+    // link's return is. What said it was owed says so no longer.
+    void pendingStopSettled(const QList<PendingStop::Reason> &reasons, bool sent);
 
 private:
     // send() without telling a refusal.

@@ -201,12 +201,13 @@ private Q_SLOTS:
         QFETCH(QString, steps);
         QFETCH(QString, sentFor);
         Rig rig;
-        QSignalSpy sent(&rig.session, &PumpSession::pendingStopSent);
+        QSignalSpy sent(&rig.session, &PumpSession::pendingStopSettled);
         rig.play(steps);
         QTEST(rig.lastMessage, "message");
         QVERIFY(rig.session.stopText().contains(sentFor.split(u'；').first()));
         rig.play(QStringLiteral("back"));
         QCOMPARE(sent.count(), 1);
+        QVERIFY(sent.first().at(1).toBool());
         const auto reasons = sent.first().first().value<QList<PendingStop::Reason>>();
         QStringList texts;
         bool operatorAmong = false;
