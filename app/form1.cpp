@@ -193,8 +193,10 @@ void Form1::connectSession()
     connect(m_interruptedRun, &InterruptedRun::problem, this, &Form1::showLogNotice);
     connect(m_session, &PumpSession::statusChanged, this, &Form1::showLinkState);
     connect(m_session, &PumpSession::statusChanged, this, [this] {
-        if (m_heldStopBoxOpen && !m_session->pendingStop().isPending())
+        if (m_heldStopBoxOpen && !m_session->pendingStop().isPending()) {
+            m_heldStopBoxOpen = false;
             m_boxes->closeMessageBox();
+        }
     });
     connect(m_timedRun, &TimedRunControl::clockChanged, this, &Form1::showClock);
     connect(m_timedRun, &TimedRunControl::clockShown, this, &Form1::setClockShown);
