@@ -19,6 +19,7 @@ class TestProgramControl : public QObject
 private Q_SLOTS:
     void runs_data();
     void runs();
+    void journalHoldsTheLastSetpointSent();
 };
 
 namespace {
@@ -215,6 +216,37 @@ void TestProgramControl::runs()
     // A program that ended leaves nothing in the journal to offer.
     if (state == u"ended" || script.contains(QLatin1String("stoppump")))
         QVERIFY(journal.section(ProgramControl::kJournalKey).isEmpty());
+}
+
+// A ramp's value that went out is in the journal at once, not up to a second later: a resume
+// after the panel's end then never steps the pump back to an older value.
+void TestProgramControl::journalHoldsTheLastSetpointSent()
+{
+    QTemporaryDir folder;
+    RunJournal journal(folder.filePath(QStringLiteral("run.json")));
+    FakeLine line;
+    FakeReconnector reconnector;
+    RunRecord record;
+    AlarmMonitor alarms{{[] { return qint64(0); }, [] { return QDateTime(); }}};
+    PumpSession session(&line, &reconnector, &record, &alarms);
+    qint64 nowMs = 0;
+    ProgramControl control(&session, &alarms, &journal, {});
+    control.setClock([&nowMs] { return nowMs; });
+    QVERIFY(session.open(QStringLiteral("1")).isEmpty());
+    const ProgramFile::Loaded loaded = ProgramFile::read(R"({"format": 1, "name": "r", "pump": 0,
+        "onLinkLost": "pause", "steps": [{"set": {"flow": 0}}, {"ramp": {"flow": 100,
+        "seconds": 10}}]})");
+    QVERIFY2(loaded.program, qPrintable(loaded.problem));
+    QCOMPARE(control.start(*loaded.program, QString()), QString());
+    // The second value goes out 0.6 s after the first was journalled.
+    for (const qint64 at : {500, 1500, 2100}) {
+        nowMs = at;
+        control.tick();
+    }
+    QCOMPARE(line.written.last(), QStringLiteral("Q00L0020Y"));
+    ProgramControl after(&session, &alarms, &journal, {});
+    QVERIFY(after.lookForInterrupted());
+    QCOMPARE(after.interrupted()->position.flow, std::optional<int>(20));
 }
 
 QTEST_GUILESS_MAIN(TestProgramControl)

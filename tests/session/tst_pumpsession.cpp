@@ -58,6 +58,8 @@ class TestPumpSession : public QObject
                     session.sendStop(QStringLiteral("到时"), PendingStop::Cause::TimedRun, QStringLiteral("定时运行已到设定时间"));
                 else if (step == QLatin1String("typeL"))
                     keypad.pressL({});
+                else if (step == QLatin1String("typeP"))
+                    keypad.pressP({});
                 else
                     QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
             }
@@ -237,6 +239,8 @@ private Q_SLOTS:
         QTest::newRow("settings") << "rx:Q00P01.5YQ00L0250Y" << QStringList{"P01.5", "L0250"} << 2 << 9;
         QTest::newRow("a flow reply while the flow is typed is not shown")
             << "typeL rx:Q00L0250YQ00P01.5Y" << QStringList{"P01.5"} << 2 << 9;
+        QTest::newRow("a limit reply while the limit is typed is not shown")
+            << "typeP rx:Q00P01.5YQ00L0250Y" << QStringList{"L0250"} << 2 << 9;
         QTest::newRow("noise before a frame") << "rx:xyQ00N00.5Y" << QStringList{"N00.5"} << 1 << 9;
         QTest::newRow("part of a frame from the old port is dropped")
             << "rx:Q00N0 open:2 rx:1.2Y" << QStringList{} << 0 << 9;
