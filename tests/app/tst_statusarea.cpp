@@ -1,13 +1,17 @@
 #include "app/besidepanel.h"
 #include "app/form1.h"
 #include "app/statusrow.h"
+#include "platform/serialcontrol.h"
 #include "session/pumpsession.h"
 #include "tests/support/panelport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -22,6 +26,7 @@ class TestStatusArea : public QObject
 private Q_SLOTS:
     void interruptedRunThenOutageShowEveryLine();
     void settingsReadStrictlyAreTold();
+    void heldStopBoxClosesOnceSettled();
     void ownWindowsOpenBesideThePanel_data();
     void ownWindowsOpenBesideThePanel();
 };
@@ -141,6 +146,45 @@ void TestStatusArea::settingsReadStrictlyAreTold()
     const QLabel *logState = form.findChild<QLabel *>(QStringLiteral("logState"));
     QVERIFY2(logState->text().contains(QStringLiteral("alarms/high/on")),
              qPrintable(logState->text()));
+}
+
+// Through the real box: the operator's STOP on a lost line opens the box that says it is held;
+// the stop settled meanwhile (here cancelled by another device opened) closes it.
+void TestStatusArea::heldStopBoxClosesOnceSettled()
+{
+    PseudoTerminal pty, another;
+    QVERIFY(pty.open() && another.open());
+    Form1 form;
+    form.serialControl()->setPortMap({{1, pty.slavePath()}});
+    QVERIFY(form.session()->open(QStringLiteral("1")).isEmpty());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    pty.hangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(form.session()->link(), PumpSession::Link::Lost, 10000);
+    QString shown;
+    QTimer::singleShot(0, &form, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            shown = box->text();
+        form.serialControl()->setPortMap({{2, another.slavePath()}});
+        form.session()->open(QStringLiteral("2"));
+    });
+    // Fault: a box that stays after its words stopped being true (answered here, late).
+    bool answeredLate = false;
+    QTimer late;
+    late.setSingleShot(true);
+    connect(&late, &QTimer::timeout, &form, [&] {
+        if (QWidget *box = QApplication::activeModalWidget()) {
+            answeredLate = true;
+            box->close();
+        }
+    });
+    late.start(10000);
+    form.findChild<QPushButton *>(QStringLiteral("Cmds"))->click();
+    QVERIFY(!answeredLate);
+    // Back here only once the box closed, which no one answered.
+    QCOMPARE(shown, PumpSession::heldStopText());
+    QVERIFY(!form.session()->pendingStop().isPending());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
 void TestStatusArea::ownWindowsOpenBesideThePanel_data()
