@@ -24,12 +24,12 @@ QStringList AlarmBanner::rows(const QList<AlarmMonitor::Alarm> &latched) const
     QStringList lines;
     for (const AlarmMonitor::Alarm &alarm : latched) {
         // The name and the value lead: what is cut from a narrow row is the time.
-        QString line = QStringLiteral("%1报警 %2：%3（%4）")
-                           .arg(m_cleared.contains(alarm.kind) ? QStringLiteral("已恢复待确认：")
-                                                               : QString(),
-                                AlarmMonitor::name(alarm.kind),
-                                AlarmMonitor::valueText(alarm.kind, alarm.value),
-                                alarm.raisedAt.toString(QStringLiteral("HH:mm:ss")));
+        QString line =
+            QStringLiteral("%1报警 %2：%3（%4）")
+                .arg(m_cleared.contains(alarm.kind) ? QStringLiteral("已恢复待确认：") : QString(),
+                     AlarmMonitor::name(alarm.kind),
+                     AlarmMonitor::valueText(alarm.kind, alarm.value),
+                     alarm.raisedAt.toString(QStringLiteral("HH:mm:ss")));
         if (const QString acted = m_acted.value(alarm.kind); !acted.isEmpty())
             line += QStringLiteral("，%1").arg(acted);
         lines << line;

@@ -45,5 +45,6 @@ AlarmAnnunciator::AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, S
 
 void AlarmAnnunciator::show()
 {
-    m_area->setAlarms(m_banner.rows(m_alarms->latched()), m_banner.clearedRows(m_alarms->latched()));
+    m_area->setAlarms(m_banner.rows(m_alarms->latched()),
+                      m_banner.clearedRows(m_alarms->latched()));
 }

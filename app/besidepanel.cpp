@@ -19,7 +19,8 @@ constexpr int kLeastUsefulHeight = 240;
 QRect BesidePanel::placeBeside(QSize wanted, const QMargins &frame, const QRect &panel,
                                const QRect &available, const QList<QRect> &keepClear)
 {
-    const QSize framedSize = wanted.boundedTo(available.marginsRemoved(frame).size()).grownBy(frame);
+    const QSize framedSize =
+        wanted.boundedTo(available.marginsRemoved(frame).size()).grownBy(frame);
     const auto clampedTop = [&](int top) {
         return std::clamp(top, available.top(), available.bottom() + 1 - framedSize.height());
     };
@@ -62,7 +63,8 @@ void BesidePanel::place(QWidget *window)
                                  : QMargins();
     // The status area's brand panel and the STOP key stay in sight.
     QList<QRect> keepClear;
-    if (const auto *main = qobject_cast<const QMainWindow *>(panel); main && main->centralWidget()) {
+    if (const auto *main = qobject_cast<const QMainWindow *>(panel);
+        main && main->centralWidget()) {
         const QWidget *client = main->centralWidget();
         const QRect brand = Form1Layout::twipsToPixels(Form1Layout::kBrandPanelTwips);
         keepClear << QRect(client->mapToGlobal(brand.topLeft()), brand.size());
@@ -70,10 +72,10 @@ void BesidePanel::place(QWidget *window)
             keepClear << QRect(stop->mapToGlobal(QPoint()), stop->size());
     }
     if (!panel) {
-        window->setGeometry(WindowPlacement::place(window->size(), frame, QRect(),
-                                                   where->availableGeometry()));
+        window->setGeometry(
+            WindowPlacement::place(window->size(), frame, QRect(), where->availableGeometry()));
         return;
     }
-    window->setGeometry(placeBeside(window->size(), frame, panelFrame, where->availableGeometry(),
-                                    keepClear));
+    window->setGeometry(
+        placeBeside(window->size(), frame, panelFrame, where->availableGeometry(), keepClear));
 }

@@ -81,8 +81,8 @@ void StatusRow::paintEvent(QPaintEvent *)
     // Centred in the row as a whole, one line under another.
     int y = room.top() + (room.height() - step * int(lines.size())) / 2;
     for (const QString &line : lines) {
-        painter.drawText(QRect(room.left(), y, room.width(), step), Qt::AlignLeft | Qt::AlignVCenter,
-                         line);
+        painter.drawText(QRect(room.left(), y, room.width(), step),
+                         Qt::AlignLeft | Qt::AlignVCenter, line);
         y += step;
     }
 }

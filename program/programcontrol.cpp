@@ -335,9 +335,9 @@ QString ProgramControl::resumeInterrupted()
     if (!loaded.program)
         return refuseInterrupted(loaded.problem);
     const ProgramPosition position = m_interrupted->position;
-    return refuseInterrupted(begin(*loaded.program, m_interrupted->path, [position](ProgramRunner &runner) {
-        return runner.resume(position);
-    }));
+    return refuseInterrupted(
+        begin(*loaded.program, m_interrupted->path,
+              [position](ProgramRunner &runner) { return runner.resume(position); }));
 }
 
 QString ProgramControl::refuseInterrupted(const QString &why)
@@ -374,16 +374,16 @@ QString ProgramControl::runInterruptedEnd()
     if (!m_interrupted)
         return tr("没有被中断的程序。");
     // The end block kept in the journal ramps from the setpoints journalled beside it.
-    const ProgramFile::Loaded loaded = m_interrupted->fileChanged
-                                           ? ProgramFile::read(m_interrupted->endText.toUtf8(),
-                                                               ProgramFile::RampsFrom::SetpointsInForce)
-                                           : ProgramFile::readFile(m_interrupted->path);
+    const ProgramFile::Loaded loaded =
+        m_interrupted->fileChanged ? ProgramFile::read(m_interrupted->endText.toUtf8(),
+                                                       ProgramFile::RampsFrom::SetpointsInForce)
+                                   : ProgramFile::readFile(m_interrupted->path);
     if (!loaded.program)
         return refuseInterrupted(loaded.problem);
     const ProgramPosition position = m_interrupted->position;
-    return refuseInterrupted(begin(*loaded.program, m_interrupted->path, [position](ProgramRunner &runner) {
-        return runner.runEndBlock(position);
-    }));
+    return refuseInterrupted(
+        begin(*loaded.program, m_interrupted->path,
+              [position](ProgramRunner &runner) { return runner.runEndBlock(position); }));
 }
 
 QString ProgramControl::stepText() const

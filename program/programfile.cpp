@@ -91,7 +91,8 @@ struct Place
 class Reader
 {
 public:
-    explicit Reader(bool setpointsInForce) : m_flowSet(setpointsInForce), m_limitSet(setpointsInForce)
+    explicit Reader(bool setpointsInForce)
+        : m_flowSet(setpointsInForce), m_limitSet(setpointsInForce)
     {
     }
     std::optional<Program> read(const QJsonObject &root);

@@ -290,9 +290,8 @@ bool PumpSession::sendStop(const QString &source, PendingStop::Cause cause, cons
 void PumpSession::oweStop(PendingStop::Cause cause, const QString &text)
 {
     if (m_pendingStop.owe(m_reconnector->device(), cause, text))
-        logEvent("run-pending-stop",
-                 tr("%1，停止命令 %2 未能送到泵，线路恢复后首先发送")
-                     .arg(text, QString::fromLatin1(LinkProtocol::kStopFrame)));
+        logEvent("run-pending-stop", tr("%1，停止命令 %2 未能送到泵，线路恢复后首先发送")
+                                         .arg(text, QString::fromLatin1(LinkProtocol::kStopFrame)));
     Q_EMIT statusChanged();
 }
 

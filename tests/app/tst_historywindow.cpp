@@ -292,7 +292,8 @@ void TestHistoryWindow::opensInsideTheScreenWithItsOwnBoxes()
     // Beside the panel (above it: there is no room to its sides or below), whole on the screen.
     const QRect frame = window->frameGeometry();
     QVERIFY(free.contains(frame));
-    QVERIFY2(!frame.intersects(panel.frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(frame.y()).arg(frame.height())));
+    QVERIFY2(!frame.intersects(panel.frameGeometry()),
+             qPrintable(QStringLiteral("%1,%2").arg(frame.y()).arg(frame.height())));
 
     // Read while the box is up, then cancelled.
     QWidget *boxParent = nullptr;

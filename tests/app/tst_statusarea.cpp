@@ -5,17 +5,17 @@
 #include "session/pumpsession.h"
 #include "tests/support/panelport.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 // The status area as the operator reads it after a start that found an interrupted timed run,
 // during an outage with alarms raised: every line on a row of its own.

@@ -561,7 +561,8 @@ void TestFaultMatrix::programThroughAnOutage()
     }
     // The limit and the flow in force, again on the return, once each.
     const qsizetype again = obeyed.indexOf(QStringLiteral("Q00P01.5Y"), 1);
-    QVERIFY2(again > 3 && obeyed.value(again + 1) == obeyed.at(again - 1), qPrintable(obeyed.join(u' ')));
+    QVERIFY2(again > 3 && obeyed.value(again + 1) == obeyed.at(again - 1),
+             qPrintable(obeyed.join(u' ')));
     obeyed.remove(again, 2);
     QCOMPARE(obeyed, (QStringList{"Q00P01.5Y", "Q00L0100Y", "Q00R0000Y", "Q00L0101Y", "Q00L0102Y",
                                   "Q00L0103Y", "Q00L0104Y", "Q00L0105Y", "Q00L0090Y", "Q00L0000Y",

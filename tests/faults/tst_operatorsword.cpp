@@ -165,8 +165,8 @@ void TestOperatorsWord::alarmsOwedStopRunsTheEndBlock()
 {
     Rig rig;
     // Away for longer than the link's alarm waits: its stop is owed.
-    QVERIFY(rig.start({"--vanish-after", "10", "--vanish-for", "4.5"},
-                      std::chrono::milliseconds(200)));
+    QVERIFY(
+        rig.start({"--vanish-after", "10", "--vanish-for", "4.5"}, std::chrono::milliseconds(200)));
     Form1 &form = *rig.form;
     AlarmSettings settings;
     settings.link = {true, AlarmSettings::kShortestSeconds, true};
@@ -207,7 +207,8 @@ void TestOperatorsWord::cutBetweenFlowAndLimit()
     QCOMPARE(control->start(program(R"({"format": 1, "name": "cut", "pump": 0,
         "onLinkLost": "pause", "steps": [{"set": {"flow": 100, "limit": 1.5}}, {"run": true},
         {"hold": {"seconds": 1}}, {"set": {"flow": 300, "limit": 1.0}},
-        {"hold": {"seconds": 600}}]})"), QString()),
+        {"hold": {"seconds": 600}}]})"),
+                            QString()),
              QString());
     QTRY_VERIFY_WITH_TIMEOUT(timeline(obeyed).size() >= 6, kSettleMs);
     QTest::qWait(kQuietMs);

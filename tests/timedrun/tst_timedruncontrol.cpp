@@ -64,7 +64,8 @@ void TestTimedRunControl::commands_data()
     QTest::newRow("the set time reached with the line down: the stop is owed, then sent first")
         << "set:0.05 start fail +3 tick back"
         << "R S"
-        << "run-set run-start frame-sent link-lost run-end frame-refused run-pending-stop link-back "
+        << "run-set run-start frame-sent link-lost run-end frame-refused run-pending-stop "
+           "link-back "
            "frame-sent run-pending-stop"
         << "已运行 0:0:3" << false << 0;
 }
