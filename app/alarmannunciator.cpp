@@ -27,6 +27,14 @@ AlarmAnnunciator::AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, S
                 m_banner.acted(kind, stopSent);
                 show();
             });
+    connect(session, &PumpSession::pendingStopSettled, this, [this](auto, bool sent) {
+        m_banner.stopSettled(sent);
+        show();
+    });
+    connect(alarms, &AlarmMonitor::cleared, this, [this](const AlarmMonitor::Clearing &clearing) {
+        m_banner.cleared(clearing.kind);
+        show();
+    });
     connect(alarms, &AlarmMonitor::acknowledged, this, [this] {
         m_bell->stop();
         m_banner.acknowledged();
@@ -37,5 +45,6 @@ AlarmAnnunciator::AlarmAnnunciator(AlarmMonitor *alarms, PumpSession *session, S
 
 void AlarmAnnunciator::show()
 {
-    m_area->setAlarms(m_banner.rows(m_alarms->latched()));
+    m_area->setAlarms(m_banner.rows(m_alarms->latched()),
+                      m_banner.clearedRows(m_alarms->latched()));
 }

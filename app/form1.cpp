@@ -204,6 +204,12 @@ void Form1::connectSession()
             [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Run, text); });
     connect(m_interruptedRun, &InterruptedRun::problem, this, &Form1::showLogNotice);
     connect(m_session, &PumpSession::statusChanged, this, &Form1::showLinkState);
+    connect(m_session, &PumpSession::statusChanged, this, [this] {
+        if (m_heldStopBoxOpen && !m_session->pendingStop().isPending()) {
+            m_heldStopBoxOpen = false;
+            m_boxes->closeMessageBox();
+        }
+    });
     connect(m_timedRun, &TimedRunControl::clockChanged, this, &Form1::showClock);
     connect(m_timedRun, &TimedRunControl::clockShown, this, &Form1::setClockShown);
     connect(m_timedRun, &TimedRunControl::setTimeChanged, this, &Form1::showLinkState);
@@ -301,7 +307,7 @@ void Form1::Communication_Click()
         PortAnswer::choices(m_settings.lastDevice(), m_portListing.ports()), QStringLiteral("1"));
     if (answer.isEmpty())
         return;
-    if (const QString problem = m_session->open(answer, frameSource()); !problem.isEmpty()) {
+    if (const QString problem = m_session->open(answer); !problem.isEmpty()) {
         m_boxes->messageBox(problem, tr("通信"));
         return;
     }
@@ -338,8 +344,13 @@ void Form1::SendFrame(const QString &frame, const QString &source)
 
 void Form1::tellUnsent(const QString &failure)
 {
-    if (!failure.isEmpty())
-        m_boxes->messageBox(failure, tr("通信"));
+    if (failure.isEmpty())
+        return;
+    // The box of a held stop closes by itself once the stop has gone out or is settled.
+    const bool held = failure == PumpSession::heldStopText();
+    const bool outer = std::exchange(m_heldStopBoxOpen, held);
+    m_boxes->messageBox(failure, tr("通信"));
+    m_heldStopBoxOpen = outer;
 }
 
 QString Form1::frameSource() const

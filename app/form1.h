@@ -196,6 +196,7 @@ private:
     QPointer<AuditWindow> m_auditWindow;
     PanelPublishing *m_publishing = nullptr;
     QString m_settingsNotice;
+    bool m_heldStopBoxOpen = false; // the box on the screen tells a stop held for the link
 
     std::unique_ptr<Form1Ui> ui;
     std::unique_ptr<SetpointEntry> m_entry;

@@ -53,6 +53,10 @@ PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record
             [this, now](AlarmMonitor::Kind kind, bool stopSent) {
                 m_publisher->alarm(m_alarmBook.acted(kind, stopSent, now()));
             });
+    connect(session, &PumpSession::pendingStopSettled, this, [this, now](auto, bool sent) {
+        for (const TelemetryMessages::Alarm &a : m_alarmBook.stopSettled(sent, now()))
+            m_publisher->alarm(a);
+    });
     connect(alarms, &AlarmMonitor::cleared, this, [this, now](const AlarmMonitor::Clearing &c) {
         m_publisher->alarm(m_alarmBook.cleared(c, now()));
     });

@@ -42,16 +42,22 @@ ProgramWindow *ProgramPanel::ensureWindow()
         if (const auto &interrupted = m_control->interrupted();
             interrupted && !interrupted->fileChanged)
             load(interrupted->path);
-        tell(m_control->resumeInterrupted());
+        // A refusal is said in the offer and the program's row, with a plain stop beside it.
+        m_control->resumeInterrupted();
     });
     connect(m_window, &ProgramWindow::runEndRequested, this, [this] {
         if (const auto &interrupted = m_control->interrupted()) {
-            if (const ProgramFile::Loaded end = ProgramFile::read(interrupted->endText.toUtf8());
+            if (const ProgramFile::Loaded end = ProgramFile::read(
+                    interrupted->endText.toUtf8(), ProgramFile::RampsFrom::SetpointsInForce);
                 end.program)
                 m_window->setProgram(*end.program);
         }
-        tell(m_control->runInterruptedEnd());
+        m_control->runInterruptedEnd();
     });
+    connect(m_window, &ProgramWindow::stopPumpRequested, m_control,
+            &ProgramControl::stopInterrupted);
+    connect(m_window, &ProgramWindow::offerAcknowledged, m_control,
+            &ProgramControl::acknowledgeInterrupted);
     connect(m_window, &ProgramWindow::fileChosen, this, [this](const QString &path) {
         m_control->logEvent(
             "prog-load",
@@ -106,7 +112,8 @@ void ProgramPanel::show()
     m_area->setLine(StatusArea::Line::Program, m_control->stateText());
     if (m_window) {
         if (const auto &interrupted = m_control->interrupted(); interrupted && !m_control->runner())
-            m_window->offerInterrupted(m_control->stateText(), !interrupted->fileChanged);
+            m_window->offerInterrupted(m_control->stateText(), !interrupted->fileChanged,
+                                       !interrupted->problem.isEmpty());
         else
             m_window->clearOffer();
         m_window->refresh();

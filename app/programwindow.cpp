@@ -120,6 +120,7 @@ ProgramWindow::ProgramWindow(ModalBoxes *boxes, QWidget *parent)
       m_steps(new QTreeWidget(this)), m_dialog(new ProgramStepDialog(this)),
       m_plot(new ProgramPlot(this)), m_offer(new QWidget(this)), m_offerText(new QLabel(m_offer)),
       m_resume(new QPushButton(tr("从中断处继续"), m_offer)),
+      m_stopPump(new QPushButton(tr("停止泵"), m_offer)),
       m_start(new QPushButton(tr("开始"), this)), m_pause(new QPushButton(tr("暂停"), this)),
       m_continue(new QPushButton(tr("继续"), this)), m_end(new QPushButton(tr("结束程序"), this)),
       m_state(new QLabel(this)), m_time(new QLabel(this)), m_status(new QLabel(this))
@@ -199,11 +200,18 @@ ProgramWindow::ProgramWindow(ModalBoxes *boxes, QWidget *parent)
     runEnd->setObjectName(QStringLiteral("programRunEnd"));
     connect(m_resume, &QPushButton::clicked, this, &ProgramWindow::resumeRequested);
     connect(runEnd, &QPushButton::clicked, this, &ProgramWindow::runEndRequested);
+    m_stopPump->setObjectName(QStringLiteral("programStopPump"));
+    connect(m_stopPump, &QPushButton::clicked, this, &ProgramWindow::stopPumpRequested);
+    auto *acknowledge = new QPushButton(tr("确认"), m_offer);
+    acknowledge->setObjectName(QStringLiteral("programOfferAck"));
+    connect(acknowledge, &QPushButton::clicked, this, &ProgramWindow::offerAcknowledged);
     auto *offerRow = new QHBoxLayout(m_offer);
     offerRow->setContentsMargins(0, 0, 0, 0);
     offerRow->addWidget(m_offerText, 1);
     offerRow->addWidget(m_resume);
     offerRow->addWidget(runEnd);
+    offerRow->addWidget(m_stopPump);
+    offerRow->addWidget(acknowledge);
     m_offer->hide();
 
     m_start->setObjectName(QStringLiteral("programStart"));
@@ -358,10 +366,11 @@ void ProgramWindow::refresh()
                              durationText(std::max<qint64>(0, plan.totalSeconds() - *second))));
 }
 
-void ProgramWindow::offerInterrupted(const QString &text, bool resumeAllowed)
+void ProgramWindow::offerInterrupted(const QString &text, bool resumeAllowed, bool stopOffered)
 {
     m_offerText->setText(text);
     m_resume->setVisible(resumeAllowed);
+    m_stopPump->setVisible(stopOffered);
     m_offer->show();
 }
 

@@ -49,7 +49,8 @@ public:
 
     // An interrupted program the operator may take up again or wind down, in a row of the
     // window rather than a box, so that the panel stays usable meanwhile.
-    void offerInterrupted(const QString &text, bool resumeAllowed);
+    // stopOffered: the end block cannot run, and a plain stop is offered in its place.
+    void offerInterrupted(const QString &text, bool resumeAllowed, bool stopOffered);
     void clearOffer();
 
 Q_SIGNALS:
@@ -59,6 +60,8 @@ Q_SIGNALS:
     void endRequested();
     void resumeRequested();
     void runEndRequested();
+    void stopPumpRequested();
+    void offerAcknowledged();
     // A program was opened from, or saved to, path.
     void fileChosen(const QString &path);
     // An edit by the operator changed the program shown.
@@ -111,6 +114,7 @@ private:
     QWidget *m_offer;
     QLabel *m_offerText;
     QPushButton *m_resume;
+    QPushButton *m_stopPump;
     QPushButton *m_start;
     QPushButton *m_pause;
     QPushButton *m_continue;

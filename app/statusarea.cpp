@@ -13,6 +13,7 @@ constexpr int kMarginX = 6;
 constexpr int kMarginY = 4;
 constexpr int kSpacing = 2;
 const QColor kAlarmColor(255, 90, 90);
+const QColor kClearedAlarmColor(190, 190, 190);
 const QColor kTextColor(255, 255, 255);
 
 } // namespace
@@ -34,9 +35,10 @@ StatusArea::StatusArea(const QRect &lower, const QRect &whole, QWidget *parent)
     hide();
 }
 
-void StatusArea::setAlarms(const QStringList &texts)
+void StatusArea::setAlarms(const QStringList &texts, const QList<bool> &cleared)
 {
     m_rows.setAlarms(texts);
+    m_alarmCleared = cleared;
     lay();
 }
 
@@ -80,7 +82,9 @@ StatusRow *StatusArea::rowFor(const StatusRows::Row &row)
         return m_lineRows[int(row.line)];
     while (m_alarmRows.size() <= row.index)
         m_alarmRows << new StatusRow(StatusRows::name(Line::Alarm), kAlarmColor, this);
-    return m_alarmRows.at(row.index);
+    StatusRow *alarmRow = m_alarmRows.at(row.index);
+    alarmRow->setColor(m_alarmCleared.value(row.index) ? kClearedAlarmColor : kAlarmColor);
+    return alarmRow;
 }
 
 int StatusArea::rowHeight() const
@@ -99,13 +103,40 @@ int StatusArea::roomIn(const QRect &place) const
     return (place.height() - 2 * kMarginY + kSpacing) / (rowHeight() + kSpacing);
 }
 
+QList<QPushButton *> StatusArea::buttonsOf(const StatusRows::Row &row) const
+{
+    if (QPushButton *button = m_buttons.value(row.line); button && row.index == 0)
+        return {button};
+    return {};
+}
+
+int StatusArea::linesWanted(const StatusRows::Row &row, int width)
+{
+    if (row.line != Line::Alarm && row.line != Line::Stop && row.line != Line::Run)
+        return 1;
+    for (const QPushButton *button : buttonsOf(row))
+        width -= button->sizeHint().width() + kSpacing;
+    StatusRow *label = rowFor(row);
+    label->say(row.text);
+    return label->linesNeeded(width);
+}
+
 void StatusArea::lay()
 {
     const QList<StatusRows::Row> all = m_rows.rows();
-    const QRect place = all.size() <= roomIn(m_lower) ? m_lower : m_whole;
-    const StatusRows::Plan plan = m_rows.plan(roomIn(place));
     const int height = rowHeight();
-    const int width = place.width() - 2 * kMarginX;
+    const int lineStep = fontMetrics().lineSpacing();
+    const int width = m_lower.width() - 2 * kMarginX;
+    // What the rows take with every safety row whole.
+    QList<int> wanted;
+    int wholeHeight = 2 * kMarginY - kSpacing;
+    for (const StatusRows::Row &row : all) {
+        wanted << linesWanted(row, width);
+        wholeHeight += height + (wanted.last() - 1) * lineStep + kSpacing;
+    }
+    const bool inLower = all.size() <= roomIn(m_lower) && wholeHeight <= m_lower.height();
+    const QRect place = inLower ? m_lower : m_whole;
+    const StatusRows::Plan plan = m_rows.plan(roomIn(place));
 
     for (QWidget *each : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         each->hide();
@@ -115,8 +146,19 @@ void StatusArea::lay()
     }
     setGeometry(place);
 
+    // The room left under one line a row goes to the safety rows, the most important first.
+    int spare = place.height() - 2 * kMarginY + kSpacing -
+                int(plan.shown.size() + (plan.more.isEmpty() ? 0 : 1)) * (height + kSpacing);
+    QList<int> extra;
+    for (qsizetype i = 0; i < plan.shown.size(); ++i) {
+        const int lines = std::min<int>(wanted.at(i) - 1, std::max(spare, 0) / lineStep);
+        extra << lines;
+        spare -= lines * lineStep;
+    }
+
     // Each row's buttons at its right end, the text in what is left.
-    const auto placeRow = [&](StatusRow *row, int y, const QList<QPushButton *> &buttons) {
+    const auto placeRow = [&](StatusRow *row, int y, int rowHeight,
+                              const QList<QPushButton *> &buttons) {
         int right = kMarginX + width;
         for (QPushButton *button : buttons) {
             const int buttonWidth = button->sizeHint().width();
@@ -125,7 +167,7 @@ void StatusArea::lay()
             button->show();
             right -= kSpacing;
         }
-        row->setGeometry(kMarginX, y, right - kMarginX, height);
+        row->setGeometry(kMarginX, y, right - kMarginX, rowHeight);
         row->show();
     };
     QList<QPushButton *> folded;
@@ -137,18 +179,17 @@ void StatusArea::lay()
             folded << button;
     }
     int y = kMarginY;
-    for (const StatusRows::Row &row : plan.shown) {
+    for (qsizetype i = 0; i < plan.shown.size(); ++i) {
+        const StatusRows::Row &row = plan.shown.at(i);
         StatusRow *label = rowFor(row);
         label->say(row.text);
-        QList<QPushButton *> buttons;
-        if (QPushButton *button = m_buttons.value(row.line); button && row.index == 0)
-            buttons << button;
-        placeRow(label, y, buttons);
-        y += height + kSpacing;
+        const int rowHeight = height + extra.at(i) * lineStep;
+        placeRow(label, y, rowHeight, buttonsOf(row));
+        y += rowHeight + kSpacing;
     }
     if (!plan.more.isEmpty()) {
         m_more->say(plan.more, plan.moreTip);
-        placeRow(m_more, y, folded);
+        placeRow(m_more, y, height, folded);
     }
     show();
 }

@@ -29,4 +29,6 @@ public:
                                 const QString &filter = QString(), QWidget *over = nullptr) = 0;
     // Prompt and title, an OK button only, no icon.
     virtual void messageBox(const QString &prompt, const QString &title) = 0;
+    // The message box on the screen (if any) is no longer true: it closes as if answered.
+    virtual void closeMessageBox() = 0;
 };

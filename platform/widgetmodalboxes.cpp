@@ -1,5 +1,7 @@
 #include "platform/widgetmodalboxes.h"
 
+#include <utility>
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -62,5 +64,14 @@ void WidgetModalBoxes::messageBox(const QString &prompt, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok, m_parent);
     box.setObjectName(QStringLiteral("messageBox"));
+    // A box opened from within this one's wait is the one a close is for until it is answered.
+    const QPointer<QMessageBox> outer = std::exchange(m_message, &box);
     box.exec();
+    m_message = outer;
+}
+
+void WidgetModalBoxes::closeMessageBox()
+{
+    if (m_message)
+        m_message->done(QMessageBox::Ok);
 }

@@ -2,6 +2,9 @@
 
 #include "platform/modalboxes.h"
 
+#include <QMessageBox>
+#include <QPointer>
+
 class QWidget;
 
 // The modal boxes as real dialogs over the panel's window.
@@ -19,7 +22,9 @@ public:
     QString openFileBox(const QString &title, const QString &folder,
                         const QString &filter = QString(), QWidget *over = nullptr) override;
     void messageBox(const QString &prompt, const QString &title) override;
+    void closeMessageBox() override;
 
 private:
     QWidget *m_parent;
+    QPointer<QMessageBox> m_message; // the message box on the screen
 };

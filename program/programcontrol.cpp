@@ -2,6 +2,7 @@
 
 #include "alarms/alarmmonitor.h"
 #include "files/boundedread.h"
+#include "link/linkprotocol.h"
 #include "link/numbertext.h"
 #include "program/programfile.h"
 #include "session/pumpsession.h"
@@ -13,6 +14,8 @@
 #include <QDir>
 #include <QJsonObject>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -61,6 +64,21 @@ ProgramControl::ProgramControl(PumpSession *session, AlarmMonitor *alarms, RunJo
             m_session->device() != m_device)
             m_runner->otherDevice();
     });
+    // The operator's command refused while the link was down is still the operator's word: a
+    // program paused by the outage then waits for 继续.
+    connect(session, &PumpSession::frameRefused, this,
+            [this](const QString &frame, const QString &source) {
+                if (m_runner && source != this->source() && source != PumpSession::alarmSource())
+                    m_runner->operatorCommand(frame == QLatin1String(LinkProtocol::kStopFrame));
+            });
+    connect(session, &PumpSession::statusChanged, this, [this] {
+        if (!m_endedInOutage.isEmpty() && !m_session->pendingStop().isPending()) {
+            m_endedInOutage.clear();
+            Q_EMIT changed();
+        }
+    });
+    // The pump commanded settles the notice of an interrupted program, as it does a timed run's.
+    connect(session, &PumpSession::pumpCommanded, this, &ProgramControl::acknowledgeInterrupted);
     connect(session, &PumpSession::alarmActed, this, [this] {
         if (m_runner)
             m_runner->alarmStop();
@@ -103,6 +121,7 @@ QString ProgramControl::begin(const Program &program, const QString &path,
         return tr("定时运行正在计时或已暂停，程序不能开始。请先结束定时运行。");
     if (m_session->link() != PumpSession::Link::Open)
         return tr("通信端口未打开，程序不能开始。请先选择“通信”打开端口。");
+    m_endedInOutage.clear();
     m_program = program;
     m_path = path;
     m_fileHash = fileHash(path);
@@ -121,6 +140,9 @@ QString ProgramControl::begin(const Program &program, const QString &path,
     connect(runner, &ProgramRunner::send, this, [this](const QString &frame) {
         if (const QString failure = m_session->send(frame, source()); !failure.isEmpty())
             log("prog-step", tr("%1 未能发送：%2").arg(frame, failure));
+        // Each setpoint is journalled as it goes out, so that a resume never steps back.
+        else if (frame.at(3) == u'L' || frame.at(3) == u'P')
+            keepPosition(true);
     });
     connect(runner, &ProgramRunner::stepStarted, this, [this](const QString &path) {
         log("prog-step", path);
@@ -150,8 +172,9 @@ QString ProgramControl::begin(const Program &program, const QString &path,
                  QString::number(program.pump),
                  program.onLinkLost == Program::OnLinkLost::Pause ? tr("断线时暂停")
                                                                   : tr("断线时结束程序")));
-    m_interrupted.reset();
+    const std::optional<Interrupted> offered = std::exchange(m_interrupted, std::nullopt);
     if (!how(*runner)) {
+        m_interrupted = offered;
         m_runner.reset();
         Q_EMIT runnerChanged();
         const QString why = tr("程序无法从记录的位置继续。");
@@ -178,15 +201,33 @@ QString ProgramControl::continueProgram()
         return tr("没有暂停的程序。");
     if (m_timedRunActive && m_timedRunActive())
         return tr("定时运行正在计时或已暂停，程序不能继续。请先结束定时运行。");
-    if (!m_runner->continueProgram())
+    if (!m_runner->continueProgram(limitOnPump()))
         return tr("线路未恢复，程序不能继续。");
     return {};
 }
 
 void ProgramControl::end()
 {
-    if (m_runner)
-        m_runner->end();
+    if (!m_runner)
+        return;
+    const ProgramRunner::State state = m_runner->state();
+    // Ended while the line is down: the stop is held, goes first on the link's return and ends
+    // what the program started; the end block is not run after it.
+    if (m_session->link() == PumpSession::Link::Lost && state != ProgramRunner::State::Idle &&
+        state != ProgramRunner::State::Ended) {
+        m_endedInOutage = m_program.name;
+        m_session->send(QString::fromLatin1(LinkProtocol::kStopFrame), source());
+    }
+    m_runner->end();
+}
+
+ProgramRunner::LimitOnPump ProgramControl::limitOnPump() const
+{
+    const QString frame = m_session->lastLimitSent().frame;
+    const std::optional<double> mpa = NumberText::toDouble(frame.mid(4, 4));
+    if (!mpa)
+        return std::nullopt;
+    return int(std::lround(*mpa * 10));
 }
 
 void ProgramControl::tick()
@@ -204,14 +245,15 @@ void ProgramControl::tick()
 
 void ProgramControl::onFrameSent(const QString &frame, const QString &source)
 {
-    Q_UNUSED(frame);
     // The program's own frames, and the alarm's stop (which ends the program through its
     // action), are no operator's command.
-    if (!m_runner || source == this->source() || source == PumpSession::alarmSource())
+    // The stop held through an outage is told with its causes, and is not taken for a command.
+    if (!m_runner || source == this->source() || source == PumpSession::alarmSource() ||
+        PumpSession::isPendingStopSource(source))
         return;
     if (m_runner->state() == ProgramRunner::State::Running ||
         m_runner->state() == ProgramRunner::State::Ending)
-        m_runner->operatorCommand();
+        m_runner->operatorCommand(frame == QLatin1String(LinkProtocol::kStopFrame));
 }
 
 void ProgramControl::onLink(bool open, bool lost)
@@ -223,7 +265,7 @@ void ProgramControl::onLink(bool open, bool lost)
     if (m_session->device() != m_device)
         m_runner->otherDevice();
     else if (lost)
-        m_runner->linkBack();
+        m_runner->linkBack(limitOnPump());
 }
 
 void ProgramControl::keepPosition(bool now)
@@ -254,7 +296,7 @@ void ProgramControl::finished()
     m_ticker->stop();
     // The program is over: a lost link that ended it owes the one stop there is.
     if (m_runner->endCause() == ProgramRunner::Cause::LinkLost && m_runner->position().pumpRun)
-        m_session->sendStop(source(), tr("程序因线路中断而结束"));
+        m_session->sendStop(source(), PendingStop::Cause::Program, tr("程序因线路中断而结束"));
     if (m_journal)
         m_journal->clearSection(kJournalKey);
     m_journalled = {};
@@ -289,27 +331,60 @@ QString ProgramControl::resumeInterrupted()
     if (!m_interrupted)
         return tr("没有被中断的程序。");
     if (m_interrupted->fileChanged)
-        return tr("程序文件已改变，只能运行它的结束程序段。");
+        return refuseInterrupted(tr("程序文件已改变，只能运行它的结束程序段。"));
     const ProgramFile::Loaded loaded = ProgramFile::readFile(m_interrupted->path);
     if (!loaded.program)
-        return loaded.problem;
+        return refuseInterrupted(loaded.problem);
     const ProgramPosition position = m_interrupted->position;
-    return begin(*loaded.program, m_interrupted->path,
-                 [position](ProgramRunner &runner) { return runner.resume(position); });
+    return refuseInterrupted(
+        begin(*loaded.program, m_interrupted->path,
+              [position](ProgramRunner &runner) { return runner.resume(position); }));
+}
+
+QString ProgramControl::refuseInterrupted(const QString &why)
+{
+    if (why.isEmpty() || !m_interrupted)
+        return why;
+    m_interrupted->problem = why;
+    Q_EMIT changed();
+    return why;
+}
+
+void ProgramControl::stopInterrupted()
+{
+    if (!m_interrupted)
+        return;
+    // Sent as the operator's own stop: while the line is down it is held like any other.
+    m_session->send(QString::fromLatin1(LinkProtocol::kStopFrame),
+                    tr("程序“%1”被中断：停止泵").arg(m_interrupted->name));
+    acknowledgeInterrupted();
+}
+
+void ProgramControl::acknowledgeInterrupted()
+{
+    if (!m_interrupted || m_runner)
+        return;
+    m_interrupted.reset();
+    if (m_journal)
+        m_journal->clearSection(kJournalKey);
+    Q_EMIT changed();
 }
 
 QString ProgramControl::runInterruptedEnd()
 {
     if (!m_interrupted)
         return tr("没有被中断的程序。");
-    const ProgramFile::Loaded loaded = m_interrupted->fileChanged
-                                           ? ProgramFile::read(m_interrupted->endText.toUtf8())
-                                           : ProgramFile::readFile(m_interrupted->path);
+    // The end block kept in the journal ramps from the setpoints journalled beside it.
+    const ProgramFile::Loaded loaded =
+        m_interrupted->fileChanged ? ProgramFile::read(m_interrupted->endText.toUtf8(),
+                                                       ProgramFile::RampsFrom::SetpointsInForce)
+                                   : ProgramFile::readFile(m_interrupted->path);
     if (!loaded.program)
-        return loaded.problem;
+        return refuseInterrupted(loaded.problem);
     const ProgramPosition position = m_interrupted->position;
-    return begin(*loaded.program, m_interrupted->path,
-                 [position](ProgramRunner &runner) { return runner.runEndBlock(position); });
+    return refuseInterrupted(
+        begin(*loaded.program, m_interrupted->path,
+              [position](ProgramRunner &runner) { return runner.runEndBlock(position); }));
 }
 
 QString ProgramControl::stepText() const
@@ -348,10 +423,16 @@ QString ProgramControl::stateWord() const
 
 QString ProgramControl::stateText() const
 {
-    if (!m_runner) {
+    if (!m_runner || m_runner->state() == ProgramRunner::State::Ended) {
+        if (!m_endedInOutage.isEmpty())
+            return tr("程序“%1”已在线路中断时结束，不运行结束程序段：停止命令线路恢复后首先发送")
+                .arg(m_endedInOutage);
         if (!m_interrupted)
             return {};
         const QString name = ShownText::name(m_interrupted->name);
+        if (!m_interrupted->problem.isEmpty())
+            return tr("程序“%1”被中断于%2；无法接着运行：%3。可按“停止泵”停止泵（见“程序…”）")
+                .arg(name, m_interrupted->stepText, m_interrupted->problem);
         return m_interrupted->fileChanged
                    ? tr("程序“%1”被中断于%2；程序文件已改变，只能运行结束程序段（见“程序…”）")
                          .arg(name, m_interrupted->stepText)

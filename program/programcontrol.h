@@ -20,9 +20,12 @@ class RunJournal;
 // A pump program as the panel runs it: the runner's frames go out through the pump session
 // under the program's name, and the session's readings, link, alarms and every other frame
 // (the operator's, the timed run's) reach the runner. Each turn of the program is an event line
-// (prog-start, prog-step, prog-pause, prog-continue, prog-end), and its position is kept in the
-// run journal at least once a second, so that a program the panel's end interrupted is offered
-// at the next start, to go on from where it was or to run its end block only.
+// (prog-start, prog-step, prog-pause, prog-continue, prog-end), and its position, with the flow
+// and limit last sent, is kept in the run journal at every setpoint sent and at least once a
+// second, so that a program the panel's end interrupted is offered at the next start, to go on
+// from where it was or to run its end block only (from those setpoints, whatever became of the
+// file). An offer that cannot be taken up says why in the program's row, never in a box, and
+// offers a plain stop; the pump commanded or the offer acknowledged settles it.
 class ProgramControl : public QObject
 {
     Q_OBJECT
@@ -57,12 +60,19 @@ public:
         ProgramPosition position;
         bool fileChanged = false; // then only the end block may run
         QString endText;          // the end block as a program of its own
+        QString problem;          // why it could not be taken up or wound down
     };
     // Reads the journal; true when an interrupted program is offered.
     bool lookForInterrupted();
     const std::optional<Interrupted> &interrupted() const { return m_interrupted; }
+    // Each returns why not (also said in the program's row); empty when it runs.
     QString resumeInterrupted();
     QString runInterruptedEnd();
+    // In place of an end block that cannot run: the pump's stop, which settles the notice.
+    void stopInterrupted();
+    // The notice of the interrupted program goes, and the journal with it; the pump commanded
+    // does the same.
+    void acknowledgeInterrupted();
 
     void tick();
     // An event line of programs that no runner tells: one loaded or edited in the window.
@@ -90,8 +100,10 @@ private:
                   const std::function<bool(ProgramRunner &)> &how);
     void onFrameSent(const QString &frame, const QString &source);
     void onLink(bool open, bool lost);
+    ProgramRunner::LimitOnPump limitOnPump() const;
     void keepPosition(bool now);
     void finished();
+    QString refuseInterrupted(const QString &why);
     QString source() const;
     void log(const char *key, const QString &text);
 
@@ -110,5 +122,6 @@ private:
     qint64 m_journalledAtMs = 0;
     ProgramPosition m_journalled;
     QString m_warning;         // a warn-only alarm while the program goes on
+    QString m_endedInOutage;   // the program the operator ended while its stop is still owed
     qint64 m_shownSecond = -1; // the program's second last told by changed()
 };

@@ -154,6 +154,10 @@ struct Place
 class Reader
 {
 public:
+    explicit Reader(bool setpointsInForce)
+        : m_flowSet(setpointsInForce), m_limitSet(setpointsInForce)
+    {
+    }
     std::optional<Program> read(const QJsonObject &root);
     QString problem() const { return m_problem; }
 
@@ -175,8 +179,8 @@ private:
     bool wait(const QJsonObject &object, const Place &place, ProgramStep &out);
 
     QString m_problem;
-    bool m_flowSet = false;
-    bool m_limitSet = false;
+    bool m_flowSet;
+    bool m_limitSet;
 };
 
 bool Reader::fail(const Place &place, const QString &what)
@@ -509,7 +513,7 @@ QJsonArray stepsJson(const std::vector<ProgramStep> &steps)
 
 } // namespace
 
-ProgramFile::Loaded ProgramFile::read(const QByteArray &bytes)
+ProgramFile::Loaded ProgramFile::read(const QByteArray &bytes, RampsFrom rampsFrom)
 {
     if (bytes.size() > kFileBytes)
         return {std::nullopt, QStringLiteral("程序文件大于 1 MiB")};
@@ -530,7 +534,7 @@ ProgramFile::Loaded ProgramFile::read(const QByteArray &bytes)
         return {std::nullopt, QStringLiteral("第 %1 行：字段“%2”在同一对象中出现了两次")
                                   .arg(repeated->second)
                                   .arg(repeated->first)};
-    Reader reader;
+    Reader reader(rampsFrom == RampsFrom::SetpointsInForce);
     std::optional<Program> program = reader.read(document.object());
     return {std::move(program), reader.problem()};
 }

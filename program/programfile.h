@@ -25,7 +25,11 @@ public:
         QString problem; // empty when loaded
     };
 
-    static Loaded read(const QByteArray &bytes);
+    // What a ramp may start from: only what the program set before it, or (for an end block kept
+    // apart from its program, run from the setpoints journalled beside it) anything.
+    enum class RampsFrom { SetBefore, SetpointsInForce };
+
+    static Loaded read(const QByteArray &bytes, RampsFrom rampsFrom = RampsFrom::SetBefore);
     // Through BoundedRead: anything but a regular file, a file over the size limit or one not
     // read within its deadline is refused. readFile() waits for the deadline at most (the command
     // line, the panel's start); readFileLater() never waits and answers on context's thread.

@@ -49,7 +49,7 @@ bool ProgramRunner::resume(const ProgramPosition &position)
     beginStep(index, -position.secondsIntoStep * kSecondMs);
     m_flowAtStart = position.flowAtStepStart;
     m_limitAtStart = position.limitAtStepStart;
-    resendSetpoints();
+    resendSetpoints(std::nullopt, true);
     advance();
     return true;
 }
@@ -107,13 +107,14 @@ void ProgramRunner::linkLost()
         pauseFor(Cause::LinkLost);
 }
 
-void ProgramRunner::linkBack()
+void ProgramRunner::linkBack(LimitOnPump limitOnPump)
 {
     m_linkDown = false;
     if (m_state != State::Paused || m_pauseCause != Cause::LinkLost)
         return;
-    // Everything sent before the loss stands; the pump kept its setpoints.
+    // A frame refused by the closed port is not on the pump: what the program holds goes again.
     go();
+    resendSetpoints(limitOnPump, false);
     emit continued();
     advance();
 }
@@ -128,11 +129,19 @@ void ProgramRunner::alarmStop()
     advance();
 }
 
-void ProgramRunner::operatorCommand()
+void ProgramRunner::operatorCommand(bool stop)
 {
     updateClock();
-    if (active())
-        pauseFor(Cause::OperatorCommand);
+    const Cause cause = stop ? Cause::OperatorStop : Cause::OperatorCommand;
+    if (active()) {
+        pauseFor(cause);
+        return;
+    }
+    // Commanded while the link was down: the operator decides when the program goes on. An end
+    // block waiting for the link still runs; it never starts the pump.
+    if (m_state == State::Paused && !m_inEnd &&
+        (m_pauseCause == Cause::LinkLost || (stop && m_pauseCause == Cause::OperatorCommand)))
+        pauseFor(cause);
 }
 
 void ProgramRunner::pause()
@@ -142,12 +151,12 @@ void ProgramRunner::pause()
         pauseFor(Cause::OperatorPause);
 }
 
-bool ProgramRunner::continueProgram()
+bool ProgramRunner::continueProgram(LimitOnPump limitOnPump)
 {
     if (m_state != State::Paused || m_linkDown)
         return false;
     go();
-    resendSetpoints();
+    resendSetpoints(limitOnPump, true);
     emit continued();
     advance();
     return true;
@@ -158,8 +167,9 @@ void ProgramRunner::end()
     updateClock();
     if (m_state == State::Idle || m_state == State::Ended)
         return;
-    // Ended again while winding down: the operator wants it over now.
-    if (m_inEnd) {
+    // Ended again while winding down, or while the link is down: the operator wants it over
+    // now, and the stop owed for it ends what the program started.
+    if (m_inEnd || m_linkDown) {
         finish(Cause::OperatorEnd);
         return;
     }
@@ -209,6 +219,8 @@ QString ProgramRunner::causeText(Cause cause)
         return QStringLiteral("打开了另一台设备");
     case Cause::WaitTimedOut:
         return QStringLiteral("等待压力超时");
+    case Cause::OperatorStop:
+        return QStringLiteral("操作员已停止泵，按 继续 恢复程序");
     }
     return {};
 }
@@ -255,7 +267,7 @@ void ProgramRunner::advance()
         const qint64 durationMs = step.seconds * kSecondMs;
         switch (step.kind) {
         case Kind::Set:
-            sendSetpoints(step.flow, step.limit, false);
+            sendSetpoints(step.flow, step.limit, false, m_limit);
             beginStep(m_index + 1, m_stepStartMs);
             break;
         case Kind::Run:
@@ -268,14 +280,15 @@ void ProgramRunner::advance()
         case Kind::Ramp: {
             const qint64 elapsed = qMin<qint64>(elapsedMs / kSecondMs, step.seconds);
             // A quantity the program never sent (an end block run early) has nothing to ramp
-            // from: it goes to its target when the ramp ends.
+            // from: it goes straight to its target.
             const auto value = [&](std::optional<int> from, std::optional<int> to) {
-                if (!to || (!from && elapsed < step.seconds))
+                if (!to)
                     return std::optional<int>();
                 return std::optional<int>(
                     from ? ProgramPlan::interpolate(*from, *to, elapsed, step.seconds) : *to);
             };
-            sendSetpoints(value(m_flowAtStart, step.flow), value(m_limitAtStart, step.limit), true);
+            sendSetpoints(value(m_flowAtStart, step.flow), value(m_limitAtStart, step.limit), true,
+                          m_limit);
             if (elapsed < step.seconds)
                 return;
             beginStep(m_index + 1, m_stepStartMs + durationMs);
@@ -350,13 +363,13 @@ void ProgramRunner::finish(Cause cause)
 }
 
 void ProgramRunner::sendSetpoints(std::optional<int> flow, std::optional<int> limit,
-                                  bool onlyChanged)
+                                  bool onlyChanged, std::optional<int> limitNow)
 {
     const bool sendFlow = flow && (!onlyChanged || flow != m_flow);
     const bool sendLimit = limit && (!onlyChanged || limit != m_limit);
     // The protection limit is raised before the flow that needs it, and lowered only after
     // the flow has come down.
-    const bool limitFalls = sendLimit && m_limit && *limit < *m_limit;
+    const bool limitFalls = sendLimit && limitNow && *limit < *limitNow;
     const auto limitFrame = [&] {
         m_limit = limit;
         emit send(MakeFrame(m_address, QStringLiteral("P"), pressureField(*limit / 10.0)));
@@ -371,11 +384,11 @@ void ProgramRunner::sendSetpoints(std::optional<int> flow, std::optional<int> li
         limitFrame();
 }
 
-void ProgramRunner::resendSetpoints()
+void ProgramRunner::resendSetpoints(LimitOnPump limitOnPump, bool withRun)
 {
     // The program's setpoints before its run, so that the pump starts on them and not on the
-    // operator's.
-    sendSetpoints(m_flow, m_limit, false);
-    if (m_pumpRun && !m_inEnd)
+    // operator's; their order is against the limit the pump has now.
+    sendSetpoints(m_flow, m_limit, false, limitOnPump ? limitOnPump : m_limit);
+    if (withRun && m_pumpRun && !m_inEnd)
         emit send(QString::fromLatin1(LinkProtocol::kRunFrame));
 }

@@ -20,13 +20,21 @@
 // suspend): it stands still while the program is paused. After the clock was held up, what fell
 // due in the gap goes out at once and in order, a ramp only at its value for now, and a wait
 // starts its row of readings again. Nothing the program sent is sent again, except on a
-// continue or a resume from the journal: then the setpoints it last sent, and run when it had
-// started the pump, go again, as the operator may have changed them meanwhile.
+// continue, a resume from the journal or the link's return: then the setpoints it holds in
+// force go again, each once (a frame may have been lost with the line, and the operator may
+// have changed them meanwhile), a rising limit before the flow and a falling one after it,
+// against the limit the pump was last given. Run goes again only on the operator's continue or
+// a resume, when the program had started the pump; never when the link's return continues it.
+// A program paused by a lost link continues by itself only when nobody commanded the pump
+// meanwhile: the operator's stop, or any command of the operator, keeps it paused.
 //
 // The end block runs when the program completes, when the operator ends it, when an alarm
 // stops the pump or when a wait that says so times out; an alarm or an end while the link is
 // down starts it as soon as the link is back. It never sends run, not even on a continue; an
-// alarm during it changes nothing, and the operator's second end ends it at once. A lost link
+// alarm during it changes nothing, and the operator's second end ends it at once; so does the
+// operator's end while the link is down (the stop owed for it ends what the program started,
+// and is the caller's). A ramp of a quantity the program never sent goes to its target at
+// once. A lost link
 // ends the program without the end block when the program says so, and another device always
 // does; the stop that is then owed is the caller's.
 class ProgramRunner : public QObject
@@ -48,6 +56,7 @@ public:
         OperatorPause,
         OtherDevice,
         WaitTimedOut,
+        OperatorStop,
     };
     Q_ENUM(State)
     Q_ENUM(Cause)
@@ -67,14 +76,19 @@ public:
     // A current-pressure reply's four characters.
     void reading(const QString &text);
 
+    // The limit the pump was last given (tenths of a MPa, none when unknown) decides the order
+    // in which the setpoints in force go again.
+    using LimitOnPump = std::optional<int>;
+
     void linkLost();
-    void linkBack();
+    void linkBack(LimitOnPump limitOnPump = std::nullopt);
     void alarmStop();
-    // The operator's own run, stop, setpoint or timed-run command went out.
-    void operatorCommand();
+    // The operator's own run, stop, setpoint or timed-run command went out, or was refused
+    // while the link was down (then it keeps the program paused).
+    void operatorCommand(bool stop = false);
     void pause();
     // False while the link is down or when nothing is paused.
-    bool continueProgram();
+    bool continueProgram(LimitOnPump limitOnPump = std::nullopt);
     void end();
     // Another device was opened: this pump is no longer the panel's.
     void otherDevice();
@@ -107,8 +121,9 @@ private:
     void enterEnd(Cause cause);
     void pauseFor(Cause cause);
     void finish(Cause cause);
-    void sendSetpoints(std::optional<int> flow, std::optional<int> limit, bool onlyChanged);
-    void resendSetpoints();
+    void sendSetpoints(std::optional<int> flow, std::optional<int> limit, bool onlyChanged,
+                       std::optional<int> limitNow);
+    void resendSetpoints(LimitOnPump limitOnPump, bool withRun);
 
     ProgramPlan m_plan;
     QString m_address;

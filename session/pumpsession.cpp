@@ -44,7 +44,7 @@ PumpSession::PumpSession(SerialLine *line, Reconnector *reconnector, RunRecord *
             });
 }
 
-QString PumpSession::open(const QString &answer, const QString &source)
+QString PumpSession::open(const QString &answer)
 {
     const int previousPort = m_line->portNumber();
     const QString previousDevice = m_line->device();
@@ -82,9 +82,8 @@ QString PumpSession::open(const QString &answer, const QString &source)
                                     : tr("%1（%2）").arg(previousDevice, previousCanonical));
     const bool sameAdapter = m_reconnector->remember(device);
     logEvent("link-open", deviceText());
-    linkOpened();
     // A name alone does not make the same adapter: the stop is never sent to another one.
-    sendPendingStop(sameAdapter ? owedTo : QString(), source);
+    linkOpened(sameAdapter ? owedTo : QString());
     return {};
 }
 
@@ -167,7 +166,7 @@ void PumpSession::lineFailed(const QString &reason)
     m_noticeShown->stop();
     logEvent("link-lost", withCanonical(reason));
     if (std::exchange(m_stopUnanswered, false))
-        oweStop(tr("停止命令发出后泵尚未应答"));
+        oweStop(PendingStop::Cause::Unanswered, tr("停止命令发出后泵尚未应答"));
     m_alarms->linkLost();
     armAlarmCheck();
     if (reopensByItself(m_reconnector->device()))
@@ -189,12 +188,11 @@ void PumpSession::stillAway(const QString &why)
 void PumpSession::lineBack(const QString &)
 {
     logEvent("link-back", deviceText());
-    linkOpened();
-    sendPendingStop(m_reconnector->device(), tr("线路恢复"));
+    linkOpened(m_reconnector->device());
     showNotice(tr("线路已恢复：%1").arg(deviceText()));
 }
 
-void PumpSession::linkOpened()
+void PumpSession::linkOpened(const QString &owedTo)
 {
     // A stop sent on the line before cannot be answered on this one.
     m_stopUnanswered = false;
@@ -205,6 +203,9 @@ void PumpSession::linkOpened()
     m_readingWatch.restart();
     m_alarms->portOpened();
     armAlarmCheck();
+    // The stop goes before anything that waits for the link (a program that continues) hears
+    // that it is back.
+    sendPendingStop(owedTo);
     setLink(Link::Open);
     Q_EMIT statusChanged();
 }
@@ -219,10 +220,27 @@ void PumpSession::closeLine()
 
 QString PumpSession::send(const QString &frame, const QString &source)
 {
-    const QString why = write(frame, source);
-    if (!why.isEmpty() && frame != QLatin1String(LinkProtocol::kPollFrame))
-        Q_EMIT frameRefused(frame, source, why);
+    QString why = write(frame, source);
+    if (why.isEmpty() || frame == QLatin1String(LinkProtocol::kPollFrame))
+        return why;
+    tellRefused(frame, source, why);
+    const bool isStop = frame == QLatin1String(LinkProtocol::kStopFrame);
+    if (m_link != Link::Lost || source == alarmSource())
+        return why;
+    // The operator's stop is never lost to an outage; a run refused meanwhile leaves it held.
+    if (isStop) {
+        oweStop(PendingStop::Cause::Operator, tr("操作员停止（%1）").arg(source));
+        return heldStopText();
+    }
+    if (m_pendingStop.isPending())
+        why += tr("\n停止命令仍保留，线路恢复后首先发送。");
     return why;
+}
+
+void PumpSession::tellRefused(const QString &frame, const QString &source, const QString &why)
+{
+    logEvent("frame-refused", tr("%1（%2）：%3").arg(frame, source, why));
+    Q_EMIT frameRefused(frame, source, why);
 }
 
 QString PumpSession::write(const QString &frame, const QString &source)
@@ -259,38 +277,45 @@ QString PumpSession::write(const QString &frame, const QString &source)
     return tr("命令 %1 未能发送：%2").arg(frame, m_line->errorString());
 }
 
-bool PumpSession::sendStop(const QString &source, const QString &cause)
+bool PumpSession::sendStop(const QString &source, PendingStop::Cause cause, const QString &text)
 {
-    if (send(QString::fromLatin1(LinkProtocol::kStopFrame), source).isEmpty())
-        return true;
-    oweStop(cause);
-    return false;
+    const QString stopFrame = QString::fromLatin1(LinkProtocol::kStopFrame);
+    if (const QString why = write(stopFrame, source); !why.isEmpty()) {
+        tellRefused(stopFrame, source, why);
+        oweStop(cause, text);
+        return false;
+    }
+    return true;
 }
 
-void PumpSession::oweStop(const QString &cause)
+void PumpSession::oweStop(PendingStop::Cause cause, const QString &text)
 {
-    if (m_pendingStop.owe(m_reconnector->device(), cause))
-        logEvent("run-pending-stop",
-                 tr("%1，停止命令 %2 未能送到泵，线路恢复后首先发送")
-                     .arg(cause, QString::fromLatin1(LinkProtocol::kStopFrame)));
+    if (m_pendingStop.owe(m_reconnector->device(), cause, text))
+        logEvent("run-pending-stop", tr("%1，停止命令 %2 未能送到泵，线路恢复后首先发送")
+                                         .arg(text, QString::fromLatin1(LinkProtocol::kStopFrame)));
     Q_EMIT statusChanged();
 }
 
-void PumpSession::sendPendingStop(const QString &device, const QString &source)
+void PumpSession::sendPendingStop(const QString &device)
 {
     if (!m_pendingStop.isPending())
         return;
-    const QStringList causes = m_pendingStop.causes();
+    const QList<PendingStop::Reason> reasons = m_pendingStop.reasons();
+    const QString causes = m_pendingStop.causes().join(tr("；"));
+    const QString stopFrame = QString::fromLatin1(LinkProtocol::kStopFrame);
+    // Sent as what it is, with every cause, never as the operator's when it was not.
     if (!m_pendingStop.takeFor(device)) {
         logEvent("run-pending-stop", tr("已取消：打开了另一台设备 %1").arg(deviceText()));
         showNotice(tr("待发送的停止命令已取消：打开的是另一台设备"));
-    } else if (send(QString::fromLatin1(LinkProtocol::kStopFrame), source).isEmpty()) {
-        logEvent("run-pending-stop",
-                 tr("已发送 %1").arg(QString::fromLatin1(LinkProtocol::kStopFrame)));
+        Q_EMIT pendingStopSettled(reasons, false);
+    } else if (const QString why = write(stopFrame, tr("待发送的停止命令：%1").arg(causes));
+               why.isEmpty()) {
+        logEvent("run-pending-stop", tr("已发送 %1（%2）").arg(stopFrame, causes));
+        Q_EMIT pendingStopSettled(reasons, true);
     } else {
         // The line went again at once; its failure report follows and the stop stays owed.
-        for (const QString &cause : causes)
-            m_pendingStop.owe(device, cause);
+        for (const PendingStop::Reason &reason : reasons)
+            m_pendingStop.owe(device, reason.cause, reason.text);
     }
     Q_EMIT statusChanged();
 }
@@ -306,7 +331,7 @@ void PumpSession::onAlarmStop(const AlarmMonitor::Alarm &alarm)
     } else {
         Q_EMIT alarmActed(alarm.kind, false);
         logEvent("alarm-acted", tr("%1：停止命令未能发送（%2）").arg(cause, failure));
-        oweStop(cause);
+        oweStop(PendingStop::Cause::Alarm, cause);
     }
 }
 

@@ -58,9 +58,9 @@ public:
     // The keypad whose entries a setting reply must not break; none: every reply is shown.
     void setKeypad(const Keypad *keypad) { m_keypad = keypad; }
 
-    // The operator's answer to 通信, asked by source. Empty when the line is open; otherwise
+    // The operator's answer to 通信. Empty when the line is open; otherwise
     // the text for a box.
-    QString open(const QString &answer, const QString &source);
+    QString open(const QString &answer);
     // The window closes: the line with it, without a frame.
     void end();
     // The poll's tick.
@@ -73,11 +73,20 @@ public:
     void lineBack(const QString &device);
     void stillAway(const QString &why);
 
-    // The one way out for a frame. Empty when it went out; else why not, for the operator.
+    // The one way out for a frame. Empty when it went out; else why not, for the operator. A
+    // stop that cannot go out while the link is lost is the operator's word: it is held as the
+    // pending stop (heldStopText() says so) and goes first when the same adapter is back.
     QString send(const QString &frame, const QString &source);
     // A stop nobody may be at the screen to retry: sent now, or owed for cause until the same
     // adapter is back. True when it went out now.
-    bool sendStop(const QString &source, const QString &cause);
+    bool sendStop(const QString &source, PendingStop::Cause cause, const QString &text);
+    // The source the pending stop goes out under, with its causes.
+    static bool isPendingStopSource(const QString &source)
+    {
+        return source.startsWith(tr("待发送的停止命令："));
+    }
+    // What send() answers for a stop it holds.
+    static QString heldStopText() { return tr("线路中断：停止命令已保留，线路恢复后首先发送"); }
     void logEvent(const char *key, const QString &text);
     // What the alarm's stop is sent as.
     static QString alarmSource() { return tr("报警"); }
@@ -124,15 +133,21 @@ Q_SIGNALS:
     void pumpCommanded(bool running);
     // An alarm's stop went out, or is owed.
     void alarmActed(AlarmMonitor::Kind kind, bool stopSent);
+    // The pending stop went out (sent) or was cancelled, for these causes; told before the
+    // link's return is. What said it was owed says so no longer.
+    void pendingStopSettled(const QList<PendingStop::Reason> &reasons, bool sent);
 
 private:
     // send() without telling a refusal.
     QString write(const QString &frame, const QString &source);
     void handleReply(const QByteArray &frame);
-    void linkOpened();
+    // The line is open again: the pending stop (if any) goes first, then the link is Open.
+    void linkOpened(const QString &owedTo);
     void closeLine();
-    void oweStop(const QString &cause);
-    void sendPendingStop(const QString &device, const QString &source);
+    // A frame other than the poll that the port did not take: an event line and the signal.
+    void tellRefused(const QString &frame, const QString &source, const QString &why);
+    void oweStop(PendingStop::Cause cause, const QString &text);
+    void sendPendingStop(const QString &device);
     void setReadingStale(bool stale);
     void setLink(Link link);
     void showNotice(const QString &text);

@@ -55,6 +55,20 @@ TelemetryMessages::Alarm AlarmMessageBook::acted(AlarmMonitor::Kind kind, bool s
     return message;
 }
 
+QList<TelemetryMessages::Alarm> AlarmMessageBook::stopSettled(bool sent, const QDateTime &at)
+{
+    QList<TelemetryMessages::Alarm> messages;
+    for (TelemetryMessages::Alarm &message : m_latched) {
+        if (message.stop != QLatin1String("owed"))
+            continue;
+        message.time = at;
+        message.action = QStringLiteral("acted");
+        message.stop = sent ? QStringLiteral("sent") : QStringLiteral("cancelled");
+        messages << message;
+    }
+    return messages;
+}
+
 TelemetryMessages::Alarm AlarmMessageBook::cleared(const AlarmMonitor::Clearing &clearing,
                                                    const QDateTime &at)
 {

@@ -14,6 +14,9 @@ public:
     TelemetryMessages::Alarm raised(const AlarmMonitor::Alarm &alarm,
                                     const AlarmSettings &settings);
     TelemetryMessages::Alarm acted(AlarmMonitor::Kind kind, bool stopSent, const QDateTime &at);
+    // The owed stop went out ("sent") or was cancelled ("cancelled"): one message for each
+    // alarm that said it was owed.
+    QList<TelemetryMessages::Alarm> stopSettled(bool sent, const QDateTime &at);
     TelemetryMessages::Alarm cleared(const AlarmMonitor::Clearing &clearing, const QDateTime &at);
     // One message for each alarm acknowledged; none of them is kept after.
     QList<TelemetryMessages::Alarm> acknowledged(const QList<AlarmMonitor::Alarm> &alarms,

@@ -20,7 +20,7 @@ struct Alarm
     std::optional<double> limit; // in the same unit
     QString unit;                // "MPa" or "s"
     bool stops = false;          // its response: stop the pump, else warn
-    QString stop;                // "sent" or "owed" once it acted; empty before
+    QString stop; // "sent" or "owed" once it acted, "cancelled" when owed and then cancelled
     bool cleared = false;        // its condition has ended
     bool acknowledged = false;
     QString text; // for people

@@ -147,10 +147,10 @@ QString RunJournal::interruptedText(const Found &found, const QString &path)
         return {};
     const QString mayRun = QStringLiteral("泵可能仍在运行");
     if (!found.run)
-        return QStringLiteral("定时运行记录 %1 无法读取（%2）：上次定时运行可能被中断，%3")
+        return QStringLiteral("%3：定时运行记录 %1 无法读取（%2），上次定时运行可能被中断")
             .arg(QDir::toNativeSeparators(path), found.problem, mayRun);
     const Run &run = *found.run;
-    return QStringLiteral("定时运行被中断：%1 开始，设定 %2 分，设备 %3，泵编号 %4；%5")
+    return QStringLiteral("%5：定时运行被中断，%1 开始，设定 %2 分，设备 %3，泵编号 %4")
         .arg(run.startedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
              QLocale().toString(run.setMinutes),
              run.device.isEmpty() ? QStringLiteral("未打开") : run.device,

@@ -111,6 +111,7 @@ void TimedRunControl::tick()
     m_ticker->stop();
     m_session->logEvent("run-end", tr("到设定时间：%1").arg(clockText()));
     // Nobody may be at the screen: the stop is held and goes out first when the line is back.
-    m_session->sendStop(tr("定时运行到时"), tr("定时运行已到设定时间"));
+    m_session->sendStop(tr("定时运行到时"), PendingStop::Cause::TimedRun,
+                        tr("定时运行已到设定时间"));
     Q_EMIT runEnded();
 }

@@ -288,8 +288,14 @@ void TestProgramWindow::followsTheRunner()
     QVERIFY(window.findChild<QLineEdit *>(QStringLiteral("programName"))->isEnabled());
     QCOMPARE(highlighted(shown.tree), nullptr);
 
-    window.offerInterrupted(QStringLiteral("上次的程序在第 3 步中断"), false);
+    window.offerInterrupted(QStringLiteral("上次的程序在第 3 步中断"), false, false);
     QVERIFY(button("programResume")->isHidden() && button("programRunEnd")->isVisible());
+    QVERIFY(button("programStopPump")->isHidden());
+    // An end block that cannot run: a plain stop in its place.
+    window.offerInterrupted(QStringLiteral("上次的程序在第 3 步中断；无法接着运行"), false, true);
+    QSignalSpy stops(&window, &ProgramWindow::stopPumpRequested);
+    button("programStopPump")->click();
+    QCOMPARE(stops.size(), 1);
     QSignalSpy runEnds(&window, &ProgramWindow::runEndRequested);
     button("programRunEnd")->click();
     QCOMPARE(runEnds.size(), 1);

@@ -545,7 +545,8 @@ void TestReception::alarmShowsRingsAndStopsOnce()
     QVERIFY(banner->isHidden());
     QVERIFY(m_pty.writeAll("Q00N01.4YQ00N01.5YQ00N01.6Y"));
     QTRY_VERIFY_WITH_TIMEOUT(!banner->isHidden(), 5000);
-    QVERIFY2(banner->text().contains(QStringLiteral("压力过高：01.4 MPa，已停泵")),
+    QVERIFY2(banner->text().contains(QStringLiteral("压力过高：01.4 MPa（")) &&
+                 banner->text().endsWith(QStringLiteral("），已停泵")),
              qPrintable(banner->text()));
     QCOMPARE(rings, 1);
     QTRY_COMPARE_WITH_TIMEOUT(form.runRecord().readingCount(), 6, 5000);

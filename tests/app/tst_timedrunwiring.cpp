@@ -271,7 +271,8 @@ void TestTimedRunWiring::stopOwedWhileLineIsDown()
     QStringList expected{
         "program-start", "link-open",        "run-set",
         "run-start",     "frame-sent",       "link-lost",
-        "run-end",       "run-pending-stop", sameAdapterBack ? "link-back" : "link-open"};
+        "run-end",       "frame-refused",    "run-pending-stop",
+        sameAdapterBack ? "link-back" : "link-open"};
     if (sameAdapterBack)
         expected << "frame-sent";
     expected << "run-pending-stop";

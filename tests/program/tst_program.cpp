@@ -68,10 +68,14 @@ struct Bench
                 runner.linkLost();
             } else if (word == u"back") {
                 runner.linkBack();
+            } else if (word.startsWith(u"back:")) {
+                runner.linkBack(word.mid(5).toInt());
             } else if (word == u"alarm") {
                 runner.alarmStop();
             } else if (word == u"op") {
                 runner.operatorCommand();
+            } else if (word == u"opstop") {
+                runner.operatorCommand(true);
             } else if (word == u"cont") {
                 runner.continueProgram();
             } else if (word == u"end") {
@@ -290,15 +294,39 @@ void TestProgram::run_data()
             {"set": {"flow": 200}}])");
     const QString windDown =
         QStringLiteral(R"([{"ramp": {"flow": 0, "seconds": 2}}, {"stop": true}])");
-    QTest::newRow("link lost pauses; back goes on, sending nothing again")
+    QTest::newRow("link lost pauses; back, the setpoint in force goes again, never run")
         << programText(ramp.arg(R"("flow": 0)", R"("flow": 4)", "4")) << "2 lost 10 back 14"
-        << "0:L0000 1:L0001 2:L0002 11:L0003 12:L0004" << State::Ended << Cause::Completed;
+        << "0:L0000 1:L0001 2:L0002 10:L0002 11:L0003 12:L0004" << State::Ended << Cause::Completed;
     QTest::newRow("link lost ends the program when it says so, without its end block")
         << programText(running, windDown, "end") << "3 lost 20"
         << "0:P01.5 0:L0100 0:R0000" << State::Ended << Cause::LinkLost;
     QTest::newRow("alarm in a link pause runs the end block once the link is back")
         << programText(running, windDown) << "3 lost 5 alarm 6 back 9"
-        << "0:P01.5 0:L0100 0:R0000 7:L0050 8:L0000 8:S0000" << State::Ended << Cause::Alarm;
+        << "0:P01.5 0:L0100 0:R0000 6:P01.5 6:L0100 7:L0050 8:L0000 8:S0000" << State::Ended
+        << Cause::Alarm;
+    QTest::newRow("operator's stop in a link pause holds it past the return; 继续 runs it, "
+                  "the pause not counted")
+        << programText(running) << "3 lost opstop 5 back 9 cont 16"
+        << "0:P01.5 0:L0100 0:R0000 9:P01.5 9:L0100 9:R0000 16:L0200" << State::Ended
+        << Cause::Completed;
+    QTest::newRow("operator's command refused in a link pause keeps it paused")
+        << programText(running) << "3 lost op 5 back 9"
+        << "0:P01.5 0:L0100 0:R0000" << State::Paused << Cause::OperatorCommand;
+    QTest::newRow("operator's stop after an alarm in a link pause: the end block still runs")
+        << programText(running, windDown) << "3 lost alarm opstop 6 back 9"
+        << "0:P01.5 0:L0100 0:R0000 6:P01.5 6:L0100 7:L0050 8:L0000 8:S0000" << State::Ended
+        << Cause::Alarm;
+    QTest::newRow("operator's end while the link is down: over, without the end block")
+        << programText(running, windDown) << "3 lost end 6 back 9"
+        << "0:P01.5 0:L0100 0:R0000" << State::Ended << Cause::OperatorEnd;
+    const QString lowLimit = QStringLiteral(
+        R"([{"set": {"flow": 100, "limit": 1.0}}, {"run": true}, {"hold": {"seconds": 10}}])");
+    QTest::newRow("back: a limit falling from the pump's goes after the flow")
+        << programText(lowLimit) << "3 lost 5 back:15 6"
+        << "0:P01.0 0:L0100 0:R0000 5:L0100 5:P01.0" << State::Running << Cause::None;
+    QTest::newRow("back: a limit rising from the pump's goes before the flow")
+        << programText(lowLimit) << "3 lost 5 back:5 6"
+        << "0:P01.0 0:L0100 0:R0000 5:P01.0 5:L0100" << State::Running << Cause::None;
     QTest::newRow("operator's command pauses; continue resends, then goes on")
         << programText(running, windDown) << "2 op 5 cont 14"
         << "0:P01.5 0:L0100 0:R0000 5:P01.5 5:L0100 5:R0000 13:L0200 14:L0100" << State::Ending

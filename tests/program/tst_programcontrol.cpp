@@ -19,6 +19,7 @@ class TestProgramControl : public QObject
 private Q_SLOTS:
     void runs_data();
     void runs();
+    void journalHoldsTheLastSetpointSent();
 };
 
 namespace {
@@ -35,7 +36,8 @@ void TestProgramControl::runs_data()
 {
     // Steps: start, +S (S seconds pass, then a tick), key (the operator's own frame), continue,
     // end, alarm (a stopping alarm acts), fail (the line is lost), back (the same adapter is
-    // back), other (通信 opens another device), timed (a timed run counts), crash (the panel ends
+    // back), stop (the operator's STOP), alarmdown (a stopping alarm while the line is down),
+    // other (通信 opens another device), timed (a timed run counts), crash (the panel ends
     // without a word, and starts again), edit (the program's file changes), resume, winddown.
     // Frames: the letters sent, K for the operator's.
     QTest::addColumn<QString>("policy");
@@ -57,10 +59,31 @@ void TestProgramControl::runs_data()
                                                                    << "start +1 alarm"
                                                                    << "P L R S S"
                                                                    << "ended" << 0;
-    QTest::newRow("a lost line pauses it; back, it goes on sending nothing twice")
+    QTest::newRow("a lost line pauses it; back, its setpoints go again, not run")
         << "pause"
         << "start +1 fail +5 back +2 +2"
-        << "P L R L S"
+        << "P L R P L L S"
+        << "ended" << 0;
+    // The stop held through an outage goes first; nothing starts the pump again after it.
+    QTest::newRow("the operator's STOP in an outage: sent first on return, the program waits")
+        << "pause"
+        << "start +1 fail stop +5 back +2 +2"
+        << "P L R S"
+        << "paused" << 1;
+    QTest::newRow("the operator's STOP in an outage, then 继续: setpoints and run again")
+        << "pause"
+        << "start +1 fail stop +5 back +2 continue +2 +2"
+        << "P L R S P L R L S"
+        << "ended" << 1;
+    QTest::newRow("an alarm's stop owed in an outage: sent first, then the end block")
+        << "pause"
+        << "start +1 fail alarmdown +5 back +2"
+        << "P L R S P L S"
+        << "ended" << 0;
+    QTest::newRow("the program's 结束 in an outage: only the held stop, no end block")
+        << "pause"
+        << "start +1 fail end +5 back +2"
+        << "P L R S"
         << "ended" << 0;
     QTest::newRow("a lost line ends it where it says so, and owes the one stop")
         << "end"
@@ -85,6 +108,11 @@ void TestProgramControl::runs_data()
         << "start +1 crash edit resume winddown"
         << "P L R S"
         << "ended" << 1;
+    QTest::newRow("interrupted, its end block unable to run: a plain stop settles the notice")
+        << "pause"
+        << "start +1 crash fail winddown stoppump +2 back"
+        << "P L R S"
+        << "idle" << 1;
 }
 
 void TestProgramControl::runs()
@@ -116,7 +144,7 @@ void TestProgramControl::runs()
     auto control = std::make_unique<ProgramControl>(&session, &alarms, &journal,
                                                     [&timedRun] { return timedRun; });
     control->setClock([&nowMs] { return nowMs; });
-    QVERIFY(session.open(QStringLiteral("1"), QStringLiteral("通信")).isEmpty());
+    QVERIFY(session.open(QStringLiteral("1")).isEmpty());
 
     int unsent = 0;
     const auto tell = [&unsent](const QString &failure) { unsent += failure.isEmpty() ? 0 : 1; };
@@ -128,12 +156,18 @@ void TestProgramControl::runs()
             control->tick();
         } else if (step == u"key") {
             QVERIFY(session.send(QStringLiteral("Q03L0050Y"), QStringLiteral("键盘")).isEmpty());
+        } else if (step == u"end") {
+            control->end();
         } else if (step == u"continue") {
             tell(control->continueProgram());
         } else if (step == u"alarm") {
             QVERIFY(
                 session.send(QStringLiteral("Q00S0000Y"), PumpSession::alarmSource()).isEmpty());
             Q_EMIT session.alarmActed(AlarmMonitor::Kind::High, true);
+        } else if (step == u"stop") {
+            tell(session.send(QStringLiteral("Q00S0000Y"), QStringLiteral("STOP")));
+        } else if (step == u"alarmdown") {
+            Q_EMIT alarms.stopWanted({AlarmMonitor::Kind::High, {}, QStringLiteral("02.1"), true});
         } else if (step == u"fail") {
             line.close();
             session.lineFailed(QStringLiteral("线路已断开"));
@@ -141,7 +175,7 @@ void TestProgramControl::runs()
             line.named = reconnector.remembered;
             session.lineBack(line.named);
         } else if (step == u"other") {
-            QVERIFY(session.open(QStringLiteral("2"), QStringLiteral("通信")).isEmpty());
+            QVERIFY(session.open(QStringLiteral("2")).isEmpty());
         } else if (step == u"timed") {
             timedRun = true;
         } else if (step == u"crash") {
@@ -156,6 +190,10 @@ void TestProgramControl::runs()
             QVERIFY(control->lookForInterrupted());
         } else if (step == u"resume") {
             tell(control->resumeInterrupted());
+        } else if (step == u"stoppump") {
+            QVERIFY(control->stateText().contains(QStringLiteral("停止泵")));
+            control->stopInterrupted();
+            QVERIFY(control->stateText().isEmpty());
         } else if (step == u"winddown") {
             tell(control->runInterruptedEnd());
         } else {
@@ -176,8 +214,39 @@ void TestProgramControl::runs()
     QCOMPARE(control->stateWord(), state);
     QCOMPARE(unsent, refused);
     // A program that ended leaves nothing in the journal to offer.
-    if (state == u"ended")
+    if (state == u"ended" || script.contains(QLatin1String("stoppump")))
         QVERIFY(journal.section(ProgramControl::kJournalKey).isEmpty());
+}
+
+// A ramp's value that went out is in the journal at once, not up to a second later: a resume
+// after the panel's end then never steps the pump back to an older value.
+void TestProgramControl::journalHoldsTheLastSetpointSent()
+{
+    QTemporaryDir folder;
+    RunJournal journal(folder.filePath(QStringLiteral("run.json")));
+    FakeLine line;
+    FakeReconnector reconnector;
+    RunRecord record;
+    AlarmMonitor alarms{{[] { return qint64(0); }, [] { return QDateTime(); }}};
+    PumpSession session(&line, &reconnector, &record, &alarms);
+    qint64 nowMs = 0;
+    ProgramControl control(&session, &alarms, &journal, {});
+    control.setClock([&nowMs] { return nowMs; });
+    QVERIFY(session.open(QStringLiteral("1")).isEmpty());
+    const ProgramFile::Loaded loaded = ProgramFile::read(R"({"format": 1, "name": "r", "pump": 0,
+        "onLinkLost": "pause", "steps": [{"set": {"flow": 0}}, {"ramp": {"flow": 100,
+        "seconds": 10}}]})");
+    QVERIFY2(loaded.program, qPrintable(loaded.problem));
+    QCOMPARE(control.start(*loaded.program, QString()), QString());
+    // The second value goes out 0.6 s after the first was journalled.
+    for (const qint64 at : {500, 1500, 2100}) {
+        nowMs = at;
+        control.tick();
+    }
+    QCOMPARE(line.written.last(), QStringLiteral("Q00L0020Y"));
+    ProgramControl after(&session, &alarms, &journal, {});
+    QVERIFY(after.lookForInterrupted());
+    QCOMPARE(after.interrupted()->position.flow, std::optional<int>(20));
 }
 
 QTEST_GUILESS_MAIN(TestProgramControl)

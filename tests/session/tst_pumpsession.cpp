@@ -25,12 +25,12 @@ class TestPumpSession : public QObject
         Rig() { session.setKeypad(&keypad); }
 
         // Steps: open:ANSWER, openfail, conffail, writefail, fail, back, poll, rx:BYTES, run,
-        // stop (a stop nobody may be at the screen for), typeL.
+        // opstop (the operator's STOP), stop (a stop nobody may be at the screen for), typeL.
         void play(const QString &steps)
         {
             for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
                 if (step.startsWith(QLatin1String("open:")))
-                    lastMessage = session.open(step.mid(5), QStringLiteral("通信"));
+                    lastMessage = session.open(step.mid(5));
                 else if (step == QLatin1String("openfail"))
                     line.failOpen = true;
                 else if (step == QLatin1String("conffail"))
@@ -52,10 +52,14 @@ class TestPumpSession : public QObject
                     session.dataArrived();
                 } else if (step == QLatin1String("run"))
                     lastMessage = session.send(QStringLiteral("Q00R0000Y"), QStringLiteral("RUN"));
+                else if (step == QLatin1String("opstop"))
+                    lastMessage = session.send(QStringLiteral("Q00S0000Y"), QStringLiteral("STOP"));
                 else if (step == QLatin1String("stop"))
-                    session.sendStop(QStringLiteral("到时"), QStringLiteral("定时运行已到设定时间"));
+                    session.sendStop(QStringLiteral("到时"), PendingStop::Cause::TimedRun, QStringLiteral("定时运行已到设定时间"));
                 else if (step == QLatin1String("typeL"))
                     keypad.pressL({});
+                else if (step == QLatin1String("typeP"))
+                    keypad.pressP({});
                 else
                     QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
             }
@@ -80,7 +84,8 @@ private Q_SLOTS:
 
         using L = PumpSession::Link;
         const QString poll = QStringLiteral("Q00F0000Y");
-        QTest::newRow("no poll before opening") << "poll run" << "" << "" << L::Closed << false;
+        QTest::newRow("no poll before opening")
+            << "poll run" << "" << "frame-refused" << L::Closed << false;
         QTest::newRow("open, then polls") << "open:1 poll poll" << poll + u' ' + poll
                                           << "link-open" << L::Open << false;
         QTest::newRow("an answer that is no port") << "open:1x2" << "" << "" << L::Closed << false;
@@ -91,19 +96,32 @@ private Q_SLOTS:
         QTest::newRow("a pseudo-terminal named directly is not reopened")
             << "open:/dev/pts/77 fail" << "" << "link-open link-lost" << L::Lost << false;
         QTest::newRow("a stop that cannot go out is owed")
-            << "open:1 fail stop" << "" << "link-open link-lost run-pending-stop" << L::Lost << true;
+            << "open:1 fail stop" << "" << "link-open link-lost frame-refused run-pending-stop" << L::Lost
+            << true;
         QTest::newRow("a stop owed once, sent first and once when back")
             << "open:1 fail stop stop back poll" << "Q00S0000Y " + poll
-            << "link-open link-lost run-pending-stop link-back frame-sent run-pending-stop"
+            << "link-open link-lost frame-refused run-pending-stop frame-refused link-back frame-sent "
+               "run-pending-stop"
             << L::Open << false;
         QTest::newRow("another device cancels the owed stop")
             << "open:1 fail stop open:2 poll" << poll
-            << "link-open link-lost run-pending-stop link-open run-pending-stop" << L::Open
+            << "link-open link-lost frame-refused run-pending-stop link-open run-pending-stop" << L::Open
             << false;
         QTest::newRow("the same device by the operator gets the owed stop")
             << "open:1 fail stop open:1" << "Q00S0000Y"
-            << "link-open link-lost run-pending-stop link-open frame-sent run-pending-stop"
+            << "link-open link-lost frame-refused run-pending-stop link-open frame-sent "
+               "run-pending-stop"
             << L::Open << false;
+        QTest::newRow("the operator's STOP in an outage is held once and goes first")
+            << "open:1 fail opstop opstop back poll" << "Q00S0000Y " + poll
+            << "link-open link-lost frame-refused run-pending-stop frame-refused link-back "
+               "frame-sent run-pending-stop"
+            << L::Open << false;
+        QTest::newRow("a run refused in the outage leaves the held stop")
+            << "open:1 fail opstop run" << ""
+            << "link-open link-lost frame-refused run-pending-stop frame-refused" << L::Lost << true;
+        QTest::newRow("a STOP before any port was opened is not held")
+            << "opstop" << "" << "frame-refused" << L::Closed << false;
         QTest::newRow("a stop that goes out is not owed")
             << "open:1 stop" << "Q00S0000Y" << "link-open frame-sent" << L::Open << false;
         QTest::newRow("a stop the pump has not answered is owed when the line goes")
@@ -121,7 +139,7 @@ private Q_SLOTS:
             << "open:1 stop run fail" << "Q00S0000Y Q00R0000Y"
             << "link-open frame-sent frame-sent link-lost" << L::Lost << true;
         QTest::newRow("a write refused on an open line is no frame sent")
-            << "open:1 writefail run run" << "Q00R0000Y" << "link-open frame-sent" << L::Open
+            << "open:1 writefail run run" << "Q00R0000Y" << "link-open frame-refused frame-sent" << L::Open
             << false;
     }
 
@@ -136,8 +154,10 @@ private Q_SLOTS:
         QTEST(rig.reconnector.searching, "searching");
         // A stop is owed while the line is down, from the last word about it until it goes or
         // is cancelled.
+        const QString events = rig.events();
         QCOMPARE(rig.session.pendingStop().isPending(),
-                 rig.events().endsWith(QLatin1String("run-pending-stop")) &&
+                 events.lastIndexOf(QLatin1String("run-pending-stop")) >
+                         events.lastIndexOf(QLatin1String("link-")) &&
                      rig.session.link() != PumpSession::Link::Open);
     }
 
@@ -155,7 +175,54 @@ private Q_SLOTS:
         QVERIFY(rig.lastMessage.startsWith(QStringLiteral("通信端口未打开，命令 Q00R0000Y 未发送")));
         QCOMPARE(rig.line.written, QStringList());
         // The lost line is named with the path it resolved to.
-        QCOMPARE(rig.record.events().last().text, QStringLiteral("线路已断开（/dev/fake1c）"));
+        QCOMPARE(rig.record.events().at(rig.record.events().size() - 2).text,
+                 QStringLiteral("线路已断开（/dev/fake1c）"));
+    }
+
+    void heldStopKeepsItsCauses_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("message"); // the answer to the last step
+        QTest::addColumn<QString>("sentFor");
+        QTest::addColumn<bool>("operatorAmong");
+
+        const QString held = PumpSession::heldStopText();
+        QTest::newRow("the operator's alone")
+            << "open:1 fail opstop" << held << "操作员停止（STOP）" << true;
+        QTest::newRow("a timed run's and the operator's, one stop")
+            << "open:1 fail stop opstop" << held << "定时运行已到设定时间；操作员停止（STOP）" << true;
+        QTest::newRow("not the operator's: a stop the pump had not answered")
+            << "open:1 stop fail run"
+            << "通信端口未打开，命令 Q00R0000Y 未发送。请先选择“通信”打开端口。\n"
+               "停止命令仍保留，线路恢复后首先发送。"
+            << "停止命令发出后泵尚未应答" << false;
+    }
+
+    void heldStopKeepsItsCauses()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, sentFor);
+        Rig rig;
+        QSignalSpy sent(&rig.session, &PumpSession::pendingStopSettled);
+        rig.play(steps);
+        QTEST(rig.lastMessage, "message");
+        QVERIFY(rig.session.stopText().contains(sentFor.split(u'；').first()));
+        rig.play(QStringLiteral("back"));
+        QCOMPARE(sent.count(), 1);
+        QVERIFY(sent.first().at(1).toBool());
+        const auto reasons = sent.first().first().value<QList<PendingStop::Reason>>();
+        QStringList texts;
+        bool operatorAmong = false;
+        for (const PendingStop::Reason &reason : reasons) {
+            texts << reason.text;
+            operatorAmong = operatorAmong || reason.cause == PendingStop::Cause::Operator;
+        }
+        QCOMPARE(texts.join(u'；'), sentFor);
+        QTEST(operatorAmong, "operatorAmong");
+        // Told with every cause, under none of the operator's own sources.
+        QCOMPARE(rig.record.events().last().text, QStringLiteral("已发送 Q00S0000Y（%1）").arg(sentFor));
+        QCOMPARE(rig.session.lastFrame().source, QStringLiteral("待发送的停止命令：%1").arg(sentFor));
+        QVERIFY(rig.session.stopText().isEmpty());
     }
 
     void replies_data()
@@ -172,6 +239,8 @@ private Q_SLOTS:
         QTest::newRow("settings") << "rx:Q00P01.5YQ00L0250Y" << QStringList{"P01.5", "L0250"} << 2 << 9;
         QTest::newRow("a flow reply while the flow is typed is not shown")
             << "typeL rx:Q00L0250YQ00P01.5Y" << QStringList{"P01.5"} << 2 << 9;
+        QTest::newRow("a limit reply while the limit is typed is not shown")
+            << "typeP rx:Q00P01.5YQ00L0250Y" << QStringList{"L0250"} << 2 << 9;
         QTest::newRow("noise before a frame") << "rx:xyQ00N00.5Y" << QStringList{"N00.5"} << 1 << 9;
         QTest::newRow("part of a frame from the old port is dropped")
             << "rx:Q00N0 open:2 rx:1.2Y" << QStringList{} << 0 << 9;

@@ -67,4 +67,8 @@ public:
         if (whileShown)
             whileShown(messages.last());
     }
+
+    // How often the panel closed a box it had opened, because it was no longer true.
+    int closedByPanel = 0;
+    void closeMessageBox() override { ++closedByPanel; }
 };

@@ -264,6 +264,11 @@ void TestTelemetry::alarmMessagesTellWhatHappened()
     expect(book.acted(Kind::High, false, at), {{"action", "acted"}, {"stop", "owed"}, {"value", 1.6}});
     expect(book.cleared({Kind::High, QStringLiteral("01.6"), QStringLiteral("01.2"), true}, at),
            {{"action", "cleared"}, {"cleared", true}, {"stop", "owed"}, {"acknowledged", false}});
+    // The owed stop went out: said once, for the alarm that owed it, and no longer "owed".
+    const QList<TelemetryMessages::Alarm> settled = book.stopSettled(true, at);
+    QCOMPARE(settled.size(), 1);
+    expect(settled.first(), {{"kind", "high"}, {"action", "acted"}, {"stop", "sent"}});
+    QVERIFY(book.stopSettled(false, at).isEmpty());
     expect(book.raised({Kind::Silence, at, QStringLiteral("10 秒"), false}, settings),
            {{"kind", "silence"}, {"value", 10}, {"limit", 10}, {"unit", "s"}, {"response", "warn"}});
     const QList<TelemetryMessages::Alarm> acknowledged =

@@ -52,7 +52,7 @@ void TestTimedRunControl::commands_data()
     QTest::newRow("a pause whose stop cannot go out has already stopped the count")
         << "set:1 start +1 tick writefail pause +5"
         << "R"
-        << "run-set run-start frame-sent run-pause"
+        << "run-set run-start frame-sent run-pause frame-refused"
         << "已运行 0:0:1" << false << 1;
     // 结束 keeps the count: the clock of that tick goes on from it.
     QTest::newRow("end clears the set time: a continue after it ends at the next tick")
@@ -64,7 +64,8 @@ void TestTimedRunControl::commands_data()
     QTest::newRow("the set time reached with the line down: the stop is owed, then sent first")
         << "set:0.05 start fail +3 tick back"
         << "R S"
-        << "run-set run-start frame-sent link-lost run-end run-pending-stop link-back "
+        << "run-set run-start frame-sent link-lost run-end frame-refused run-pending-stop "
+           "link-back "
            "frame-sent run-pending-stop"
         << "已运行 0:0:3" << false << 0;
 }
@@ -88,7 +89,7 @@ void TestTimedRunControl::commands()
     TimedRunControl run(&ticker, &session);
     qint64 nowMs = 0;
     run.setClockSource([&nowMs] { return nowMs; });
-    QVERIFY(session.open(QStringLiteral("1"), QStringLiteral("通信")).isEmpty());
+    QVERIFY(session.open(QStringLiteral("1")).isEmpty());
 
     int unsent = 0;
     const auto tell = [&unsent](const QString &failure) { unsent += failure.isEmpty() ? 0 : 1; };
