@@ -489,7 +489,19 @@ void Form1::operator_Click()
     Q_EMIT operatorEntered(name);
 }
 
-void Form1::auditTrail_Click() {}
+void Form1::auditTrail_Click()
+{
+    // Made at the first opening, then kept where the operator put it; each opening reads the
+    // trail again, as it has grown since.
+    if (!m_auditWindow)
+        m_auditWindow = new AuditWindow(
+            m_auditFolder.isEmpty() ? AuditLog::defaultFolder() : m_auditFolder, m_boxes, this);
+    else
+        m_auditWindow->refresh();
+    m_auditWindow->show();
+    m_auditWindow->raise();
+    m_auditWindow->activateWindow();
+}
 
 void Form1::alarmSettings_Click()
 {

@@ -500,4 +500,8 @@ FAULTS = [
           "row.broken = broken && chain.result.seq == number;",
           "on any day after the first the red row is another record than the one the chain "
           "says is broken, or none", "^tst_auditwindow$"),
+    # records a lab relies on
+    fault("audit-menu-shows-nothing", FORM1,
+          "    m_auditWindow->show();\n", "",
+          "审计记录… makes the audit window but never shows it", "^tst_form1$"),
 ]
