@@ -128,14 +128,16 @@ int main(int argc, char *argv[])
         if (!form.readingLog()->openDailyFolder(folder, &error))
             form.showLogNotice(error);
     }
-    // Held until the panel ends, so that the next panel of the host takes the next id.
+    // The panel's own name on the host, held until it ends so that the next panel takes the
+    // next: its audit chain's, and its MQTT id unless --mqtt-id names another.
     MqttIdClaim idClaim;
+    const QString panelId =
+        idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
     QString mqttId;
     if (commandLine.publishes()) {
         MqttSettings mqtt = commandLine.mqtt();
         if (mqtt.id.isEmpty())
-            mqtt.id =
-                idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
+            mqtt.id = panelId;
         mqttId = mqtt.id;
         form.startPublishing(mqtt);
     }
@@ -148,9 +150,9 @@ int main(int argc, char *argv[])
     });
     auditLog.open(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
                                                       : commandLine.auditFolder(),
-                  AuditRecorder::instanceName(mqttId, commandLine.portDevices().value(1)),
-                  form.runRecord().sessionId(), AuditLog::loginName(),
-                  PanelCommandLine::versionText().trimmed());
+                  panelId, form.runRecord().sessionId(), AuditLog::loginName(),
+                  PanelCommandLine::versionText().trimmed(),
+                  AuditRecorder::formerInstanceName(mqttId, commandLine.portDevices().value(1)));
     if (const std::optional<QString> name = commandLine.operatorName()) {
         recorder->setOperator(name, QStringLiteral("命令行"));
         form.setOperatorName(*name);

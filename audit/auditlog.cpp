@@ -35,7 +35,7 @@ QString AuditLog::loginName()
 }
 
 void AuditLog::open(const QString &folder, const QString &instance, const QString &session,
-                    const QString &user, const QString &startText)
+                    const QString &user, const QString &startText, const QString &former)
 {
     close();
     m_session = session;
@@ -51,6 +51,8 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
     // Without a parent: it lives on the writer thread and is deleted there as that thread ends.
     auto *worker = new AuditWorker(m_queue, QDir(folder).filePath(instance), std::move(write),
                                    m_retryInterval);
+    if (!former.isEmpty() && former != instance)
+        worker->continueFrom(QDir(folder).filePath(former));
     worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, worker, &AuditWorker::run);
     connect(m_thread, &QThread::finished, worker, &QObject::deleteLater);

@@ -48,9 +48,10 @@ public:
     // The name the user logged in with.
     static QString loginName();
 
-    // Closes the trail open before. instance: one path component naming this panel.
+    // Closes the trail open before. instance: one path component naming this panel; former:
+    // the one its trail had before, whose chain goes on while the instance has none yet.
     void open(const QString &folder, const QString &instance, const QString &session,
-              const QString &user, const QString &startText);
+              const QString &user, const QString &startText, const QString &former = QString());
     bool isOpen() const { return m_thread != nullptr; }
     // The declared operator, carried by every later record; nothing for none.
     void setOperator(const std::optional<QString> &name) { m_operator = name; }
