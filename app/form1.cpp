@@ -447,7 +447,7 @@ void Form1::print_Click()
 {
     QtPrintingLayer printer(this);
     if (const int pages = TestPage::print(printer); pages > 0)
-        logEvent("print", tr("测试页 %1 份").arg(pages));
+        logEvent("print", tr("测试页 %1 份，%2").arg(pages).arg(printer.destination()));
 }
 
 void Form1::history_Click()
@@ -465,6 +465,12 @@ void Form1::history_Click()
         m_history->setExportFolder([this] { return m_saving.recordFolder(); });
         connect(m_history, &HistoryWindow::exported, this,
                 [this](const QString &path) { logEvent("export", path); });
+        // Each report that came out is an event of the run and, through it, an audit record.
+        connect(m_history, &HistoryWindow::reportPrinted, this,
+                [this](int pages, const QString &what) {
+                    if (pages > 0)
+                        logEvent("print", what);
+                });
     }
     m_history->show();
     m_history->raise();

@@ -327,15 +327,28 @@ void HistoryWindow::printReport(bool visibleRange)
                 *pages = RunReportPrinter::print(&pdf, header, report, curve);
                 return *pages > 0;
             },
-            [this, pages](const QString &failure) {
+            [this, pages, report,
+             where = tr("文件 %1").arg(QDir::toNativeSeparators(m_printer->outputFileName()))](
+                const QString &failure) {
                 if (!failure.isEmpty())
                     m_boxes->messageBox(tr("运行报告未能打印：%1").arg(failure), tr("运行报告"));
-                Q_EMIT reportPrinted(failure.isEmpty() ? *pages : 0);
+                const int printed = failure.isEmpty() ? *pages : 0;
+                Q_EMIT reportPrinted(printed, printedText(report, printed, where));
             });
         return;
     }
     const int pages = RunReportPrinter::print(m_printer.get(), header, report, curve);
     if (pages == 0)
         m_boxes->messageBox(tr("运行报告未能打印。"), tr("运行报告"));
-    Q_EMIT reportPrinted(pages);
+    Q_EMIT reportPrinted(
+        pages, printedText(report, pages, tr("打印机 %1").arg(m_printer->printerName())));
+}
+
+QString HistoryWindow::printedText(const RunReport &report, int pages, const QString &where)
+{
+    const auto clock = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    return tr("运行报告 %1 页（%2 至 %3），%4")
+        .arg(QString::number(pages), clock(report.fromMs), clock(report.toMs), where);
 }

@@ -58,12 +58,15 @@ public:
 Q_SIGNALS:
     void exported(const QString &path);
     void exportFailed(const QString &reason);
-    void reportPrinted(int pages);
+    // pages 0: nothing came out (a box has said why). what: the report, its range and where it
+    // went, for the run's events.
+    void reportPrinted(int pages, const QString &what);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    static QString printedText(const RunReport &report, int pages, const QString &where);
     HistoryRenderer::Request rangeRequest(bool everything, QSize size) const;
     void scheduleRefresh();
     // Writes a file's bytes on the export thread, giving up when told the panel is closing.

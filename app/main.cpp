@@ -1,5 +1,6 @@
 #include "app/auditheadpublishing.h"
 #include "app/form1.h"
+#include "app/panelending.h"
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
 #include "app/statusarea.h"
@@ -168,8 +169,9 @@ int main(int argc, char *argv[])
     });
     form.setAuditFolder(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
                                                             : commandLine.auditFolder());
-    if (form.publishing())
-        new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form);
+    AuditHeadPublishing *headPublishing =
+        form.publishing() ? new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form)
+                          : nullptr;
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted(commandLine.programFile());
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
@@ -181,20 +183,6 @@ int main(int argc, char *argv[])
     });
     form.show();
     const int status = app.exec();
-    // The threads of the reading log, of exports, of the audit trail and of publishing end
-    // together, each within its own deadline, rather than one after another as the window's
-    // objects go: a disk or a broker that does not answer holds up the end by one deadline at most.
-    form.hide();
-    Publisher *publisher = form.publishing() ? form.publishing()->publisher() : nullptr;
-    if (publisher)
-        publisher->beginFinish();
-    form.readingLog()->beginClose();
-    form.exports()->beginClose();
-    auditLog.beginClose();
-    if (publisher)
-        publisher->waitFinished();
-    form.readingLog()->waitClosed();
-    form.exports()->waitClosed();
-    auditLog.waitClosed();
+    PanelEnding::finish(form, auditLog, headPublishing);
     return status;
 }

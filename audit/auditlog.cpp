@@ -3,6 +3,7 @@
 #include "audit/auditqueue.h"
 #include "records/threadend.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 #include <QThread>
@@ -66,9 +67,11 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
         if (generation == m_generation)
             Q_EMIT resumed();
     });
+    // The head follows a closing writer to its last record, but never one of an earlier open.
+    const quint64 opening = ++m_openings;
     connect(worker, &AuditWorker::written, this,
-            [this, generation](qint64 seq, const QByteArray &hash, const QString &what) {
-                if (generation != m_generation)
+            [this, opening](qint64 seq, const QByteArray &hash, const QString &what) {
+                if (opening != m_openings)
                     return;
                 m_head = {seq, hash};
                 Q_EMIT written(what);
@@ -122,6 +125,9 @@ void AuditLog::waitClosed()
     beginClose();
     // The disk does not answer: the thread ends when its write returns.
     ThreadEnd::waitOrLeave(m_thread, m_closeDeadline);
+    // What the writer said of its last records is still on its way to this thread, whose
+    // event loop may have ended: taken now, so that head() is the last record written.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     m_thread = nullptr;
     m_closing = false;
     m_queue.reset();

@@ -66,7 +66,8 @@ public:
     // Takes source, what, before, beforeFrom, after and text; stamps the rest.
     void append(AuditRecord record);
 
-    // beginClose() then waitClosed(), as LogWriter's.
+    // beginClose() then waitClosed(), as LogWriter's; once closed, head() is the last record
+    // written.
     void close();
     void beginClose();
     void waitClosed();
@@ -87,6 +88,7 @@ private:
     QThread *m_thread = nullptr;
     bool m_closing = false;
     quint64 m_generation = 0; // of the writer thread
+    quint64 m_openings = 0;
     QDeadlineTimer m_closeDeadline;
     QString m_session;
     QString m_user;

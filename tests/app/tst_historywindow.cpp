@@ -325,7 +325,7 @@ void TestHistoryWindow::reportPrintsTheFigures()
     PrintDialogAnswerer answerer(1);
     int pages = 0;
     connect(&window, &HistoryWindow::reportPrinted, this,
-            [&pages](int printed) { pages = printed; });
+            [&pages](int printed, const QString &) { pages = printed; });
     window.findChild<QAction *>(QStringLiteral("reportLastRun"))->trigger();
     QCOMPARE(answerer.answered, 1);
     QVERIFY(pages >= 1 && pages <= RunReportPrinter::kMostPages);

@@ -1,9 +1,17 @@
+#include "app/auditheadpublishing.h"
 #include "app/form1.h"
+#include "app/historywindow.h"
+#include "app/panelending.h"
+#include "app/panelpublishing.h"
+#include "audit/auditline.h"
+#include "audit/auditlog.h"
+#include "audit/auditrecorder.h"
 #include "platform/serialcontrol.h"
 #include "telemetry/mqttidrule.h"
 #include "telemetry/mqttsettings.h"
 #include "tests/faults/simulatedpump.h"
 #include "tests/support/mosquittobroker.h"
+#include "tests/platform/printdialoganswerer.h"
 #include "tests/support/scriptedboxes.h"
 
 #include <QAction>
@@ -11,6 +19,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QSysInfo>
 #include <QTest>
 
@@ -31,6 +40,7 @@ private Q_SLOTS:
     void publishesThroughAnOutage();
     void refusedOrUntrustedPanelWorksOn_data();
     void refusedOrUntrustedPanelWorksOn();
+    void witnessesPrintsAndTheEnd();
     void killedPanelShowsOffline();
     void panelsOfOneHostTakeIdsOfTheirOwn();
 
@@ -224,6 +234,63 @@ void TestMonitoring::refusedOrUntrustedPanelWorksOn()
     // The panel goes on: a reading arrives, and no box was opened.
     QTRY_VERIFY_WITH_TIMEOUT(form.records().count() > 0, 5000);
     QCOMPARE(boxes.messages.size(), 0);
+}
+
+// The audit trail's head on the broker after a report printed and once more at the panel's end,
+// where the port's closing is the last record; and the pump's last command as the panel sent it.
+void TestMonitoring::witnessesPrintsAndTheEnd()
+{
+    Subscriber watcher(m_broker, QStringLiteral("corvane/witness/#"));
+    SimulatedPump pump(m_dir.path());
+    QString error;
+    QVERIFY2(pump.start({}, &error), qPrintable(error));
+    ScriptedBoxes boxes;
+    AuditLog audit;
+    Form1 form(&boxes);
+    form.setPollInterval(200ms);
+    form.startPublishing(settings(QStringLiteral("witness")));
+    new AuditRecorder(&audit, form.session(), &form.runRecord(), form.alarms(), &form);
+    const QString trail = m_dir.filePath(QStringLiteral("witness-audit"));
+    audit.open(trail, QStringLiteral("witness"), form.runRecord().sessionId(),
+               QStringLiteral("lab"), QStringLiteral("test"));
+    auto *head = new AuditHeadPublishing(&audit, form.publishing()->publisher(), &form);
+    QVERIFY(openPort(form, boxes, pump.slavePath()));
+    // The seq of the trail's last record of a kind, as the file has it.
+    const auto seqOf = [&trail](const char *what) {
+        QFile file(QDir(trail).filePath(QStringLiteral("witness/") +
+                                        QDate::currentDate().toString(Qt::ISODate) + ".jsonl"));
+        qint64 seq = 0;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (const auto fields = AuditLine::read(line);
+                    fields && (!*what || fields->what == QByteArrayView(what)))
+                    seq = fields->seq;
+        return seq;
+    };
+    const auto headsPublished = [&watcher] {
+        QList<qint64> seqs;
+        for (const QJsonObject &head : watcher.objects(QStringLiteral("audit")))
+            seqs << head.value(QStringLiteral("seq")).toInteger();
+        return seqs;
+    };
+
+    form.findChild<QAction *>(QStringLiteral("history"))->trigger();
+    QPrinter *printer = form.historyWindow()->reportPrinter();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(m_dir.filePath(QStringLiteral("witness.pdf")));
+    {
+        PrintDialogAnswerer answerer(1);
+        form.historyWindow()->findChild<QAction *>(QStringLiteral("reportLastRun"))->trigger();
+        QCOMPARE(answerer.answered, 1);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(seqOf("print") > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(headsPublished().contains(seqOf("print")), 10000);
+
+    form.close();
+    PanelEnding::finish(form, audit, head);
+    const qint64 last = seqOf("");
+    QCOMPARE(last, seqOf("link-closed"));
+    QTRY_COMPARE_WITH_TIMEOUT(headsPublished().value(headsPublished().size() - 1), last, 10000);
 }
 
 void TestMonitoring::killedPanelShowsOffline()
