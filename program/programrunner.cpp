@@ -173,6 +173,13 @@ void ProgramRunner::otherDevice()
         finish(Cause::OtherDevice);
 }
 
+QString ProgramRunner::stepKey() const
+{
+    if (m_index < 0 || m_index >= block().size())
+        return {};
+    return ProgramPlan::pathKey(block()[m_index].path, block()[m_index].step.kind, m_inEnd);
+}
+
 ProgramPosition ProgramRunner::position() const
 {
     ProgramPosition position;

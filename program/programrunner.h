@@ -85,6 +85,8 @@ public:
     Cause endCause() const { return m_endCause; }
     bool inEndBlock() const { return m_inEnd; }
     ProgramPosition position() const;
+    // The step now running as the file has it ("steps[2].ramp"); empty at no step.
+    QString stepKey() const;
     const ProgramPlan &plan() const { return m_plan; }
 
     static QString causeText(Cause cause);

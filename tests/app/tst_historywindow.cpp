@@ -41,6 +41,7 @@ private Q_SLOTS:
     void reportPrintsTheFigures();
     void reportOnPaper_data();
     void reportOnPaper();
+    void reportSaysWhatRan();
 
 private:
     QByteArray exported(HistoryWindow &window, const char *action);
@@ -428,6 +429,60 @@ void TestHistoryWindow::reportOnPaper()
                 QVERIFY2(inside.contains(x, y) || grey.pixel(x, y) == qRgb(255, 255, 255),
                          qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
     }
+}
+
+// A run with a program in it, printed to a PDF file and read back with pdftotext: the run and
+// stop with their times, the program with its file and hash, its 60 s ramp as one line, the
+// operator declared, and the audit head copied back character for character.
+void TestHistoryWindow::reportSaysWhatRan()
+{
+    RunRecord record;
+    const auto at = [](qint64 s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
+    const QString hash(64, u'f');
+    record.addEvent(at(0), "frame-sent", "Q00L0100Y（键盘）");
+    record.addEvent(at(5), "frame-sent", "Q00R0000Y（键盘）");
+    record.addEvent(at(10), "prog-start",
+                    "“升流”（/lab/升流.json，SHA-256 " + hash + "），泵 0，断线时暂停");
+    record.addEvent(at(10), "prog-step", "第 1 步");
+    for (int s = 1; s <= 60; ++s)
+        record.addEvent(at(10 + s), "frame-sent",
+                        QStringLiteral("Q00L%1Y（程序“升流”）")
+                            .arg(100 + (400 * s + 30) / 60, 4, 10, QLatin1Char('0')));
+    record.addEvent(at(70), "prog-step", "第 2 步");
+    record.addEvent(at(80), "prog-end", "“升流”：结束程序");
+    record.addEvent(at(90), "frame-sent", "Q00S0000Y（泵菜单）");
+    for (int s = 0; s <= 100; s += 2)
+        record.addReading(at(s), QStringLiteral("00.5"));
+    const RunReport report = RunReport::compute(record, kBase, kBase + 100'000);
+
+    const QString head = QStringLiteral("42:ffa0ffb1fff2ff") + QString(48, u'e');
+    const QString path = m_dir.filePath(QStringLiteral("what-ran.pdf"));
+    QPrinter pdf;
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    QCOMPARE(RunReportPrinter::print(
+                 &pdf, {"Corvane(KMW7R35)V2.0", "2.0", "/dev/ttyUSB0", 0, head, "王芳"}, report,
+                 QPicture()),
+             1);
+    QString error;
+    // pdftotext gives a run of blanks as one.
+    QStringList lines;
+    for (const QString &line :
+         QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error)).split(u'\n'))
+        lines << line.simplified();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const auto clock = [&at](qint64 s) { return at(s).toString("yyyy-MM-dd HH:mm:ss"); };
+    for (const QString &expected :
+         {"审计记录：" + head, clock(5) + " 运行（键盘）", clock(90) + " 停止（泵菜单）",
+          "程序“升流”：开始 " + clock(10) + "，结束 " + clock(80) + "（结束程序）",
+          QStringLiteral("文件：/lab/升流.json"), "SHA-256：" + hash,
+          clock(11) + " 流量 100 → 500 ml/min，60 s（程序“升流”）"}) {
+        QVERIFY2(lines.contains(expected), qPrintable(expected));
+    }
+    QVERIFY2(lines.filter(QStringLiteral("操作人员：王芳")).size() == 1,
+             qPrintable(lines.join(u'\n')));
+    // The ramp's sixty frames are its one line; the flow set by hand before it is its own.
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^\\d{4}-.* 流量 "))).size(), 2);
 }
 
 QTEST_MAIN(TestHistoryWindow)
