@@ -67,6 +67,8 @@ protected:
 
 private:
     static QString printedText(const RunReport &report, int pages, const QString &where);
+    // What an exported picture says above its curve: the range, the device and the panel.
+    QStringList exportHeading(const HistoryRenderer::Request &request) const;
     HistoryRenderer::Request rangeRequest(bool everything, QSize size) const;
     void scheduleRefresh();
     // Writes a file's bytes on the export thread, giving up when told the panel is closing.

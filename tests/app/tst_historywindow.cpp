@@ -138,6 +138,9 @@ QByteArray TestHistoryWindow::exported(HistoryWindow &window, const char *action
 void TestHistoryWindow::longRunZoomPanExport()
 {
     HistoryWindow window(&m_record, &m_boxes);
+    window.setHeaderSource([] {
+        return RunReportPrinter::Header{"Corvane(KMW7R35)V2.0", "2.0", "/dev/ttyUSB0", 7};
+    });
     window.show();
     HistoryView *view = window.view();
     // Opened following the newest reading: all of it at first, which ends with the last one.
@@ -160,9 +163,16 @@ void TestHistoryWindow::longRunZoomPanExport()
     QTest::mouseRelease(view, Qt::LeftButton, {}, middle - QPoint(100, 0));
     QTRY_VERIFY_WITH_TIMEOUT(view->fromMs() > zoomedFrom, 5000);
 
-    // PNG and SVG of what is shown; the curve is in the picture.
+    // PNG and SVG of what is shown; the curve is in the picture, a heading above it and a
+    // legend under it.
     const QImage png = QImage::fromData(exported(window, "exportVisiblePng"), "PNG");
-    QCOMPARE(png.size(), view->size() * view->devicePixelRatioF());
+    QCOMPARE(png.size(), HistoryPainter::exportSize(view->size()) * view->devicePixelRatioF());
+    const int legend = png.height() - qRound(24 * view->devicePixelRatioF());
+    bool orange = false;
+    for (int x = 0; x < png.width() && !orange; ++x)
+        for (int y = legend; y < png.height() && !orange; ++y)
+            orange = png.pixelColor(x, y) == HistoryPainter::eventColor("link-lost");
+    QVERIFY(orange);
     QVERIFY(png.convertToFormat(QImage::Format_RGB32).pixelColor(png.rect().center()).isValid());
     bool red = false;
     for (int x = 0; x < png.width() && !red; x += 2)
@@ -176,7 +186,7 @@ void TestHistoryWindow::longRunZoomPanExport()
         qRound((area.left() + double(outage - view->fromMs()) /
                                   double(view->toMs() - view->fromMs()) * area.width()) *
                view->devicePixelRatioF());
-    for (int y = 0; y < png.height(); ++y)
+    for (int y = 0; y < legend; ++y)
         QVERIFY2(png.pixelColor(outageX, y) != QColor(220, 0, 0), qPrintable(QString::number(y)));
 
     // The SVG rendered back fills its view box as the PNG fills the picture: ink at the right
@@ -187,6 +197,14 @@ void TestHistoryWindow::longRunZoomPanExport()
     while (!svg.atEnd())
         svg.readNext();
     QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+    const auto clock = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString("yyyy-MM-dd HH:mm:ss");
+    };
+    const QString svgText = QString::fromUtf8(svgData);
+    for (const QString &said :
+         {clock(view->fromMs()) + " 至 " + clock(view->toMs()), QStringLiteral("/dev/ttyUSB0"),
+          QStringLiteral(">压力"), QStringLiteral(">报警<"), QStringLiteral(">其他事件<")})
+        QVERIFY2(svgText.contains(said), qPrintable(said));
     QImage drawn(png.size(), QImage::Format_RGB32);
     drawn.fill(Qt::white);
     QPainter painter(&drawn);
