@@ -120,7 +120,7 @@ void Form1::startPublishing(const MqttSettings &settings)
         return PanelStateBuilder::Window{m_keypad.pumpNumber(),   m_timedRun->run().timeset(),
                                          m_timedRun->startedAt(), m_timedRun->counting(),
                                          program->name(),         program->stepText(),
-                                         program->stateWord()};
+                                         program->stateWord(),    program->stepKey()};
     });
     connect(m_publishing, &PanelPublishing::statusText, this,
             [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Mqtt, text); });

@@ -274,6 +274,28 @@ void TestMonitoring::witnessesPrintsAndTheEnd()
         return seqs;
     };
 
+    // Nothing commanded yet: said as null, and the setpoints unknown since the panel started.
+    const auto lastState = [&watcher] {
+        const QList<QJsonObject> states = watcher.objects(QStringLiteral("state"));
+        return states.isEmpty() ? QJsonObject() : states.last();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(
+        lastState().value(QStringLiteral("link")).toObject().value("state").toString(), "open",
+        10000);
+    QVERIFY(lastState().contains(QStringLiteral("commanded")));
+    QVERIFY(lastState().value(QStringLiteral("commanded")).isNull());
+    QVERIFY(lastState().value(QStringLiteral("setpoints")).toObject().value("flow").isNull());
+    QVERIFY(lastState().value(QStringLiteral("setpoints")).toObject().value("knownSince").isString());
+    QTRY_VERIFY_WITH_TIMEOUT(!watcher.objects(QStringLiteral("reading")).isEmpty(), 10000);
+    QCOMPARE(watcher.objects(QStringLiteral("reading")).first().value("unit").toString(), "MPa");
+    for (const char *command : {"run", "stop"}) {
+        form.findChild<QAction *>(QLatin1String(command))->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(lastState().value(QStringLiteral("commanded")).toString(),
+                                  QLatin1String(command), 10000);
+        QCOMPARE(lastState().value(QStringLiteral("commandedAt")),
+                 lastState().value(QStringLiteral("lastFrame")).toObject().value("time"));
+    }
+
     form.findChild<QAction *>(QStringLiteral("history"))->trigger();
     QPrinter *printer = form.historyWindow()->reportPrinter();
     printer->setOutputFormat(QPrinter::PdfFormat);
