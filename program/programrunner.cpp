@@ -324,6 +324,8 @@ void ProgramRunner::beginStep(qsizetype index, qint64 startMs)
 void ProgramRunner::enterEnd(Cause cause)
 {
     m_endCause = cause;
+    if (cause != Cause::Completed && !m_inEnd)
+        m_stepsLeftAt = m_plan.secondOf(position());
     m_inEnd = true;
     if (m_plan.endSteps().isEmpty()) {
         finish(cause);
