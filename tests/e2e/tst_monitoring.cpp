@@ -319,10 +319,11 @@ void TestMonitoring::killedPanelShowsOffline()
 {
     Subscriber watcher(m_broker, QStringLiteral("corvane/killed/status"));
     QProcess panel;
+    const QString trail = m_dir.filePath(QStringLiteral("killed-audit"));
     panel.start(QStringLiteral(PANEL_EXECUTABLE),
                 {"-platform", "offscreen", "--no-log", "--mqtt",
                  QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.plainPort()), "--mqtt-id",
-                 "killed", "--mqtt-auth", m_broker.authFile()});
+                 "killed", "--mqtt-auth", m_broker.authFile(), "--audit-dir", trail});
     QVERIFY(panel.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads(QStringLiteral("status")).value(0),
                               QByteArray("online"), 10000);
@@ -330,6 +331,11 @@ void TestMonitoring::killedPanelShowsOffline()
     panel.waitForFinished();
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads(QStringLiteral("status")).last(),
                               QByteArray("offline"), 10000);
+    // Its audit trail is the panel's own, named as the host's panels are, not by --mqtt-id.
+    const QStringList instances = QDir(trail).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(instances.size(), 1);
+    QVERIFY2(instances.first().startsWith(MqttIdRule::id(QSysInfo::machineHostName(), {}, 1)),
+             qPrintable(instances.first()));
 }
 
 void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
@@ -345,7 +351,7 @@ void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
         panel.start(QStringLiteral(PANEL_EXECUTABLE),
                     {"-platform", "offscreen", "--no-log", "--mqtt",
                      QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.plainPort()), "--mqtt-auth",
-                     m_broker.authFile()});
+                     m_broker.authFile(), "--audit-dir", runtime.filePath("audit")});
     };
     // The latest status under the id of an instance.
     const auto status = [&](int instance) {
@@ -367,6 +373,13 @@ void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
         panel.kill();
         panel.waitForFinished();
     }
+    // Each running panel kept a chain of its own, under its id; the third went on with the
+    // first's.
+    QStringList ids{MqttIdRule::id(QSysInfo::machineHostName(), QString(), 1),
+                    MqttIdRule::id(QSysInfo::machineHostName(), QString(), 2)};
+    ids.sort();
+    QCOMPARE(QDir(runtime.filePath("audit")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+             ids);
 }
 
 QTEST_MAIN(TestMonitoring)
