@@ -295,6 +295,15 @@ void TestMonitoring::witnessesPrintsAndTheEnd()
         QCOMPARE(lastState().value(QStringLiteral("commandedAt")),
                  lastState().value(QStringLiteral("lastFrame")).toObject().value("time"));
     }
+    // A setting sent after the stop is the last frame, not a command to run or stop.
+    const QJsonValue stoppedAt = lastState().value(QStringLiteral("commandedAt"));
+    boxes.answers << QStringLiteral("1.5");
+    form.findChild<QAction *>(QStringLiteral("pressure"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        lastState().value(QStringLiteral("lastFrame")).toObject().value("frame").toString(),
+        "Q00P01.5Y", 10000);
+    QCOMPARE(lastState().value(QStringLiteral("commanded")).toString(), "stop");
+    QCOMPARE(lastState().value(QStringLiteral("commandedAt")), stoppedAt);
 
     form.findChild<QAction *>(QStringLiteral("history"))->trigger();
     QPrinter *printer = form.historyWindow()->reportPrinter();
