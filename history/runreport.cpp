@@ -97,16 +97,17 @@ RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toM
     std::optional<double> lastFlow;
     std::optional<double> lastPressure;
     std::optional<qint64> stepMs;
+    qsizetype stepFirst = 0; // the step's first change, in report.changes
     // A program's setting sent again within one step is its ramp going on: the ramp's line
     // takes it. True when it did.
     const auto rampGoesOn = [&](const Setting &setting) {
         if (!stepMs || !setting.source.startsWith(QStringLiteral("程序")))
             return false;
-        for (qsizetype i = report.changes.size() - 1; i >= 0; --i) {
+        for (qsizetype i = report.changes.size() - 1; i >= stepFirst; --i) {
             Setting &earlier = report.changes[i];
             if (earlier.kind != setting.kind)
                 continue;
-            if (earlier.source != setting.source || earlier.ms < *stepMs)
+            if (earlier.source != setting.source)
                 return false;
             earlier.value = setting.value;
             earlier.seconds = (setting.ms - *stepMs + 500) / 1000;
@@ -156,8 +157,10 @@ RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toM
         const RunHistory::Event &event = events[i];
         const qint64 ms = event.time.toMSecsSinceEpoch();
         if (event.key == u"prog-start" || event.key == u"prog-step" ||
-            event.key == u"prog-continue")
+            event.key == u"prog-continue") {
             stepMs = ms;
+            stepFirst = report.changes.size();
+        }
         else if (event.key == u"prog-end" || event.key == u"prog-pause")
             stepMs.reset();
         if (ms <= toMs && event.key == u"prog-start")

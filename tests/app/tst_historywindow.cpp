@@ -461,12 +461,14 @@ void TestHistoryWindow::reportSaysWhatRan()
     record.addEvent(at(5), "frame-sent", "Q00R0000Y（键盘）");
     record.addEvent(at(10), "prog-start",
                     "“升流”（/lab/升流.json，SHA-256 " + hash + "），泵 0，断线时暂停");
-    record.addEvent(at(10), "prog-step", "第 1 步");
+    // Its first step sets the flow, in the same millisecond as the ramp's step begins.
+    record.addEvent(at(10), "frame-sent", "Q00L0100Y（程序“升流”）");
+    record.addEvent(at(10), "prog-step", "第 2 步");
     for (int s = 1; s <= 60; ++s)
         record.addEvent(at(10 + s), "frame-sent",
                         QStringLiteral("Q00L%1Y（程序“升流”）")
                             .arg(100 + (400 * s + 30) / 60, 4, 10, QLatin1Char('0')));
-    record.addEvent(at(70), "prog-step", "第 2 步");
+    record.addEvent(at(70), "prog-step", "第 3 步");
     record.addEvent(at(80), "prog-end", "“升流”：结束程序");
     record.addEvent(at(90), "frame-sent", "Q00S0000Y（泵菜单）");
     for (int s = 0; s <= 100; s += 2)
@@ -499,8 +501,8 @@ void TestHistoryWindow::reportSaysWhatRan()
     }
     QVERIFY2(lines.filter(QStringLiteral("操作人员：王芳")).size() == 1,
              qPrintable(lines.join(u'\n')));
-    // The ramp's sixty frames are its one line; the flow set by hand before it is its own.
-    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^\\d{4}-.* 流量 "))).size(), 2);
+    // The ramp's sixty frames are its one line; the flows set before it are their own.
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^\\d{4}-.* 流量 "))).size(), 3);
 }
 
 QTEST_MAIN(TestHistoryWindow)
