@@ -458,10 +458,9 @@ void Form1::history_Click()
         m_history->setHeaderSource([this] {
             const QString device =
                 m_session->device().isEmpty() ? QString() : m_session->deviceText();
-            return RunReportPrinter::Header{windowTitle(),         QStringLiteral(CORVANE_VERSION),
-                                            device,                m_keypad.pumpNumber(),
-                                            m_auditHead ? m_auditHead() : QString(),
-                                            m_operatorName};
+            return RunReportPrinter::Header{
+                windowTitle(),         QStringLiteral(CORVANE_VERSION),         device,
+                m_keypad.pumpNumber(), m_auditHead ? m_auditHead() : QString(), m_operatorName};
         });
         m_history->setExportFolder([this] { return m_saving.recordFolder(); });
         connect(m_history, &HistoryWindow::exported, this,

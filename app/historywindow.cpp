@@ -345,8 +345,8 @@ void HistoryWindow::printReport(bool visibleRange)
     const int pages = RunReportPrinter::print(m_printer.get(), header, report, curve);
     if (pages == 0)
         m_boxes->messageBox(tr("运行报告未能打印。"), tr("运行报告"));
-    Q_EMIT reportPrinted(
-        pages, printedText(report, pages, tr("打印机 %1").arg(m_printer->printerName())));
+    Q_EMIT reportPrinted(pages,
+                         printedText(report, pages, tr("打印机 %1").arg(m_printer->printerName())));
 }
 
 QStringList HistoryWindow::exportHeading(const HistoryRenderer::Request &request) const

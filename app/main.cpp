@@ -170,8 +170,9 @@ int main(int argc, char *argv[])
     form.setAuditFolder(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
                                                             : commandLine.auditFolder());
     AuditHeadPublishing *headPublishing =
-        form.publishing() ? new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form)
-                          : nullptr;
+        form.publishing()
+            ? new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form)
+            : nullptr;
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted(commandLine.programFile());
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });

@@ -242,8 +242,8 @@ void AuditWorker::findFormerChainEnd()
             return;
         struct stat info;
         Tail tail;
-        const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                          readTail(fd, info.st_size, &tail);
+        const bool read =
+            ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && readTail(fd, info.st_size, &tail);
         ::close(fd);
         if (!read)
             return;

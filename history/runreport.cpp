@@ -160,8 +160,7 @@ RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toM
             event.key == u"prog-continue") {
             stepMs = ms;
             stepFirst = report.changes.size();
-        }
-        else if (event.key == u"prog-end" || event.key == u"prog-pause")
+        } else if (event.key == u"prog-end" || event.key == u"prog-pause")
             stepMs.reset();
         if (ms <= toMs && event.key == u"prog-start")
             report.programs.append(programOf(ms, event.text));

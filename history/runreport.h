@@ -65,14 +65,14 @@ struct RunReport
     std::optional<Setting> flowAtStart; // the last of each sent before the range
     std::optional<Setting> pressureAtStart;
     std::optional<Setting> pumpAtStart;
-    QList<Setting> changes; // settings sent within the range, a new pump number among them
-    QList<Command> commands;     // run and stop frames sent within the range
-    QList<ProgramRun> programs;  // started before its end and not ended before its start
-    QList<Alarm> alarms;    // alarms raised within the range
-    qint32 readings = 0;    // replies in the range
-    qint32 numbers = 0;     // of them, numbers
-    qint32 gaps = 0;        // replies that were no number, and outages of the line
-    double minimum = 0;     // of the numbers; meaningful while numbers > 0
+    QList<Setting> changes;     // settings sent within the range, a new pump number among them
+    QList<Command> commands;    // run and stop frames sent within the range
+    QList<ProgramRun> programs; // started before its end and not ended before its start
+    QList<Alarm> alarms;        // alarms raised within the range
+    qint32 readings = 0;        // replies in the range
+    qint32 numbers = 0;         // of them, numbers
+    qint32 gaps = 0;            // replies that were no number, and outages of the line
+    double minimum = 0;         // of the numbers; meaningful while numbers > 0
     double maximum = 0;
     double mean = 0;
     QString last;                    // the last reply as received

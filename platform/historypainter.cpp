@@ -68,8 +68,8 @@ void paintExport(QPainter &painter, const QPicture &curve, QSize curveSize,
     painter.drawText(QPointF(x, y + metrics.ascent() / 2 - 1), pressure);
     x += metrics.horizontalAdvance(pressure) + 16;
     const std::pair<const char *, const char *> marks[] = {
-        {"alarm", "报警"},       {"link", "线路"},       {"run", "定时运行"},
-        {"prog-", "程序"},       {"frame-sent", "命令"}, {"", "其他事件"}};
+        {"alarm", "报警"}, {"link", "线路"},       {"run", "定时运行"},
+        {"prog-", "程序"}, {"frame-sent", "命令"}, {"", "其他事件"}};
     for (const auto &[key, text] : marks) {
         const QString label = QString::fromUtf8(text);
         painter.setPen(Qt::NoPen);

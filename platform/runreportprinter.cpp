@@ -36,9 +36,8 @@ QString settingText(const RunReport::Setting &setting)
             return flow ? QString::number(value) : QString::number(value, 'f', 2);
         };
         return tr("%1 %2 → %3 %4，%5 s")
-            .arg(flow ? tr("流量") : tr("保护压力"),
-                 setting.from ? number(*setting.from) : tr("—"), number(setting.value),
-                 flow ? QStringLiteral("ml/min") : QStringLiteral("MPa"))
+            .arg(flow ? tr("流量") : tr("保护压力"), setting.from ? number(*setting.from) : tr("—"),
+                 number(setting.value), flow ? QStringLiteral("ml/min") : QStringLiteral("MPa"))
             .arg(setting.seconds);
     }
     switch (setting.kind) {
@@ -270,8 +269,7 @@ int print(QPagedPaintDevice *device, const Header &header, const RunReport &repo
         case Item::Kind::Mono:
             // Whole or not at all: a hash cut short witnesses nothing.
             painter.drawText(QRectF(area.left(), area.top() + at.y, area.width(), line),
-                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWrapAnywhere,
-                             at.item.text);
+                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWrapAnywhere, at.item.text);
             break;
         case Item::Kind::Curve: {
             const double scale =

@@ -13,7 +13,8 @@ class QPagedPaintDevice;
 // figures, the curve with its axes right under them (or, for a range without a number, a line
 // that says so), each change of the settings, each alarm with what it did and when it was
 // acknowledged, the run and stop commands, each pump program that ran (its file and the file's
-// SHA-256) with each ramp as one line, and lines for the operator, the sample and a signature. Every page is numbered
+// SHA-256) with each ramp as one line, and lines for the operator, the sample and a signature.
+// Every page is numbered
 // ("第 1 页，共 2 页"). Everything stays inside the printable area and at least kLeastMarginMm
 // from the paper's edge, whatever margins the device was given (a PDF file's are narrow), on at
 // most kMostPages pages: what does not fit is counted on the last.

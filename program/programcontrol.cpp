@@ -149,11 +149,11 @@ QString ProgramControl::begin(const Program &program, const QString &path,
                                                 : tr("%1，SHA-256 %2")
                                                       .arg(QDir::toNativeSeparators(path),
                                                            QString::fromLatin1(m_fileHash));
-    log("prog-start", tr("“%1”（%2），泵 %3，%4")
-                          .arg(program.name, file, QString::number(program.pump),
-                               program.onLinkLost == Program::OnLinkLost::Pause
-                                   ? tr("断线时暂停")
-                                   : tr("断线时结束程序")));
+    log("prog-start",
+        tr("“%1”（%2），泵 %3，%4")
+            .arg(program.name, file, QString::number(program.pump),
+                 program.onLinkLost == Program::OnLinkLost::Pause ? tr("断线时暂停")
+                                                                  : tr("断线时结束程序")));
     m_interrupted.reset();
     if (!how(*runner)) {
         m_runner.reset();

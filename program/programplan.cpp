@@ -145,13 +145,13 @@ QString ProgramPlan::pathKey(const QList<int> &path, ProgramStep::Kind kind, boo
     if (path.isEmpty())
         return {};
     // The names of the file's steps.
-    const char *name = kind == Kind::Set        ? "set"
-                       : kind == Kind::Run      ? "run"
-                       : kind == Kind::Stop     ? "stop"
-                       : kind == Kind::Ramp     ? "ramp"
-                       : kind == Kind::Hold     ? "hold"
-                       : kind == Kind::Repeat   ? "repeat"
-                                                : "waitUntil";
+    const char *name = kind == Kind::Set      ? "set"
+                       : kind == Kind::Run    ? "run"
+                       : kind == Kind::Stop   ? "stop"
+                       : kind == Kind::Ramp   ? "ramp"
+                       : kind == Kind::Hold   ? "hold"
+                       : kind == Kind::Repeat ? "repeat"
+                                              : "waitUntil";
     QString key = QStringLiteral("%1[%2]").arg(inEnd ? u"end" : u"steps").arg(path.first());
     for (qsizetype i = 2; i < path.size(); i += 2)
         key += QStringLiteral(".repeat.steps[%1]").arg(path[i]);

@@ -40,28 +40,27 @@ QByteArray PanelState::toJson(quint64 readingsDropped) const
         {QStringLiteral("pump"), pumpNumber},
         {QStringLiteral("commanded"), commanded.isEmpty() ? QJsonValue() : QJsonValue(commanded)},
         {QStringLiteral("commandedAt"), timeOrNull(commandedTime)},
-        {QStringLiteral("run"), QJsonObject{{QStringLiteral("setTime"), runSetTime},
-                                            {QStringLiteral("setTimeSeconds"),
-                                             runSetSeconds > 0 ? QJsonValue(runSetSeconds)
-                                                               : QJsonValue()},
-                                            {QStringLiteral("startedAt"), timeOrNull(runStartedAt)},
-                                            {QStringLiteral("mode"), runMode},
-                                            {QStringLiteral("pendingStop"), pendingStop}}},
+        {QStringLiteral("run"),
+         QJsonObject{{QStringLiteral("setTime"), runSetTime},
+                     {QStringLiteral("setTimeSeconds"),
+                      runSetSeconds > 0 ? QJsonValue(runSetSeconds) : QJsonValue()},
+                     {QStringLiteral("startedAt"), timeOrNull(runStartedAt)},
+                     {QStringLiteral("mode"), runMode},
+                     {QStringLiteral("pendingStop"), pendingStop}}},
         {QStringLiteral("alarms"), QJsonArray::fromStringList(alarms)},
         {QStringLiteral("setpoints"),
          QJsonObject{{QStringLiteral("flow"), setpoint(flowFrame, flowTime)},
                      {QStringLiteral("limit"), setpoint(limitFrame, limitTime)},
                      // What a null means: nothing sent since then, so unknown.
                      {QStringLiteral("knownSince"), timeOrNull(startedAt)}}},
-        {QStringLiteral("program"), programName.isEmpty()
-                                        ? QJsonValue()
-                                        : QJsonObject{{QStringLiteral("name"), programName},
-                                                      {QStringLiteral("step"), programStep},
-                                                      {QStringLiteral("stepPath"),
-                                                       programStepPath.isEmpty()
-                                                           ? QJsonValue()
-                                                           : QJsonValue(programStepPath)},
-                                                      {QStringLiteral("state"), programState}}},
+        {QStringLiteral("program"),
+         programName.isEmpty()
+             ? QJsonValue()
+             : QJsonObject{{QStringLiteral("name"), programName},
+                           {QStringLiteral("step"), programStep},
+                           {QStringLiteral("stepPath"),
+                            programStepPath.isEmpty() ? QJsonValue() : QJsonValue(programStepPath)},
+                           {QStringLiteral("state"), programState}}},
         {QStringLiteral("readingsDropped"), qint64(readingsDropped)},
         {QStringLiteral("eventsDropped"), qint64(eventsDropped)},
     };

@@ -5,9 +5,9 @@
 #include "app/programwindow.h"
 #include "app/statusarea.h"
 #include "audit/auditlog.h"
-#include "records/logwriter.h"
 #include "platform/plotarea.h"
 #include "platform/serialcontrol.h"
+#include "records/logwriter.h"
 #include "tests/support/scriptedboxes.h"
 #include "tools/pty/pseudoterminal.h"
 
@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QSignalSpy>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>

@@ -488,7 +488,8 @@ void TestHistoryWindow::reportSaysWhatRan()
     // pdftotext gives a run of blanks as one.
     QStringList lines;
     for (const QString &line :
-         QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error)).split(u'\n'))
+         QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error))
+             .split(u'\n'))
         lines << line.simplified();
     QVERIFY2(error.isEmpty(), qPrintable(error));
     const auto clock = [&at](qint64 s) { return at(s).toString("yyyy-MM-dd HH:mm:ss"); };

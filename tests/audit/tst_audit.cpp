@@ -435,7 +435,8 @@ void TestAudit::trailGoesOnUnderNewInstance()
     QCOMPARE(first->seq, 6);
     QCOMPARE(first->before, QByteArrayView(QString(kInstance + "/2026-12-01.jsonl:5").toUtf8()));
     QCOMPARE(now.count("\"what\":\"file-start\""), 1);
-    const AuditVerifier::Result result = AuditVerifier::verify({before.value(0), moved}, std::nullopt);
+    const AuditVerifier::Result result =
+        AuditVerifier::verify({before.value(0), moved}, std::nullopt);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.records, 5 + 1 + 2 * 2);
 }

@@ -10,8 +10,8 @@
 #include "telemetry/mqttidrule.h"
 #include "telemetry/mqttsettings.h"
 #include "tests/faults/simulatedpump.h"
-#include "tests/support/mosquittobroker.h"
 #include "tests/platform/printdialoganswerer.h"
+#include "tests/support/mosquittobroker.h"
 #include "tests/support/scriptedboxes.h"
 
 #include <QAction>
@@ -283,7 +283,8 @@ void TestMonitoring::witnessesPrintsAndTheEnd()
         lastState().value(QStringLiteral("link")).toObject().value("state").toString(), "open",
         10000);
     QVERIFY(lastState().value(QStringLiteral("commanded")).isNull());
-    QVERIFY(lastState().value(QStringLiteral("setpoints")).toObject().value("knownSince").isString());
+    QVERIFY(
+        lastState().value(QStringLiteral("setpoints")).toObject().value("knownSince").isString());
     QTRY_VERIFY_WITH_TIMEOUT(!watcher.objects(QStringLiteral("reading")).isEmpty(), 10000);
     QCOMPARE(watcher.objects(QStringLiteral("reading")).first().value("unit").toString(), "MPa");
     for (const char *command : {"run", "stop"}) {
@@ -385,8 +386,9 @@ void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
     QStringList ids{MqttIdRule::id(QSysInfo::machineHostName(), QString(), 1),
                     MqttIdRule::id(QSysInfo::machineHostName(), QString(), 2)};
     ids.sort();
-    QCOMPARE(QDir(runtime.filePath("audit")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
-             ids);
+    QCOMPARE(
+        QDir(runtime.filePath("audit")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+        ids);
 }
 
 QTEST_MAIN(TestMonitoring)
