@@ -8,9 +8,9 @@ class AuditLog;
 class Publisher;
 class QTimer;
 
-// The audit trail's head on the broker, once a minute and as soon as a save, a print or an
-// export is in the trail: a head kept away from the panel's disk is what shows the newest
-// records removed. Nothing is published before the first record is written.
+// The audit trail's head on the broker, once a minute, as soon as a save, a print or an export
+// is in the trail, and at the panel's end: a head kept away from the panel's disk is what shows
+// the newest records removed. Nothing is published before the first record is written.
 class AuditHeadPublishing : public QObject
 {
     Q_OBJECT
@@ -20,9 +20,10 @@ public:
 
     AuditHeadPublishing(AuditLog *log, Publisher *publisher, QObject *parent = nullptr);
 
-private:
+    // The head as it is now.
     void publish();
 
+private:
     AuditLog *m_log;
     Publisher *m_publisher;
     QTimer *m_timer;

@@ -130,7 +130,8 @@ void Form1::startPublishing(const MqttSettings &settings)
         return PanelStateBuilder::Window{m_keypad.pumpNumber(),   m_timedRun->run().timeset(),
                                          m_timedRun->startedAt(), m_timedRun->counting(),
                                          program->name(),         program->stepText(),
-                                         program->stateWord(),    m_care->stateObject()};
+                                         program->stateWord(),    program->stepKey(),
+                                         m_care->stateObject()};
     });
     connect(m_care, &PumpCare::changed, m_publishing, &PanelPublishing::stateChanged);
     connect(m_publishing, &PanelPublishing::statusText, this,
@@ -472,7 +473,7 @@ void Form1::print_Click()
 {
     QtPrintingLayer printer(this);
     if (const int pages = TestPage::print(printer); pages > 0)
-        logEvent("print", tr("测试页 %1 份").arg(pages));
+        logEvent("print", tr("测试页 %1 份，%2").arg(pages).arg(printer.destination()));
 }
 
 void Form1::history_Click()
@@ -483,9 +484,9 @@ void Form1::history_Click()
         m_history->setHeaderSource([this] {
             const QString device =
                 m_session->device().isEmpty() ? QString() : m_session->deviceText();
-            return RunReportPrinter::Header{windowTitle(), QStringLiteral(CORVANE_VERSION), device,
-                                            m_keypad.pumpNumber(),
-                                            m_auditHead ? m_auditHead() : QString()};
+            return RunReportPrinter::Header{
+                windowTitle(),         QStringLiteral(CORVANE_VERSION),         device,
+                m_keypad.pumpNumber(), m_auditHead ? m_auditHead() : QString(), m_operatorName};
         });
         m_history->setExportFolder([this] { return m_saving.recordFolder(); });
         m_history->setCareSource(
@@ -497,6 +498,12 @@ void Form1::history_Click()
         showCare();
         connect(m_history, &HistoryWindow::exported, this,
                 [this](const QString &path) { logEvent("export", path); });
+        // Each report that came out is an event of the run and, through it, an audit record.
+        connect(m_history, &HistoryWindow::reportPrinted, this,
+                [this](int pages, const QString &what) {
+                    if (pages > 0)
+                        logEvent("print", what);
+                });
     }
     m_history->show();
     m_history->raise();
@@ -521,7 +528,19 @@ void Form1::operator_Click()
     Q_EMIT operatorEntered(name);
 }
 
-void Form1::auditTrail_Click() {}
+void Form1::auditTrail_Click()
+{
+    // Made at the first opening, then kept where the operator put it; each opening reads the
+    // trail again, as it has grown since.
+    if (!m_auditWindow)
+        m_auditWindow = new AuditWindow(
+            m_auditFolder.isEmpty() ? AuditLog::defaultFolder() : m_auditFolder, m_boxes, this);
+    else
+        m_auditWindow->refresh();
+    m_auditWindow->show();
+    m_auditWindow->raise();
+    m_auditWindow->activateWindow();
+}
 
 void Form1::maintenance_Click()
 {

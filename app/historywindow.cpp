@@ -3,6 +3,7 @@
 #include "app/besidepanel.h"
 #include "history/historycsv.h"
 #include "history/runreport.h"
+#include "platform/historypainter.h"
 #include "platform/modalboxes.h"
 #include "records/exportwriter.h"
 #include "records/recordfile.h"
@@ -214,16 +215,19 @@ bool HistoryWindow::exportTo(Export kind, bool everything)
             return HistoryCsv::write(device, snapshot, from, to, &cancelled);
         };
     } else {
-        const QPicture drawn = m_drawing->picture(rangeRequest(everything, m_view->size()));
-        const QSize size = m_view->size();
+        const HistoryRenderer::Request request = rangeRequest(everything, m_view->size());
+        const QPicture drawn = m_drawing->picture(request);
+        const QSize curveSize = m_view->size();
+        const QSize size = HistoryPainter::exportSize(curveSize);
         const qreal ratio = m_view->devicePixelRatioF();
+        const QStringList heading = exportHeading(request);
         if (kind == Export::Png) {
-            produce = [drawn, size, ratio](QIODevice *device, const std::atomic_bool &) {
+            produce = [drawn, curveSize, size, ratio, heading](QIODevice *device,
+                                                               const std::atomic_bool &) {
                 QImage image(size * ratio, QImage::Format_RGB32);
                 image.setDevicePixelRatio(ratio);
-                image.fill(Qt::white);
                 QPainter painter(&image);
-                painter.drawPicture(0, 0, drawn);
+                HistoryPainter::paintExport(painter, drawn, curveSize, heading);
                 painter.end();
                 // Made whole in memory: the image writer does not say when a write failed.
                 QBuffer png;
@@ -231,8 +235,8 @@ bool HistoryWindow::exportTo(Export kind, bool everything)
                 return image.save(&png, "PNG") && device->write(png.data()) == png.size();
             };
         } else {
-            produce = [drawn, size, title = tr("压力历史")](QIODevice *device,
-                                                            const std::atomic_bool &) {
+            produce = [drawn, curveSize, size, heading](QIODevice *device,
+                                                        const std::atomic_bool &) {
                 QBuffer text;
                 text.open(QIODevice::WriteOnly);
                 QSvgGenerator svg;
@@ -242,11 +246,12 @@ bool HistoryWindow::exportTo(Export kind, bool everything)
                 // ratio and the drawing no longer fills the view box.
                 svg.setResolution(drawn.logicalDpiX());
                 svg.setViewBox(QRect(QPoint(0, 0), size));
-                svg.setTitle(title);
+                svg.setTitle(heading.value(0));
+                svg.setDescription(heading.value(1));
                 QPainter painter;
                 if (!painter.begin(&svg))
                     return false;
-                painter.drawPicture(0, 0, drawn);
+                HistoryPainter::paintExport(painter, drawn, curveSize, heading);
                 return painter.end() && device->write(text.data()) == text.size();
             };
         }
@@ -349,15 +354,47 @@ void HistoryWindow::printReport(bool visibleRange)
                 }
                 return *pages > 0 && device->write(document.data()) == document.size();
             },
-            [this, pages](const QString &failure) {
+            [this, pages, report,
+             where = tr("文件 %1").arg(QDir::toNativeSeparators(m_printer->outputFileName()))](
+                const QString &failure) {
                 if (!failure.isEmpty())
                     m_boxes->messageBox(tr("运行报告未能打印：%1").arg(failure), tr("运行报告"));
-                Q_EMIT reportPrinted(failure.isEmpty() ? *pages : 0);
+                const int printed = failure.isEmpty() ? *pages : 0;
+                Q_EMIT reportPrinted(printed, printedText(report, printed, where));
             });
         return;
     }
     const int pages = RunReportPrinter::print(m_printer.get(), header, report, curve);
     if (pages == 0)
         m_boxes->messageBox(tr("运行报告未能打印。"), tr("运行报告"));
-    Q_EMIT reportPrinted(pages);
+    Q_EMIT reportPrinted(pages,
+                         printedText(report, pages, tr("打印机 %1").arg(m_printer->printerName())));
+}
+
+QStringList HistoryWindow::exportHeading(const HistoryRenderer::Request &request) const
+{
+    qint64 from = request.fromMs;
+    qint64 to = request.toMs;
+    if (request.whole && m_record->readingCount() > 0) {
+        from = m_record->readingMs(0);
+        to = m_record->readingMs(m_record->readingCount() - 1);
+    }
+    const auto clock = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    const RunReportPrinter::Header header = m_header ? m_header() : RunReportPrinter::Header{};
+    return {tr("压力历史  %1 至 %2").arg(clock(from), clock(to)),
+            tr("设备：%1    泵编号：%2    %3 版本 %4")
+                .arg(header.device.isEmpty() ? tr("（未打开）") : header.device)
+                .arg(header.pumpNumber)
+                .arg(header.caption, header.version)};
+}
+
+QString HistoryWindow::printedText(const RunReport &report, int pages, const QString &where)
+{
+    const auto clock = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    return tr("运行报告 %1 页（%2 至 %3），%4")
+        .arg(QString::number(pages), clock(report.fromMs), clock(report.toMs), where);
 }

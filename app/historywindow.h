@@ -65,12 +65,17 @@ public:
 Q_SIGNALS:
     void exported(const QString &path);
     void exportFailed(const QString &reason);
-    void reportPrinted(int pages);
+    // pages 0: nothing came out (a box has said why). what: the report, its range and where it
+    // went, for the run's events.
+    void reportPrinted(int pages, const QString &what);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    static QString printedText(const RunReport &report, int pages, const QString &where);
+    // What an exported picture says above its curve: the range, the device and the panel.
+    QStringList exportHeading(const HistoryRenderer::Request &request) const;
     HistoryRenderer::Request rangeRequest(bool everything, QSize size) const;
     void scheduleRefresh();
     // Writes a file's bytes on the export thread, giving up when told the panel is closing.

@@ -1,5 +1,6 @@
 #include "app/auditheadpublishing.h"
 #include "app/form1.h"
+#include "app/panelending.h"
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
 #include "app/pumpcare.h"
@@ -129,14 +130,16 @@ int main(int argc, char *argv[])
         if (!form.readingLog()->openDailyFolder(folder, &error))
             form.showLogNotice(error);
     }
-    // Held until the panel ends, so that the next panel of the host takes the next id.
+    // The panel's own name on the host, held until it ends so that the next panel takes the
+    // next: its audit chain's, and its MQTT id unless --mqtt-id names another.
     MqttIdClaim idClaim;
+    const QString panelId =
+        idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
     QString mqttId;
     if (commandLine.publishes()) {
         MqttSettings mqtt = commandLine.mqtt();
         if (mqtt.id.isEmpty())
-            mqtt.id =
-                idClaim.claim(QSysInfo::machineHostName(), commandLine.portDevices().value(1));
+            mqtt.id = panelId;
         mqttId = mqtt.id;
         form.startPublishing(mqtt);
     }
@@ -149,9 +152,9 @@ int main(int argc, char *argv[])
     });
     auditLog.open(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
                                                       : commandLine.auditFolder(),
-                  AuditRecorder::instanceName(mqttId, commandLine.portDevices().value(1)),
-                  form.runRecord().sessionId(), AuditLog::loginName(),
-                  PanelCommandLine::versionText().trimmed());
+                  panelId, form.runRecord().sessionId(), AuditLog::loginName(),
+                  PanelCommandLine::versionText().trimmed(),
+                  AuditRecorder::formerInstanceName(mqttId, commandLine.portDevices().value(1)));
     if (const std::optional<QString> name = commandLine.operatorName()) {
         recorder->setOperator(name, QStringLiteral("命令行"));
         form.setOperatorName(*name);
@@ -176,8 +179,10 @@ int main(int argc, char *argv[])
     });
     form.setAuditFolder(commandLine.auditFolder().isEmpty() ? AuditLog::defaultFolder()
                                                             : commandLine.auditFolder());
-    if (form.publishing())
-        new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form);
+    AuditHeadPublishing *headPublishing =
+        form.publishing()
+            ? new AuditHeadPublishing(&auditLog, form.publishing()->publisher(), &form)
+            : nullptr;
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted(commandLine.programFile());
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
@@ -189,20 +194,6 @@ int main(int argc, char *argv[])
     });
     form.show();
     const int status = app.exec();
-    // The threads of the reading log, of exports, of the audit trail and of publishing end
-    // together, each within its own deadline, rather than one after another as the window's
-    // objects go: a disk or a broker that does not answer holds up the end by one deadline at most.
-    form.hide();
-    Publisher *publisher = form.publishing() ? form.publishing()->publisher() : nullptr;
-    if (publisher)
-        publisher->beginFinish();
-    form.readingLog()->beginClose();
-    form.exports()->beginClose();
-    auditLog.beginClose();
-    if (publisher)
-        publisher->waitFinished();
-    form.readingLog()->waitClosed();
-    form.exports()->waitClosed();
-    auditLog.waitClosed();
+    PanelEnding::finish(form, auditLog, headPublishing);
     return status;
 }

@@ -20,7 +20,8 @@ MqttSettings withSession(MqttSettings settings, const RunRecord *record)
 PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record,
                                  AlarmMonitor *alarms, PumpSession *session, QObject *parent)
     : QObject(parent), m_publisher(new Publisher(withSession(settings, record), this)),
-      m_record(record), m_alarms(alarms), m_session(session)
+      m_record(record), m_alarms(alarms), m_session(session),
+      m_startedAt(QDateTime::currentDateTime())
 {
     if (settings.authReadableByOthers)
         m_warning = tr("；其他用户可读取密码文件 %1，请执行 chmod 600").arg(settings.authFile);
@@ -44,6 +45,14 @@ PanelPublishing::PanelPublishing(const MqttSettings &settings, RunRecord *record
     connect(record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
         m_publisher->event(event.time, event.key, event.text);
         stateChanged();
+    });
+    // Whether the pump was last told to run or to stop, as the frame went out, whoever sent it.
+    connect(session, &PumpSession::frameSent, this, [this](const PumpSession::SentFrame &sent) {
+        if (sent.frame.size() == 9 && (sent.frame.at(3) == u'R' || sent.frame.at(3) == u'S')) {
+            m_commanded = sent;
+            // The frame's event line has published the state already, without it.
+            stateChanged();
+        }
     });
     const auto now = [] { return QDateTime::currentDateTime(); };
     connect(alarms, &AlarmMonitor::raised, this, [this](const AlarmMonitor::Alarm &a) {
@@ -75,8 +84,10 @@ void PanelPublishing::start()
 
 void PanelPublishing::stateChanged()
 {
-    PanelState state = PanelStateBuilder::build(
-        *m_session, m_alarms->latched(), m_window ? m_window() : PanelStateBuilder::Window{});
+    PanelState state =
+        PanelStateBuilder::build(*m_session, m_alarms->latched(),
+                                 m_window ? m_window() : PanelStateBuilder::Window{}, m_commanded);
     state.eventsDropped = m_record->eventsDropped();
+    state.startedAt = m_startedAt;
     m_publisher->state(state);
 }

@@ -46,6 +46,8 @@ private:
     PumpSession *m_session;
     AlarmMessageBook m_alarmBook;
     std::function<PanelStateBuilder::Window()> m_window;
+    PumpSession::SentFrame m_commanded; // the last run or stop frame sent
+    QDateTime m_startedAt;
     QString m_warning;     // after every status, as long as its cause lasts
     int m_lastStatus = -1; // the last status told in an event line
 };

@@ -62,6 +62,11 @@ double ProgramPlot::Scale::mpaY(double mpa) const
     return area.bottom() - mpa / mpaTop * area.height();
 }
 
+QRectF ProgramPlot::plotArea(const QRectF &bounds)
+{
+    return bounds.adjusted(kLeft, kTop, -kRight, -kBottom);
+}
+
 ProgramPlot::Scale ProgramPlot::scale(const QRectF &area, qint64 seconds, double highestFlow,
                                       double highestMpa)
 {
@@ -123,11 +128,20 @@ void ProgramPlot::setMarker(std::optional<qint64> second)
     update();
 }
 
+void ProgramPlot::setSkipped(std::optional<qint64> from, qint64 to)
+{
+    if (from == m_skippedFrom && (!from || to == m_skippedTo))
+        return;
+    m_skippedFrom = from;
+    m_skippedTo = to;
+    update();
+}
+
 void ProgramPlot::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
-    const QRectF area = QRectF(rect()).adjusted(kLeft, kTop, -kRight, -kBottom);
+    const QRectF area = plotArea(rect());
     if (area.width() < 2 || area.height() < 2)
         return;
     qint64 seconds = m_totalSeconds;
@@ -175,13 +189,33 @@ void ProgramPlot::paintEvent(QPaintEvent *)
     painter.setClipRect(area.adjusted(-1, -1, 1, 1));
     painter.setRenderHint(QPainter::Antialiasing, false);
     // A quantity not yet set has no line: the line starts at its first set.
+    // What was skipped has no line: the line before it ends at its start, where the value is
+    // the one between the corners around it.
+    const auto skipped = [this](qint64 second) {
+        return m_skippedFrom && second > *m_skippedFrom && second < m_skippedTo;
+    };
     const auto planLine = [&](auto value, auto toY, const QColor &color) {
         QPainterPath path;
         bool drawing = false;
+        std::optional<std::pair<qint64, int>> previous;
         for (const ProgramPlan::Point &point : std::as_const(m_points)) {
             const std::optional<int> v = value(point);
             if (!v) {
                 drawing = false;
+                previous.reset();
+                continue;
+            }
+            // A corner past the skip's start, from one before it: the line ends at the start.
+            if (drawing && previous && m_skippedFrom && previous->first <= *m_skippedFrom &&
+                point.second > *m_skippedFrom) {
+                const double part = double(*m_skippedFrom - previous->first) /
+                                    double(point.second - previous->first);
+                path.lineTo(s.x(double(*m_skippedFrom)),
+                            toY(previous->second + part * (*v - previous->second)));
+                drawing = false;
+            }
+            if (skipped(point.second)) {
+                previous.reset();
                 continue;
             }
             const QPointF at(s.x(double(point.second)), toY(*v));
@@ -190,6 +224,7 @@ void ProgramPlot::paintEvent(QPaintEvent *)
             else
                 path.moveTo(at);
             drawing = true;
+            previous = std::pair{point.second, *v};
         }
         painter.setPen(QPen(color, 2));
         painter.drawPath(path);
@@ -206,19 +241,25 @@ void ProgramPlot::paintEvent(QPaintEvent *)
         int column = -1;
         double low = 0;
         double high = 0;
+        bool apart = true; // the column begins a piece of its own
         const auto flush = [&] {
             const double x = area.left() + column;
-            if (path.elementCount() == 0)
+            if (apart)
                 path.moveTo(x, s.mpaY(low));
             else
                 path.lineTo(x, s.mpaY(low));
             path.lineTo(x, s.mpaY(high));
         };
+        qint64 last = m_readings.first().second;
         for (const Reading &reading : std::as_const(m_readings)) {
             const int at = int(s.x(double(reading.second)) - area.left());
-            if (at != column) {
-                if (column >= 0)
+            const bool gap = reading.second - last > kJoinedSeconds || reading.second < last;
+            last = reading.second;
+            if (at != column || gap) {
+                if (column >= 0) {
                     flush();
+                    apart = gap;
+                }
                 column = at;
                 low = high = reading.mpa;
             }

@@ -38,6 +38,8 @@ public:
     };
 
     static Scale scale(const QRectF &area, qint64 seconds, double highestFlow, double highestMpa);
+    // Where the lines go inside the widget's rectangle.
+    static QRectF plotArea(const QRectF &bounds);
 
     explicit ProgramPlot(QWidget *parent = nullptr);
 
@@ -46,6 +48,13 @@ public:
     void clearReadings();
     // No mark when nothing runs.
     void setMarker(std::optional<qint64> second);
+    // The plan did not run from `from` up to `to` (the steps left early for the end block): its
+    // lines stop there and go on at `to`. None: the plan runs whole.
+    void setSkipped(std::optional<qint64> from, qint64 to);
+
+    // Readings further apart than this on the program's time were not taken in between (a wait
+    // that ended early, the end block begun early, a stretch without replies): no line joins them.
+    static constexpr qint64 kJoinedSeconds = 5;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -64,4 +73,6 @@ private:
     QList<Reading> m_readings;
     double m_highestReading = 0;
     std::optional<qint64> m_marker;
+    std::optional<qint64> m_skippedFrom;
+    qint64 m_skippedTo = 0;
 };

@@ -320,6 +320,7 @@ void ProgramWindow::refresh()
     };
     if (!m_runner || m_runner->state() == ProgramRunner::State::Idle) {
         highlight(nullptr);
+        m_plot->setSkipped(std::nullopt, 0);
         m_state->setText(tr("未运行"));
         m_time->setText(tr("程序共 %1").arg(durationText(m_plannedSeconds)));
         m_plot->setMarker(std::nullopt);
@@ -348,6 +349,7 @@ void ProgramWindow::refresh()
     const qsizetype index = plan.indexOf(position.path, inEnd);
     const std::optional<qint64> second = m_runner->plan().secondOf(m_runner->position());
     m_plot->setMarker(second);
+    m_plot->setSkipped(m_runner->stepsLeftAt(), plan.stepsSeconds());
     if (index < 0 || !second) {
         highlight(nullptr);
         m_time->setText(QString());

@@ -3,6 +3,7 @@
 #include "audit/auditqueue.h"
 #include "records/threadend.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 #include <QThread>
@@ -35,7 +36,7 @@ QString AuditLog::loginName()
 }
 
 void AuditLog::open(const QString &folder, const QString &instance, const QString &session,
-                    const QString &user, const QString &startText)
+                    const QString &user, const QString &startText, const QString &former)
 {
     close();
     m_session = session;
@@ -51,6 +52,8 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
     // Without a parent: it lives on the writer thread and is deleted there as that thread ends.
     auto *worker = new AuditWorker(m_queue, QDir(folder).filePath(instance), std::move(write),
                                    m_retryInterval);
+    if (!former.isEmpty() && former != instance)
+        worker->continueFrom(QDir(folder).filePath(former));
     worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, worker, &AuditWorker::run);
     connect(m_thread, &QThread::finished, worker, &QObject::deleteLater);
@@ -68,9 +71,11 @@ void AuditLog::open(const QString &folder, const QString &instance, const QStrin
         if (generation == m_generation)
             Q_EMIT reopened(text);
     });
+    // The head follows a closing writer to its last record, but never one of an earlier open.
+    const quint64 opening = ++m_openings;
     connect(worker, &AuditWorker::written, this,
-            [this, generation](qint64 seq, const QByteArray &hash, const QString &what) {
-                if (generation != m_generation)
+            [this, opening](qint64 seq, const QByteArray &hash, const QString &what) {
+                if (opening != m_openings)
                     return;
                 m_head = {seq, hash};
                 Q_EMIT written(what);
@@ -124,6 +129,9 @@ void AuditLog::waitClosed()
     beginClose();
     // The disk does not answer: the thread ends when its write returns.
     ThreadEnd::waitOrLeave(m_thread, m_closeDeadline);
+    // What the writer said of its last records is still on its way to this thread, whose
+    // event loop may have ended: taken now, so that head() is the last record written.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     m_thread = nullptr;
     m_closing = false;
     m_queue.reset();

@@ -48,9 +48,10 @@ public:
     // The name the user logged in with.
     static QString loginName();
 
-    // Closes the trail open before. instance: one path component naming this panel.
+    // Closes the trail open before. instance: one path component naming this panel; former:
+    // the one its trail had before, whose chain goes on while the instance has none yet.
     void open(const QString &folder, const QString &instance, const QString &session,
-              const QString &user, const QString &startText);
+              const QString &user, const QString &startText, const QString &former = QString());
     bool isOpen() const { return m_thread != nullptr; }
     // The declared operator, carried by every later record; nothing for none.
     void setOperator(const std::optional<QString> &name) { m_operator = name; }
@@ -65,7 +66,8 @@ public:
     // Takes source, what, before, beforeFrom, after and text; stamps the rest.
     void append(AuditRecord record);
 
-    // beginClose() then waitClosed(), as LogWriter's.
+    // beginClose() then waitClosed(), as LogWriter's; once closed, head() is the last record
+    // written.
     void close();
     void beginClose();
     void waitClosed();
@@ -89,6 +91,7 @@ private:
     QThread *m_thread = nullptr;
     bool m_closing = false;
     quint64 m_generation = 0; // of the writer thread
+    quint64 m_openings = 0;
     QDeadlineTimer m_closeDeadline;
     QString m_session;
     QString m_user;

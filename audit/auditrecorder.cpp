@@ -60,7 +60,7 @@ void AuditRecorder::setOperator(const std::optional<QString> &name, const QStrin
          .text = name ? QStringLiteral("操作员：%1").arg(*name) : QStringLiteral("无操作员")});
 }
 
-QString AuditRecorder::instanceName(const QString &mqttId, const QString &portDevice)
+QString AuditRecorder::formerInstanceName(const QString &mqttId, const QString &portDevice)
 {
     if (!mqttId.isEmpty())
         return mqttId;

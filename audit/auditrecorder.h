@@ -29,9 +29,10 @@ public:
     void setOperator(const std::optional<QString> &name, const QString &source);
     std::optional<QString> operatorName() const { return m_operator; }
 
-    // The trail's folder of a panel: its MQTT id when it publishes, else the device of port 1
-    // as one path component, else "panel".
-    static QString instanceName(const QString &mqttId, const QString &portDevice);
+    // The folder a panel's trail was kept in before each panel had one chain of its own: its
+    // MQTT id when it published, else the device of port 1 as one path component, else
+    // "panel". A trail found there goes on under the panel's own instance.
+    static QString formerInstanceName(const QString &mqttId, const QString &portDevice);
 
 Q_SIGNALS:
     // The audit row of the status area; empty when there is nothing to say.

@@ -134,6 +134,7 @@ private:
     qint64 m_endLine = 0; // of the file read last
     // The file before the one being read that held a record, and its last seq.
     QString m_lastFileName;
+    QString m_lastFolderFile; // "<instance>/<day>.jsonl"
     qint64 m_lastFileSeq = 0;
     // A line cut short just before the record being read.
     QString m_cutPath;
@@ -239,6 +240,7 @@ bool Walk::checkFile(qsizetype index)
             QCoreApplication::translate("AuditVerifier", "%1 holds no record").arg(shown(path)));
     if (m_files[index].hasRecord) {
         m_lastFileName = QFileInfo(path).fileName();
+        m_lastFolderFile = QFileInfo(path).dir().dirName() + u'/' + m_lastFileName;
         m_lastFileSeq = m_seq;
     }
     return true;
@@ -323,7 +325,9 @@ bool Walk::checkFileStart(const AuditLine::Fields &fields, qsizetype index, qint
     }
     const QByteArray before = fields.before.value_or(QByteArrayView()).toByteArray();
     const qsizetype colon = before.lastIndexOf(':');
-    if (colon < 0 || before.first(colon) != m_lastFileName.toUtf8())
+    // A trail that went on under a new instance name names its former folder too.
+    if (colon < 0 || (before.first(colon) != m_lastFileName.toUtf8() &&
+                      before.first(colon) != m_lastFolderFile.toUtf8()))
         return breakAt(Break::Renamed, path, line, fields.seq);
     if (before.sliced(colon + 1) != QByteArray::number(m_lastFileSeq))
         return breakAt(Break::Removed, path, line, fields.seq);

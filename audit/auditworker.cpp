@@ -242,8 +242,42 @@ bool AuditWorker::findChainEnd()
             break;
         }
     }
+    if (names.isEmpty())
+        findFormerChainEnd();
     m_chainKnown = true;
     return true;
+}
+
+void AuditWorker::findFormerChainEnd()
+{
+    if (m_formerFolder.isEmpty())
+        return;
+    static const QRegularExpression dayName(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}\\.jsonl$"));
+    const QDir former(m_formerFolder);
+    const QStringList names =
+        former.entryList({QStringLiteral("*.jsonl")}, QDir::Files, QDir::Name | QDir::Reversed)
+            .filter(dayName);
+    // Only read: a former day that cannot be read leaves the chain to begin anew, as it would
+    // have without it, rather than keep the trail from being written.
+    for (const QString &name : names) {
+        const int fd = ::open(QFile::encodeName(former.filePath(name)).constData(),
+                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            return;
+        struct stat info;
+        Tail tail;
+        const bool read =
+            ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && readTail(fd, info.st_size, &tail);
+        ::close(fd);
+        if (!read)
+            return;
+        if (tail.found) {
+            m_seq = tail.seq;
+            m_hash = tail.hash;
+            m_chainFile = QFileInfo(m_formerFolder).fileName() + u'/' + name;
+            return;
+        }
+    }
 }
 
 bool AuditWorker::openDay(QDate day)

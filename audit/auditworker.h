@@ -40,6 +40,10 @@ public:
     ~AuditWorker() override;
 
     static QString dailyName(QDate day);
+    // A folder this panel's trail was kept in under an earlier name: while the own folder
+    // holds no day yet, the chain goes on from that folder's last record, and the first
+    // file-start names it ("<former>/<day>.jsonl:<seq>"). Before run().
+    void continueFrom(const QString &formerFolder) { m_formerFolder = formerFolder; }
 
     // Returns once the queue is closed and what it held has been tried once more.
     void run();
@@ -57,6 +61,7 @@ private:
     bool prepareLine();
     bool findChainEnd();
     bool followPath();
+    void findFormerChainEnd();
     bool openDay(QDate day);
     bool writeLine();
     AuditRecord fileStart(const AuditRecord &next) const;
@@ -68,6 +73,7 @@ private:
 
     std::shared_ptr<AuditQueue> m_queue;
     QString m_folder;
+    QString m_formerFolder;
     WriteFunction m_write;
     std::chrono::milliseconds m_retryInterval;
     QList<AuditRecord> m_pending;

@@ -7,6 +7,15 @@
 
 namespace {
 
+// What sent a frame, from "Q00R0000Y（键盘）".
+QString sourceOf(const QString &text)
+{
+    QString source = text.mid(9);
+    if (source.startsWith(u'（') && source.endsWith(u'）'))
+        source = source.mid(1, source.size() - 2);
+    return source;
+}
+
 // "Q00L0150Y（键盘）": a flow (L) or pressure (P) setting to pump 00, and what sent it.
 std::optional<RunReport::Setting> settingOf(qint64 ms, const QString &text)
 {
@@ -16,13 +25,10 @@ std::optional<RunReport::Setting> settingOf(qint64 ms, const QString &text)
     const double value = text.mid(4, 4).toDouble(&ok);
     if (!ok)
         return std::nullopt;
-    QString source = text.mid(9);
-    if (source.startsWith(u'（') && source.endsWith(u'）'))
-        source = source.mid(1, source.size() - 2);
     return RunReport::Setting{ms,
                               text.at(3) == u'L' ? RunReport::Setting::Kind::Flow
                                                  : RunReport::Setting::Kind::Pressure,
-                              value, source};
+                              value, sourceOf(text)};
 }
 
 // "压力过高：00.6": the alarm's name and the value that raised it.
@@ -59,6 +65,26 @@ void followAlarm(RunReport::Alarm &alarm, const QList<RunHistory::Event> &events
     }
 }
 
+// "“名称”（/path/p.json，SHA-256 ab12…），泵 0，断线时暂停": what the program start says of it.
+RunReport::ProgramRun programOf(qint64 ms, const QString &text)
+{
+    RunReport::ProgramRun program;
+    program.startMs = ms;
+    const qsizetype open = text.indexOf(QStringLiteral("”（"));
+    const qsizetype close = text.lastIndexOf(QStringLiteral("），泵"));
+    if (!text.startsWith(u'“') || open < 0 || close < open) {
+        program.name = text;
+        return program;
+    }
+    program.name = text.mid(1, open - 1);
+    const QString file = text.mid(open + 2, close - open - 2);
+    static const QString kHash = QStringLiteral("，SHA-256 ");
+    const qsizetype hash = file.indexOf(kHash);
+    program.file = hash < 0 ? file : file.left(hash);
+    program.sha256 = hash < 0 ? QString() : file.mid(hash + kHash.size());
+    return program;
+}
+
 } // namespace
 
 RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toMs)
@@ -67,15 +93,45 @@ RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toM
     report.fromMs = fromMs;
     report.toMs = toMs;
     std::optional<Setting> lastPump;
+    // The value of each quantity sent last, and when the program's step now running began.
+    std::optional<double> lastFlow;
+    std::optional<double> lastPressure;
+    std::optional<qint64> stepMs;
+    qsizetype stepFirst = 0; // the step's first change, in report.changes
+    // A program's setting sent again within one step is its ramp going on: the ramp's line
+    // takes it. True when it did.
+    const auto rampGoesOn = [&](const Setting &setting) {
+        if (!stepMs || !setting.source.startsWith(QStringLiteral("程序")))
+            return false;
+        for (qsizetype i = report.changes.size() - 1; i >= stepFirst; --i) {
+            Setting &earlier = report.changes[i];
+            if (earlier.kind != setting.kind)
+                continue;
+            if (earlier.source != setting.source)
+                return false;
+            earlier.value = setting.value;
+            earlier.seconds = (setting.ms - *stepMs + 500) / 1000;
+            return true;
+        }
+        return false;
+    };
     // True for an event that set something, which it has then taken into the report.
     const auto tookSetting = [&](const RunHistory::Event &event, qint64 ms) {
         if (event.key == u"run-set")
             report.setTime = event.text;
         if (event.key != u"frame-sent")
             return false;
-        const std::optional<Setting> setting = settingOf(ms, event.text);
-        if (!setting)
+        std::optional<Setting> setting = settingOf(ms, event.text);
+        if (!setting) {
+            const QChar letter = event.text.size() >= 9 ? event.text.at(3) : QChar();
+            if (ms >= fromMs && (letter == u'R' || letter == u'S'))
+                report.commands.append({ms, letter == u'R', sourceOf(event.text)});
             return true;
+        }
+        std::optional<double> &last =
+            setting->kind == Setting::Kind::Flow ? lastFlow : lastPressure;
+        setting->from = last;
+        last = setting->value;
         // A setting's frame names the pump it went to: another number is a change too.
         const Setting pump{ms, Setting::Kind::Pump, double(event.text.mid(1, 2).toInt()), {}};
         if (ms < fromMs) {
@@ -85,7 +141,8 @@ RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toM
         } else {
             if (!lastPump || lastPump->value != pump.value)
                 report.changes.append(pump);
-            report.changes.append(*setting);
+            if (!rampGoesOn(*setting))
+                report.changes.append(*setting);
         }
         lastPump = pump;
         return true;
@@ -99,6 +156,25 @@ RunReport RunReport::compute(const RunHistory &record, qint64 fromMs, qint64 toM
     for (qsizetype i = 0; i < events.size(); ++i) {
         const RunHistory::Event &event = events[i];
         const qint64 ms = event.time.toMSecsSinceEpoch();
+        if (event.key == u"prog-start" || event.key == u"prog-step" ||
+            event.key == u"prog-continue") {
+            stepMs = ms;
+            stepFirst = report.changes.size();
+        } else if (event.key == u"prog-end" || event.key == u"prog-pause")
+            stepMs.reset();
+        if (ms <= toMs && event.key == u"prog-start")
+            report.programs.append(programOf(ms, event.text));
+        else if (event.key == u"prog-end" && !report.programs.isEmpty() &&
+                 !report.programs.last().endMs) {
+            // Ended before the range: not what ran in it.
+            if (ms < fromMs) {
+                report.programs.removeLast();
+                continue;
+            }
+            report.programs.last().endMs = ms;
+            const qsizetype colon = event.text.indexOf(u'：');
+            report.programs.last().ended = colon < 0 ? event.text : event.text.mid(colon + 1);
+        }
         if (ms > toMs || tookSetting(event, ms) || ms < fromMs)
             continue;
         if (event.key == u"run-start")

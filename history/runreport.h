@@ -11,7 +11,8 @@ class RunHistory;
 // set when the range began and each change within it, the pressure's figures, and each alarm
 // with what it did and when the operator acknowledged it. Settings and alarms are read from
 // the event lines as the panel writes them (a frame sent, an alarm raised, its action, its
-// acknowledgement).
+// acknowledgement, a program's start and end). A program's ramp, which sends its setting every
+// second, is one change.
 struct RunReport
 {
     struct Setting
@@ -21,6 +22,29 @@ struct RunReport
         Kind kind = Kind::Flow;
         double value = 0; // ml/min, MPa, or the pump number
         QString source;   // what sent it (a key, a menu item); empty for a pump number
+        // A program's ramp, its frames taken as one change: the value before its first frame
+        // (none when nothing was sent before) and the seconds from its step's start to its
+        // last frame; a plain change has seconds < 0.
+        std::optional<double> from;
+        qint64 seconds = -1;
+        bool ramp() const { return seconds >= 0; }
+    };
+    // A run or stop frame sent.
+    struct Command
+    {
+        qint64 ms = 0;
+        bool run = false;
+        QString source;
+    };
+    // A pump program that ran in the range, as its start and end say.
+    struct ProgramRun
+    {
+        qint64 startMs = 0;
+        std::optional<qint64> endMs;
+        QString name;
+        QString file;   // as started, or 未保存
+        QString sha256; // of the file when it started; empty when unknown
+        QString ended;  // why it ended
     };
     struct Alarm
     {
@@ -41,12 +65,14 @@ struct RunReport
     std::optional<Setting> flowAtStart; // the last of each sent before the range
     std::optional<Setting> pressureAtStart;
     std::optional<Setting> pumpAtStart;
-    QList<Setting> changes; // settings sent within the range, a new pump number among them
-    QList<Alarm> alarms;    // alarms raised within the range
-    qint32 readings = 0;    // replies in the range
-    qint32 numbers = 0;     // of them, numbers
-    qint32 gaps = 0;        // replies that were no number, and outages of the line
-    double minimum = 0;     // of the numbers; meaningful while numbers > 0
+    QList<Setting> changes;     // settings sent within the range, a new pump number among them
+    QList<Command> commands;    // run and stop frames sent within the range
+    QList<ProgramRun> programs; // started before its end and not ended before its start
+    QList<Alarm> alarms;        // alarms raised within the range
+    qint32 readings = 0;        // replies in the range
+    qint32 numbers = 0;         // of them, numbers
+    qint32 gaps = 0;            // replies that were no number, and outages of the line
+    double minimum = 0;         // of the numbers; meaningful while numbers > 0
     double maximum = 0;
     double mean = 0;
     QString last;                    // the last reply as received

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPicture>
 
 #include <cmath>
 
@@ -33,7 +34,56 @@ double niceStep(double span, int most)
     return 10 * power;
 }
 
+constexpr int kHeadingLines = 2;
+constexpr int kExportLine = 20;
+
 } // namespace
+
+QSize exportSize(QSize curve)
+{
+    return curve + QSize(0, (kHeadingLines + 1) * kExportLine + 8);
+}
+
+void paintExport(QPainter &painter, const QPicture &curve, QSize curveSize,
+                 const QStringList &heading)
+{
+    const QRectF whole(QPointF(0, 0), exportSize(curveSize));
+    painter.fillRect(whole, Qt::white);
+    painter.setPen(Qt::black);
+    for (int i = 0; i < kHeadingLines && i < heading.size(); ++i)
+        painter.drawText(QRectF(8, 4 + i * kExportLine, whole.width() - 16, kExportLine),
+                         Qt::AlignLeft | Qt::AlignVCenter, heading[i]);
+    const double top = 4 + kHeadingLines * kExportLine;
+    painter.drawPicture(QPointF(0, top), curve);
+
+    // The legend: the curve's colour, then each kind of mark with its colour.
+    const double y = top + curveSize.height() + kExportLine / 2.0;
+    const QFontMetricsF metrics(painter.font());
+    double x = 8;
+    painter.setPen(QPen(kCurve, 2));
+    painter.drawLine(QPointF(x, y), QPointF(x + 18, y));
+    x += 22;
+    painter.setPen(Qt::black);
+    const QString pressure = QStringLiteral("压力（MPa）");
+    painter.drawText(QPointF(x, y + metrics.ascent() / 2 - 1), pressure);
+    x += metrics.horizontalAdvance(pressure) + 16;
+    const std::pair<const char *, const char *> marks[] = {
+        {"alarm", "报警"}, {"link", "线路"},       {"run", "定时运行"},
+        {"prog-", "程序"}, {"frame-sent", "命令"}, {"", "其他事件"}};
+    for (const auto &[key, text] : marks) {
+        const QString label = QString::fromUtf8(text);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(eventColor(QString::fromLatin1(key)));
+        const QPointF mark[] = {{x + kMarkHeight / 2, y - kMarkHeight / 2},
+                                {x, y + kMarkHeight / 2},
+                                {x + kMarkHeight, y + kMarkHeight / 2}};
+        painter.drawPolygon(mark, 3);
+        x += kMarkHeight + 4;
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(x, y + metrics.ascent() / 2 - 1), label);
+        x += metrics.horizontalAdvance(label) + 14;
+    }
+}
 
 QRectF plotArea(const QRectF &bounds)
 {

@@ -4,9 +4,12 @@
 
 #include <QColor>
 #include <QRectF>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 class QPainter;
+class QPicture;
 
 // Draws the run's history as the history window shows it, exports it and prints it: a title,
 // the pressure over clock time with its axes, a gap wherever there was no number or no line,
@@ -29,5 +32,11 @@ void paint(QPainter &painter, const QRectF &bounds, const HistorySeries &series,
            double columnsPerUnit = 1.0);
 // The colour of an event's mark by its key.
 QColor eventColor(const QString &key);
+
+// An exported picture stands alone: above the curve, a heading (what, when, which device); under
+// it, a legend of the curve and of the marks' colours.
+QSize exportSize(QSize curve);
+void paintExport(QPainter &painter, const QPicture &curve, QSize curveSize,
+                 const QStringList &heading);
 
 } // namespace HistoryPainter

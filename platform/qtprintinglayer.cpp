@@ -1,5 +1,7 @@
 #include "platform/qtprintinglayer.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QPrintDialog>
 
 QtPrintingLayer::QtPrintingLayer(QWidget *dialogParent) : m_dialogParent(dialogParent) {}
@@ -9,6 +11,14 @@ void QtPrintingLayer::setPdfOutput(const QString &path)
     m_pdfOutput = path;
     m_printer.setOutputFormat(QPrinter::PdfFormat);
     m_printer.setOutputFileName(path);
+}
+
+QString QtPrintingLayer::destination() const
+{
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
+        return QCoreApplication::translate("QtPrintingLayer", "文件 %1")
+            .arg(QDir::toNativeSeparators(m_printer.outputFileName()));
+    return QCoreApplication::translate("QtPrintingLayer", "打印机 %1").arg(m_printer.printerName());
 }
 
 bool QtPrintingLayer::showPrinter()

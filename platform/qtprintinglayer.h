@@ -22,6 +22,9 @@ public:
     // the file and gives the copies.
     void setPdfOutput(const QString &path);
 
+    // Where the pages went, once the dialog is answered: the printer's name or the file.
+    QString destination() const;
+
     bool showPrinter() override;
     int copies() const override { return m_copies; }
     bool printLine(const QString &text) override;

@@ -29,6 +29,17 @@ QString pressure(double value)
 
 QString settingText(const RunReport::Setting &setting)
 {
+    // A ramp: "流量 100 → 500 ml/min，60 s".
+    if (setting.ramp() && setting.kind != RunReport::Setting::Kind::Pump) {
+        const bool flow = setting.kind == RunReport::Setting::Kind::Flow;
+        const auto number = [flow](double value) {
+            return flow ? QString::number(value) : QString::number(value, 'f', 2);
+        };
+        return tr("%1 %2 → %3 %4，%5 s")
+            .arg(flow ? tr("流量") : tr("保护压力"), setting.from ? number(*setting.from) : tr("—"),
+                 number(setting.value), flow ? QStringLiteral("ml/min") : QStringLiteral("MPa"))
+            .arg(setting.seconds);
+    }
     switch (setting.kind) {
     case RunReport::Setting::Kind::Flow:
         return tr("流量 %1 ml/min").arg(setting.value);
@@ -54,7 +65,8 @@ QString alarmText(const RunReport::Alarm &alarm)
 
 struct Item
 {
-    enum class Kind { Title, Text, Curve, Signature } kind;
+    // Mono: in a monospaced face, for text that is copied back (a hash).
+    enum class Kind { Title, Text, Mono, Curve, Signature } kind;
     QString text;
 };
 
@@ -68,7 +80,7 @@ QList<Item> items(const Header &header, const RunReport &report, bool withCurve)
              .arg(header.device.isEmpty() ? tr("（未打开）") : header.device)
              .arg(header.pumpNumber));
     if (!header.auditHead.isEmpty())
-        text(tr("审计记录：%1").arg(header.auditHead));
+        items.append({Item::Kind::Mono, tr("审计记录：%1").arg(header.auditHead)});
     if (!header.care.isEmpty())
         text(tr("泵的维护计数：%1").arg(header.care));
     text(tr("范围：%1 至 %2").arg(clock(report.fromMs), clock(report.toMs)));
@@ -101,6 +113,22 @@ QList<Item> items(const Header &header, const RunReport &report, bool withCurve)
     else if (withCurve)
         items.append({Item::Kind::Curve, {}});
 
+    // What ran: the pump's run and stop commands and the programs, each with its file.
+    text(tr("运行与停止：%1 次").arg(report.commands.size()));
+    for (const RunReport::Command &command : report.commands)
+        text(QStringLiteral("    %1  %2%3")
+                 .arg(clock(command.ms), command.run ? tr("运行") : tr("停止"),
+                      command.source.isEmpty() ? QString() : tr("（%1）").arg(command.source)));
+    for (const RunReport::ProgramRun &program : report.programs) {
+        text(tr("程序“%1”：开始 %2，结束 %3")
+                 .arg(program.name, clock(program.startMs),
+                      program.endMs ? tr("%1（%2）").arg(clock(*program.endMs), program.ended)
+                                    : tr("—（未结束）")));
+        if (!program.file.isEmpty())
+            text(tr("    文件：%1").arg(program.file));
+        if (!program.sha256.isEmpty())
+            items.append({Item::Kind::Mono, tr("    SHA-256：%1").arg(program.sha256)});
+    }
     text(tr("设定的变更：%1 条").arg(report.changes.size()));
     for (const RunReport::Setting &setting : report.changes)
         text(QStringLiteral("    %1  %2%3")
@@ -152,6 +180,13 @@ int print(QPagedPaintDevice *device, const Header &header, const RunReport &repo
     font.setPointSizeF(10);
     const QFontMetricsF metrics(font, device);
     const double line = metrics.lineSpacing();
+    // Hex digits in a monospaced face, which has no "ff" or "fi" ligature that a PDF reader
+    // would copy as one sign.
+    QFont monoFont(QStringLiteral("DejaVu Sans Mono"));
+    monoFont.setStyleHint(QFont::Monospace);
+    monoFont.setFixedPitch(true);
+    monoFont.setPointSizeF(9);
+    const QFontMetricsF monoMetrics(monoFont, device);
     QFont titleFont = font;
     titleFont.setPointSizeF(14);
     titleFont.setBold(true);
@@ -220,7 +255,9 @@ int print(QPagedPaintDevice *device, const Header &header, const RunReport &repo
                 return drawn + 1;
             }
         }
-        painter.setFont(at.item.kind == Item::Kind::Title ? titleFont : font);
+        painter.setFont(at.item.kind == Item::Kind::Title  ? titleFont
+                        : at.item.kind == Item::Kind::Mono ? monoFont
+                                                           : font);
         switch (at.item.kind) {
         case Item::Kind::Title:
             painter.drawText(QRectF(area.left(), area.top() + at.y, area.width(), titleHeight),
@@ -230,6 +267,11 @@ int print(QPagedPaintDevice *device, const Header &header, const RunReport &repo
             break;
         case Item::Kind::Text:
             drawLine(at.y, at.item.text, Qt::AlignLeft);
+            break;
+        case Item::Kind::Mono:
+            // Whole or not at all: a hash cut short witnesses nothing.
+            painter.drawText(QRectF(area.left(), area.top() + at.y, area.width(), line),
+                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWrapAnywhere, at.item.text);
             break;
         case Item::Kind::Curve: {
             const double scale =
@@ -244,7 +286,9 @@ int print(QPagedPaintDevice *device, const Header &header, const RunReport &repo
         }
         case Item::Kind::Signature:
             drawLine(at.y + line,
-                     tr("操作人员：____________________    样品：____________________"),
+                     tr("操作人员：%1    样品：____________________")
+                         .arg(header.operatorName.isEmpty() ? QStringLiteral("____________________")
+                                                            : header.operatorName),
                      Qt::AlignLeft);
             drawLine(at.y + line * 2.5,
                      tr("签名：____________________    日期：____________________"), Qt::AlignLeft);

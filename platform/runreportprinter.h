@@ -12,7 +12,9 @@ class QPagedPaintDevice;
 // pump number), the run's times, the settings in force when the range began, the pressure's
 // figures, the curve with its axes right under them (or, for a range without a number, a line
 // that says so), each change of the settings, each alarm with what it did and when it was
-// acknowledged, and lines for the operator, the sample and a signature. Every page is numbered
+// acknowledged, the run and stop commands, each pump program that ran (its file and the file's
+// SHA-256) with each ramp as one line, and lines for the operator, the sample and a signature.
+// Every page is numbered
 // ("第 1 页，共 2 页"). Everything stays inside the printable area and at least kLeastMarginMm
 // from the paper's edge, whatever margins the device was given (a PDF file's are narrow), on at
 // most kMostPages pages: what does not fit is counted on the last.
@@ -25,8 +27,10 @@ struct Header
     QString device;
     int pumpNumber = 0;
     // The audit trail's head when printed, "seq:hash" as --verify-audit --head takes it; empty
-    // without a trail. On paper it witnesses the trail up to there.
+    // without a trail. On paper it witnesses the trail up to there, set in a monospaced face
+    // without ligatures, so that its text copied from a PDF is the head itself.
     QString auditHead;
+    QString operatorName; // as declared; empty: nobody, a line to write on
     // Pump care: the volume pumped in the report's range and the counters at its end.
     QString care{};
 };

@@ -166,10 +166,15 @@ QString ProgramControl::begin(const Program &program, const QString &path,
         log("prog-end", tr("“%1”：%2").arg(m_program.name, why));
         finished();
     });
+    // The file's hash beside its name, so that the record says which version of it ran.
+    const QString file = path.isEmpty()         ? tr("未保存")
+                         : m_fileHash.isEmpty() ? QDir::toNativeSeparators(path)
+                                                : tr("%1，SHA-256 %2")
+                                                      .arg(QDir::toNativeSeparators(path),
+                                                           QString::fromLatin1(m_fileHash));
     log("prog-start",
         tr("“%1”（%2），泵 %3，%4")
-            .arg(program.name, path.isEmpty() ? tr("未保存") : QDir::toNativeSeparators(path),
-                 QString::number(program.pump),
+            .arg(program.name, file, QString::number(program.pump),
                  program.onLinkLost == Program::OnLinkLost::Pause ? tr("断线时暂停")
                                                                   : tr("断线时结束程序")));
     const std::optional<Interrupted> offered = std::exchange(m_interrupted, std::nullopt);
@@ -393,6 +398,11 @@ QString ProgramControl::stepText() const
         return {};
     const ProgramPosition position = m_runner->position();
     return ProgramPlan::pathText(position.path, position.inEnd);
+}
+
+QString ProgramControl::stepKey() const
+{
+    return m_runner ? m_runner->stepKey() : QString();
 }
 
 std::optional<qint64> ProgramControl::programSecond() const

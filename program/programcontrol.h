@@ -85,6 +85,8 @@ public:
     // For the published state: "idle", "running", "paused", "ending" or "ended".
     QString stateWord() const;
     QString stepText() const;
+    // The same as the program file has it: "steps[2].ramp".
+    QString stepKey() const;
     // Where the program is on its plan's time axis (ProgramPlan::secondOf); none when idle.
     std::optional<qint64> programSecond() const;
 

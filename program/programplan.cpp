@@ -139,11 +139,30 @@ qsizetype ProgramPlan::indexOf(const QList<int> &path, bool inEnd) const
     return found != steps.end() && found->path == path ? found - steps.begin() : -1;
 }
 
+QString ProgramPlan::pathKey(const QList<int> &path, ProgramStep::Kind kind, bool inEnd)
+{
+    using Kind = ProgramStep::Kind;
+    if (path.isEmpty())
+        return {};
+    // The names of the file's steps.
+    const char *name = kind == Kind::Set      ? "set"
+                       : kind == Kind::Run    ? "run"
+                       : kind == Kind::Stop   ? "stop"
+                       : kind == Kind::Ramp   ? "ramp"
+                       : kind == Kind::Hold   ? "hold"
+                       : kind == Kind::Repeat ? "repeat"
+                                              : "waitUntil";
+    QString key = QStringLiteral("%1[%2]").arg(inEnd ? u"end" : u"steps").arg(path.first());
+    for (qsizetype i = 2; i < path.size(); i += 2)
+        key += QStringLiteral(".repeat.steps[%1]").arg(path[i]);
+    return key + u'.' + QLatin1String(name);
+}
+
 QString ProgramPlan::pathText(const QList<int> &path, bool inEnd)
 {
-    QString text = inEnd ? QStringLiteral("结束段 ") : QString();
     if (path.isEmpty())
-        return text;
+        return inEnd ? QStringLiteral("结束段") : QString();
+    QString text = inEnd ? QStringLiteral("结束段 ") : QString();
     text += QStringLiteral("第 %1 步").arg(path.first() + 1);
     for (qsizetype i = 1; i + 1 < path.size(); i += 2)
         text += QStringLiteral(" 第 %1 遍 第 %2 步").arg(path[i] + 1).arg(path[i + 1] + 1);

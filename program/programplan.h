@@ -57,6 +57,10 @@ public:
     std::optional<qint64> secondOf(const ProgramPosition &position) const;
     // Where a path is in steps() or endSteps(); -1 when the program has no such step.
     qsizetype indexOf(const QList<int> &path, bool inEnd) const;
+    // The path as the program file has it, for a program reading it: the step's object in the
+    // file ("steps[4].repeat.steps[0].ramp", "end[1].stop"), a repeat's pass left out. Empty
+    // for no step.
+    static QString pathKey(const QList<int> &path, ProgramStep::Kind kind, bool inEnd);
     // The path as the operator reads it: "第 5 步 第 2 遍 第 1 步".
     static QString pathText(const QList<int> &path, bool inEnd);
     // A ramp's value after `elapsed` of its `seconds`, in whole units, a half away from zero.

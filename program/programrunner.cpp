@@ -183,6 +183,13 @@ void ProgramRunner::otherDevice()
         finish(Cause::OtherDevice);
 }
 
+QString ProgramRunner::stepKey() const
+{
+    if (m_index < 0 || m_index >= block().size())
+        return {};
+    return ProgramPlan::pathKey(block()[m_index].path, block()[m_index].step.kind, m_inEnd);
+}
+
 ProgramPosition ProgramRunner::position() const
 {
     ProgramPosition position;
@@ -330,6 +337,8 @@ void ProgramRunner::beginStep(qsizetype index, qint64 startMs)
 void ProgramRunner::enterEnd(Cause cause)
 {
     m_endCause = cause;
+    if (cause != Cause::Completed && !m_inEnd)
+        m_stepsLeftAt = m_plan.secondOf(position());
     m_inEnd = true;
     if (m_plan.endSteps().isEmpty()) {
         finish(cause);

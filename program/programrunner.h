@@ -99,6 +99,11 @@ public:
     Cause endCause() const { return m_endCause; }
     bool inEndBlock() const { return m_inEnd; }
     ProgramPosition position() const;
+    // The step now running as the file has it ("steps[2].ramp"); empty at no step.
+    QString stepKey() const;
+    // Where on the plan's time the steps were left for the end block before they were done (an
+    // alarm, the operator's end, a wait that timed out); none while they run or ran to the end.
+    std::optional<qint64> stepsLeftAt() const { return m_stepsLeftAt; }
     const ProgramPlan &plan() const { return m_plan; }
 
     static QString causeText(Cause cause);
@@ -133,6 +138,7 @@ private:
     State m_state = State::Idle;
     Cause m_pauseCause = Cause::None;
     Cause m_endCause = Cause::None;
+    std::optional<qint64> m_stepsLeftAt;
     bool m_inEnd = false;
     bool m_linkDown = false;
 

@@ -15,7 +15,7 @@ run_packages=(
   libmosquitto-dev libssl-dev
   # lrelease builds the translations.
   qt6-l10n-tools
-  fonts-wqy-zenhei qt6-translations-l10n
+  fonts-wqy-zenhei fonts-dejavu-core qt6-translations-l10n
   # The headless run: Xvfb, and xdotool for opening the port and the screenshot.
   xvfb xauth xdotool
 )

@@ -17,7 +17,11 @@ struct PanelState
     QString lastFrameSource;
     QDateTime lastFrameTime;
     int pumpNumber = 0;
+    // The last run or stop frame sent ("run", "stop"; empty: none since the panel started).
+    QString commanded;
+    QDateTime commandedTime;
     QString runSetTime;                       // as set, e.g. "10 分"; empty before one is set
+    double runSetSeconds = 0;                 // the same in seconds; 0 before one is set
     QDateTime runStartedAt;                   // invalid while no timed run counts or is paused
     QString runMode = QStringLiteral("idle"); // idle, counting or paused
     bool pendingStop = false;
@@ -32,10 +36,13 @@ struct PanelState
     // paused, ending or ended).
     QString programName;
     QString programStep;
+    QString programStepPath; // as the file has it: "steps[2].ramp"
     QString programState = QStringLiteral("idle");
     // Pump care: each counter under a key that names its unit (volumeMl, runHours, ...), the
     // limits set and the counters due; empty before an adapter was opened.
     QJsonObject care;
+    // Since when the panel knows what it sent: setpoints before it are unknown.
+    QDateTime startedAt;
     // Events the run record no longer keeps (the oldest go past its bound).
     quint64 eventsDropped = 0;
 

@@ -5,7 +5,8 @@
 #include <QLocale>
 
 PanelState PanelStateBuilder::build(const PumpSession &session,
-                                    const QList<AlarmMonitor::Alarm> &latched, const Window &window)
+                                    const QList<AlarmMonitor::Alarm> &latched, const Window &window,
+                                    const PumpSession::SentFrame &commanded)
 {
     PanelState state;
     switch (session.link()) {
@@ -28,8 +29,16 @@ PanelState PanelStateBuilder::build(const PumpSession &session,
     state.limitFrame = session.lastLimitSent().frame;
     state.limitTime = session.lastLimitSent().time;
     state.pumpNumber = window.pumpNumber;
-    if (window.runSetMinutes > 0)
+    if (commanded.frame.size() == 9 &&
+        (commanded.frame.at(3) == u'R' || commanded.frame.at(3) == u'S')) {
+        state.commanded =
+            commanded.frame.at(3) == u'R' ? QStringLiteral("run") : QStringLiteral("stop");
+        state.commandedTime = commanded.time;
+    }
+    if (window.runSetMinutes > 0) {
         state.runSetTime = QStringLiteral("%1 分").arg(QLocale().toString(window.runSetMinutes));
+        state.runSetSeconds = window.runSetMinutes * 60;
+    }
     state.runStartedAt = window.runStartedAt;
     state.runMode = window.runCounting              ? QStringLiteral("counting")
                     : window.runStartedAt.isValid() ? QStringLiteral("paused")
@@ -37,6 +46,7 @@ PanelState PanelStateBuilder::build(const PumpSession &session,
     state.pendingStop = session.pendingStop().isPending();
     state.programName = window.programName;
     state.programStep = window.programStep;
+    state.programStepPath = window.programStepPath;
     state.programState = window.programState;
     state.care = window.care;
     for (const AlarmMonitor::Alarm &alarm : latched)

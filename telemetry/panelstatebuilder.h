@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarms/alarmmonitor.h"
+#include "session/pumpsession.h"
 #include "telemetry/panelstate.h"
 
 #include <QDateTime>
@@ -23,9 +24,11 @@ public:
         QString programName; // empty while no program has run
         QString programStep;
         QString programState = QStringLiteral("idle");
+        QString programStepPath;
         QJsonObject care; // pump care's counters; empty before an adapter
     };
 
+    // commanded: the last run or stop frame sent, none before one went out.
     static PanelState build(const PumpSession &session, const QList<AlarmMonitor::Alarm> &latched,
-                            const Window &window);
+                            const Window &window, const PumpSession::SentFrame &commanded = {});
 };

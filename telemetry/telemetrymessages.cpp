@@ -34,6 +34,7 @@ QByteArray reading(const QDateTime &time, const QString &text, std::optional<dou
     return compact({{QStringLiteral("time"), iso(time)},
                     {QStringLiteral("text"), text},
                     {QStringLiteral("value"), numberOrNull(value)},
+                    {QStringLiteral("unit"), QStringLiteral("MPa")},
                     {QStringLiteral("session"), session}});
 }
 

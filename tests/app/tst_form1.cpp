@@ -1,12 +1,20 @@
 #include "app/form1.h"
 #include "app/form1layout.h"
+#include "app/historywindow.h"
+#include "app/programpanel.h"
+#include "app/programwindow.h"
+#include "app/statusarea.h"
+#include "audit/auditlog.h"
 #include "platform/plotarea.h"
 #include "platform/serialcontrol.h"
+#include "records/logwriter.h"
 #include "tests/support/scriptedboxes.h"
 #include "tools/pty/pseudoterminal.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
@@ -110,6 +119,7 @@ private Q_SLOTS:
     void menuBarAsDesigned();
     void menuItems_data();
     void menuItems();
+    void panelItemsDoWhatTheySay();
     void controlsSitWhereDesigned_data();
     void controlsSitWhereDesigned();
     void keypadFacesAndTabOrder();
@@ -242,9 +252,75 @@ void TestForm1::menuBarAsDesigned()
         if (action->menu())
             actions += action->menu()->actions();
     }
-    // The designed items, and the separators and items of the panel's own in 文件(F), 定时(T)
-    // and 设定(S).
-    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2 + 4 + 2 + 2 + 3);
+}
+
+// Each item the panel adds to the designed menus, chosen as the operator would: the window it
+// opens, the box it asks, the file it writes or the notice it gives.
+void TestForm1::panelItemsDoWhatTheySay()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // A real trail of one command after the file's and the session's start.
+    {
+        AuditLog trail;
+        trail.open(dir.filePath("audit"), "lab-panel", "s1", "tester", "test");
+        trail.append({.source = "menu item", .what = "run", .text = "运行"});
+        QSignalSpy written(&trail, &AuditLog::written);
+        QTRY_COMPARE(written.size(), 3); // file-start, session-start, run
+    }
+    m_form->setAuditFolder(dir.filePath("audit"));
+    const auto lastEvent = [this] {
+        const QList<RunHistory::Event> events = m_form->runRecord().snapshot().events();
+        return events.isEmpty() ? QString() : events.last().key;
+    };
+
+    const QString savedTo = dir.filePath("copy.txt");
+    m_boxes->answers = {savedTo};
+    choose("saveAs");
+    QTRY_VERIFY(QFileInfo::exists(savedTo));
+    QTRY_COMPARE(lastEvent(), QStringLiteral("save-as"));
+    QCOMPARE(m_boxes->questions.last().title, QStringLiteral("另存为"));
+
+    choose("history");
+    QVERIFY(m_form->historyWindow() && m_form->historyWindow()->isVisible());
+
+    // Without a reading log there is no folder to open: the status area says where the log is.
+    choose("openLogFolder");
+    const QList<QLabel *> rows = m_form->statusArea()->findChildren<QLabel *>();
+    QVERIFY(std::any_of(rows.cbegin(), rows.cend(), [this](const QLabel *row) {
+        const QString shown = m_form->readingLog()->destinationText();
+        return !row->isHidden() && (row->text() == shown || row->toolTip() == shown);
+    }));
+
+    choose("auditTrail");
+    auto *audit = m_form->findChild<QWidget *>("auditWindow");
+    QVERIFY(audit && audit->isVisible() && audit->isWindow());
+    QTRY_COMPARE(audit->findChild<QLabel *>("auditChain")->text(),
+                 QStringLiteral("lab-panel：已验证到第 3 条"));
+    // Non-modal: the panel's own window goes on taking input.
+    QVERIFY(!QApplication::activeModalWidget());
+
+    choose("program");
+    QVERIFY(m_form->programs()->window() && m_form->programs()->window()->isVisible());
+
+    // The alarm settings are the panel's own dialog: a high limit typed and confirmed holds.
+    QTimer::singleShot(0, this, [] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->objectName() == u"alarmSettingsDialog");
+        dialog->findChild<QCheckBox *>("highOn")->setChecked(true);
+        dialog->findChild<QDoubleSpinBox *>("highLimit")->setValue(1.25);
+        dialog->accept();
+    });
+    choose("alarmSettings");
+    QVERIFY(m_form->alarms()->settings().high.on);
+    QCOMPARE(m_form->alarms()->settings().high.limit, 1.25);
+
+    QSignalSpy declared(m_form, &Form1::operatorEntered);
+    m_boxes->answers = {QStringLiteral("王芳")};
+    choose("operator");
+    QCOMPARE(m_boxes->questions.last().title, QStringLiteral("操作员"));
+    QCOMPARE(declared.size(), 1);
+    QCOMPARE(declared.first().first().toString(), QStringLiteral("王芳"));
 }
 
 void TestForm1::menuItems_data()

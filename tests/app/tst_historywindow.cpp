@@ -41,6 +41,7 @@ private Q_SLOTS:
     void reportPrintsTheFigures();
     void reportOnPaper_data();
     void reportOnPaper();
+    void reportSaysWhatRan();
 
 private:
     QByteArray exported(HistoryWindow &window, const char *action);
@@ -137,6 +138,9 @@ QByteArray TestHistoryWindow::exported(HistoryWindow &window, const char *action
 void TestHistoryWindow::longRunZoomPanExport()
 {
     HistoryWindow window(&m_record, &m_boxes);
+    window.setHeaderSource([] {
+        return RunReportPrinter::Header{"Corvane(KMW7R35)V2.0", "2.0", "/dev/ttyUSB0", 7};
+    });
     window.show();
     HistoryView *view = window.view();
     // Opened following the newest reading: all of it at first, which ends with the last one.
@@ -159,9 +163,16 @@ void TestHistoryWindow::longRunZoomPanExport()
     QTest::mouseRelease(view, Qt::LeftButton, {}, middle - QPoint(100, 0));
     QTRY_VERIFY_WITH_TIMEOUT(view->fromMs() > zoomedFrom, 5000);
 
-    // PNG and SVG of what is shown; the curve is in the picture.
+    // PNG and SVG of what is shown; the curve is in the picture, a heading above it and a
+    // legend under it.
     const QImage png = QImage::fromData(exported(window, "exportVisiblePng"), "PNG");
-    QCOMPARE(png.size(), view->size() * view->devicePixelRatioF());
+    QCOMPARE(png.size(), HistoryPainter::exportSize(view->size()) * view->devicePixelRatioF());
+    const int legend = png.height() - qRound(24 * view->devicePixelRatioF());
+    bool orange = false;
+    for (int x = 0; x < png.width() && !orange; ++x)
+        for (int y = legend; y < png.height() && !orange; ++y)
+            orange = png.pixelColor(x, y) == HistoryPainter::eventColor("link-lost");
+    QVERIFY(orange);
     QVERIFY(png.convertToFormat(QImage::Format_RGB32).pixelColor(png.rect().center()).isValid());
     bool red = false;
     for (int x = 0; x < png.width() && !red; x += 2)
@@ -175,7 +186,7 @@ void TestHistoryWindow::longRunZoomPanExport()
         qRound((area.left() + double(outage - view->fromMs()) /
                                   double(view->toMs() - view->fromMs()) * area.width()) *
                view->devicePixelRatioF());
-    for (int y = 0; y < png.height(); ++y)
+    for (int y = 0; y < legend; ++y)
         QVERIFY2(png.pixelColor(outageX, y) != QColor(220, 0, 0), qPrintable(QString::number(y)));
 
     // The SVG rendered back fills its view box as the PNG fills the picture: ink at the right
@@ -186,6 +197,14 @@ void TestHistoryWindow::longRunZoomPanExport()
     while (!svg.atEnd())
         svg.readNext();
     QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+    const auto clock = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString("yyyy-MM-dd HH:mm:ss");
+    };
+    const QString svgText = QString::fromUtf8(svgData);
+    for (const QString &said :
+         {clock(view->fromMs()) + " 至 " + clock(view->toMs()), QStringLiteral("/dev/ttyUSB0"),
+          QStringLiteral(">压力"), QStringLiteral(">报警<"), QStringLiteral(">其他事件<")})
+        QVERIFY2(svgText.contains(said), qPrintable(said));
     QImage drawn(png.size(), QImage::Format_RGB32);
     drawn.fill(Qt::white);
     QPainter painter(&drawn);
@@ -331,7 +350,7 @@ void TestHistoryWindow::reportPrintsTheFigures()
     PrintDialogAnswerer answerer(1);
     int pages = 0;
     connect(&window, &HistoryWindow::reportPrinted, this,
-            [&pages](int printed) { pages = printed; });
+            [&pages](int printed, const QString &) { pages = printed; });
     window.findChild<QAction *>(QStringLiteral("reportLastRun"))->trigger();
     QCOMPARE(answerer.answered, 1);
     QVERIFY(pages >= 1 && pages <= RunReportPrinter::kMostPages);
@@ -435,6 +454,63 @@ void TestHistoryWindow::reportOnPaper()
                 QVERIFY2(inside.contains(x, y) || grey.pixel(x, y) == qRgb(255, 255, 255),
                          qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
     }
+}
+
+// A run with a program in it, printed to a PDF file and read back with pdftotext: the run and
+// stop with their times, the program with its file and hash, its 60 s ramp as one line, the
+// operator declared, and the audit head copied back character for character.
+void TestHistoryWindow::reportSaysWhatRan()
+{
+    RunRecord record;
+    const auto at = [](qint64 s) { return QDateTime::fromMSecsSinceEpoch(kBase + s * 1000); };
+    const QString hash(64, u'f');
+    record.addEvent(at(0), "frame-sent", "Q00L0100Y（键盘）");
+    record.addEvent(at(5), "frame-sent", "Q00R0000Y（键盘）");
+    record.addEvent(at(10), "prog-start",
+                    "“升流”（/lab/升流.json，SHA-256 " + hash + "），泵 0，断线时暂停");
+    // Its first step sets the flow, in the same millisecond as the ramp's step begins.
+    record.addEvent(at(10), "frame-sent", "Q00L0100Y（程序“升流”）");
+    record.addEvent(at(10), "prog-step", "第 2 步");
+    for (int s = 1; s <= 60; ++s)
+        record.addEvent(at(10 + s), "frame-sent",
+                        QStringLiteral("Q00L%1Y（程序“升流”）")
+                            .arg(100 + (400 * s + 30) / 60, 4, 10, QLatin1Char('0')));
+    record.addEvent(at(70), "prog-step", "第 3 步");
+    record.addEvent(at(80), "prog-end", "“升流”：结束程序");
+    record.addEvent(at(90), "frame-sent", "Q00S0000Y（泵菜单）");
+    for (int s = 0; s <= 100; s += 2)
+        record.addReading(at(s), QStringLiteral("00.5"));
+    const RunReport report = RunReport::compute(record, kBase, kBase + 100'000);
+
+    const QString head = QStringLiteral("42:ffa0ffb1fff2ff") + QString(48, u'e');
+    const QString path = m_dir.filePath(QStringLiteral("what-ran.pdf"));
+    QPrinter pdf;
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    QCOMPARE(RunReportPrinter::print(
+                 &pdf, {"Corvane(KMW7R35)V2.0", "2.0", "/dev/ttyUSB0", 0, head, "王芳"}, report,
+                 QPicture()),
+             1);
+    QString error;
+    // pdftotext gives a run of blanks as one.
+    QStringList lines;
+    for (const QString &line :
+         QString::fromUtf8(runPoppler(QStringLiteral("pdftotext"), {path, "-"}, error))
+             .split(u'\n'))
+        lines << line.simplified();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const auto clock = [&at](qint64 s) { return at(s).toString("yyyy-MM-dd HH:mm:ss"); };
+    for (const QString &expected :
+         {"审计记录：" + head, clock(5) + " 运行（键盘）", clock(90) + " 停止（泵菜单）",
+          "程序“升流”：开始 " + clock(10) + "，结束 " + clock(80) + "（结束程序）",
+          QStringLiteral("文件：/lab/升流.json"), "SHA-256：" + hash,
+          clock(11) + " 流量 100 → 500 ml/min，60 s（程序“升流”）"}) {
+        QVERIFY2(lines.contains(expected), qPrintable(expected));
+    }
+    QVERIFY2(lines.filter(QStringLiteral("操作人员：王芳")).size() == 1,
+             qPrintable(lines.join(u'\n')));
+    // The ramp's sixty frames are its one line; the flows set before it are their own.
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^\\d{4}-.* 流量 "))).size(), 3);
 }
 
 QTEST_MAIN(TestHistoryWindow)

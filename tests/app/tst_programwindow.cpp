@@ -29,6 +29,7 @@ private Q_SLOTS:
     void refusedFileKeepsTheProgram();
     void followsTheRunner();
     void plotScale();
+    void plotShowsWhatRan();
 };
 
 namespace {
@@ -284,6 +285,7 @@ void TestProgramWindow::followsTheRunner()
     QVERIFY(label("programState").startsWith(QStringLiteral("已暂停")));
     runner.end();
     QCOMPARE(runner.state(), ProgramRunner::State::Ended);
+    QCOMPARE(runner.stepsLeftAt(), std::optional<qint64>(25)); // where the plot's plan stops
     QVERIFY(button("programStart")->isEnabled() && !button("programEnd")->isEnabled());
     QVERIFY(window.findChild<QLineEdit *>(QStringLiteral("programName"))->isEnabled());
     QCOMPARE(highlighted(shown.tree), nullptr);
@@ -326,6 +328,43 @@ void TestProgramWindow::plotScale()
     // An empty program still has axes to draw.
     const ProgramPlot::Scale empty = ProgramPlot::scale(area, 0, 0, 0);
     QVERIFY(empty.seconds > 0 && empty.flowTop > 0 && empty.mpaTop > 0);
+}
+
+// A program whose wait ended early at 20 s and that was ended at 45 s of its 100 s of steps:
+// readings where they were taken, and the plan's lines stop where its steps were left, to go
+// on with the end block.
+void TestProgramWindow::plotShowsWhatRan()
+{
+    ProgramPlot plot;
+    plot.resize(640, 320);
+    plot.setPlan({{0, 120, 15}, {100, 120, 15}, {100, 50, 15}, {120, 50, 15}}, 120);
+    for (qint64 second = 0; second <= 20; ++second)
+        plot.addReading(second, 1.0);
+    // The wait's 40 s are passed over at once: the next reading comes at the plan's 60 s.
+    for (qint64 second = 60; second <= 65; ++second)
+        plot.addReading(second, 1.0);
+    for (qint64 second = 100; second <= 110; ++second)
+        plot.addReading(second, 0.4);
+    plot.setSkipped(45, 100);
+    const QImage image = plot.grab().toImage();
+    const QRectF area = ProgramPlot::plotArea(plot.rect());
+    const ProgramPlot::Scale scale = ProgramPlot::scale(area, 120, 120, 1.5);
+    // Whether a colour is anywhere in the column of that second.
+    const auto inColumn = [&](qint64 second, const QColor &color) {
+        const int x = qRound(scale.x(double(second)));
+        for (int y = int(area.top()) + 1; y < int(area.bottom()); ++y)
+            if (image.pixelColor(x, y) == color)
+                return true;
+        return false;
+    };
+    const QColor reading(200, 0, 0);
+    const QColor flow(0, 90, 200);
+    QVERIFY(inColumn(10, reading) && inColumn(62, reading) && inColumn(105, reading));
+    for (qint64 second : {30, 50, 80, 90})
+        QVERIFY2(!inColumn(second, reading), qPrintable(QString::number(second)));
+    QVERIFY(inColumn(40, flow) && inColumn(110, flow));
+    for (qint64 second : {55, 70, 95})
+        QVERIFY2(!inColumn(second, flow), qPrintable(QString::number(second)));
 }
 
 QTEST_MAIN(TestProgramWindow)

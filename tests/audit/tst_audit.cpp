@@ -67,6 +67,7 @@ private slots:
     void detectsEveryEdit();
     void reportsOnItsLines();
     void writerContinuesAcrossStartsAndDays();
+    void trailGoesOnUnderNewInstance();
     void writerKeepsRecordsWhileDiskIsFull();
     void writerWaitsForItsPath_data();
     void writerWaitsForItsPath();
@@ -410,6 +411,39 @@ void TestAudit::writerContinuesAcrossStartsAndDays()
     struct stat info;
     QCOMPARE(::stat(QFile::encodeName(paths[1]).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0600u);
+}
+
+// A trail kept under the name a panel had before goes on under its own: the new folder's first
+// record names the old folder's last, and both verify as one chain; the old one is left alone
+// and a later start stays in the new one.
+void TestAudit::trailGoesOnUnderNewInstance()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("renamed"));
+    AuditLog log;
+    session(log, folder, at(1, 9), 3); // file-start, session-start and 3: seq 5
+    const QStringList before = trail(folder);
+    const QByteArray old = contents(before.value(0));
+    for (int i = 0; i < 2; ++i) {
+        m_now = at(1, 10 + i);
+        log.setClock([this] { return AuditLog::Stamp{m_now, m_mono++}; });
+        log.open(folder, QStringLiteral("lab-ttyUSB0"), QStringLiteral("s2"), QStringLiteral("lab"),
+                 QStringLiteral("corvane-panel 2.0"), kInstance);
+        log.append({.source = QStringLiteral("key"), .what = QStringLiteral("run")});
+        log.close();
+    }
+    QCOMPARE(contents(before.value(0)), old);
+    const QString moved = QDir(folder).filePath(QStringLiteral("lab-ttyUSB0/2026-12-01.jsonl"));
+    const QByteArray now = contents(moved);
+    const auto first = AuditLine::read(QByteArrayView(now).first(now.indexOf('\n')));
+    QVERIFY(first);
+    QCOMPARE(first->what, QByteArrayView("file-start"));
+    QCOMPARE(first->seq, 6);
+    QCOMPARE(first->before, QByteArrayView(QString(kInstance + "/2026-12-01.jsonl:5").toUtf8()));
+    QCOMPARE(now.count("\"what\":\"file-start\""), 1);
+    const AuditVerifier::Result result =
+        AuditVerifier::verify({before.value(0), moved}, std::nullopt);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.records, 5 + 1 + 2 * 2);
 }
 
 void TestAudit::writerKeepsRecordsWhileDiskIsFull()

@@ -1,8 +1,16 @@
+#include "app/auditheadpublishing.h"
 #include "app/form1.h"
+#include "app/historywindow.h"
+#include "app/panelending.h"
+#include "app/panelpublishing.h"
+#include "audit/auditline.h"
+#include "audit/auditlog.h"
+#include "audit/auditrecorder.h"
 #include "platform/serialcontrol.h"
 #include "telemetry/mqttidrule.h"
 #include "telemetry/mqttsettings.h"
 #include "tests/faults/simulatedpump.h"
+#include "tests/platform/printdialoganswerer.h"
 #include "tests/support/mosquittobroker.h"
 #include "tests/support/scriptedboxes.h"
 
@@ -11,6 +19,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QSysInfo>
 #include <QTest>
 
@@ -31,6 +40,7 @@ private Q_SLOTS:
     void publishesThroughAnOutage();
     void refusedOrUntrustedPanelWorksOn_data();
     void refusedOrUntrustedPanelWorksOn();
+    void witnessesPrintsAndTheEnd();
     void killedPanelShowsOffline();
     void panelsOfOneHostTakeIdsOfTheirOwn();
 
@@ -226,14 +236,102 @@ void TestMonitoring::refusedOrUntrustedPanelWorksOn()
     QCOMPARE(boxes.messages.size(), 0);
 }
 
+// The audit trail's head on the broker after a report printed and once more at the panel's end,
+// where the port's closing is the last record; and the pump's last command as the panel sent it.
+void TestMonitoring::witnessesPrintsAndTheEnd()
+{
+    Subscriber watcher(m_broker, QStringLiteral("corvane/witness/#"));
+    SimulatedPump pump(m_dir.path());
+    QString error;
+    QVERIFY2(pump.start({}, &error), qPrintable(error));
+    ScriptedBoxes boxes;
+    AuditLog audit;
+    Form1 form(&boxes);
+    form.setPollInterval(200ms);
+    form.startPublishing(settings(QStringLiteral("witness")));
+    new AuditRecorder(&audit, form.session(), &form.runRecord(), form.alarms(), &form);
+    const QString trail = m_dir.filePath(QStringLiteral("witness-audit"));
+    audit.open(trail, QStringLiteral("witness"), form.runRecord().sessionId(),
+               QStringLiteral("lab"), QStringLiteral("test"));
+    auto *head = new AuditHeadPublishing(&audit, form.publishing()->publisher(), &form);
+    QVERIFY(openPort(form, boxes, pump.slavePath()));
+    // The seq of the trail's last record of a kind, as the file has it.
+    const auto seqOf = [&trail](const char *what) {
+        QFile file(QDir(trail).filePath(QStringLiteral("witness/") +
+                                        QDate::currentDate().toString(Qt::ISODate) + ".jsonl"));
+        qint64 seq = 0;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (const auto fields = AuditLine::read(line);
+                    fields && (!*what || fields->what == QByteArrayView(what)))
+                    seq = fields->seq;
+        return seq;
+    };
+    const auto headsPublished = [&watcher] {
+        QList<qint64> seqs;
+        for (const QJsonObject &head : watcher.objects(QStringLiteral("audit")))
+            seqs << head.value(QStringLiteral("seq")).toInteger();
+        return seqs;
+    };
+
+    // Nothing commanded yet: said as null, and the setpoints unknown since the panel started.
+    const auto lastState = [&watcher] {
+        const QList<QJsonObject> states = watcher.objects(QStringLiteral("state"));
+        return states.isEmpty() ? QJsonObject() : states.last();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(
+        lastState().value(QStringLiteral("link")).toObject().value("state").toString(), "open",
+        10000);
+    QVERIFY(lastState().value(QStringLiteral("commanded")).isNull());
+    QVERIFY(
+        lastState().value(QStringLiteral("setpoints")).toObject().value("knownSince").isString());
+    QTRY_VERIFY_WITH_TIMEOUT(!watcher.objects(QStringLiteral("reading")).isEmpty(), 10000);
+    QCOMPARE(watcher.objects(QStringLiteral("reading")).first().value("unit").toString(), "MPa");
+    for (const char *command : {"run", "stop"}) {
+        form.findChild<QAction *>(QLatin1String(command))->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(lastState().value(QStringLiteral("commanded")).toString(),
+                                  QLatin1String(command), 10000);
+        QCOMPARE(lastState().value(QStringLiteral("commandedAt")),
+                 lastState().value(QStringLiteral("lastFrame")).toObject().value("time"));
+    }
+    // A setting sent after the stop is the last frame, not a command to run or stop.
+    const QJsonValue stoppedAt = lastState().value(QStringLiteral("commandedAt"));
+    boxes.answers << QStringLiteral("1.5");
+    form.findChild<QAction *>(QStringLiteral("pressure"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        lastState().value(QStringLiteral("lastFrame")).toObject().value("frame").toString(),
+        "Q00P01.5Y", 10000);
+    QCOMPARE(lastState().value(QStringLiteral("commanded")).toString(), "stop");
+    QCOMPARE(lastState().value(QStringLiteral("commandedAt")), stoppedAt);
+
+    form.findChild<QAction *>(QStringLiteral("history"))->trigger();
+    QPrinter *printer = form.historyWindow()->reportPrinter();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(m_dir.filePath(QStringLiteral("witness.pdf")));
+    {
+        PrintDialogAnswerer answerer(1);
+        form.historyWindow()->findChild<QAction *>(QStringLiteral("reportLastRun"))->trigger();
+        QCOMPARE(answerer.answered, 1);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(seqOf("print") > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(headsPublished().contains(seqOf("print")), 10000);
+
+    form.close();
+    PanelEnding::finish(form, audit, head);
+    const qint64 last = seqOf("");
+    QCOMPARE(last, seqOf("link-closed"));
+    QTRY_COMPARE_WITH_TIMEOUT(headsPublished().value(headsPublished().size() - 1), last, 10000);
+}
+
 void TestMonitoring::killedPanelShowsOffline()
 {
     Subscriber watcher(m_broker, QStringLiteral("corvane/killed/status"));
     QProcess panel;
+    const QString trail = m_dir.filePath(QStringLiteral("killed-audit"));
     panel.start(QStringLiteral(PANEL_EXECUTABLE),
                 {"-platform", "offscreen", "--no-log", "--mqtt",
                  QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.plainPort()), "--mqtt-id",
-                 "killed", "--mqtt-auth", m_broker.authFile()});
+                 "killed", "--mqtt-auth", m_broker.authFile(), "--audit-dir", trail});
     QVERIFY(panel.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads(QStringLiteral("status")).value(0),
                               QByteArray("online"), 10000);
@@ -241,6 +339,11 @@ void TestMonitoring::killedPanelShowsOffline()
     panel.waitForFinished();
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads(QStringLiteral("status")).last(),
                               QByteArray("offline"), 10000);
+    // Its audit trail is the panel's own, named as the host's panels are, not by --mqtt-id.
+    const QStringList instances = QDir(trail).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(instances.size(), 1);
+    QVERIFY2(instances.first().startsWith(MqttIdRule::id(QSysInfo::machineHostName(), {}, 1)),
+             qPrintable(instances.first()));
 }
 
 void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
@@ -256,7 +359,7 @@ void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
         panel.start(QStringLiteral(PANEL_EXECUTABLE),
                     {"-platform", "offscreen", "--no-log", "--mqtt",
                      QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.plainPort()), "--mqtt-auth",
-                     m_broker.authFile()});
+                     m_broker.authFile(), "--audit-dir", runtime.filePath("audit")});
     };
     // The latest status under the id of an instance.
     const auto status = [&](int instance) {
@@ -278,6 +381,14 @@ void TestMonitoring::panelsOfOneHostTakeIdsOfTheirOwn()
         panel.kill();
         panel.waitForFinished();
     }
+    // Each running panel kept a chain of its own, under its id; the third went on with the
+    // first's.
+    QStringList ids{MqttIdRule::id(QSysInfo::machineHostName(), QString(), 1),
+                    MqttIdRule::id(QSysInfo::machineHostName(), QString(), 2)};
+    ids.sort();
+    QCOMPARE(
+        QDir(runtime.filePath("audit")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+        ids);
 }
 
 QTEST_MAIN(TestMonitoring)

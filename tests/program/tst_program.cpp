@@ -210,6 +210,12 @@ void TestProgram::plan()
     const qsizetype last = plan.indexOf({4, 2, 1}, false);
     QCOMPARE(plan.steps()[last].startSecond, qint64(660 + 150));
     QCOMPARE(ProgramPlan::pathText({4, 2, 1}, false), QString("第 5 步 第 3 遍 第 2 步"));
+    // As the file has it, for a program reading the state; the end block with no step yet
+    // has no blank left after its name.
+    QCOMPARE(ProgramPlan::pathKey({4, 2, 1}, plan.steps()[last].step.kind, false),
+             QString("steps[4].repeat.steps[1].ramp"));
+    QCOMPARE(ProgramPlan::pathKey({1}, ProgramStep::Kind::Stop, true), QString("end[1].stop"));
+    QCOMPARE(ProgramPlan::pathText({}, true), QString("结束段"));
     QVERIFY(plan.breakpoints().contains(ProgramPlan::Point{690, 500, 18}));
 
     // The plan is what the runner sends when no reading ends the wait early.

@@ -237,6 +237,23 @@ void TestTelemetry::stateAsJson()
         json.value(QStringLiteral("run")).toObject().value(QStringLiteral("pendingStop")).toBool(),
         true);
     QCOMPARE(json.value(QStringLiteral("readingsDropped")).toInt(), 7);
+    // Nothing commanded, no set time, no program: null, for a dashboard to read as such.
+    QVERIFY(json.value(QStringLiteral("commanded")).isNull());
+    QVERIFY(json.value(QStringLiteral("run")).toObject().value("setTimeSeconds").isNull());
+
+    state.commanded = QStringLiteral("run");
+    state.commandedTime = state.flowTime;
+    state.runSetTime = QStringLiteral("1.5 分");
+    state.runSetSeconds = 90;
+    state.programName = QStringLiteral("start-up");
+    state.programStep = QStringLiteral("第 3 步");
+    state.programStepPath = QStringLiteral("steps[2].ramp");
+    const QJsonObject later = QJsonDocument::fromJson(state.toJson(0)).object();
+    QCOMPARE(later.value(QStringLiteral("commanded")).toString(), QStringLiteral("run"));
+    QCOMPARE(later.value(QStringLiteral("commandedAt")), flow.value(QStringLiteral("time")));
+    QCOMPARE(later.value(QStringLiteral("run")).toObject().value("setTimeSeconds").toDouble(), 90.0);
+    QCOMPARE(later.value(QStringLiteral("program")).toObject().value("stepPath").toString(),
+             QStringLiteral("steps[2].ramp"));
 }
 
 // Each change of an alarm goes out whole: what raised it against which limit, in its unit,
