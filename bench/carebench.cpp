@@ -54,7 +54,7 @@ double sessionNsPerReply(bool withCare, const QString &folder)
         care->setFolder(folder);
         care->setBootClock([&boot] { return boot; });
     }
-    session.open(QStringLiteral("/dev/fake1"), QStringLiteral("bench"));
+    session.open(QStringLiteral("/dev/fake1"));
     session.send(QStringLiteral("Q00L0500Y"), QStringLiteral("bench"));
     session.send(QStringLiteral("Q00R0000Y"), QStringLiteral("bench"));
     QElapsedTimer timer;
@@ -125,7 +125,7 @@ int writesInAnHour(bool running, const QString &folder)
         return CareFile::writeWhole(path, bytes);
     });
     care.setWriteInterval(std::chrono::milliseconds(5));
-    session.open(QStringLiteral("/dev/fake1"), QStringLiteral("bench"));
+    session.open(QStringLiteral("/dev/fake1"));
     session.send(QStringLiteral("Q00L0500Y"), QStringLiteral("bench"));
     session.send(QString::fromLatin1(running ? "Q00R0000Y" : "Q00S0000Y"), QStringLiteral("bench"));
     const int before = writes;

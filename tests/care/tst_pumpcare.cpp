@@ -31,7 +31,7 @@ struct Panel
             return diskFull ? QStringLiteral("设备上没有空间") : CareFile::writeWhole(path, bytes);
         });
     }
-    bool open(const char *device) { return session.open(QString::fromLatin1(device), "通信").isEmpty(); }
+    bool open(const char *device) { return session.open(QString::fromLatin1(device)).isEmpty(); }
     void send(const char *frame) { session.send(QString::fromLatin1(frame), QStringLiteral("键盘")); }
     void reply(const char *frame)
     {
@@ -100,7 +100,8 @@ void TestPumpCare::countsWhileKnownToRun()
     panel.wall = panel.wall.addSecs(-3600);
     panel.session.lineFailed(QStringLiteral("拔出"));
     // The stop is owed, and the pump runs on until it goes out.
-    QVERIFY(!panel.session.sendStop(QStringLiteral("键盘"), QStringLiteral("操作员停止")));
+    QVERIFY(!panel.session.sendStop(QStringLiteral("键盘"), PendingStop::Cause::Operator,
+                                    QStringLiteral("操作员停止")));
     panel.pass(30'000);
     QVERIFY(panel.line.openDevicePath("/dev/fake1"));
     panel.session.lineBack(QStringLiteral("/dev/fake1"));
