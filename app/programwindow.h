@@ -1,6 +1,8 @@
 #pragma once
 
 #include "program/program.h"
+#include "program/programeditor.h"
+#include "program/programprogress.h"
 
 #include <QList>
 #include <QString>
@@ -9,17 +11,17 @@
 #include <optional>
 
 class ModalBoxes;
+class ProgramOffer;
 class ProgramPlot;
 class ProgramRunner;
 class ProgramStepDialog;
+class ProgramStepTree;
 class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 // The pump program beside the panel: its steps edited by keyboard, opened and saved as files,
 // its planned flow and limit drawn, and, while a runner carries it out, the step it is at, the
@@ -34,7 +36,7 @@ class ProgramWindow : public QWidget
 public:
     ProgramWindow(ModalBoxes *boxes, QWidget *parent = nullptr);
 
-    const Program &program() const { return m_program; }
+    const Program &program() const { return m_editor.program(); }
     // A program from elsewhere (a file given at start, a journal), shown as if opened from
     // path; refused while one runs.
     bool setProgram(const Program &program, const QString &path = QString());
@@ -71,34 +73,26 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // A row of the tree: the block (0 the steps, 1 the end block), then the index in each list
-    // down through the repeats. The end block's own branch is {1}.
-    using Place = QList<int>;
+    using Place = ProgramEditor::Place;
 
-    bool commit(const Program &edited, const Place &select);
+    // An edit's outcome: the tree, the status line and the plan again.
+    void apply(const ProgramEditor::Edit &edit);
     void rebuild(const Place &select);
-    QTreeWidgetItem *itemAt(const Place &place) const;
-    Place currentPlace() const;
-    bool running() const;
+    bool running() const { return ProgramProgress::busy(m_runner); }
     void updateControls();
     void updatePlan();
-    void setStatus(const QString &text);
 
     void insertStep();
     void editStep();
     void stepChosen();
-    void removeStep();
-    void moveStep(int by);
-    void duplicateStep();
     void open();
     void save();
 
     ModalBoxes *m_boxes;
-    Program m_program;
+    ProgramEditor m_editor;
     const ProgramRunner *m_runner = nullptr;
     QString m_path;
     qint64 m_plannedSeconds = 0;
-    QTreeWidgetItem *m_highlighted = nullptr;
     bool m_editing = false; // the dialog changes the current step rather than adding one
     bool m_placed = false;
 
@@ -107,14 +101,11 @@ private:
     QComboBox *m_policy;
     QPushButton *m_open;
     QPushButton *m_save;
-    QTreeWidget *m_steps;
+    ProgramStepTree *m_steps;
     QList<QAction *> m_editActions;
     ProgramStepDialog *m_dialog;
     ProgramPlot *m_plot;
-    QWidget *m_offer;
-    QLabel *m_offerText;
-    QPushButton *m_resume;
-    QPushButton *m_stopPump;
+    ProgramOffer *m_offer;
     QPushButton *m_start;
     QPushButton *m_pause;
     QPushButton *m_continue;

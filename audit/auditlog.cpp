@@ -1,7 +1,7 @@
 #include "audit/auditlog.h"
 
 #include "audit/auditqueue.h"
-#include "records/threadend.h"
+#include "threads/threadend.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "platform/historydrawing.h"
 
 #include "history/historyinbox.h"
-#include "records/threadend.h"
+#include "threads/threadend.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

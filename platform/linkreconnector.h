@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/portidentity.h"
-#include "platform/reconnector.h"
+#include "session/reconnector.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/printinglayer.h"
+#include "records/printinglayer.h"
 
 #include <QPainter>
 #include <QPrinter>

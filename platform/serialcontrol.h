@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/serialline.h"
+#include "session/serialline.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "records/exportwriter.h"
 
-#include "records/threadend.h"
+#include "threads/threadend.h"
 
 #include <QThread>
 

@@ -3,7 +3,7 @@
 #include "records/logqueue.h"
 #include "records/readinglog.h"
 #include "records/runrecord.h"
-#include "records/threadend.h"
+#include "threads/threadend.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/printinglayer.h"
+#include "records/printinglayer.h"
 
 // The printed test page: after the printer dialog, one page bearing the line "打印测试" for
 // each copy chosen. Any failure ends the print at once and silently; copies already printed

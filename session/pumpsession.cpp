@@ -4,8 +4,8 @@
 #include "entry/keypad.h"
 #include "link/commandframe.h"
 #include "link/portanswer.h"
-#include "platform/reconnector.h"
-#include "platform/serialline.h"
+#include "session/reconnector.h"
+#include "session/serialline.h"
 #include "records/runrecord.h"
 
 #include <QDir>

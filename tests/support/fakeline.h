@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/reconnector.h"
-#include "platform/serialline.h"
+#include "session/reconnector.h"
+#include "session/serialline.h"
 
 #include <QStringList>
 

@@ -498,21 +498,36 @@ FAULTS = [
           "        m_written = 0;\n",
           "after a failed write the whole line is written again behind the part already on the "
           "disk, leaving a broken record", "^tst_audit$"),
-    # the program window
-    fault("program-window-highlights-by-iteration", "app/programwindow.cpp",
+    # the program window and its editing
+    fault("program-window-highlights-by-iteration", "program/programprogress.cpp",
           "    for (qsizetype i = 0; i < position.path.size(); i += 2)\n",
           "    for (qsizetype i = 0; i < position.path.size(); ++i)\n",
           "inside a repeat the program window looks for the running step among the iterations "
           "and shows no step, or the wrong one", "^tst_programwindow$"),
-    fault("program-window-keeps-refused-edit", "app/programwindow.cpp",
-          "    if (!loaded.program) {\n        setStatus(tr(\"未修改：%1\").arg(loaded.problem));\n"
-          "        rebuild(currentPlace());\n        return false;\n    }\n"
-          "    const bool changed = m_program != edited;\n    m_program = *loaded.program;\n",
-          "    const bool changed = m_program != edited;\n"
+    fault("program-window-keeps-refused-edit", "program/programeditor.cpp",
+          "    if (!loaded.program)\n        return refused(loaded.problem);\n    Edit edit;\n"
+          "    edit.outcome = Edit::Outcome::Made;\n    edit.changed = m_program != edited;\n"
+          "    edit.place = select;\n    m_program = *loaded.program;\n",
+          "    Edit edit;\n    edit.outcome = Edit::Outcome::Made;\n"
+          "    edit.changed = m_program != edited;\n    edit.place = select;\n"
           "    m_program = loaded.program.value_or(edited);\n",
           "an edit the program file refuses (a ramp moved before the set of its flow) is made "
           "anyway, and the window holds a program that cannot be saved or run",
-          "^tst_programwindow$"),
+          "^tst_program(editor|window)$"),
+    fault("program-edit-repeat-count-wraps", "program/programeditor.cpp",
+          "    else if (changing && there.kind == Kind::Repeat)\n        there.times = step.times;\n",
+          "",
+          "changing a repeat's count puts the repeat inside a new one instead of changing it",
+          "^tst_programeditor$"),
+    fault("program-edit-remove-chooses-past-end", "program/programeditor.cpp",
+          "        place.last() = std::min(place.last(), int(list.size()) - 1);\n",
+          "        place.last() = place.last();\n",
+          "after the last step of a list is removed, the step chosen is one past the list's end, "
+          "so the next key edits nothing", "^tst_programeditor$"),
+    fault("program-edit-empty-refused", "program/programeditor.cpp",
+          "    if (checked.steps.empty())\n        checked.steps.push_back(ProgramStep{});\n", "",
+          "a new program's pump, name and end block cannot be set before its first step",
+          "^tst_programeditor$"),
     # mqtt ids, back-off and credential files
     fault("mqtt-backoff-reset-on-connect", "telemetry/brokerbackoff.cpp",
           "    if (held >= kHeldLongEnough)\n        m_wait = kFirstWait;\n",

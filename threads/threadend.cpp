@@ -1,4 +1,4 @@
-#include "records/threadend.h"
+#include "threads/threadend.h"
 
 #include <QThread>
 
