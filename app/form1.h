@@ -30,6 +30,7 @@ class LogWriter;
 class ModalBoxes;
 class PanelPublishing;
 class ProgramPanel;
+class RemoteControl;
 class SetpointEntry;
 class SerialControl;
 struct MqttSettings;
@@ -74,6 +75,8 @@ public:
     // The history window, once 历史曲线… has opened it.
     HistoryWindow *historyWindow() const { return m_history; }
     StatusArea *statusArea() const { return findChild<StatusArea *>(); }
+    // Remote control over SiLA 2: off until started (--sila, or 远程控制…).
+    RemoteControl *remoteControl() const { return m_remote; }
 
     // Where 保存 and 另存为… write the record.
     RecordSaving &recordSaving() { return m_saving; }
@@ -149,6 +152,7 @@ private:
     void alarmSettings_Click();
     void operator_Click();
     void auditTrail_Click();
+    void remoteControl_Click();
 
     void Timer2_Timer();
     void MSComm1_OnComm();
@@ -190,6 +194,7 @@ private:
     std::function<QString()> m_auditHead;
     QPointer<AuditWindow> m_auditWindow;
     PanelPublishing *m_publishing = nullptr;
+    RemoteControl *m_remote = nullptr;
     QString m_settingsNotice;
 
     std::unique_ptr<Form1Ui> ui;

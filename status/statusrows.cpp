@@ -6,7 +6,7 @@ QString StatusRows::name(Line line)
 {
     static const char *const kNames[kLines] = {"alarmBanner", "stopState",    "runState",
                                                "linkState",   "programState", "auditState",
-                                               "mqttState",   "logState"};
+                                               "remoteState", "mqttState",    "logState"};
     return QString::fromLatin1(kNames[int(line)]);
 }
 

@@ -244,7 +244,7 @@ void TestForm1::menuBarAsDesigned()
     }
     // The designed items, and the separators and items of the panel's own in 文件(F), 定时(T)
     // and 设定(S).
-    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2 + 4 + 2 + 2 + 2);
+    QCOMPARE(actions.size(), 7 + 3 + 2 + 4 + 2 + 3 + 2 + 4 + 2 + 3 + 2);
 }
 
 void TestForm1::menuItems_data()
@@ -271,7 +271,8 @@ void TestForm1::menuItems_data()
     QTest::newRow("设定") << "seting"
                           << QStringList{
                                  "liquid=流量", "pressure=压力",           "Pump_NO=泵编号",
-                                 "=",           "alarmSettings=报警设定…", "operator=操作员…"};
+                                 "=",           "alarmSettings=报警设定…", "operator=操作员…",
+                                 "remoteControl=远程控制…"};
     QTest::newRow("右键") << "rightkey" << QStringList{"rrun=运行", "rstop=停止"};
 }
 
