@@ -130,6 +130,7 @@ void RemoteControl::stop()
         return;
     m_desk->takeBack();
     m_server->stop();
+    showStatus();
     Q_EMIT runningChanged(false);
 }
 

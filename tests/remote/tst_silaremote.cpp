@@ -1,11 +1,15 @@
 #include "app/form1.h"
 #include "app/remotecontrol.h"
+#include "app/remotecontroldialog.h"
+#include "app/statusarea.h"
 #include "platform/serialcontrol.h"
 #include "remote/remotedesk.h"
 #include "tests/faults/simulatedpump.h"
 #include "tests/support/scriptedboxes.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -161,8 +165,37 @@ void TestSilaRemote::clientCommandsThePump()
     QCOMPARE(keys.filter("remote-unlock").size(), 1);
     QCOMPARE(keys.filter("remote-lease-ended").size(), 1);
     QVERIFY(keys.filter("remote-refused").size() >= 9);
+
+    // A timed run started at the panel ends the lease.
+    QCOMPARE(call({"lock", "orch", "60"}).value("ok").toBool(), true);
+    form.findChild<QAction *>(QStringLiteral("ststart"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(row->text().contains(QStringLiteral("面板上开始了运行")), 5000);
+    QCOMPARE(call({"islocked"}).value("locked").toBool(), false);
+    form.findChild<QAction *>(QStringLiteral("stend"))->trigger();
+
+    // 远程控制… takes the lease back and turns the server off, and the store keeps it off.
+    QCOMPARE(call({"lock", "orch", "60"}).value("ok").toBool(), true);
+    QString shownFingerprint;
+    QTimer operatorAtDialog;
+    connect(&operatorAtDialog, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        operatorAtDialog.stop();
+        shownFingerprint = dialog->findChild<QLabel *>(QStringLiteral("remoteFingerprint"))->text();
+        dialog->findChild<QPushButton *>(QStringLiteral("remoteTakeBack"))->click();
+        dialog->findChild<QCheckBox *>(QStringLiteral("remoteEnabled"))->setChecked(false);
+        dialog->reject();
+    });
+    operatorAtDialog.start(50);
+    form.findChild<QAction *>(QStringLiteral("remoteControl"))->trigger();
+    QCOMPARE(shownFingerprint, m_pin);
+    QVERIFY(!remote->isRunning());
+    QCOMPARE(form.runRecord().events().last().key, QStringLiteral("remote-taken-back"));
+    QCOMPARE(call({"uuid"}).value("connected").toBool(true), false);
+    QVERIFY(!RemoteControlDialog::stored().enabled);
+    QVERIFY(form.statusArea()->standingText(StatusArea::Line::Remote).isEmpty());
     QVERIFY(boxes.messages.isEmpty());
-    remote->stop();
 }
 
 void TestSilaRemote::programServesOverTls()
