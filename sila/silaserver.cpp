@@ -113,57 +113,60 @@ RemoteDesk::Caller callerOf(const grpc::ServerContext &context, const QString &i
 
 // Hands work to the desk on the panel's thread and waits for its reply, never longer than
 // kDeskAnswer, and not at all once the server stops (the panel's thread may be the one
-// stopping it).
+// stopping it). What the panel's thread touches is shared with it, so that work still queued
+// there when the server has gone finds it.
 class DeskBridge
 {
 public:
-    explicit DeskBridge(RemoteDesk *desk) : m_desk(desk) {}
+    explicit DeskBridge(RemoteDesk *desk) : m_desk(desk), m_shared(std::make_shared<Shared>()) {}
 
     std::optional<RemoteDesk::Reply> call(std::function<RemoteDesk::Reply(RemoteDesk &)> work)
     {
-        struct Pending
+        auto reply = std::make_shared<std::optional<RemoteDesk::Reply>>();
         {
-            std::optional<RemoteDesk::Reply> reply;
-        };
-        auto pending = std::make_shared<Pending>();
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_closed)
+            std::lock_guard lock(m_shared->mutex);
+            if (m_shared->closed)
                 return std::nullopt;
         }
         QPointer<RemoteDesk> desk = m_desk;
         QMetaObject::invokeMethod(
             m_desk,
-            [this, desk, pending, work = std::move(work)] {
+            [shared = m_shared, desk, reply, work = std::move(work)] {
                 if (!desk)
                     return;
-                RemoteDesk::Reply reply = work(*desk);
+                RemoteDesk::Reply answer = work(*desk);
                 {
-                    std::lock_guard lock(m_mutex);
-                    pending->reply = std::move(reply);
+                    std::lock_guard lock(shared->mutex);
+                    *reply = std::move(answer);
                 }
-                m_answered.notify_all();
+                shared->answered.notify_all();
             },
             Qt::QueuedConnection);
-        std::unique_lock lock(m_mutex);
-        m_answered.wait_for(lock, kDeskAnswer, [&] { return m_closed || pending->reply.has_value(); });
-        return pending->reply;
+        std::unique_lock lock(m_shared->mutex);
+        m_shared->answered.wait_for(lock, kDeskAnswer,
+                                    [&] { return m_shared->closed || reply->has_value(); });
+        return *reply;
     }
 
     void close()
     {
         {
-            std::lock_guard lock(m_mutex);
-            m_closed = true;
+            std::lock_guard lock(m_shared->mutex);
+            m_shared->closed = true;
         }
-        m_answered.notify_all();
+        m_shared->answered.notify_all();
     }
 
 private:
+    struct Shared
+    {
+        std::mutex mutex;
+        std::condition_variable answered;
+        bool closed = false;
+    };
+
     RemoteDesk *m_desk;
-    std::mutex m_mutex;
-    std::condition_variable m_answered;
-    bool m_closed = false;
+    std::shared_ptr<Shared> m_shared;
 };
 
 namespace {

@@ -100,6 +100,18 @@ def main():
         result = outcome(lambda: answer.setdefault("uuid", service.Get_ServerUUID(
             ss.Get_ServerUUID_Parameters()).ServerUUID.value))
         result.update(answer)
+    elif call == "definition":
+        answer = {}
+        result = outcome(lambda: answer.setdefault("xml", service.GetFeatureDefinition(
+            ss.GetFeatureDefinition_Parameters(QualifiedFeatureIdentifier=ss.DataType_FeatureIdentifier(
+                FeatureIdentifier=fw.String(value=args[0])))).FeatureDefinition.FeatureDefinition.value))
+        if "xml" in answer:
+            import xml.etree.ElementTree as tree
+            root = tree.fromstring(answer["xml"])
+            space = "{http://www.sila-standard.org}"
+            result.update(identifier=root.findtext(space + "Identifier"),
+                          originator=root.get("Originator"),
+                          commands=[c.findtext(space + "Identifier") for c in root.iter(space + "Command")])
     elif call == "islocked":
         stream = locks.Subscribe_IsLocked(lc.Subscribe_IsLocked_Parameters())
         result = {"locked": next(stream).IsLocked.value}

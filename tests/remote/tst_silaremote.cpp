@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -32,6 +33,7 @@ class TestSilaRemote : public QObject
 private slots:
     void initTestCase();
     void clientCommandsThePump();
+    void stopWhileLinkLostIsOwed();
     void programServesOverTls();
 
 private:
@@ -198,6 +200,35 @@ void TestSilaRemote::clientCommandsThePump()
     QVERIFY(boxes.messages.isEmpty());
 }
 
+void TestSilaRemote::stopWhileLinkLostIsOwed()
+{
+    QTemporaryDir folder;
+    auto pump = std::make_unique<SimulatedPump>(folder.path());
+    QString error;
+    QVERIFY2(pump->start({QStringLiteral("--running")}, &error), qPrintable(error));
+    ScriptedBoxes boxes;
+    Form1 form(&boxes);
+    form.serialControl()->setPortMap({{1, pump->slavePath()}});
+    boxes.answers << QStringLiteral("1");
+    form.findChild<QAction *>(QStringLiteral("Communication"))->trigger();
+    QVERIFY(form.serialControl()->portOpen());
+    QCOMPARE(form.remoteControl()->start(0), QString());
+    m_port = form.remoteControl()->port();
+    m_pin = form.remoteControl()->fingerprint();
+    QCOMPARE(call({"lock", "orch", "60"}).value("ok").toBool(), true);
+
+    // The pump's end hangs the line up.
+    pump.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(form.session()->link(), PumpSession::Link::Lost, 10000);
+    const QJsonObject stopped = call({"stop", "orch"});
+    QCOMPARE(stopped.value("ok").toBool(), true);
+    QCOMPARE(stopped.value("owed").toBool(), true);
+    QVERIFY(form.session()->pendingStop().isPending());
+    // The client's own stop is not the operator's: its starts are not blocked.
+    QVERIFY(!form.remoteControl()->desk()->remoteStartsBlocked());
+    QVERIFY(boxes.messages.isEmpty());
+}
+
 void TestSilaRemote::programServesOverTls()
 {
     QProcess panel;
@@ -213,6 +244,14 @@ void TestSilaRemote::programServesOverTls()
     QVERIFY2(QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-").match(uuid).hasMatch(), qPrintable(uuid));
     // Garbage on the port and a message over the limit are gRPC's errors; the server goes on.
     QCOMPARE(call({"garbage"}).value("uuid").toString(), uuid);
+    // Each feature's definition is served; one not implemented is the defined error.
+    const QJsonObject pumpFeature = call({"definition", "org.corvane/pump/PumpControl/v1"});
+    QCOMPARE(pumpFeature.value("identifier").toString(), "PumpControl");
+    QCOMPARE(pumpFeature.value("originator").toString(), "org.corvane");
+    QVERIFY(pumpFeature.value("commands").toArray().contains(QJsonValue("AcknowledgeAlarms")));
+    QCOMPARE(call({"definition", "org.silastandard/core/LockController/v2"}).value("identifier").toString(),
+             "LockController");
+    QVERIFY(call({"definition", "org.example/x/Y/v1"}).value("errorIdentifier").toString().endsWith("UnimplementedFeature"));
     QCOMPARE(call({"lock-huge"}).value("code").toString(), "RESOURCE_EXHAUSTED");
     QCOMPARE(call({"lock", "lab", "60"}).value("ok").toBool(), true);
     // No port is open: the panel's own reason, no box.
