@@ -13,11 +13,13 @@ bool PanelRemotePump::isRemote(const QString &source)
     return source.startsWith(QStringLiteral("远程 "));
 }
 
-RemotePump::Outcome PanelRemotePump::setpoint(bool flow, int address, double value, const QString &source)
+RemotePump::Outcome PanelRemotePump::setpoint(bool flow, int address, double value,
+                                              const QString &source)
 {
     // The address goes into this frame only: the keypad's pump number is the operator's.
-    const QString frame = SetpointFrame::make(flow ? SetpointFrame::Kind::Flow : SetpointFrame::Kind::Pressure,
-                                              QStringLiteral("%1").arg(address, 2, 10, QLatin1Char('0')), value);
+    const QString frame =
+        SetpointFrame::make(flow ? SetpointFrame::Kind::Flow : SetpointFrame::Kind::Pressure,
+                            QStringLiteral("%1").arg(address, 2, 10, QLatin1Char('0')), value);
     if (frame.isEmpty())
         return sent(QStringLiteral("设定值超出范围"));
     return sent(m_session->send(frame, source));

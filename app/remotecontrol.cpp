@@ -41,7 +41,8 @@ RemoteControl::RemoteControl(const Parts &parts, const QString &dataFolder, cons
     : QObject(parent), m_parts(parts),
       m_pump(std::make_unique<PanelRemotePump>(parts.session, parts.timedRun, parts.alarms)),
       m_desk(new RemoteDesk(m_pump.get(), RunClock::bootTimeMs, this)),
-      m_board(std::make_unique<SilaBoard>()), m_identity(std::make_unique<SilaIdentity>(dataFolder)),
+      m_board(std::make_unique<SilaBoard>()),
+      m_identity(std::make_unique<SilaIdentity>(dataFolder)),
       m_server(std::make_unique<SilaServer>(m_desk, m_board.get(), m_identity.get(), version)),
       m_allow(parts.area->addButton(StatusArea::Line::Remote, QStringLiteral("remoteAllow"),
                                     QStringLiteral("允许远程")))
@@ -58,13 +59,15 @@ RemoteControl::RemoteControl(const Parts &parts, const QString &dataFolder, cons
     connect(session, &PumpSession::frameSent, this,
             [this](const PumpSession::SentFrame &frame) { onFrame(frame.frame, frame.source); });
     connect(session, &PumpSession::frameRefused, this,
-            [this](const QString &frame, const QString &source, const QString &) { onFrame(frame, source); });
+            [this](const QString &frame, const QString &source, const QString &) {
+                onFrame(frame, source);
+            });
     connect(session, &PumpSession::statusChanged, this, [this] {
         // A stop owed for a cause of the panel's (an alarm, the operator) is the operator's too.
         const QStringList causes = m_parts.session->pendingStop().causes();
-        if (m_parts.session->pendingStop().isPending()
-            && std::any_of(causes.cbegin(), causes.cend(),
-                           [](const QString &cause) { return !PanelRemotePump::isRemote(cause); }))
+        if (m_parts.session->pendingStop().isPending() &&
+            std::any_of(causes.cbegin(), causes.cend(),
+                        [](const QString &cause) { return !PanelRemotePump::isRemote(cause); }))
             m_desk->operatorStopped();
         post();
     });
@@ -90,7 +93,8 @@ RemoteControl::RemoteControl(const Parts &parts, const QString &dataFolder, cons
     connect(parts.record, &RunRecord::eventAdded, this, [this](const RunRecord::Event &event) {
         if (event.key == QLatin1String("prog-start"))
             m_desk->panelStartedRun();
-        else if (event.key == QLatin1String("run-pause") || event.key == QLatin1String("run-continue"))
+        else if (event.key == QLatin1String("run-pause") ||
+                 event.key == QLatin1String("run-continue"))
             post();
     });
 }
@@ -168,14 +172,14 @@ void RemoteControl::post()
     SilaBoard::State state;
     state.pressure = m_pressure;
     state.pressureTime = m_pressureTime;
-    state.pressureCurrent = session->hasReading() && !session->readingIsStale()
-                            && session->link() == PumpSession::Link::Open;
+    state.pressureCurrent = session->hasReading() && !session->readingIsStale() &&
+                            session->link() == PumpSession::Link::Open;
     state.flowSent = session->lastFlowSent().frame;
     state.limitSent = session->lastLimitSent().frame;
     state.lastCommand = m_lastCommand;
     state.link = linkWord(session->link());
     const TimedRunControl *run = m_parts.timedRun;
-    state.timedRun = run->counting()                ? QStringLiteral("running")
+    state.timedRun = run->counting()              ? QStringLiteral("running")
                      : run->startedAt().isValid() ? QStringLiteral("paused")
                                                   : QStringLiteral("idle");
     for (const AlarmMonitor::Alarm &alarm : m_parts.alarms->latched())

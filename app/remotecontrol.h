@@ -44,7 +44,8 @@ public:
 
     // Listens on 127.0.0.1:port (0: a port the system chooses) with the given certificate and
     // key, or the panel's own. Empty when listening; else why not.
-    QString start(int port, const QString &certificatePath = QString(), const QString &keyPath = QString());
+    QString start(int port, const QString &certificatePath = QString(),
+                  const QString &keyPath = QString());
     void stop();
     bool isRunning() const;
     int port() const;

@@ -32,7 +32,8 @@ void RemoteControlDialog::store(const Stored &stored)
 }
 
 RemoteControlDialog::RemoteControlDialog(RemoteControl *remote, QWidget *parent)
-    : QDialog(parent), m_remote(remote), m_enabled(new QCheckBox(tr("允许 SiLA 2 客户端控制泵（仅本机 127.0.0.1，TLS）"), this)),
+    : QDialog(parent), m_remote(remote),
+      m_enabled(new QCheckBox(tr("允许 SiLA 2 客户端控制泵（仅本机 127.0.0.1，TLS）"), this)),
       m_port(new QSpinBox(this)), m_fingerprint(new QLabel(this)), m_state(new QLabel(this)),
       m_takeBack(new QPushButton(tr("收回控制"), this))
 {

@@ -140,7 +140,9 @@ QString RemoteArbiter::refusalText(Verdict verdict)
     case Verdict::AlreadyLocked:
         return QStringLiteral("已被其他客户端锁定");
     case Verdict::BadTimeout:
-        return QStringLiteral("超时须在 %1 到 %2 秒之间").arg(kMinTimeoutSeconds).arg(kMaxTimeoutSeconds);
+        return QStringLiteral("超时须在 %1 到 %2 秒之间")
+            .arg(kMinTimeoutSeconds)
+            .arg(kMaxTimeoutSeconds);
     case Verdict::BadIdentifier:
         return QStringLiteral("锁标识须为 1 到 %1 个字符").arg(kMaxIdentifierLength);
     }

@@ -51,10 +51,10 @@ QString RemoteDesk::sourceOf(const Caller &caller)
 
 QString RemoteDesk::commandName(Command command)
 {
-    static const char *const names[] = {"SetFlow",          "SetLimit",      "Run",
-                                        "Stop",             "SetRunTime",    "StartTimedRun",
-                                        "PauseTimedRun",    "ContinueTimedRun", "EndTimedRun",
-                                        "AcknowledgeAlarms"};
+    static const char *const names[] = {
+        "SetFlow",     "SetLimit",         "Run",           "Stop",
+        "SetRunTime",  "StartTimedRun",    "PauseTimedRun", "ContinueTimedRun",
+        "EndTimedRun", "AcknowledgeAlarms"};
     return QString::fromLatin1(names[int(command)]);
 }
 
@@ -82,8 +82,9 @@ RemoteDesk::Reply RemoteDesk::refuse(const Caller &caller, const QString &what, 
 RemoteDesk::Reply RemoteDesk::invalid(const Caller &caller, Command command,
                                       const QString &parameter, const QString &message)
 {
-    Q_EMIT event("remote-refused", QStringLiteral("%1 来自 %2：%3 %4")
-                                       .arg(commandName(command), sourceOf(caller), parameter, message));
+    Q_EMIT event("remote-refused",
+                 QStringLiteral("%1 来自 %2：%3 %4")
+                     .arg(commandName(command), sourceOf(caller), parameter, message));
     Reply reply;
     reply.kind = Reply::Kind::Invalid;
     reply.parameter = parameter;
@@ -95,7 +96,8 @@ RemoteDesk::Reply RemoteDesk::handle(const Request &request)
 {
     const Caller &caller = request.caller;
     const QString name = commandName(request.command);
-    const Verdict verdict = m_arbiter.admit(caller.peer, caller.lockIdentifier, kindOf(request.command));
+    const Verdict verdict =
+        m_arbiter.admit(caller.peer, caller.lockIdentifier, kindOf(request.command));
     if (verdict != Verdict::Allowed)
         return refuse(caller, name, verdict);
     if (m_flooding == caller.peer)
@@ -111,14 +113,17 @@ RemoteDesk::Reply RemoteDesk::handle(const Request &request)
         if (request.address < 0 || request.address > kMaxAddress)
             return invalid(caller, request.command, QStringLiteral("PumpAddress"),
                            QStringLiteral("must be a whole number from 0 to %1").arg(kMaxAddress));
-        if (flow && !(whole(request.value) && request.value >= 0 && request.value <= kMaxFlowMlPerMin))
+        if (flow &&
+            !(whole(request.value) && request.value >= 0 && request.value <= kMaxFlowMlPerMin))
             return invalid(caller, request.command, QStringLiteral("Flow"),
-                           QStringLiteral("must be a whole number of ml/min from 0 to %1").arg(kMaxFlowMlPerMin));
+                           QStringLiteral("must be a whole number of ml/min from 0 to %1")
+                               .arg(kMaxFlowMlPerMin));
         const double tenths = request.value * 10;
-        if (!flow && !(request.value >= 0 && request.value <= kMaxLimitMPa
-                       && std::abs(tenths - std::round(tenths)) < 1e-6))
+        if (!flow && !(request.value >= 0 && request.value <= kMaxLimitMPa &&
+                       std::abs(tenths - std::round(tenths)) < 1e-6))
             return invalid(caller, request.command, QStringLiteral("Limit"),
-                           QStringLiteral("must be from 0.0 to %1 MPa in tenths").arg(kMaxLimitMPa, 0, 'f', 1));
+                           QStringLiteral("must be from 0.0 to %1 MPa in tenths")
+                               .arg(kMaxLimitMPa, 0, 'f', 1));
         outcome = flow ? m_pump->setFlow(request.address, int(request.value), source)
                        : m_pump->setLimit(request.address, request.value, source);
         break;
@@ -155,7 +160,8 @@ RemoteDesk::Reply RemoteDesk::handle(const Request &request)
     if (!outcome.refusal.isEmpty()) {
         reply.kind = Reply::Kind::Refused;
         reply.message = outcome.refusal;
-        Q_EMIT event("remote-refused", QStringLiteral("%1 来自 %2：%3").arg(name, source, outcome.refusal));
+        Q_EMIT event("remote-refused",
+                     QStringLiteral("%1 来自 %2：%3").arg(name, source, outcome.refusal));
     }
     return reply;
 }
@@ -163,13 +169,15 @@ RemoteDesk::Reply RemoteDesk::handle(const Request &request)
 RemoteDesk::Reply RemoteDesk::lock(const Caller &caller, const QString &identifier,
                                    qint64 timeoutSeconds)
 {
-    const int timeout = int(std::clamp<qint64>(timeoutSeconds, -1, RemoteArbiter::kMaxTimeoutSeconds + 1));
+    const int timeout =
+        int(std::clamp<qint64>(timeoutSeconds, -1, RemoteArbiter::kMaxTimeoutSeconds + 1));
     const Verdict verdict = m_arbiter.lock(caller.peer, identifier, timeout);
     Caller holder = caller;
     holder.lockIdentifier = identifier.left(RemoteArbiter::kMaxIdentifierLength);
     if (verdict == Verdict::BadTimeout || verdict == Verdict::BadIdentifier) {
-        Reply reply = invalid(holder, Command::Run, verdict == Verdict::BadTimeout ? QStringLiteral("Timeout")
-                                                                                 : QStringLiteral("LockIdentifier"),
+        Reply reply = invalid(holder, Command::Run,
+                              verdict == Verdict::BadTimeout ? QStringLiteral("Timeout")
+                                                             : QStringLiteral("LockIdentifier"),
                               RemoteArbiter::refusalText(verdict));
         reply.verdict = verdict;
         return reply;
@@ -178,7 +186,8 @@ RemoteDesk::Reply RemoteDesk::lock(const Caller &caller, const QString &identifi
         return refuse(holder, QStringLiteral("LockServer"), verdict);
     m_notice.clear();
     m_ticker->start();
-    Q_EMIT event("remote-lock", QStringLiteral("%1 取得控制，超时 %2 秒").arg(sourceOf(holder)).arg(timeout));
+    Q_EMIT event("remote-lock",
+                 QStringLiteral("%1 取得控制，超时 %2 秒").arg(sourceOf(holder)).arg(timeout));
     changed();
     return {};
 }
@@ -261,11 +270,13 @@ QString RemoteDesk::statusText() const
 {
     QStringList parts;
     if (const std::optional<RemoteArbiter::Lease> lease = m_arbiter.lease())
-        parts << QStringLiteral("远程控制：%1 持有，剩余 %2 秒").arg(lease->identifier).arg(m_arbiter.secondsLeft());
+        parts << QStringLiteral("远程控制：%1 持有，剩余 %2 秒")
+                     .arg(lease->identifier)
+                     .arg(m_arbiter.secondsLeft());
     else if (!m_notice.isEmpty())
         parts << m_notice;
     if (m_arbiter.remoteStartsBlocked())
-        parts << (parts.isEmpty() ? QStringLiteral("远程控制：") : QString())
-                     + QStringLiteral("操作员已在面板上停止了泵，远程启动须经允许");
+        parts << (parts.isEmpty() ? QStringLiteral("远程控制：") : QString()) +
+                     QStringLiteral("操作员已在面板上停止了泵，远程启动须经允许");
     return parts.join(QStringLiteral("；"));
 }

@@ -92,14 +92,15 @@ Q_SIGNALS:
 
 private:
     Reply refuse(const Caller &caller, const QString &what, RemoteArbiter::Verdict verdict);
-    Reply invalid(const Caller &caller, Command command, const QString &parameter, const QString &message);
+    Reply invalid(const Caller &caller, Command command, const QString &parameter,
+                  const QString &message);
     void leaseEnded(const RemoteArbiter::Lease &lease, const char *key, const QString &why);
     void changed();
 
     RemotePump *m_pump;
     RemoteArbiter m_arbiter;
     QTimer *m_ticker;
-    QString m_notice; // a lease that ended, until the next one
+    QString m_notice;   // a lease that ended, until the next one
     QString m_flooding; // the client whose calls are refused for their rate, told once
     bool m_locked = false;
 };

@@ -63,8 +63,8 @@ QString SilaIdentity::save() const
     QSaveFile file(QDir(m_folder).filePath(QLatin1String(kIdentityFile)));
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    file.write(QJsonDocument(QJsonObject{{QStringLiteral("uuid"), m_uuid},
-                                         {QStringLiteral("name"), m_name}})
+    file.write(QJsonDocument(
+                   QJsonObject{{QStringLiteral("uuid"), m_uuid}, {QStringLiteral("name"), m_name}})
                    .toJson());
     return file.commit() ? QString() : file.errorString();
 }
@@ -87,7 +87,8 @@ QString SilaIdentity::loadCertificate(const QString &certificatePath, const QStr
     m_certificatePem = readAll(certificate, &error);
     if (error.isEmpty())
         m_keyPem = readAll(key, &error);
-    if (error.isEmpty() && (!m_certificatePem.contains("BEGIN CERTIFICATE") || !m_keyPem.contains("PRIVATE KEY")))
+    if (error.isEmpty() &&
+        (!m_certificatePem.contains("BEGIN CERTIFICATE") || !m_keyPem.contains("PRIVATE KEY")))
         error = QStringLiteral("%1 or %2 is not in PEM form").arg(certificate, key);
     return error;
 }
@@ -101,17 +102,18 @@ QString SilaIdentity::makeCertificate(const QString &certificatePath, const QStr
     QFile::remove(newKey);
     {
         QFile placeholder(newKey);
-        if (!placeholder.open(QIODevice::WriteOnly)
-            || !placeholder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        if (!placeholder.open(QIODevice::WriteOnly) ||
+            !placeholder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             return QStringLiteral("%1: %2").arg(newKey, placeholder.errorString());
     }
     QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                   "-nodes", "-days", "3650", "-subj", "/CN=SiLA2/O=Corvane pump panel",
-                   "-keyout", newKey, "-out", newCertificate, "-addext",
-                   "subjectAltName=IP:127.0.0.1,DNS:localhost,DNS:SiLA2", "-addext",
-                   QStringLiteral("%1=ASN1:UTF8String:%2").arg(QLatin1String(kUuidExtensionOid), m_uuid)});
+    openssl.start(
+        QStringLiteral("openssl"),
+        {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+         "-days", "3650", "-subj", "/CN=SiLA2/O=Corvane pump panel", "-keyout", newKey, "-out",
+         newCertificate, "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost,DNS:SiLA2",
+         "-addext",
+         QStringLiteral("%1=ASN1:UTF8String:%2").arg(QLatin1String(kUuidExtensionOid), m_uuid)});
     if (!openssl.waitForStarted())
         return QStringLiteral("openssl cannot be started: %1").arg(openssl.errorString());
     if (!openssl.waitForFinished(kOpensslTimeoutMs) || openssl.exitCode() != 0)
@@ -133,5 +135,6 @@ QString SilaIdentity::fingerprintOf(const QByteArray &certificatePem)
         return {};
     const qsizetype body = certificatePem.indexOf('\n', begin) + 1;
     const QByteArray der = QByteArray::fromBase64(certificatePem.mid(body, end - body));
-    return QString::fromLatin1(QCryptographicHash::hash(der, QCryptographicHash::Sha256).toHex(':').toUpper());
+    return QString::fromLatin1(
+        QCryptographicHash::hash(der, QCryptographicHash::Sha256).toHex(':').toUpper());
 }

@@ -29,7 +29,8 @@ namespace {
 constexpr char kSilaServiceId[] = "org.silastandard/core/SiLAService/v1";
 constexpr char kLockControllerId[] = "org.silastandard/core/LockController/v2";
 constexpr char kPumpControlId[] = "org.corvane/pump/PumpControl/v1";
-constexpr char kLockMetadataKey[] = "sila-org.silastandard-core-lockcontroller-v2-metadata-lockidentifier-bin";
+constexpr char kLockMetadataKey[] =
+    "sila-org.silastandard-core-lockcontroller-v2-metadata-lockidentifier-bin";
 // How long a call waits for the panel's thread before it is answered as unavailable.
 constexpr auto kDeskAnswer = std::chrono::seconds(3);
 // How often a subscription looks whether its client has gone, while nothing changes.
@@ -73,12 +74,14 @@ grpc::Status framework(fw::FrameworkError::ErrorType type, const QString &messag
 
 QString errorId(const char *feature, const char *error)
 {
-    return QStringLiteral("%1/DefinedExecutionError/%2").arg(QLatin1String(feature), QLatin1String(error));
+    return QStringLiteral("%1/DefinedExecutionError/%2")
+        .arg(QLatin1String(feature), QLatin1String(error));
 }
 
 QString parameterId(const char *feature, const QString &command, const QString &parameter)
 {
-    return QStringLiteral("%1/Command/%2/Parameter/%3").arg(QLatin1String(feature), command, parameter);
+    return QStringLiteral("%1/Command/%2/Parameter/%3")
+        .arg(QLatin1String(feature), command, parameter);
 }
 
 // Reads the call's SiLA metadata: the lock identifier where the call takes it, nothing else.
@@ -91,7 +94,8 @@ std::optional<grpc::Status> readMetadata(const grpc::ServerContext &context, boo
             continue;
         if (name != kLockMetadataKey)
             return framework(fw::FrameworkError::INVALID_METADATA,
-                             QStringLiteral("unknown metadata %1").arg(QString::fromUtf8(name.data(), qsizetype(name.size()))));
+                             QStringLiteral("unknown metadata %1")
+                                 .arg(QString::fromUtf8(name.data(), qsizetype(name.size()))));
         if (!takesLock)
             return framework(fw::FrameworkError::NO_METADATA_ALLOWED,
                              QStringLiteral("this call takes no lock identifier"));
@@ -196,12 +200,14 @@ public:
         }
     }
 
-    grpc::Status GetFeatureDefinition(grpc::ServerContext *context, const ss::GetFeatureDefinition_Parameters *request,
+    grpc::Status GetFeatureDefinition(grpc::ServerContext *context,
+                                      const ss::GetFeatureDefinition_Parameters *request,
                                       ss::GetFeatureDefinition_Responses *response) override
     {
         if (auto status = admit(context))
             return *status;
-        const QString id = QString::fromStdString(request->qualifiedfeatureidentifier().featureidentifier().value());
+        const QString id = QString::fromStdString(
+            request->qualifiedfeatureidentifier().featureidentifier().value());
         const auto found = m_definitions.constFind(id);
         if (found == m_definitions.cend())
             return defined(errorId(kSilaServiceId, "UnimplementedFeature"),
@@ -210,14 +216,16 @@ public:
         return grpc::Status::OK;
     }
 
-    grpc::Status SetServerName(grpc::ServerContext *context, const ss::SetServerName_Parameters *request,
+    grpc::Status SetServerName(grpc::ServerContext *context,
+                               const ss::SetServerName_Parameters *request,
                                ss::SetServerName_Responses *) override
     {
         if (auto status = admit(context))
             return *status;
         const QString name = QString::fromStdString(request->servername().value());
         if (name.isEmpty() || name.size() > 255)
-            return validation(parameterId(kSilaServiceId, QStringLiteral("SetServerName"), QStringLiteral("ServerName")),
+            return validation(parameterId(kSilaServiceId, QStringLiteral("SetServerName"),
+                                          QStringLiteral("ServerName")),
                               QStringLiteral("a name of 1 to 255 characters"));
         std::lock_guard lock(m_mutex);
         if (const QString problem = m_identity->setName(name); !problem.isEmpty())
@@ -241,24 +249,30 @@ public:
     {
         return answer(context, response->mutable_serveruuid(), m_identity->uuid());
     }
-    grpc::Status Get_ServerDescription(grpc::ServerContext *context, const ss::Get_ServerDescription_Parameters *,
+    grpc::Status Get_ServerDescription(grpc::ServerContext *context,
+                                       const ss::Get_ServerDescription_Parameters *,
                                        ss::Get_ServerDescription_Responses *response) override
     {
-        return answer(context, response->mutable_serverdescription(),
-                      QStringLiteral("The operator panel of a laboratory pump (constant flow, constant pressure)"));
+        return answer(
+            context, response->mutable_serverdescription(),
+            QStringLiteral(
+                "The operator panel of a laboratory pump (constant flow, constant pressure)"));
     }
-    grpc::Status Get_ServerVersion(grpc::ServerContext *context, const ss::Get_ServerVersion_Parameters *,
+    grpc::Status Get_ServerVersion(grpc::ServerContext *context,
+                                   const ss::Get_ServerVersion_Parameters *,
                                    ss::Get_ServerVersion_Responses *response) override
     {
         return answer(context, response->mutable_serverversion(), m_version);
     }
-    grpc::Status Get_ServerVendorURL(grpc::ServerContext *context, const ss::Get_ServerVendorURL_Parameters *,
+    grpc::Status Get_ServerVendorURL(grpc::ServerContext *context,
+                                     const ss::Get_ServerVendorURL_Parameters *,
                                      ss::Get_ServerVendorURL_Responses *response) override
     {
         return answer(context, response->mutable_servervendorurl()->mutable_url(),
                       QStringLiteral("https://corvane.org/pump-panel"));
     }
-    grpc::Status Get_ImplementedFeatures(grpc::ServerContext *context, const ss::Get_ImplementedFeatures_Parameters *,
+    grpc::Status Get_ImplementedFeatures(grpc::ServerContext *context,
+                                         const ss::Get_ImplementedFeatures_Parameters *,
                                          ss::Get_ImplementedFeatures_Responses *response) override
     {
         if (auto status = admit(context))
@@ -274,8 +288,8 @@ private:
         QString none;
         if (auto status = readMetadata(*context, false, &none))
             return status;
-        const std::optional<RemoteDesk::Reply> reply =
-            m_bridge->call([caller = callerOf(*context)](RemoteDesk &desk) { return desk.watch(caller); });
+        const std::optional<RemoteDesk::Reply> reply = m_bridge->call(
+            [caller = callerOf(*context)](RemoteDesk &desk) { return desk.watch(caller); });
         if (!reply)
             return unavailable();
         if (reply->kind == RemoteDesk::Reply::Kind::TooManyCalls)
@@ -300,7 +314,8 @@ private:
 
 // Streams the state a subscription watches: the newest each time it changes, never a queue.
 template <class Response>
-grpc::Status watchBoard(grpc::ServerContext *context, grpc::ServerWriter<Response> *writer, SilaBoard *board,
+grpc::Status watchBoard(grpc::ServerContext *context, grpc::ServerWriter<Response> *writer,
+                        SilaBoard *board,
                         const std::function<void(const SilaBoard::State &, Response *)> &fill)
 {
     quint64 seen = 0;
@@ -334,45 +349,51 @@ public:
             return *status;
         const QString identifier = QString::fromStdString(request->lockidentifier().value());
         const qint64 timeout = request->timeout().value();
-        const std::optional<RemoteDesk::Reply> reply = m_bridge->call(
-            [caller = callerOf(*context), identifier, timeout](RemoteDesk &desk) {
+        const std::optional<RemoteDesk::Reply> reply =
+            m_bridge->call([caller = callerOf(*context), identifier, timeout](RemoteDesk &desk) {
                 return desk.lock(caller, identifier, timeout);
             });
         return answer(reply, QStringLiteral("LockServer"));
     }
 
-    grpc::Status UnlockServer(grpc::ServerContext *context, const lc::UnlockServer_Parameters *request,
+    grpc::Status UnlockServer(grpc::ServerContext *context,
+                              const lc::UnlockServer_Parameters *request,
                               lc::UnlockServer_Responses *) override
     {
         QString none;
         if (auto status = readMetadata(*context, false, &none))
             return *status;
         const QString identifier = QString::fromStdString(request->lockidentifier().value());
-        const std::optional<RemoteDesk::Reply> reply = m_bridge->call(
-            [caller = callerOf(*context), identifier](RemoteDesk &desk) { return desk.unlock(caller, identifier); });
+        const std::optional<RemoteDesk::Reply> reply =
+            m_bridge->call([caller = callerOf(*context), identifier](RemoteDesk &desk) {
+                return desk.unlock(caller, identifier);
+            });
         return answer(reply, QStringLiteral("UnlockServer"));
     }
 
-    grpc::Status Subscribe_IsLocked(grpc::ServerContext *context, const lc::Subscribe_IsLocked_Parameters *,
-                                    grpc::ServerWriter<lc::Subscribe_IsLocked_Responses> *writer) override
+    grpc::Status
+    Subscribe_IsLocked(grpc::ServerContext *context, const lc::Subscribe_IsLocked_Parameters *,
+                       grpc::ServerWriter<lc::Subscribe_IsLocked_Responses> *writer) override
     {
         QString none;
         if (auto status = readMetadata(*context, false, &none))
             return *status;
-        const std::optional<RemoteDesk::Reply> reply =
-            m_bridge->call([caller = callerOf(*context)](RemoteDesk &desk) { return desk.watch(caller); });
+        const std::optional<RemoteDesk::Reply> reply = m_bridge->call(
+            [caller = callerOf(*context)](RemoteDesk &desk) { return desk.watch(caller); });
         if (!reply)
             return unavailable();
         if (reply->kind == RemoteDesk::Reply::Kind::TooManyCalls)
             return tooMany(*reply);
         return watchBoard<lc::Subscribe_IsLocked_Responses>(
-            context, writer, m_board, [](const SilaBoard::State &state, lc::Subscribe_IsLocked_Responses *response) {
+            context, writer, m_board,
+            [](const SilaBoard::State &state, lc::Subscribe_IsLocked_Responses *response) {
                 response->mutable_islocked()->set_value(state.locked);
             });
     }
 
     grpc::Status Get_FCPAffectedByMetadata_LockIdentifier(
-        grpc::ServerContext *context, const lc::Get_FCPAffectedByMetadata_LockIdentifier_Parameters *,
+        grpc::ServerContext *context,
+        const lc::Get_FCPAffectedByMetadata_LockIdentifier_Parameters *,
         lc::Get_FCPAffectedByMetadata_LockIdentifier_Responses *response) override
     {
         QString none;
@@ -395,7 +416,8 @@ private:
         case Kind::TooManyCalls:
             return tooMany(*reply);
         case Kind::Invalid:
-            return validation(parameterId(kLockControllerId, command, reply->parameter), reply->message);
+            return validation(parameterId(kLockControllerId, command, reply->parameter),
+                              reply->message);
         default:
             break;
         }
@@ -419,18 +441,22 @@ public:
     grpc::Status SetFlow(grpc::ServerContext *context, const pc::SetFlow_Parameters *request,
                          pc::SetFlow_Responses *) override
     {
-        return command(context, Command::SetFlow, request->pumpaddress().value(), double(request->flow().value()));
+        return command(context, Command::SetFlow, request->pumpaddress().value(),
+                       double(request->flow().value()));
     }
     grpc::Status SetLimit(grpc::ServerContext *context, const pc::SetLimit_Parameters *request,
                           pc::SetLimit_Responses *) override
     {
-        return command(context, Command::SetLimit, request->pumpaddress().value(), request->limit().value());
+        return command(context, Command::SetLimit, request->pumpaddress().value(),
+                       request->limit().value());
     }
-    grpc::Status Run(grpc::ServerContext *context, const pc::Run_Parameters *, pc::Run_Responses *) override
+    grpc::Status Run(grpc::ServerContext *context, const pc::Run_Parameters *,
+                     pc::Run_Responses *) override
     {
         return command(context, Command::Run);
     }
-    grpc::Status Stop(grpc::ServerContext *context, const pc::Stop_Parameters *, pc::Stop_Responses *response) override
+    grpc::Status Stop(grpc::ServerContext *context, const pc::Stop_Parameters *,
+                      pc::Stop_Responses *response) override
     {
         bool owed = false;
         const grpc::Status status = command(context, Command::Stop, 0, 0, &owed);
@@ -452,7 +478,8 @@ public:
     {
         return command(context, Command::PauseTimedRun);
     }
-    grpc::Status ContinueTimedRun(grpc::ServerContext *context, const pc::ContinueTimedRun_Parameters *,
+    grpc::Status ContinueTimedRun(grpc::ServerContext *context,
+                                  const pc::ContinueTimedRun_Parameters *,
                                   pc::ContinueTimedRun_Responses *) override
     {
         return command(context, Command::ContinueTimedRun);
@@ -462,17 +489,20 @@ public:
     {
         return command(context, Command::EndTimedRun);
     }
-    grpc::Status AcknowledgeAlarms(grpc::ServerContext *context, const pc::AcknowledgeAlarms_Parameters *,
+    grpc::Status AcknowledgeAlarms(grpc::ServerContext *context,
+                                   const pc::AcknowledgeAlarms_Parameters *,
                                    pc::AcknowledgeAlarms_Responses *) override
     {
         return command(context, Command::AcknowledgeAlarms);
     }
 
-    grpc::Status Subscribe_Pressure(grpc::ServerContext *context, const pc::Subscribe_Pressure_Parameters *,
-                                    grpc::ServerWriter<pc::Subscribe_Pressure_Responses> *writer) override
+    grpc::Status
+    Subscribe_Pressure(grpc::ServerContext *context, const pc::Subscribe_Pressure_Parameters *,
+                       grpc::ServerWriter<pc::Subscribe_Pressure_Responses> *writer) override
     {
         return subscribe<pc::Subscribe_Pressure_Responses>(
-            context, writer, [](const SilaBoard::State &state, pc::Subscribe_Pressure_Responses *response) {
+            context, writer,
+            [](const SilaBoard::State &state, pc::Subscribe_Pressure_Responses *response) {
                 auto *pressure = response->mutable_pressure();
                 pressure->mutable_value()->set_value(utf8(state.pressure));
                 pressure->mutable_current()->set_value(state.pressureCurrent);
@@ -489,59 +519,72 @@ public:
                 }
             });
     }
-    grpc::Status Subscribe_FlowSent(grpc::ServerContext *context, const pc::Subscribe_FlowSent_Parameters *,
-                                    grpc::ServerWriter<pc::Subscribe_FlowSent_Responses> *writer) override
+    grpc::Status
+    Subscribe_FlowSent(grpc::ServerContext *context, const pc::Subscribe_FlowSent_Parameters *,
+                       grpc::ServerWriter<pc::Subscribe_FlowSent_Responses> *writer) override
     {
         return subscribe<pc::Subscribe_FlowSent_Responses>(
-            context, writer, [](const SilaBoard::State &state, pc::Subscribe_FlowSent_Responses *response) {
+            context, writer,
+            [](const SilaBoard::State &state, pc::Subscribe_FlowSent_Responses *response) {
                 response->mutable_flowsent()->set_value(utf8(state.flowSent));
             });
     }
-    grpc::Status Subscribe_LimitSent(grpc::ServerContext *context, const pc::Subscribe_LimitSent_Parameters *,
-                                     grpc::ServerWriter<pc::Subscribe_LimitSent_Responses> *writer) override
+    grpc::Status
+    Subscribe_LimitSent(grpc::ServerContext *context, const pc::Subscribe_LimitSent_Parameters *,
+                        grpc::ServerWriter<pc::Subscribe_LimitSent_Responses> *writer) override
     {
         return subscribe<pc::Subscribe_LimitSent_Responses>(
-            context, writer, [](const SilaBoard::State &state, pc::Subscribe_LimitSent_Responses *response) {
+            context, writer,
+            [](const SilaBoard::State &state, pc::Subscribe_LimitSent_Responses *response) {
                 response->mutable_limitsent()->set_value(utf8(state.limitSent));
             });
     }
-    grpc::Status Subscribe_LastCommand(grpc::ServerContext *context, const pc::Subscribe_LastCommand_Parameters *,
-                                       grpc::ServerWriter<pc::Subscribe_LastCommand_Responses> *writer) override
+    grpc::Status
+    Subscribe_LastCommand(grpc::ServerContext *context,
+                          const pc::Subscribe_LastCommand_Parameters *,
+                          grpc::ServerWriter<pc::Subscribe_LastCommand_Responses> *writer) override
     {
         return subscribe<pc::Subscribe_LastCommand_Responses>(
-            context, writer, [](const SilaBoard::State &state, pc::Subscribe_LastCommand_Responses *response) {
+            context, writer,
+            [](const SilaBoard::State &state, pc::Subscribe_LastCommand_Responses *response) {
                 response->mutable_lastcommand()->set_value(utf8(state.lastCommand));
             });
     }
-    grpc::Status Subscribe_LinkState(grpc::ServerContext *context, const pc::Subscribe_LinkState_Parameters *,
-                                     grpc::ServerWriter<pc::Subscribe_LinkState_Responses> *writer) override
+    grpc::Status
+    Subscribe_LinkState(grpc::ServerContext *context, const pc::Subscribe_LinkState_Parameters *,
+                        grpc::ServerWriter<pc::Subscribe_LinkState_Responses> *writer) override
     {
         return subscribe<pc::Subscribe_LinkState_Responses>(
-            context, writer, [](const SilaBoard::State &state, pc::Subscribe_LinkState_Responses *response) {
+            context, writer,
+            [](const SilaBoard::State &state, pc::Subscribe_LinkState_Responses *response) {
                 response->mutable_linkstate()->set_value(utf8(state.link));
             });
     }
-    grpc::Status Subscribe_TimedRunState(grpc::ServerContext *context, const pc::Subscribe_TimedRunState_Parameters *,
-                                         grpc::ServerWriter<pc::Subscribe_TimedRunState_Responses> *writer) override
+    grpc::Status Subscribe_TimedRunState(
+        grpc::ServerContext *context, const pc::Subscribe_TimedRunState_Parameters *,
+        grpc::ServerWriter<pc::Subscribe_TimedRunState_Responses> *writer) override
     {
         return subscribe<pc::Subscribe_TimedRunState_Responses>(
-            context, writer, [](const SilaBoard::State &state, pc::Subscribe_TimedRunState_Responses *response) {
+            context, writer,
+            [](const SilaBoard::State &state, pc::Subscribe_TimedRunState_Responses *response) {
                 response->mutable_timedrunstate()->set_value(utf8(state.timedRun));
             });
     }
-    grpc::Status Subscribe_Alarms(grpc::ServerContext *context, const pc::Subscribe_Alarms_Parameters *,
-                                  grpc::ServerWriter<pc::Subscribe_Alarms_Responses> *writer) override
+    grpc::Status
+    Subscribe_Alarms(grpc::ServerContext *context, const pc::Subscribe_Alarms_Parameters *,
+                     grpc::ServerWriter<pc::Subscribe_Alarms_Responses> *writer) override
     {
         return subscribe<pc::Subscribe_Alarms_Responses>(
-            context, writer, [](const SilaBoard::State &state, pc::Subscribe_Alarms_Responses *response) {
+            context, writer,
+            [](const SilaBoard::State &state, pc::Subscribe_Alarms_Responses *response) {
                 for (const QString &alarm : state.alarms)
                     response->add_alarms()->set_value(utf8(alarm));
             });
     }
 
 private:
-    grpc::Status command(grpc::ServerContext *context, Command which, qint64 address = 0, double value = 0,
-                         bool *owed = nullptr)
+    grpc::Status command(grpc::ServerContext *context, Command which, qint64 address = 0,
+                         double value = 0, bool *owed = nullptr)
     {
         using Kind = RemoteDesk::Reply::Kind;
         QString identifier;
@@ -569,22 +612,24 @@ private:
                                  QStringLiteral("the lock identifier is required"));
             return defined(errorId(kLockControllerId, "InvalidLockIdentifier"), reply->message);
         case Kind::Refused:
-            return defined(errorId(kPumpControlId, reply->verdict == RemoteArbiter::Verdict::OperatorStopped
-                                                       ? "OperatorStopped"
-                                                       : "CommandFailed"),
-                           reply->message);
+            return defined(
+                errorId(kPumpControlId, reply->verdict == RemoteArbiter::Verdict::OperatorStopped
+                                            ? "OperatorStopped"
+                                            : "CommandFailed"),
+                reply->message);
         }
         return unavailable();
     }
 
     template <class Response, class Fill>
-    grpc::Status subscribe(grpc::ServerContext *context, grpc::ServerWriter<Response> *writer, Fill fill)
+    grpc::Status subscribe(grpc::ServerContext *context, grpc::ServerWriter<Response> *writer,
+                           Fill fill)
     {
         QString none;
         if (auto status = readMetadata(*context, false, &none))
             return *status;
-        const std::optional<RemoteDesk::Reply> reply =
-            m_bridge->call([caller = callerOf(*context)](RemoteDesk &desk) { return desk.watch(caller); });
+        const std::optional<RemoteDesk::Reply> reply = m_bridge->call(
+            [caller = callerOf(*context)](RemoteDesk &desk) { return desk.watch(caller); });
         if (!reply)
             return unavailable();
         if (reply->kind == RemoteDesk::Reply::Kind::TooManyCalls)
@@ -612,7 +657,8 @@ struct SilaServer::Services
     PumpControlImpl pumpControl;
 };
 
-SilaServer::SilaServer(RemoteDesk *desk, SilaBoard *board, SilaIdentity *identity, const QString &version)
+SilaServer::SilaServer(RemoteDesk *desk, SilaBoard *board, SilaIdentity *identity,
+                       const QString &version)
     : m_desk(desk), m_board(board), m_identity(identity), m_version(version)
 {
 }
@@ -624,20 +670,22 @@ SilaServer::~SilaServer()
 
 QStringList SilaServer::featureIdentifiers()
 {
-    return {QLatin1String(kSilaServiceId), QLatin1String(kLockControllerId), QLatin1String(kPumpControlId)};
+    return {QLatin1String(kSilaServiceId), QLatin1String(kLockControllerId),
+            QLatin1String(kPumpControlId)};
 }
 
 QString SilaServer::start(int port)
 {
     stop();
     grpc::SslServerCredentialsOptions tls;
-    tls.pem_key_cert_pairs.push_back({m_identity->keyPem().toStdString(), m_identity->certificatePem().toStdString()});
+    tls.pem_key_cert_pairs.push_back(
+        {m_identity->keyPem().toStdString(), m_identity->certificatePem().toStdString()});
     m_board->open();
     m_services = std::make_unique<Services>(m_desk, m_board, m_identity, m_version);
     grpc::ServerBuilder builder;
     int chosen = 0;
-    builder.AddListeningPort(QStringLiteral("127.0.0.1:%1").arg(port).toStdString(), grpc::SslServerCredentials(tls),
-                             &chosen);
+    builder.AddListeningPort(QStringLiteral("127.0.0.1:%1").arg(port).toStdString(),
+                             grpc::SslServerCredentials(tls), &chosen);
     builder.SetMaxReceiveMessageSize(kMaxReceiveBytes);
     builder.AddChannelArgument(GRPC_ARG_MAX_CONCURRENT_STREAMS, kMaxStreamsPerConnection);
     grpc::ResourceQuota quota("sila");

@@ -124,7 +124,9 @@ void TestRemoteArbiter::steps()
         else if (step.what == "takeback")
             QVERIFY(arbiter.endLease());
         QVERIFY2(verdict == step.expected,
-                 qPrintable(QStringLiteral("%1 at %2 ms: %3").arg(step.what).arg(step.atMs)
+                 qPrintable(QStringLiteral("%1 at %2 ms: %3")
+                                .arg(step.what)
+                                .arg(step.atMs)
                                 .arg(RemoteArbiter::refusalText(verdict))));
     }
     QCOMPARE(arbiter.lease().has_value(), heldAtEnd);
@@ -155,12 +157,13 @@ void TestRemoteArbiter::rate()
     now = 1000; // the lock's own call has left the window
     int refusedSeen = 0;
     for (int i = 0; i < calls; ++i, now += spacingMs) {
-        if (arbiter.admit(QStringLiteral("a"), QStringLiteral("x"), Kind::Change)
-            == Verdict::TooManyCalls)
+        if (arbiter.admit(QStringLiteral("a"), QStringLiteral("x"), Kind::Change) ==
+            Verdict::TooManyCalls)
             ++refusedSeen;
         // Another client is counted on its own.
-        QVERIFY(arbiter.admit(QStringLiteral("b"), QString(), Kind::Watch) != Verdict::TooManyCalls
-                || i >= RemoteArbiter::kMaxCallsPerSecond);
+        QVERIFY(arbiter.admit(QStringLiteral("b"), QString(), Kind::Watch) !=
+                    Verdict::TooManyCalls ||
+                i >= RemoteArbiter::kMaxCallsPerSecond);
     }
     QCOMPARE(refusedSeen, refused);
 }

@@ -92,12 +92,17 @@ void TestSilaRemote::clientCommandsThePump()
     QVERIFY(row && allow);
 
     // Nothing changes the pump without the lease; the lease is taken once, and its timeout bounded.
-    QCOMPARE(call({"setflow", "orch", "0", "250"}).value("kind").toString(), "definedExecutionError");
+    QCOMPARE(call({"setflow", "orch", "0", "250"}).value("kind").toString(),
+             "definedExecutionError");
     QCOMPARE(call({"lock", "orch", "0"}).value("parameter").toString(),
              "org.silastandard/core/LockController/v2/Command/LockServer/Parameter/Timeout");
     QCOMPARE(call({"lock", "orch", "30"}).value("ok").toBool(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(row->text().startsWith(QStringLiteral("远程控制：orch 持有，剩余")), 5000);
-    QVERIFY(call({"lock", "other", "30"}).value("errorIdentifier").toString().endsWith("ServerAlreadyLocked"));
+    QTRY_VERIFY_WITH_TIMEOUT(row->text().startsWith(QStringLiteral("远程控制：orch 持有，剩余")),
+                             5000);
+    QVERIFY(call({"lock", "other", "30"})
+                .value("errorIdentifier")
+                .toString()
+                .endsWith("ServerAlreadyLocked"));
     QCOMPARE(call({"islocked"}).value("locked").toBool(), true);
 
     // A setpoint reaches the line as the keypad's would, at the address asked, with the
@@ -105,7 +110,8 @@ void TestSilaRemote::clientCommandsThePump()
     QCOMPARE(call({"setflow", "orch", "7", "250"}).value("ok").toBool(), true);
     QTRY_COMPARE_WITH_TIMEOUT(count(pump, "Q07L0250Y"), 1, 5000);
     QCOMPARE(form.keypad().pumpNumber(), 0);
-    QVERIFY(form.session()->lastFlowSent().source.startsWith(QStringLiteral("远程 orch@ipv4:127.0.0.1:")));
+    QVERIFY(form.session()->lastFlowSent().source.startsWith(
+        QStringLiteral("远程 orch@ipv4:127.0.0.1:")));
 
     // Values the panel would refuse are validation errors naming the parameter; none is sent.
     const struct
@@ -119,13 +125,17 @@ void TestSilaRemote::clientCommandsThePump()
     for (const auto &refused : invalid) {
         const QJsonObject told = call(refused.call);
         QCOMPARE(told.value("kind").toString(), "validationError");
-        QVERIFY2(told.value("parameter").toString().endsWith(refused.parameter), qPrintable(refused.parameter));
+        QVERIFY2(told.value("parameter").toString().endsWith(refused.parameter),
+                 qPrintable(refused.parameter));
     }
     QCOMPARE(call({"setlimit", "orch", "0", "1.5"}).value("ok").toBool(), true);
     QTRY_COMPARE_WITH_TIMEOUT(count(pump, "Q00P01.5Y"), 1, 5000);
     QCOMPARE(pump.receivedLog().filter(QRegularExpression("Q..[LP]....Y")).size(), 2);
     // Another identifier, or none, changes nothing.
-    QVERIFY(call({"run", "other"}).value("errorIdentifier").toString().endsWith("InvalidLockIdentifier"));
+    QVERIFY(call({"run", "other"})
+                .value("errorIdentifier")
+                .toString()
+                .endsWith("InvalidLockIdentifier"));
     QCOMPARE(call({"run", "-"}).value("errorType").toString(), "INVALID_METADATA");
     QCOMPARE(count(pump, "Q00R0000Y"), 0);
 
@@ -138,7 +148,9 @@ void TestSilaRemote::clientCommandsThePump()
     QTRY_COMPARE_WITH_TIMEOUT(count(pump, "Q00S0000Y"), 1, 5000);
     for (const char *start : {"run", "starttimedrun"}) {
         const QJsonObject refused = call({start, "orch"});
-        QVERIFY2(refused.value("errorIdentifier").toString().endsWith("PumpControl/v1/DefinedExecutionError/OperatorStopped"),
+        QVERIFY2(refused.value("errorIdentifier")
+                     .toString()
+                     .endsWith("PumpControl/v1/DefinedExecutionError/OperatorStopped"),
                  start);
         QCOMPARE(refused.value("message").toString(), QStringLiteral("操作员已在面板上停止了泵"));
     }
@@ -156,7 +168,8 @@ void TestSilaRemote::clientCommandsThePump()
     // A client whose lease runs out leaves the pump running, and the panel says so.
     QCOMPARE(call({"unlock", "orch"}).value("ok").toBool(), true);
     QCOMPARE(call({"lock", "brief", "1"}).value("ok").toBool(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(row->text().contains(QStringLiteral("brief 的租约已到期，泵保持原状")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(row->text().contains(QStringLiteral("brief 的租约已到期，泵保持原状")),
+                             10000);
     QCOMPARE(count(pump, "Q00S0000Y"), 1);
     QCOMPARE(call({"islocked"}).value("locked").toBool(), false);
     QStringList keys;
@@ -232,16 +245,20 @@ void TestSilaRemote::stopWhileLinkLostIsOwed()
 void TestSilaRemote::programServesOverTls()
 {
     QProcess panel;
-    panel.start(QStringLiteral(PANEL_EXECUTABLE), {"-platform", "offscreen", "--no-log", "--sila", "0"});
+    panel.start(QStringLiteral(PANEL_EXECUTABLE),
+                {"-platform", "offscreen", "--no-log", "--sila", "0"});
     QVERIFY(panel.waitForStarted());
-    const QRegularExpression started("SiLA 2 server on 127\\.0\\.0\\.1:(\\d+), certificate SHA-256 (\\S+)");
+    const QRegularExpression started(
+        "SiLA 2 server on 127\\.0\\.0\\.1:(\\d+), certificate SHA-256 (\\S+)");
     QRegularExpressionMatch match;
-    QTRY_VERIFY_WITH_TIMEOUT((match = started.match(QString::fromUtf8(panel.peek(4096)))).hasMatch(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (match = started.match(QString::fromUtf8(panel.peek(4096)))).hasMatch(), 30000);
     m_port = match.captured(1).toInt();
     m_pin = match.captured(2);
 
     const QString uuid = call({"uuid"}).value("uuid").toString();
-    QVERIFY2(QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-").match(uuid).hasMatch(), qPrintable(uuid));
+    QVERIFY2(QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-").match(uuid).hasMatch(),
+             qPrintable(uuid));
     // Garbage on the port and a message over the limit are gRPC's errors; the server goes on.
     QCOMPARE(call({"garbage"}).value("uuid").toString(), uuid);
     // Each feature's definition is served; one not implemented is the defined error.
@@ -249,9 +266,14 @@ void TestSilaRemote::programServesOverTls()
     QCOMPARE(pumpFeature.value("identifier").toString(), "PumpControl");
     QCOMPARE(pumpFeature.value("originator").toString(), "org.corvane");
     QVERIFY(pumpFeature.value("commands").toArray().contains(QJsonValue("AcknowledgeAlarms")));
-    QCOMPARE(call({"definition", "org.silastandard/core/LockController/v2"}).value("identifier").toString(),
+    QCOMPARE(call({"definition", "org.silastandard/core/LockController/v2"})
+                 .value("identifier")
+                 .toString(),
              "LockController");
-    QVERIFY(call({"definition", "org.example/x/Y/v1"}).value("errorIdentifier").toString().endsWith("UnimplementedFeature"));
+    QVERIFY(call({"definition", "org.example/x/Y/v1"})
+                .value("errorIdentifier")
+                .toString()
+                .endsWith("UnimplementedFeature"));
     QCOMPARE(call({"lock-huge"}).value("code").toString(), "RESOURCE_EXHAUSTED");
     QCOMPARE(call({"lock", "lab", "60"}).value("ok").toBool(), true);
     // No port is open: the panel's own reason, no box.
