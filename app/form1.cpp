@@ -89,10 +89,11 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
         m_boxes, ui->statusArea, this);
     connect(m_programs, &ProgramPanel::fileChosen, this,
             [this](const QString &path) { m_settings.setLastProgram(path); });
-    m_remote = new RemoteControl({m_session, m_timedRun, m_alarms, m_run, ui->statusArea},
-                                 QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-                                     .filePath(QStringLiteral("sila")),
-                                 QStringLiteral(CORVANE_VERSION), this);
+    m_remote = new RemoteControl(
+        {m_session, m_timedRun, m_alarms, m_run, ui->statusArea},
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+            .filePath(QStringLiteral("sila")),
+        QStringLiteral(CORVANE_VERSION), this);
     connectHandlers();
     connectSession();
     QString alarmsProblem;

@@ -185,7 +185,8 @@ int main(int argc, char *argv[])
                 return 2;
         } else {
             std::printf("corvane-panel: SiLA 2 server on 127.0.0.1:%d, certificate SHA-256 %s\n",
-                        form.remoteControl()->port(), qPrintable(form.remoteControl()->fingerprint()));
+                        form.remoteControl()->port(),
+                        qPrintable(form.remoteControl()->fingerprint()));
             std::fflush(stdout);
         }
     }

@@ -370,9 +370,10 @@ QString PanelCommandLine::helpText() const
                              "(0: a free port, printed at start with the certificate's SHA-256 "
                              "fingerprint); a client must lock the server first")},
                 {QStringLiteral("--sila-cert FILE"),
-                 t.translate("PanelCommandLine",
-                             "with --sila-key: the server's certificate, in PEM; by default one "
-                             "made at the first start under ~/.local/share/corvane/corvane-panel/sila/")},
+                 t.translate(
+                     "PanelCommandLine",
+                     "with --sila-key: the server's certificate, in PEM; by default one "
+                     "made at the first start under ~/.local/share/corvane/corvane-panel/sila/")},
                 {QStringLiteral("--sila-key FILE"),
                  t.translate("PanelCommandLine", "the private key of --sila-cert, in PEM")},
                 {QStringLiteral("--program FILE"),
@@ -469,14 +470,14 @@ bool PanelCommandLine::parse(const QStringList &arguments)
                                           QStringLiteral("NAME"));
     const QCommandLineOption program(QStringLiteral("program"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption sila(QStringLiteral("sila"), QString(), QStringLiteral("PORT"));
-    const QCommandLineOption silaCert(QStringLiteral("sila-cert"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption silaCert(QStringLiteral("sila-cert"), QString(),
+                                      QStringLiteral("FILE"));
     const QCommandLineOption silaKey(QStringLiteral("sila-key"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption verifyAudit(QStringLiteral("verify-audit"), QString());
     const QCommandLineOption head(QStringLiteral("head"), QString(), QStringLiteral("SEQ:HASH"));
     const QList<QCommandLineOption> options{
-        help,   version,  port,     drive,    log,          noLog,   mqtt,
-        mqttId, mqttAuth, mqttCa,   auditDir, operatorName, program, verifyAudit, head,
-        sila,   silaCert, silaKey};
+        help,   version,  port,         drive,   log,         noLog, mqtt, mqttId,   mqttAuth,
+        mqttCa, auditDir, operatorName, program, verifyAudit, head,  sila, silaCert, silaKey};
     parser.addOptions(options);
     m_verifyRequested = own.contains(QStringLiteral("--verify-audit")) ||
                         own.contains(QStringLiteral("-verify-audit"));
@@ -533,12 +534,15 @@ bool PanelCommandLine::parse(const QStringList &arguments)
         bool number = false;
         const int silaPort = parser.value(sila).toInt(&number);
         if (!number || silaPort < 0 || silaPort > 65535)
-            return fail(m_texts.translate("PanelCommandLine", "'%1' of --sila is not a port number (0 to 65535)")
+            return fail(m_texts
+                            .translate("PanelCommandLine",
+                                       "'%1' of --sila is not a port number (0 to 65535)")
                             .arg(parser.value(sila)));
         m_silaPort = silaPort;
     }
     if (parser.isSet(silaCert) != parser.isSet(silaKey) || (parser.isSet(silaCert) && !m_silaPort))
-        return fail(m_texts.translate("PanelCommandLine", "--sila-cert and --sila-key go together, with --sila"));
+        return fail(m_texts.translate("PanelCommandLine",
+                                      "--sila-cert and --sila-key go together, with --sila"));
     if (parser.isSet(silaCert) &&
         (!takePath(QStringLiteral("--sila-cert"), parser.value(silaCert), &m_silaCertificate) ||
          !takePath(QStringLiteral("--sila-key"), parser.value(silaKey), &m_silaKey)))

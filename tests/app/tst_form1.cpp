@@ -268,11 +268,13 @@ void TestForm1::menuItems_data()
                                << QStringList{"ststart=开始", "stzanting=暂停", "stcontiune=继续",
                                               "stend=结束"};
     QTest::newRow("泵") << "Pump" << QStringList{"run=运行", "stop=停止"};
-    QTest::newRow("设定") << "seting"
-                          << QStringList{
-                                 "liquid=流量", "pressure=压力",           "Pump_NO=泵编号",
-                                 "=",           "alarmSettings=报警设定…", "operator=操作员…",
-                                 "remoteControl=远程控制…"};
+    QTest::newRow("设定") << "seting" << QStringList{"liquid=流量",
+                                                     "pressure=压力",
+                                                     "Pump_NO=泵编号",
+                                                     "=",
+                                                     "alarmSettings=报警设定…",
+                                                     "operator=操作员…",
+                                                     "remoteControl=远程控制…"};
     QTest::newRow("右键") << "rightkey" << QStringList{"rrun=运行", "rstop=停止"};
 }
 
