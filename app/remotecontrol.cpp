@@ -153,6 +153,11 @@ QString RemoteControl::fingerprint() const
     return m_identity->fingerprint();
 }
 
+QByteArray RemoteControl::certificatePem() const
+{
+    return m_identity->certificatePem();
+}
+
 bool RemoteControl::takeBack()
 {
     return m_desk->takeBack();

@@ -51,6 +51,8 @@ public:
     int port() const;
     // SHA-256 of the certificate served, for clients to pin; empty before a start.
     QString fingerprint() const;
+    // The certificate served, in PEM, for a client of the panel's own to trust.
+    QByteArray certificatePem() const;
     RemoteDesk *desk() const { return m_desk; }
 
     // 收回控制: the lease ends now. False when nobody held it.
