@@ -116,6 +116,27 @@ def main():
         stream = locks.Subscribe_IsLocked(lc.Subscribe_IsLocked_Parameters())
         result = {"locked": next(stream).IsLocked.value}
         stream.cancel()
+    elif call == "flood":
+        # 1,000 subscriptions at once over 50 connections, each within the calls a second one
+        # connection may make; what the server answers, then a call once they have gone.
+        credentials = grpc.ssl_channel_credentials(root_certificates=pem.encode())
+        channels = [grpc.secure_channel(f"127.0.0.1:{port}", credentials) for _ in range(50)]
+        streams = [lcg.LockControllerStub(channels[i % 50]).Subscribe_IsLocked(
+            lc.Subscribe_IsLocked_Parameters()) for i in range(1000)]
+        codes = {}
+        for stream in streams:
+            try:
+                next(stream)
+                code = "OK"
+            except grpc.RpcError as error:
+                code = error.code().name
+            codes[code] = codes.get(code, 0) + 1
+        for stream in streams:
+            stream.cancel()
+        answer = {}
+        result = outcome(lambda: answer.setdefault("uuid", service.Get_ServerUUID(
+            ss.Get_ServerUUID_Parameters(), timeout=10).ServerUUID.value))
+        result.update(answer, codes=codes)
     elif call == "garbage":
         # Bytes that are neither TLS nor HTTP/2, then a real call on a new connection.
         with socket.create_connection(("127.0.0.1", port)) as raw:

@@ -275,6 +275,12 @@ void TestSilaRemote::programServesOverTls()
                 .toString()
                 .endsWith("UnimplementedFeature"));
     QCOMPARE(call({"lock-huge"}).value("code").toString(), "RESOURCE_EXHAUSTED");
+    // 1,000 streams at once: those beyond the server's threads are refused, and once they
+    // have gone the server answers again.
+    const QJsonObject flood = call({"flood"});
+    QVERIFY2(flood.value("codes").toObject().value("RESOURCE_EXHAUSTED").toInt() > 0,
+             QJsonDocument(flood).toJson().constData());
+    QCOMPARE(flood.value("uuid").toString(), uuid);
     QCOMPARE(call({"lock", "lab", "60"}).value("ok").toBool(), true);
     // No port is open: the panel's own reason, no box.
     const QJsonObject unsent = call({"setflow", "lab", "0", "100"});
