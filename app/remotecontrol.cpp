@@ -56,8 +56,10 @@ RemoteControl::RemoteControl(const Parts &parts, const QString &dataFolder, cons
     connect(m_desk, &RemoteDesk::lockedChanged, this, &RemoteControl::post);
 
     PumpSession *session = parts.session;
-    connect(session, &PumpSession::frameSent, this,
-            [this](const PumpSession::SentFrame &frame) { onFrame(frame.frame, frame.source); });
+    connect(session, &PumpSession::frameSent, this, [this](const PumpSession::SentFrame &frame) {
+        onFrame(frame.frame, frame.source);
+        post();
+    });
     connect(session, &PumpSession::frameRefused, this,
             [this](const QString &frame, const QString &source, const QString &) {
                 onFrame(frame, source);

@@ -319,7 +319,8 @@ grpc::Status watchBoard(grpc::ServerContext *context, grpc::ServerWriter<Respons
                         const std::function<void(const SilaBoard::State &, Response *)> &fill)
 {
     quint64 seen = 0;
-    std::string last;
+    // The first value goes out whatever it is, an empty list too.
+    std::optional<std::string> last;
     SilaBoard::State state;
     while (!context->IsCancelled()) {
         if (!board->wait(&seen, &state, kSubscriptionWake))
@@ -327,7 +328,7 @@ grpc::Status watchBoard(grpc::ServerContext *context, grpc::ServerWriter<Respons
         Response response;
         fill(state, &response);
         std::string bytes = response.SerializeAsString();
-        if (bytes == last)
+        if (last == bytes)
             continue;
         if (!writer->Write(response))
             break;

@@ -11,6 +11,7 @@ import json
 import socket
 import ssl
 import sys
+import time
 
 sys.path.insert(0, sys.argv[1])
 import grpc  # noqa: E402
@@ -112,6 +113,19 @@ def main():
             result.update(identifier=root.findtext(space + "Identifier"),
                           originator=root.get("Originator"),
                           commands=[c.findtext(space + "Identifier") for c in root.iter(space + "Command")])
+    elif call == "state":
+        # The first value of each of the pump's observable properties.
+        def first(name):
+            stream = getattr(pump, "Subscribe_" + name)(getattr(pc, f"Subscribe_{name}_Parameters")())
+            value = next(stream)
+            stream.cancel()
+            return getattr(value, name)
+        pressure = first("Pressure")
+        result = {"pressure": pressure.Value.value, "current": pressure.Current.value,
+                  "pressureYear": pressure.Time.year, "flowSent": first("FlowSent").value,
+                  "limitSent": first("LimitSent").value, "lastCommand": first("LastCommand").value,
+                  "link": first("LinkState").value, "timedRun": first("TimedRunState").value,
+                  "alarms": [alarm.value for alarm in first("Alarms")]}
     elif call == "islocked":
         stream = locks.Subscribe_IsLocked(lc.Subscribe_IsLocked_Parameters())
         result = {"locked": next(stream).IsLocked.value}
@@ -133,9 +147,14 @@ def main():
             codes[code] = codes.get(code, 0) + 1
         for stream in streams:
             stream.cancel()
+        # The server's threads see their streams cancelled within a second.
         answer = {}
-        result = outcome(lambda: answer.setdefault("uuid", service.Get_ServerUUID(
-            ss.Get_ServerUUID_Parameters(), timeout=10).ServerUUID.value))
+        for _ in range(20):
+            result = outcome(lambda: answer.setdefault("uuid", service.Get_ServerUUID(
+                ss.Get_ServerUUID_Parameters(), timeout=10).ServerUUID.value))
+            if "uuid" in answer:
+                break
+            time.sleep(0.5)
         result.update(answer, codes=codes)
     elif call == "garbage":
         # Bytes that are neither TLS nor HTTP/2, then a real call on a new connection.

@@ -142,6 +142,18 @@ void TestSilaRemote::clientCommandsThePump()
     QCOMPARE(call({"run", "orch"}).value("ok").toBool(), true);
     QTRY_COMPARE_WITH_TIMEOUT(count(pump, "Q00R0000Y"), 1, 5000);
 
+    // What the client watches is what the panel sent and read.
+    QTRY_VERIFY_WITH_TIMEOUT(form.session()->hasReading(), 10000);
+    const QJsonObject state = call({"state"});
+    QCOMPARE(state.value("flowSent").toString(), "Q07L0250Y");
+    QCOMPARE(state.value("limitSent").toString(), "Q00P01.5Y");
+    QCOMPARE(state.value("lastCommand").toString(), "run");
+    QCOMPARE(state.value("link").toString(), "open");
+    QCOMPARE(state.value("timedRun").toString(), "idle");
+    QCOMPARE(state.value("current").toBool(), true);
+    QVERIFY(!state.value("pressure").toString().isEmpty());
+    QCOMPARE(state.value("pressureYear").toInt(), QDate::currentDate().year());
+
     // The operator's STOP wins: the client's runs are refused until the operator allows them.
     QVERIFY(!allow->isEnabled());
     form.findChild<QPushButton *>(QStringLiteral("Cmds"))->click();

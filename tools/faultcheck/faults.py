@@ -532,4 +532,9 @@ FAULTS = [
           "    builder.SetMaxReceiveMessageSize(kMaxReceiveBytes);\n", "",
           "a lock identifier of 1 MB is read and handled instead of being refused at the door",
           "^tst_silaremote$"),
+    fault("sila-empty-first-value-withheld", "sila/silaserver.cpp",
+          "    std::optional<std::string> last;\n",
+          "    std::optional<std::string> last = std::string();\n",
+          "a subscription to a property whose value is empty (no alarms) never sends its first "
+          "value, and the client waits for ever", "^tst_silaremote$"),
 ]
