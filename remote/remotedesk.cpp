@@ -79,12 +79,12 @@ RemoteDesk::Reply RemoteDesk::refuse(const Caller &caller, const QString &what, 
     return reply;
 }
 
-RemoteDesk::Reply RemoteDesk::invalid(const Caller &caller, Command command,
+RemoteDesk::Reply RemoteDesk::invalid(const Caller &caller, const QString &call,
                                       const QString &parameter, const QString &message)
 {
-    Q_EMIT event("remote-refused",
-                 QStringLiteral("%1 来自 %2：%3 %4")
-                     .arg(commandName(command), sourceOf(caller), parameter, message));
+    Q_EMIT event(
+        "remote-refused",
+        QStringLiteral("%1 来自 %2：%3 %4").arg(call, sourceOf(caller), parameter, message));
     Reply reply;
     reply.kind = Reply::Kind::Invalid;
     reply.parameter = parameter;
@@ -111,17 +111,17 @@ RemoteDesk::Reply RemoteDesk::handle(const Request &request)
     case Command::SetLimit: {
         const bool flow = request.command == Command::SetFlow;
         if (request.address < 0 || request.address > kMaxAddress)
-            return invalid(caller, request.command, QStringLiteral("PumpAddress"),
+            return invalid(caller, commandName(request.command), QStringLiteral("PumpAddress"),
                            QStringLiteral("must be a whole number from 0 to %1").arg(kMaxAddress));
         if (flow &&
             !(whole(request.value) && request.value >= 0 && request.value <= kMaxFlowMlPerMin))
-            return invalid(caller, request.command, QStringLiteral("Flow"),
+            return invalid(caller, commandName(request.command), QStringLiteral("Flow"),
                            QStringLiteral("must be a whole number of ml/min from 0 to %1")
                                .arg(kMaxFlowMlPerMin));
         const double tenths = request.value * 10;
         if (!flow && !(request.value >= 0 && request.value <= kMaxLimitMPa &&
                        std::abs(tenths - std::round(tenths)) < 1e-6))
-            return invalid(caller, request.command, QStringLiteral("Limit"),
+            return invalid(caller, commandName(request.command), QStringLiteral("Limit"),
                            QStringLiteral("must be from 0.0 to %1 MPa in tenths")
                                .arg(kMaxLimitMPa, 0, 'f', 1));
         outcome = flow ? m_pump->setFlow(request.address, int(request.value), source)
@@ -137,7 +137,8 @@ RemoteDesk::Reply RemoteDesk::handle(const Request &request)
     case Command::SetRunTime:
         outcome = m_pump->setRunTime(QString::number(request.value), source);
         if (!outcome.refusal.isEmpty())
-            return invalid(caller, request.command, QStringLiteral("RunTime"), outcome.refusal);
+            return invalid(caller, commandName(request.command), QStringLiteral("RunTime"),
+                           outcome.refusal);
         break;
     case Command::StartTimedRun:
         outcome = m_pump->startTimedRun(source);
@@ -175,7 +176,7 @@ RemoteDesk::Reply RemoteDesk::lock(const Caller &caller, const QString &identifi
     Caller holder = caller;
     holder.lockIdentifier = identifier.left(RemoteArbiter::kMaxIdentifierLength);
     if (verdict == Verdict::BadTimeout || verdict == Verdict::BadIdentifier) {
-        Reply reply = invalid(holder, Command::Run,
+        Reply reply = invalid(holder, QStringLiteral("LockServer"),
                               verdict == Verdict::BadTimeout ? QStringLiteral("Timeout")
                                                              : QStringLiteral("LockIdentifier"),
                               RemoteArbiter::refusalText(verdict));

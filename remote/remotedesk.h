@@ -92,7 +92,7 @@ Q_SIGNALS:
 
 private:
     Reply refuse(const Caller &caller, const QString &what, RemoteArbiter::Verdict verdict);
-    Reply invalid(const Caller &caller, Command command, const QString &parameter,
+    Reply invalid(const Caller &caller, const QString &call, const QString &parameter,
                   const QString &message);
     void leaseEnded(const RemoteArbiter::Lease &lease, const char *key, const QString &why);
     void changed();
