@@ -10,6 +10,8 @@
 #include "app/menukeys.h"
 #include "app/panelpublishing.h"
 #include "app/programpanel.h"
+#include "app/remotecontrol.h"
+#include "app/remotecontroldialog.h"
 #include "app/pumpcare.h"
 #include "app/setpointentry.h"
 #include "app/statusarea.h"
@@ -36,6 +38,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 
 Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
@@ -96,6 +99,11 @@ Form1::Form1(ModalBoxes *boxes, QWidget *parent) : QMainWindow(parent)
         m_boxes, ui->statusArea, this);
     connect(m_programs, &ProgramPanel::fileChosen, this,
             [this](const QString &path) { m_settings.setLastProgram(path); });
+    m_remote = new RemoteControl(
+        {m_session, m_timedRun, m_alarms, m_run, ui->statusArea},
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+            .filePath(QStringLiteral("sila")),
+        QStringLiteral(CORVANE_VERSION), this);
     connectHandlers();
     connectSession();
     QString alarmsProblem;
@@ -166,6 +174,7 @@ void Form1::connectHandlers()
         {ui->alarmSettings, &Form1::alarmSettings_Click},
         {ui->operatorName, &Form1::operator_Click},
         {ui->auditTrail, &Form1::auditTrail_Click},
+        {ui->remoteControl, &Form1::remoteControl_Click},
         {ui->maintenance, &Form1::maintenance_Click},
     };
     for (const auto &[item, handler] : items)
@@ -545,6 +554,12 @@ void Form1::auditTrail_Click()
 void Form1::maintenance_Click()
 {
     MaintenanceDialog dialog(m_care, m_boxes, m_operatorName, this);
+    dialog.exec();
+}
+
+void Form1::remoteControl_Click()
+{
+    RemoteControlDialog dialog(m_remote, this);
     dialog.exec();
 }
 

@@ -31,6 +31,7 @@ class PumpCare;
 class ModalBoxes;
 class PanelPublishing;
 class ProgramPanel;
+class RemoteControl;
 class SetpointEntry;
 class SerialControl;
 struct MqttSettings;
@@ -77,6 +78,8 @@ public:
     // The history window, once 历史曲线… has opened it.
     HistoryWindow *historyWindow() const { return m_history; }
     StatusArea *statusArea() const { return findChild<StatusArea *>(); }
+    // Remote control over SiLA 2: off until started (--sila, or 远程控制…).
+    RemoteControl *remoteControl() const { return m_remote; }
 
     // Where 保存 and 另存为… write the record.
     RecordSaving &recordSaving() { return m_saving; }
@@ -152,6 +155,7 @@ private:
     void alarmSettings_Click();
     void operator_Click();
     void auditTrail_Click();
+    void remoteControl_Click();
     void maintenance_Click();
 
     void Timer2_Timer();
@@ -195,6 +199,7 @@ private:
     std::function<QString()> m_auditHead;
     QPointer<AuditWindow> m_auditWindow;
     PanelPublishing *m_publishing = nullptr;
+    RemoteControl *m_remote = nullptr;
     QString m_settingsNotice;
     bool m_heldStopBoxOpen = false; // the box on the screen tells a stop held for the link
 

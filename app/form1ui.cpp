@@ -273,6 +273,7 @@ void Form1Ui::setupMenus(QMainWindow *form)
     seting->addSeparator();
     alarmSettings = addItem(seting, "alarmSettings", "报警设定…");
     operatorName = addItem(seting, "operator", "操作员…");
+    remoteControl = addItem(seting, "remoteControl", "远程控制…");
     maintenance = addItem(seting, "maintenance", "维护…");
     bar->addMenu(seting);
 

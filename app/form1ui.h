@@ -85,6 +85,7 @@ public:
     QAction *Pump_NO = nullptr;
     QAction *alarmSettings = nullptr;
     QAction *operatorName = nullptr; // "operator"
+    QAction *remoteControl = nullptr;
     QAction *maintenance = nullptr;
     QAction *Communication = nullptr;
     QMenu *rightkey = nullptr;

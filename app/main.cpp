@@ -4,6 +4,8 @@
 #include "app/panelpublishing.h"
 #include "app/paneltranslations.h"
 #include "app/pumpcare.h"
+#include "app/remotecontrol.h"
+#include "app/remotecontroldialog.h"
 #include "app/statusarea.h"
 #include "audit/auditlog.h"
 #include "audit/auditrecorder.h"
@@ -185,6 +187,24 @@ int main(int argc, char *argv[])
             : nullptr;
     // An event of the run with or without a log, once the log and the broker take events.
     form.programStarted(commandLine.programFile());
+    // Remote control, when asked for here or left on in 远程控制…: the port and the
+    // certificate's fingerprint are printed, for a client to find and pin.
+    if (const RemoteControlDialog::Stored stored = RemoteControlDialog::stored();
+        commandLine.silaPort() || stored.enabled) {
+        const int port = commandLine.silaPort().value_or(stored.port);
+        if (const QString problem = form.remoteControl()->start(port, commandLine.silaCertificate(),
+                                                                commandLine.silaKey());
+            !problem.isEmpty()) {
+            std::fprintf(stderr, "corvane-panel: SiLA 2: %s\n", qPrintable(problem));
+            if (commandLine.silaPort())
+                return 2;
+        } else {
+            std::printf("corvane-panel: SiLA 2 server on 127.0.0.1:%d, certificate SHA-256 %s\n",
+                        form.remoteControl()->port(),
+                        qPrintable(form.remoteControl()->fingerprint()));
+            std::fflush(stdout);
+        }
+    }
     QObject::connect(&form, &Form1::endRequested, &app, [] { QCoreApplication::exit(0); });
     // Ended by the session or a service manager: as if the window were closed, so the close
     // handler closes the port and its lock file goes with it.

@@ -2,6 +2,7 @@
 
 #include "app/auditheadpublishing.h"
 #include "app/form1.h"
+#include "app/remotecontrol.h"
 #include "app/panelpublishing.h"
 #include "audit/auditlog.h"
 #include "platform/publisher.h"
@@ -13,6 +14,8 @@ namespace PanelEnding {
 void finish(Form1 &form, AuditLog &audit, AuditHeadPublishing *head)
 {
     form.hide();
+    // No remote command may come in while the panel's workers end.
+    form.remoteControl()->stop();
     Publisher *publisher = form.publishing() ? form.publishing()->publisher() : nullptr;
     form.readingLog()->beginClose();
     form.exports()->beginClose();

@@ -32,6 +32,9 @@ constexpr std::array kEvents{
     EventKind{"save-as", "文件"},       EventKind{"print", "文件"},
     EventKind{"export", "历史曲线"},    EventKind{"prog-load", "程序"},
     EventKind{"prog-edit", "程序"},
+    EventKind{"remote-lock", "远程控制"},        EventKind{"remote-unlock", "远程控制"},
+    EventKind{"remote-lease-ended", "远程控制"}, EventKind{"remote-refused", "远程控制"},
+    EventKind{"remote-taken-back", "远程控制"},
 };
 
 } // namespace

@@ -381,6 +381,26 @@
         <source>invalid drive letter &apos;%1&apos; of --drive: it must be one letter</source>
         <translation>--drive 的盘符“%1”无效：应为一个字母</translation>
     </message>
+    <message>
+        <source>let SiLA 2 clients command the pump over TLS on 127.0.0.1:PORT (0: a free port, printed at start with the certificate&apos;s SHA-256 fingerprint); a client must lock the server first</source>
+        <translation>允许 SiLA 2 客户端经 TLS 在 127.0.0.1:PORT 上控制泵（0：任一空闲端口，启动时与证书的 SHA-256 指纹一同打印）；客户端须先锁定服务器</translation>
+    </message>
+    <message>
+        <source>with --sila-key: the server&apos;s certificate, in PEM; by default one made at the first start under ~/.local/share/corvane/corvane-panel/sila/</source>
+        <translation>与 --sila-key 一起：服务器的证书，PEM 格式；默认为首次启动时在 ~/.local/share/corvane/corvane-panel/sila/ 中生成的证书</translation>
+    </message>
+    <message>
+        <source>the private key of --sila-cert, in PEM</source>
+        <translation>--sila-cert 的私钥，PEM 格式</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; of --sila is not a port number (0 to 65535)</source>
+        <translation>--sila 的参数“%1”不是端口号（0 到 65535）</translation>
+    </message>
+    <message>
+        <source>--sila-cert and --sila-key go together, with --sila</source>
+        <translation>--sila-cert 与 --sila-key 须一起给出，并与 --sila 同用</translation>
+    </message>
 </context>
 <context>
     <name>PumpSim</name>

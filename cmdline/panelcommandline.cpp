@@ -364,6 +364,18 @@ QString PanelCommandLine::helpText() const
                  t.translate("PanelCommandLine",
                              "the operator at the panel, named in every audit record from the "
                              "start")},
+                {QStringLiteral("--sila PORT"),
+                 t.translate("PanelCommandLine",
+                             "let SiLA 2 clients command the pump over TLS on 127.0.0.1:PORT "
+                             "(0: a free port, printed at start with the certificate's SHA-256 "
+                             "fingerprint); a client must lock the server first")},
+                {QStringLiteral("--sila-cert FILE"),
+                 t.translate(
+                     "PanelCommandLine",
+                     "with --sila-key: the server's certificate, in PEM; by default one "
+                     "made at the first start under ~/.local/share/corvane/corvane-panel/sila/")},
+                {QStringLiteral("--sila-key FILE"),
+                 t.translate("PanelCommandLine", "the private key of --sila-cert, in PEM")},
                 {QStringLiteral("--program FILE"),
                  t.translate("PanelCommandLine", "load the pump program in FILE at start")},
                 {QStringLiteral("--verify-audit FILE..."),
@@ -457,11 +469,15 @@ bool PanelCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption operatorName(QStringLiteral("operator"), QString(),
                                           QStringLiteral("NAME"));
     const QCommandLineOption program(QStringLiteral("program"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption sila(QStringLiteral("sila"), QString(), QStringLiteral("PORT"));
+    const QCommandLineOption silaCert(QStringLiteral("sila-cert"), QString(),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption silaKey(QStringLiteral("sila-key"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption verifyAudit(QStringLiteral("verify-audit"), QString());
     const QCommandLineOption head(QStringLiteral("head"), QString(), QStringLiteral("SEQ:HASH"));
     const QList<QCommandLineOption> options{
-        help,   version,  port,     drive,    log,          noLog,   mqtt,
-        mqttId, mqttAuth, mqttCa,   auditDir, operatorName, program, verifyAudit, head};
+        help,   version,  port,         drive,   log,         noLog, mqtt, mqttId,   mqttAuth,
+        mqttCa, auditDir, operatorName, program, verifyAudit, head,  sila, silaCert, silaKey};
     parser.addOptions(options);
     m_verifyRequested = own.contains(QStringLiteral("--verify-audit")) ||
                         own.contains(QStringLiteral("-verify-audit"));
@@ -472,7 +488,7 @@ bool PanelCommandLine::parse(const QStringList &arguments)
         // A check of files, nothing of the panel's: an option of the window here is a mistake.
         for (const QCommandLineOption &windowOption :
              {port, drive, log, noLog, mqtt, mqttId, mqttAuth, mqttCa, auditDir, operatorName,
-              program}) {
+              program, sila, silaCert, silaKey}) {
             if (parser.isSet(windowOption))
                 return fail(m_texts
                                 .translate("PanelCommandLine",
@@ -513,6 +529,24 @@ bool PanelCommandLine::parse(const QStringList &arguments)
             return fail(m_texts.translate("PanelCommandLine", "--operator needs a name"));
         m_operator = name;
     }
+
+    if (parser.isSet(sila)) {
+        bool number = false;
+        const int silaPort = parser.value(sila).toInt(&number);
+        if (!number || silaPort < 0 || silaPort > 65535)
+            return fail(m_texts
+                            .translate("PanelCommandLine",
+                                       "'%1' of --sila is not a port number (0 to 65535)")
+                            .arg(parser.value(sila)));
+        m_silaPort = silaPort;
+    }
+    if (parser.isSet(silaCert) != parser.isSet(silaKey) || (parser.isSet(silaCert) && !m_silaPort))
+        return fail(m_texts.translate("PanelCommandLine",
+                                      "--sila-cert and --sila-key go together, with --sila"));
+    if (parser.isSet(silaCert) &&
+        (!takePath(QStringLiteral("--sila-cert"), parser.value(silaCert), &m_silaCertificate) ||
+         !takePath(QStringLiteral("--sila-key"), parser.value(silaKey), &m_silaKey)))
+        return false;
 
     m_helpRequested = parser.isSet(help);
     m_versionRequested = parser.isSet(version);

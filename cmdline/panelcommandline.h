@@ -121,6 +121,11 @@ public:
     QString auditFolder() const { return m_auditFolder; }
     // The operator declared with --operator; nothing when none was.
     std::optional<QString> operatorName() const { return m_operator; }
+    // The SiLA 2 server's port, from --sila; nothing without it. Its certificate and key, from
+    // --sila-cert and --sila-key; empty: the panel's own.
+    std::optional<int> silaPort() const { return m_silaPort; }
+    QString silaCertificate() const { return m_silaCertificate; }
+    QString silaKey() const { return m_silaKey; }
     // The pump program to load at start; empty for none.
     QString programFile() const { return m_programFile; }
 
@@ -155,4 +160,7 @@ private:
     QString m_auditFolder;
     std::optional<QString> m_operator;
     QString m_programFile;
+    std::optional<int> m_silaPort;
+    QString m_silaCertificate;
+    QString m_silaKey;
 };

@@ -13,6 +13,9 @@ run_packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev libgl-dev
   # The MQTT client the panel publishes with, and OpenSSL for the TLS context it is handed.
   libmosquitto-dev libssl-dev
+  # Remote control over SiLA 2: gRPC and Protocol Buffers, the compilers of the features'
+  # .proto files, and openssl, which makes the server's certificate at its first start.
+  libgrpc++-dev libprotobuf-dev protobuf-compiler protobuf-compiler-grpc openssl
   # lrelease builds the translations.
   qt6-l10n-tools
   fonts-wqy-zenhei fonts-dejavu-core qt6-translations-l10n
@@ -27,6 +30,8 @@ test_packages=(
   cups-daemon cups-client cups-filters-core-drivers poppler-utils
   clang-14 libclang-rt-14-dev
   python3
+  # The remote-control test's own SiLA 2 client, with stubs generated at build time.
+  python3-grpcio python3-protobuf
   # A session bus of the test's own for the desktop notification.
   dbus-daemon
   # The monitoring tests: their own broker (below) and its command-line clients, and openssl

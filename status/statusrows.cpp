@@ -6,7 +6,8 @@ QString StatusRows::name(Line line)
 {
     static const char *const kNames[kLines] = {"alarmBanner", "stopState",    "runState",
                                                "linkState",   "programState", "auditState",
-                                               "careState",   "mqttState",    "logState"};
+                                               "remoteState", "careState",    "mqttState",
+                                               "logState"};
     return QString::fromLatin1(kNames[int(line)]);
 }
 

@@ -16,7 +16,7 @@ class StatusRows
 {
 public:
     // In order of importance.
-    enum class Line { Alarm, Stop, Run, Link, Program, Audit, Care, Mqtt, Log };
+    enum class Line { Alarm, Stop, Run, Link, Program, Audit, Remote, Care, Mqtt, Log };
     static constexpr int kLines = int(Line::Log) + 1;
 
     struct Row

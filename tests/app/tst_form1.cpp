@@ -345,10 +345,14 @@ void TestForm1::menuItems_data()
                                               "stend=结束"};
     QTest::newRow("泵") << "Pump" << QStringList{"run=运行", "stop=停止"};
     QTest::newRow("设定") << "seting"
-                          << QStringList{
-                                 "liquid=流量", "pressure=压力",           "Pump_NO=泵编号",
-                                 "=",           "alarmSettings=报警设定…", "operator=操作员…",
-                                 "maintenance=维护…"};
+                          << QStringList{"liquid=流量",
+                                         "pressure=压力",
+                                         "Pump_NO=泵编号",
+                                         "=",
+                                         "alarmSettings=报警设定…",
+                                         "operator=操作员…",
+                                         "remoteControl=远程控制…",
+                                         "maintenance=维护…"};
     QTest::newRow("右键") << "rightkey" << QStringList{"rrun=运行", "rstop=停止"};
 }
 

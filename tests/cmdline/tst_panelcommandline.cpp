@@ -157,6 +157,14 @@ void TestPanelCommandLine::rejected_data()
     QTest::newRow("a path longer than the system allows")
         << QStringList{"corvane-panel", "--log", "/tmp/" + QString(5000, u'x')}
         << "/tmp/xxxxx";
+    QTest::newRow("SiLA port not a number") << QStringList{"corvane-panel", "--sila", "x"} << "x";
+    QTest::newRow("SiLA port beyond 65535")
+        << QStringList{"corvane-panel", "--sila", "65536"} << "65536";
+    QTest::newRow("SiLA certificate without its key")
+        << QStringList{"corvane-panel", "--sila", "0", "--sila-cert", "/tmp/c"} << "--sila-key";
+    QTest::newRow("SiLA certificate without the server")
+        << QStringList{"corvane-panel", "--sila-cert", "/tmp/c", "--sila-key", "/tmp/k"}
+        << "--sila";
     QTest::newRow("broker port 0") << QStringList{"corvane-panel", "--mqtt", "mqtt://lab:0"}
                                    << "mqtt://lab:0";
     QTest::newRow("head without verify-audit")

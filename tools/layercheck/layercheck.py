@@ -13,8 +13,8 @@ import sys
 LAYERS = [
     ("base", ["files", "threads", "link", "entry", "status"]),
     ("rules", ["records", "audit", "timedrun", "program", "alarms", "history", "telemetry",
-               "session", "care", "cmdline"]),
-    ("platform", ["platform"]),
+               "session", "care", "remote", "cmdline"]),
+    ("platform", ["platform", "sila"]),
     ("app", ["app"]),
 ]
 # Not part of the panel's layers: they may include any of them.
