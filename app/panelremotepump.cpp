@@ -46,7 +46,7 @@ RemotePump::Outcome PanelRemotePump::stop(const QString &source)
     // no pump to owe it to.
     if (m_session->link() == PumpSession::Link::Closed)
         return sent(m_session->send(QString::fromLatin1(LinkProtocol::kStopFrame), source));
-    if (m_session->sendStop(source, source))
+    if (m_session->sendStop(source, PendingStop::Cause::Remote, source))
         return {};
     return {QString(), m_session->pendingStop().isPending()};
 }

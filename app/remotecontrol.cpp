@@ -66,10 +66,10 @@ RemoteControl::RemoteControl(const Parts &parts, const QString &dataFolder, cons
             });
     connect(session, &PumpSession::statusChanged, this, [this] {
         // A stop owed for a cause of the panel's (an alarm, the operator) is the operator's too.
-        const QStringList causes = m_parts.session->pendingStop().causes();
-        if (m_parts.session->pendingStop().isPending() &&
-            std::any_of(causes.cbegin(), causes.cend(),
-                        [](const QString &cause) { return !PanelRemotePump::isRemote(cause); }))
+        const QList<PendingStop::Reason> reasons = m_parts.session->pendingStop().reasons();
+        if (std::any_of(reasons.cbegin(), reasons.cend(), [](const PendingStop::Reason &reason) {
+                return reason.cause != PendingStop::Cause::Remote;
+            }))
             m_desk->operatorStopped();
         post();
     });

@@ -12,7 +12,8 @@
 class PendingStop
 {
 public:
-    enum class Cause { Operator, Alarm, TimedRun, Program, Unanswered };
+    // Remote: a remote client's Stop, told as the client's and never as the operator's.
+    enum class Cause { Operator, Alarm, TimedRun, Program, Unanswered, Remote };
     struct Reason
     {
         Cause cause;
