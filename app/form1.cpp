@@ -12,6 +12,7 @@
 #include "app/programpanel.h"
 #include "app/remotecontrol.h"
 #include "app/remotecontroldialog.h"
+#include "remote/remotedesk.h"
 #include "app/pumpcare.h"
 #include "app/setpointentry.h"
 #include "app/statusarea.h"
@@ -139,9 +140,12 @@ void Form1::startPublishing(const MqttSettings &settings)
                                          m_timedRun->startedAt(), m_timedRun->counting(),
                                          program->name(),         program->stepText(),
                                          program->stateWord(),    program->stepKey(),
-                                         m_care->stateObject()};
+                                         m_care->stateObject(),   m_remote->stateObject()};
     });
     connect(m_care, &PumpCare::changed, m_publishing, &PanelPublishing::stateChanged);
+    connect(m_remote->desk(), &RemoteDesk::statusChanged, m_publishing,
+            &PanelPublishing::stateChanged);
+    connect(m_remote, &RemoteControl::runningChanged, m_publishing, &PanelPublishing::stateChanged);
     connect(m_publishing, &PanelPublishing::statusText, this,
             [this](const QString &text) { ui->statusArea->setLine(StatusArea::Line::Mqtt, text); });
     connect(m_programs, &ProgramPanel::changed, m_publishing, &PanelPublishing::stateChanged);

@@ -109,6 +109,20 @@ RemoteControl::~RemoteControl()
     m_server->stop();
 }
 
+QJsonObject RemoteControl::stateObject() const
+{
+    if (!isRunning())
+        return {};
+    const std::optional<RemoteArbiter::Lease> lease = m_desk->lease();
+    return {{QStringLiteral("port"), port()},
+            {QStringLiteral("lease"),
+             lease ? QJsonObject{{QStringLiteral("identifier"), lease->identifier},
+                                 {QStringLiteral("client"), lease->client},
+                                 {QStringLiteral("timeoutSeconds"), lease->timeoutSeconds}}
+                   : QJsonValue()},
+            {QStringLiteral("remoteStartsBlocked"), m_desk->remoteStartsBlocked()}};
+}
+
 void RemoteControl::onFrame(const QString &frame, const QString &source)
 {
     if (isStop(frame) && !PanelRemotePump::isRemote(source))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 
@@ -54,6 +55,9 @@ public:
     // The certificate served, in PEM, for a client of the panel's own to trust.
     QByteArray certificatePem() const;
     RemoteDesk *desk() const { return m_desk; }
+    // For the published state: whether it serves, the lease and whether remote starts are
+    // blocked by the operator's stop; empty while it does not serve.
+    QJsonObject stateObject() const;
 
     // 收回控制: the lease ends now. False when nobody held it.
     bool takeBack();

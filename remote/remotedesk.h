@@ -78,6 +78,7 @@ public:
     void tick();
 
     bool isLocked() const { return m_arbiter.lease().has_value(); }
+    std::optional<RemoteArbiter::Lease> lease() const { return m_arbiter.lease(); }
     bool remoteStartsBlocked() const { return m_arbiter.remoteStartsBlocked(); }
     // The status row; empty when there is nothing to say.
     QString statusText() const;

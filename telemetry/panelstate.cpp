@@ -62,6 +62,7 @@ QByteArray PanelState::toJson(quint64 readingsDropped) const
                             programStepPath.isEmpty() ? QJsonValue() : QJsonValue(programStepPath)},
                            {QStringLiteral("state"), programState}}},
         {QStringLiteral("care"), care.isEmpty() ? QJsonValue() : QJsonValue(care)},
+        {QStringLiteral("remote"), remote.isEmpty() ? QJsonValue() : QJsonValue(remote)},
         {QStringLiteral("readingsDropped"), qint64(readingsDropped)},
         {QStringLiteral("eventsDropped"), qint64(eventsDropped)},
     };

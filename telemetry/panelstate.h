@@ -41,6 +41,8 @@ struct PanelState
     // Pump care: each counter under a key that names its unit (volumeMl, runHours, ...), the
     // limits set and the counters due; empty before an adapter was opened.
     QJsonObject care;
+    // Remote control: whether it serves, who holds the lease and for how long; empty while off.
+    QJsonObject remote;
     // Since when the panel knows what it sent: setpoints before it are unknown.
     QDateTime startedAt;
     // Events the run record no longer keeps (the oldest go past its bound).

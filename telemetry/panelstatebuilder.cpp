@@ -49,6 +49,7 @@ PanelState PanelStateBuilder::build(const PumpSession &session,
     state.programStepPath = window.programStepPath;
     state.programState = window.programState;
     state.care = window.care;
+    state.remote = window.remote;
     for (const AlarmMonitor::Alarm &alarm : latched)
         state.alarms << AlarmMonitor::id(alarm.kind);
     return state;

@@ -26,6 +26,7 @@ public:
         QString programState = QStringLiteral("idle");
         QString programStepPath;
         QJsonObject care; // pump care's counters; empty before an adapter
+        QJsonObject remote; // remote control and its lease; empty while it is off
     };
 
     // commanded: the last run or stop frame sent, none before one went out.

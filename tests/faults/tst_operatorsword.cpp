@@ -62,7 +62,8 @@ QStringList framesSinceBack(const SimulatedPump &pump)
     return frames;
 }
 
-// Each command the pump obeyed, with the flow, limit and run state after it.
+// Each command the pump obeyed, with the flow, limit and run state after it (not the volume
+// delivered so far, which the timeline's last column adds).
 QStringList timeline(const QString &path)
 {
     QFile file(path);
@@ -71,7 +72,7 @@ QStringList timeline(const QString &path)
     QStringList lines;
     for (const QByteArray &line : file.readAll().split('\n')) {
         if (!line.isEmpty())
-            lines << QString::fromLatin1(line).section(u' ', 1);
+            lines << QString::fromLatin1(line).section(u' ', 1).section(u'\t', 0, 3);
     }
     return lines;
 }

@@ -104,6 +104,8 @@ void TestSilaRemote::clientCommandsThePump()
                 .toString()
                 .endsWith("ServerAlreadyLocked"));
     QCOMPARE(call({"islocked"}).value("locked").toBool(), true);
+    // The published state names the lease's holder.
+    QCOMPARE(form.remoteControl()->stateObject().value("lease")["identifier"].toString(), "orch");
 
     // A setpoint reaches the line as the keypad's would, at the address asked, with the
     // client as its source; the keypad's own pump number stays.
@@ -184,6 +186,7 @@ void TestSilaRemote::clientCommandsThePump()
                              10000);
     QCOMPARE(count(pump, "Q00S0000Y"), 1);
     QCOMPARE(call({"islocked"}).value("locked").toBool(), false);
+    QVERIFY(form.remoteControl()->stateObject().value("lease").isNull());
     QStringList keys;
     for (const RunRecord::Event &event : form.runRecord().events())
         if (event.key.startsWith(QStringLiteral("remote-")))
