@@ -68,7 +68,9 @@ QString PumpSession::open(const QString &answer)
     if (!m_line->configure(QString::fromLatin1(LinkProtocol::kLineSettings))) {
         const QString message = m_line->errorString();
         closeLine();
-        setLink(Link::Closed);
+        // A line lost before stays lost: its adapter is still looked for, and a stop given
+        // meanwhile is still held for it.
+        setLink(m_link == Link::Lost ? Link::Lost : Link::Closed);
         return message;
     }
     // The operator's choice replaces any automatic attempt; a stop owed to the adapter that

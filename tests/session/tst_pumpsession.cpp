@@ -117,6 +117,11 @@ private Q_SLOTS:
             << "link-open link-lost frame-refused run-pending-stop frame-refused link-back "
                "frame-sent run-pending-stop"
             << L::Open << false;
+        QTest::newRow("a reopen refused in the outage leaves the line lost and the STOP held")
+            << "open:1 fail conffail open:1 opstop back poll" << "Q00S0000Y " + poll
+            << "link-open link-lost frame-refused run-pending-stop link-back frame-sent "
+               "run-pending-stop"
+            << L::Open << false;
         QTest::newRow("a run refused in the outage leaves the held stop")
             << "open:1 fail opstop run" << ""
             << "link-open link-lost frame-refused run-pending-stop frame-refused" << L::Lost << true;
