@@ -125,7 +125,10 @@ QJsonObject RemoteControl::stateObject() const
 
 void RemoteControl::onFrame(const QString &frame, const QString &source)
 {
-    if (isStop(frame) && !PanelRemotePump::isRemote(source))
+    // The owed stop going out was judged by its causes when it was owed: a client's own is no
+    // stop of the operator's.
+    if (isStop(frame) && !PanelRemotePump::isRemote(source) &&
+        !PumpSession::isPendingStopSource(source))
         m_desk->operatorStopped();
 }
 

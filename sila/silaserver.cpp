@@ -126,7 +126,16 @@ public:
 
     std::optional<RemoteDesk::Reply> call(std::function<RemoteDesk::Reply(RemoteDesk &)> work)
     {
-        auto reply = std::make_shared<std::optional<RemoteDesk::Reply>>();
+        // A call given up before the panel's thread came to it is never carried out: the client
+        // was told it failed, and a retry must not make it go out twice. One already begun is
+        // waited for, as it ends at once.
+        struct Call
+        {
+            std::optional<RemoteDesk::Reply> reply;
+            bool started = false;
+            bool abandoned = false;
+        };
+        auto state = std::make_shared<Call>();
         {
             std::lock_guard lock(m_shared->mutex);
             if (m_shared->closed)
@@ -135,21 +144,29 @@ public:
         QPointer<RemoteDesk> desk = m_desk;
         QMetaObject::invokeMethod(
             m_desk,
-            [shared = m_shared, desk, reply, work = std::move(work)] {
-                if (!desk)
-                    return;
+            [shared = m_shared, desk, state, work = std::move(work)] {
+                {
+                    std::lock_guard lock(shared->mutex);
+                    if (!desk || shared->closed || state->abandoned)
+                        return;
+                    state->started = true;
+                }
                 RemoteDesk::Reply answer = work(*desk);
                 {
                     std::lock_guard lock(shared->mutex);
-                    *reply = std::move(answer);
+                    state->reply = std::move(answer);
                 }
                 shared->answered.notify_all();
             },
             Qt::QueuedConnection);
         std::unique_lock lock(m_shared->mutex);
         m_shared->answered.wait_for(lock, kDeskAnswer,
-                                    [&] { return m_shared->closed || reply->has_value(); });
-        return *reply;
+                                    [&] { return m_shared->closed || state->reply.has_value(); });
+        if (!state->reply && !state->started)
+            state->abandoned = true;
+        else if (!state->reply)
+            m_shared->answered.wait(lock, [&] { return state->reply.has_value(); });
+        return state->reply;
     }
 
     void close()
