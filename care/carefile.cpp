@@ -24,7 +24,7 @@ QString candidate(const QString &folder, const QString &name, int afresh)
 }
 
 // Why the file at path cannot be used; empty when it can (or is not there).
-QString refusal(const QString &path, CareBook *book)
+QString refusal(const QString &path, CareBook *book, bool *unreadable)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
@@ -36,8 +36,11 @@ QString refusal(const QString &path, CareBook *book)
     if (info.size() > kLargestFile)
         return QStringLiteral("内容损坏（文件过大）");
     const BoundedRead::Result read = BoundedRead::within(path, kLargestFile);
-    if (!read.bytes)
+    if (!read.bytes) {
+        // Not read now (a disk too slow, no right to it) says nothing of what it holds.
+        *unreadable = true;
         return read.problem.isEmpty() ? QStringLiteral("无法读取") : read.problem;
+    }
     QString problem;
     const std::optional<CareBook> decoded = CareBook::decode(*read.bytes, &problem);
     if (!decoded)
@@ -65,9 +68,14 @@ CareFile::Opened CareFile::open(const QString &folder, const QString &adapter)
     for (int afresh = 0; afresh <= kMostAfresh; ++afresh) {
         const QString path = candidate(folder, name, afresh);
         CareBook book;
-        if (const QString why = refusal(path, &book); !why.isEmpty()) {
+        bool unreadable = false;
+        if (const QString why = refusal(path, &book, &unreadable); !why.isEmpty()) {
             opened.refused << QStringLiteral("维护计数文件 %1 未用：%2")
                                   .arg(QDir::toNativeSeparators(path), why);
+            // A file that could not be read is not begun afresh beside: its counts would be
+            // split in two. Counting goes on in memory, written nowhere.
+            if (unreadable)
+                break;
             continue;
         }
         opened.path = path;

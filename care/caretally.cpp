@@ -55,6 +55,9 @@ void CareTally::reading(std::optional<double> mpa, qint64 bootMs)
     m_values[int(Kind::PressureLoad)] += std::exchange(m_openLoad, 0.0);
     if (mpa && !std::isfinite(*mpa))
         mpa.reset();
+    // A gauge's zero offset ("-0.1") loads nothing: a counter never goes down but by a reset.
+    if (mpa)
+        mpa = std::max(0.0, *mpa);
     m_heldMPa = mpa;
     if (mpa)
         m_values[int(Kind::HighestPressure)] = std::max(m_values[int(Kind::HighestPressure)], *mpa);
