@@ -61,9 +61,9 @@ QByteArray encoded(const QString &path)
     return QFile::encodeName(path);
 }
 
-// The new file beside the target, created here and nowhere else (O_EXCL), with the rights a
-// new file gets (the umask applies).
-int createBeside(const QString &target, QString *created, int *error)
+// The new file beside the target, created here and nowhere else (O_EXCL), with the rights
+// given (the umask applies).
+int createBeside(const QString &target, mode_t mode, QString *created, int *error)
 {
     const QFileInfo info(target);
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -72,7 +72,7 @@ int createBeside(const QString &target, QString *created, int *error)
                 .arg(info.fileName())
                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         const int fd = ::open(encoded(*created).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST) {
             *error = errno;
             return fd;
@@ -117,14 +117,23 @@ AtomicFile::Result AtomicFile::write(const QString &path, const Producer &produc
     if (existed && QFileInfo(path).isSymLink())
         target = QFileInfo(path).canonicalFilePath();
 
+    // A file the lab made read-only stays as it is: a rename would need only the folder's rights.
+    if (existed && ::access(encoded(target).constData(), W_OK) != 0)
+        return {reasonFor(errno)};
+
     QString created;
     int error = 0;
-    const int fd = createBeside(target, &created, &error);
+    // Owner-only until the replaced file's rights are given it, so that what a tight file holds
+    // is never readable by others on the way.
+    const int fd = createBeside(target, existed ? 0600 : 0666, &created, &error);
     if (fd < 0)
         return {reasonFor(error)};
-    // The replaced file's rights stay.
-    if (existed)
-        ::fchmod(fd, old.st_mode & 07777);
+    if (existed && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        error = errno;
+        ::close(fd);
+        ::unlink(encoded(created).constData());
+        return {reasonFor(error)};
+    }
 
     DescriptorDevice device(fd);
     const bool produced = produce(&device);
