@@ -343,7 +343,9 @@ QString ProgramControl::resumeInterrupted()
     const ProgramPosition position = m_interrupted->position;
     return refuseInterrupted(
         begin(*loaded.program, m_interrupted->path,
-              [position](ProgramRunner &runner) { return runner.resume(position); }));
+              [position, onPump = limitOnPump()](ProgramRunner &runner) {
+                  return runner.resume(position, onPump);
+              }));
 }
 
 QString ProgramControl::refuseInterrupted(const QString &why)

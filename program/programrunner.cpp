@@ -28,7 +28,7 @@ bool ProgramRunner::start()
     return true;
 }
 
-bool ProgramRunner::resume(const ProgramPosition &position)
+bool ProgramRunner::resume(const ProgramPosition &position, std::optional<int> limitOnPump)
 {
     const qsizetype index = m_plan.indexOf(position.path, position.inEnd);
     const auto outside = [](std::optional<int> value, int highest) {
@@ -49,7 +49,7 @@ bool ProgramRunner::resume(const ProgramPosition &position)
     beginStep(index, -position.secondsIntoStep * kSecondMs);
     m_flowAtStart = position.flowAtStepStart;
     m_limitAtStart = position.limitAtStepStart;
-    resendSetpoints(std::nullopt, true);
+    resendSetpoints(limitOnPump, true);
     advance();
     return true;
 }

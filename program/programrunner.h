@@ -67,7 +67,7 @@ public:
     bool start();
     // From a journalled position, sending the setpoints it had sent (and run, when it had
     // started the pump) first; false unless idle or when the position is not in this program.
-    bool resume(const ProgramPosition &position);
+    bool resume(const ProgramPosition &position, std::optional<int> limitOnPump = std::nullopt);
     // Only the end block, from the setpoints of a journalled position; false unless idle.
     bool runEndBlock(const ProgramPosition &position);
 
