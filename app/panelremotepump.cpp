@@ -64,7 +64,7 @@ RemotePump::Outcome PanelRemotePump::startTimedRun(const QString &source)
 
 RemotePump::Outcome PanelRemotePump::pauseTimedRun(const QString &source)
 {
-    return sent(m_timedRun->pause(source));
+    return heldAsRemote([&] { return m_timedRun->pause(source); });
 }
 
 RemotePump::Outcome PanelRemotePump::continueTimedRun(const QString &source)
@@ -75,7 +75,18 @@ RemotePump::Outcome PanelRemotePump::continueTimedRun(const QString &source)
 
 RemotePump::Outcome PanelRemotePump::endTimedRun(const QString &source)
 {
-    return sent(m_timedRun->end(source));
+    return heldAsRemote([&] { return m_timedRun->end(source); });
+}
+
+RemotePump::Outcome PanelRemotePump::heldAsRemote(const std::function<QString()> &command)
+{
+    // The stop such a command sends, held in an outage, is the client's and not the operator's.
+    m_session->setHeldStopCause(PendingStop::Cause::Remote);
+    const QString failure = command();
+    m_session->setHeldStopCause(PendingStop::Cause::Operator);
+    if (failure == PumpSession::heldStopText())
+        return {QString(), true};
+    return sent(failure);
 }
 
 RemotePump::Outcome PanelRemotePump::acknowledgeAlarms(const QString &)

@@ -2,6 +2,8 @@
 
 #include "remote/remotepump.h"
 
+#include <functional>
+
 class AlarmMonitor;
 class PumpSession;
 class TimedRunControl;
@@ -37,6 +39,7 @@ public:
 
 private:
     Outcome sent(const QString &refusal) const { return {refusal, false}; }
+    Outcome heldAsRemote(const std::function<QString()> &command);
     Outcome setpoint(bool flow, int address, double value, const QString &source);
 
     PumpSession *m_session;

@@ -231,7 +231,9 @@ QString PumpSession::send(const QString &frame, const QString &source)
         return why;
     // The operator's stop is never lost to an outage; a run refused meanwhile leaves it held.
     if (isStop) {
-        oweStop(PendingStop::Cause::Operator, tr("操作员停止（%1）").arg(source));
+        oweStop(m_heldStopCause, m_heldStopCause == PendingStop::Cause::Remote
+                                     ? tr("远程停止（%1）").arg(source)
+                                     : tr("操作员停止（%1）").arg(source));
         return heldStopText();
     }
     if (m_pendingStop.isPending())

@@ -86,6 +86,9 @@ public:
         return source.startsWith(tr("待发送的停止命令："));
     }
     // What send() answers for a stop it holds.
+    // What a stop held in an outage is owed for: the operator's, but for the span of a remote
+    // client's command, which sets it to Remote and back.
+    void setHeldStopCause(PendingStop::Cause cause) { m_heldStopCause = cause; }
     static QString heldStopText() { return tr("线路中断：停止命令已保留，线路恢复后首先发送"); }
     void logEvent(const char *key, const QString &text);
     // What the alarm's stop is sent as.
@@ -168,6 +171,7 @@ private:
     bool m_readingStale = false;
     bool m_hasReading = false; // a current-pressure reply has come since start
     PendingStop m_pendingStop;
+    PendingStop::Cause m_heldStopCause = PendingStop::Cause::Operator;
     LinkStatus m_linkStatus;
     Link m_link = Link::Closed;
     QString m_canonical; // of the line opened last, kept for the reports after it failed

@@ -88,6 +88,9 @@ def main():
         rpc = pump.Run if call == "run" else pump.StartTimedRun
         result = outcome(lambda: rpc(pc.Run_Parameters() if call == "run"
                                      else pc.StartTimedRun_Parameters(), metadata=metadata(args[0])))
+    elif call == "endtimedrun":
+        result = outcome(lambda: pump.EndTimedRun(pc.EndTimedRun_Parameters(),
+                                                  metadata=metadata(args[0])))
     elif call == "stop":
         answer = {}
         result = outcome(lambda: answer.setdefault(

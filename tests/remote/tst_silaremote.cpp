@@ -252,6 +252,10 @@ void TestSilaRemote::stopWhileLinkLostIsOwed()
     QCOMPARE(stopped.value("ok").toBool(), true);
     QCOMPARE(stopped.value("owed").toBool(), true);
     QVERIFY(form.session()->pendingStop().isPending());
+    // Its EndTimedRun's stop joins the same held stop, as the client's too.
+    QCOMPARE(call({"endtimedrun", "orch"}).value("ok").toBool(), true);
+    for (const PendingStop::Reason &reason : form.session()->pendingStop().reasons())
+        QCOMPARE(reason.cause, PendingStop::Cause::Remote);
     // The client's own stop is not the operator's: its starts are not blocked.
     QVERIFY(!form.remoteControl()->desk()->remoteStartsBlocked());
     QVERIFY(boxes.messages.isEmpty());
