@@ -40,6 +40,8 @@ test_packages=(
   mosquitto-clients openssl libcjson1 libdlt2 libwrap0 libmosquitto1
   # The package tests.
   debhelper lintian help2man appstream fakeroot
+  # CI's compiler cache, kept on the machine between its runs.
+  ccache
 )
 
 case "$mode" in
