@@ -365,9 +365,9 @@ FAULTS = [
           "const bool joined = !std::isnan(value);",
           "the history draws a line across a lost line or a reply that was no number",
           "^tst_history$"),
-    fault("csv-unquoted", "history/historycsv.cpp",
-          "    if (!bytes.contains(',') && !bytes.contains('\"') && !bytes.contains('\\n') &&",
-          "    if (true || !bytes.contains('\"') && !bytes.contains('\\n') &&",
+    fault("csv-unquoted", "records/csvcell.cpp",
+          "    const bool quote = guard || text.contains(u',') || ",
+          "    const bool quote = guard || ",
           "a reading or event text with a comma shifts the CSV's columns", "^tst_history$"),
     fault("report-counts-whole-run", "history/runreport.cpp",
           "    for (qint32 i = record.firstReadingAt(fromMs);",
@@ -428,8 +428,8 @@ FAULTS = [
           "a program continued after the operator's command runs on the operator's setpoints "
           "with the pump perhaps stopped", "^tst_program$"),
     fault("operator-stop-lost-in-outage", SESSION,
-          "    if (isStop) {\n        oweStop(PendingStop::Cause::Operator,",
-          "    if (false) {\n        oweStop(PendingStop::Cause::Operator,",
+          "    if (isStop) {\n        oweStop(m_heldStopCause,",
+          "    if (false) {\n        oweStop(m_heldStopCause,",
           "the operator's STOP while the line is down is refused with a box and lost",
           "^tst_(pumpsession|operatorsword)$"),
     fault("pending-stop-after-the-program-hears-of-the-return", SESSION,
@@ -614,9 +614,8 @@ FAULTS = [
           "if (running && !m_running)", "if (running)",
           "a run frame sent while the pump runs counts as another start", "^tst_caretally$"),
     fault("care-refused-file-overwritten", "care/carefile.cpp",
-          "                                  .arg(QDir::toNativeSeparators(path), why);\n"
-          "            continue;\n",
-          "                                  .arg(QDir::toNativeSeparators(path), why);\n"
+          "                break;\n            continue;\n",
+          "                break;\n"
           "            opened.path = path;\n            opened.book.adapter = adapter;\n"
           "            return opened;\n",
           "a damaged counter file is written over with fresh counters, and what it held is lost",
@@ -686,8 +685,8 @@ FAULTS = [
           "a client whose lease runs out stops the pump behind the operator's back",
           "^tst_silaremote$"),
     fault("remote-operator-stop-unseen", "app/remotecontrol.cpp",
-          "if (isStop(frame) && !PanelRemotePump::isRemote(source))",
-          "if (isStop(frame) && PanelRemotePump::isRemote(source))",
+          "if (isStop(frame) && !PanelRemotePump::isRemote(source) &&",
+          "if (isStop(frame) && PanelRemotePump::isRemote(source) &&",
           "the operator's STOP does not block the client's next Run; the client's own stop does",
           "^tst_silaremote$"),
     fault("remote-address-ignored", "app/panelremotepump.cpp",
