@@ -158,6 +158,13 @@ bool ProgramWindow::setProgram(const Program &program, const QString &path)
     return true;
 }
 
+ProgramWindow::~ProgramWindow()
+{
+    // The name's box loses the focus as the window's widgets go, and would have it applied to
+    // a window that is no longer there.
+    disconnect(m_name, nullptr, this, nullptr);
+}
+
 void ProgramWindow::setRunner(const ProgramRunner *runner)
 {
     if (m_runner)

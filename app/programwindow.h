@@ -35,6 +35,7 @@ class ProgramWindow : public QWidget
 
 public:
     ProgramWindow(ModalBoxes *boxes, QWidget *parent = nullptr);
+    ~ProgramWindow() override;
 
     const Program &program() const { return m_editor.program(); }
     // A program from elsewhere (a file given at start, a journal), shown as if opened from
